@@ -1,0 +1,269 @@
+#include "cpu/executor.hpp"
+
+namespace cosmac {
+namespace {
+
+// How many instructions a run executes between two looks at interrupt_requested().
+// A key press is thousands of times slower than this many instructions.
+constexpr unsigned kInterruptPollInterval = 4096;
+
+constexpr uint8_t kControlC = 0x03;
+
+void add(MachineState& s, uint8_t operand, unsigned carry_in)
+{
+    const unsigned sum = s.D + operand + carry_in;
+    s.D = static_cast<uint8_t>(sum);
+    s.DF = static_cast<uint8_t>(sum >> 8);
+}
+
+// DF = 1 means no borrow; minuend - borrow may reach -1, below any subtrahend.
+void subtract(MachineState& s, uint8_t minuend, uint8_t subtrahend, unsigned borrow_in)
+{
+    const int difference = int(minuend) - int(subtrahend) - int(borrow_in);
+    s.D = static_cast<uint8_t>(difference);
+    s.DF = difference >= 0;
+}
+
+// A short branch stays in the page of its operand byte: only the low byte of R(P)
+// is replaced, so a branch whose operand sits at xxFF lands in the next page.
+void short_branch(MachineState& s, const Memory& m, bool taken)
+{
+    uint16_t& pc = s.R[s.P];
+    if (taken)
+        pc = static_cast<uint16_t>((pc & 0xFF00) | m[pc]);
+    else
+        ++pc;
+}
+
+void long_branch(MachineState& s, const Memory& m, bool taken)
+{
+    uint16_t& pc = s.R[s.P];
+    if (taken)
+        pc = static_cast<uint16_t>(m[pc] << 8 | m[static_cast<uint16_t>(pc + 1)]);
+    else
+        pc = static_cast<uint16_t>(pc + 2);
+}
+
+void long_skip(MachineState& s, bool taken)
+{
+    if (taken)
+        s.R[s.P] = static_cast<uint16_t>(s.R[s.P] + 2);
+}
+
+StepResult query_ef4_then_branch(MachineState& s, const Memory& m, HostIo& io, uint8_t wanted)
+{
+    const Reply reply = io.query_ef4();
+    if (reply.value)
+        s.EF4 = *reply.value;
+    short_branch(s, m, s.EF4 == wanted);
+    return reply.stop ? StepResult::Stop : StepResult::Continue;
+}
+
+StepResult input(MachineState& s, Memory& m, HostIo& io)
+{
+    const Reply reply = io.input_port(s.N & 7);
+    const uint8_t value = reply.value.value_or(0);
+    m[s.R[s.X]] = value;  // INP is not subject to the protected window
+    s.D = value;
+    return reply.stop ? StepResult::Stop : StepResult::Continue;
+}
+
+// Opcode 68, which the 1802 leaves undefined, is this machine's console service:
+// the byte after it selects the function.
+StepResult console_service(MachineState& s, const Memory& m, HostIo& io)
+{
+    uint16_t& pc = s.R[s.P];
+    switch (m[pc]) {
+    case 1:  // character out
+        if (s.D == 0x0D)
+            io.console_write('\n');
+        else if (s.D >= 0x20 && s.D <= 0x7E)
+            io.console_write(s.D);
+        break;
+    case 2: {  // key in
+        uint8_t key = io.console_read_key().value_or(kControlC);
+        if (key >= 'a' && key <= 'z')
+            key = static_cast<uint8_t>(key - 'a' + 'A');
+        s.D = key;
+        if (key == kControlC) {
+            --pc;  // back on the 68, so running again repeats the key request
+            return StepResult::Stop;
+        }
+        io.console_write(key);
+        break;
+    }
+    default:
+        break;
+    }
+    ++pc;
+    return StepResult::Continue;
+}
+
+// Dispatches on the whole opcode: one jump per instruction, with the rows of the
+// datasheet's table as case ranges.
+[[gnu::always_inline]] inline StepResult execute(MachineState& s, Memory& m, HostIo& io, uint8_t opcode)
+{
+    s.N = opcode & 0xF;
+    s.I = opcode >> 4;
+    uint16_t& pc = s.R[s.P];
+    ++pc;
+    uint16_t& rn = s.R[s.N];
+    uint16_t& rx = s.R[s.X];
+
+    switch (opcode) {
+    // 0x: IDLE, LDN
+    case 0x00: break;                                           // IDLE
+    case 0x01 ... 0x0F: s.D = m[rn]; break;                     // LDN
+    // 1x, 2x: INC, DEC
+    case 0x10 ... 0x1F: ++rn; break;                            // INC
+    case 0x20 ... 0x2F: --rn; break;                            // DEC
+    // 3x: short branches
+    case 0x30: short_branch(s, m, true); break;                 // BR
+    case 0x31: short_branch(s, m, s.Q == 1); break;             // BQ
+    case 0x32: short_branch(s, m, s.D == 0); break;             // BZ
+    case 0x33: short_branch(s, m, s.DF == 1); break;            // BDF
+    case 0x34: short_branch(s, m, s.EF1 == 1); break;           // B1
+    case 0x35: short_branch(s, m, s.EF2 == 1); break;           // B2
+    case 0x36: short_branch(s, m, s.EF3 == 1); break;           // B3
+    case 0x37: return query_ef4_then_branch(s, m, io, 1);       // B4
+    case 0x38: ++pc; break;                                     // SKP
+    case 0x39: short_branch(s, m, s.Q == 0); break;             // BNQ
+    case 0x3A: short_branch(s, m, s.D != 0); break;             // BNZ
+    case 0x3B: short_branch(s, m, s.DF == 0); break;            // BNF
+    case 0x3C: short_branch(s, m, s.EF1 == 0); break;           // BN1
+    case 0x3D: short_branch(s, m, s.EF2 == 0); break;           // BN2
+    case 0x3E: short_branch(s, m, s.EF3 == 0); break;           // BN3
+    case 0x3F: return query_ef4_then_branch(s, m, io, 0);       // BN4
+    // 4x, 5x: LDA, STR
+    case 0x40 ... 0x4F: s.D = m[rn]; ++rn; break;               // LDA
+    case 0x50 ... 0x5F: guarded_store(m, rn, s.D); break;       // STR
+    // 6x: IRX, OUT, console service, INP
+    case 0x60: ++rx; break;                                     // IRX
+    case 0x61 ... 0x67:                                         // OUT
+        s.D = m[rx];
+        io.output_port(s.N, s.D);
+        ++rx;
+        break;
+    case 0x68: return console_service(s, m, io);
+    case 0x69 ... 0x6F: return input(s, m, io);                 // INP
+    // 7x: control and arithmetic with carry
+    case 0x70: return StepResult::Stop;                         // RET: stops a run, changes nothing
+    case 0x71: {                                                // DIS
+        const uint8_t value = m[rx];
+        ++rx;
+        s.X = value >> 4;
+        s.P = value & 0xF;
+        s.IE = 0;
+        return StepResult::Stop;
+    }
+    case 0x72: s.D = m[rx]; ++rx; break;                        // LDXA
+    case 0x73: guarded_store(m, rx, s.D); --rx; break;          // STXD
+    case 0x74: add(s, m[rx], s.DF); break;                      // ADC
+    case 0x75: subtract(s, m[rx], s.D, 1 - s.DF); break;        // SDB
+    case 0x76: {                                                // SHRC
+        const uint8_t carry_out = s.D & 1;
+        s.D = static_cast<uint8_t>(s.D >> 1 | s.DF << 7);
+        s.DF = carry_out;
+        break;
+    }
+    case 0x77: subtract(s, s.D, m[rx], 1 - s.DF); break;        // SMB
+    case 0x78: guarded_store(m, rx, s.T); break;                // SAV
+    case 0x79: {                                                // MARK
+        s.T = static_cast<uint8_t>(s.X << 4 | s.P);
+        guarded_store(m, s.R[2], s.T);
+        s.X = s.P;
+        --s.R[2];
+        return StepResult::Stop;
+    }
+    case 0x7A: s.Q = 0; io.reset_q(); break;                    // REQ
+    case 0x7B: s.Q = 1; io.set_q(); break;                      // SEQ
+    case 0x7C: add(s, m[pc++], s.DF); break;                    // ADCI
+    case 0x7D: subtract(s, m[pc++], s.D, 1 - s.DF); break;      // SDBI
+    case 0x7E: {                                                // SHLC
+        const uint8_t carry_out = s.D >> 7;
+        s.D = static_cast<uint8_t>(s.D << 1 | s.DF);
+        s.DF = carry_out;
+        break;
+    }
+    case 0x7F: subtract(s, s.D, m[pc++], 1 - s.DF); break;      // SMBI
+    // 8x-Bx: register bytes to and from D
+    case 0x80 ... 0x8F: s.D = low_byte(s, s.N); break;          // GLO
+    case 0x90 ... 0x9F: s.D = high_byte(s, s.N); break;         // GHI
+    case 0xA0 ... 0xAF: set_low_byte(s, s.N, s.D); break;       // PLO
+    case 0xB0 ... 0xBF: set_high_byte(s, s.N, s.D); break;      // PHI
+    // Cx: long branches and long skips
+    case 0xC0: long_branch(s, m, true); break;                  // LBR
+    case 0xC1: long_branch(s, m, s.Q == 1); break;              // LBQ
+    case 0xC2: long_branch(s, m, s.D == 0); break;              // LBZ
+    case 0xC3: long_branch(s, m, s.DF == 1); break;             // LBDF
+    case 0xC4: break;                                           // NOP
+    case 0xC5: long_skip(s, s.Q == 0); break;                   // LSNQ
+    case 0xC6: long_skip(s, s.D != 0); break;                   // LSNZ
+    case 0xC7: long_skip(s, s.DF == 0); break;                  // LSNF
+    case 0xC8: long_skip(s, true); break;                       // NLBR
+    case 0xC9: long_branch(s, m, s.Q == 0); break;              // LBNQ
+    case 0xCA: long_branch(s, m, s.D != 0); break;              // LBNZ
+    case 0xCB: long_branch(s, m, s.DF == 0); break;             // LBNF
+    case 0xCC: long_skip(s, s.IE == 1); break;                  // LSIE
+    case 0xCD: long_skip(s, s.Q == 1); break;                   // LSQ
+    case 0xCE: long_skip(s, s.D == 0); break;                   // LSZ
+    case 0xCF: long_skip(s, s.DF == 1); break;                  // LSDF
+    // Dx, Ex: SEP, SEX
+    case 0xD0 ... 0xDF: s.P = s.N; break;                       // SEP
+    case 0xE0 ... 0xEF: s.X = s.N; break;                       // SEX
+    // Fx: logic and arithmetic on M(R(X)), and immediate
+    case 0xF0: s.D = m[rx]; break;                              // LDX
+    case 0xF1: s.D |= m[rx]; break;                             // OR
+    case 0xF2: s.D &= m[rx]; break;                             // AND
+    case 0xF3: s.D ^= m[rx]; break;                             // XOR
+    case 0xF4: add(s, m[rx], 0); break;                         // ADD
+    case 0xF5: subtract(s, m[rx], s.D, 0); break;               // SD
+    case 0xF6: s.DF = s.D & 1; s.D >>= 1; break;                // SHR
+    case 0xF7: subtract(s, s.D, m[rx], 0); break;               // SM
+    case 0xF8: s.D = m[pc++]; break;                            // LDI
+    case 0xF9: s.D |= m[pc++]; break;                           // ORI
+    case 0xFA: s.D &= m[pc++]; break;                           // ANI
+    case 0xFB: s.D ^= m[pc++]; break;                           // XRI
+    case 0xFC: add(s, m[pc++], 0); break;                       // ADI
+    case 0xFD: subtract(s, m[pc++], s.D, 0); break;             // SDI
+    case 0xFE: s.DF = s.D >> 7; s.D = static_cast<uint8_t>(s.D << 1); break;  // SHL
+    case 0xFF: subtract(s, s.D, m[pc++], 0); break;             // SMI
+    }
+    return StepResult::Continue;
+}
+
+}  // namespace
+
+StepResult execute_instruction(MachineState& state, Memory& memory, HostIo& io)
+{
+    return execute(state, memory, io, memory[state.R[state.P]]);
+}
+
+RunResult run(MachineState& state, Memory& memory, HostIo& io)
+{
+    // Work on a local copy: no pointer to it escapes, so memory stores cannot alias
+    // it and the compiler keeps P, X, D and friends in registers across the loop.
+    MachineState s = state;
+    RunResult result;
+    for (;;) {
+        for (unsigned n = kInterruptPollInterval; n != 0; --n) {
+            const uint8_t opcode = memory[s.R[s.P]];
+            if (opcode == 0x00)
+                goto done;
+            ++result.executed;
+            if (execute(s, memory, io, opcode) == StepResult::Stop) [[unlikely]] {
+                result.stopped = true;
+                goto done;
+            }
+        }
+        if (io.interrupt_requested()) {
+            result.stopped = true;
+            break;
+        }
+    }
+done:
+    state = s;
+    return result;
+}
+
+}  // namespace cosmac

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+
+#include "cpu/host_io.hpp"
+#include "cpu/machine_state.hpp"
+
+namespace cosmac {
+
+// Fetches, decodes and executes the one instruction at R(P).
+StepResult execute_instruction(MachineState& state, Memory& memory, HostIo& io);
+
+struct RunResult {
+    uint64_t executed = 0;  // every instruction executed, including one that stopped the run
+    bool stopped = false;   // an instruction or an interrupt ended the run, not an IDLE
+};
+
+// Executes instructions until the one at R(P) is IDLE (00), which is left
+// unexecuted, or an instruction returns stop, or the io asks to interrupt.
+RunResult run(MachineState& state, Memory& memory, HostIo& io);
+
+}  // namespace cosmac

@@ -1,0 +1,74 @@
+// The simulated RCA CDP1802 and its 64 KB memory.
+//
+//   R0-RF  sixteen 16-bit registers; P selects the program counter, X the data pointer
+//   D      8-bit accumulator          DF  carry / no-borrow flag (0 or 1)
+//   B      auxiliary register, shown by the register display, never changed
+//   N, I   low and high nibble of the last fetched opcode
+//   T      X and P packed by MARK (X in the high nibble)
+//   IE     interrupt enable (0 or 1); no interrupts are simulated
+//   Q      the Q output flip-flop (0 or 1)
+//   EF1-4  external flag inputs; only EF4 is ever asked for, on the console
+//
+// Flag tests compare against exactly 1 or exactly 0, so an EF4 of, say, 2 satisfies
+// neither B4 nor BN4.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace cosmac {
+
+struct MachineState {
+    std::array<uint16_t, 16> R{};
+    uint8_t D = 0;
+    uint8_t DF = 0;
+    uint8_t B = 0;
+    uint8_t P = 0;
+    uint8_t X = 0;
+    uint8_t N = 0;
+    uint8_t I = 0;
+    uint8_t T = 0;
+    uint8_t IE = 0;
+    uint8_t Q = 0;
+    uint8_t EF1 = 0;
+    uint8_t EF2 = 0;
+    uint8_t EF3 = 0;
+    uint8_t EF4 = 0;
+
+    bool operator==(const MachineState&) const = default;
+};
+
+// Indexed by uint16_t, so no address can fall outside it.
+using Memory = std::array<uint8_t, 0x10000>;
+
+inline uint8_t low_byte(const MachineState& s, unsigned n) { return static_cast<uint8_t>(s.R[n & 0xF]); }
+inline uint8_t high_byte(const MachineState& s, unsigned n) { return static_cast<uint8_t>(s.R[n & 0xF] >> 8); }
+
+inline void set_low_byte(MachineState& s, unsigned n, uint8_t value)
+{
+    uint16_t& r = s.R[n & 0xF];
+    r = static_cast<uint16_t>((r & 0xFF00) | value);
+}
+
+inline void set_high_byte(MachineState& s, unsigned n, uint8_t value)
+{
+    uint16_t& r = s.R[n & 0xF];
+    r = static_cast<uint16_t>((r & 0x00FF) | (value << 8));
+}
+
+// Stores made by STR, STXD, MARK and SAV into 4000-9000 (both ends included) are
+// silently dropped: this machine's "ROM". INP, the monitor and the loader write there freely.
+struct ProtectedWindow {
+    static constexpr uint16_t first = 0x4000;
+    static constexpr uint16_t last = 0x9000;
+
+    static constexpr bool contains(uint16_t address) { return address >= first && address <= last; }
+};
+
+inline void guarded_store(Memory& memory, uint16_t address, uint8_t value)
+{
+    if (!ProtectedWindow::contains(address))
+        memory[address] = value;
+}
+
+}  // namespace cosmac

@@ -1,0 +1,221 @@
+#include "monitor/console.hpp"
+
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+namespace cosmac {
+namespace {
+
+constexpr std::size_t kReadChunk = 1 << 16;
+constexpr std::size_t kOutputHighWater = 1 << 16;
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+// The terminal's own settings while a raw key read has changed them, so that a
+// signal that ends the program mid-read can put them back.
+termios g_cooked_settings;
+volatile std::sig_atomic_t g_raw_mode = 0;
+
+constexpr int kFatalSignals[] = {SIGHUP, SIGTERM, SIGQUIT, SIGPIPE};
+
+void on_interrupt(int) { g_interrupted = 1; }
+
+void restore_terminal_and_die(int signal_number)
+{
+    if (g_raw_mode)
+        tcsetattr(STDIN_FILENO, TCSANOW, &g_cooked_settings);
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+void set_interrupt_handler(void (*handler)(int))
+{
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no SA_RESTART: an interrupt must end a wait for input
+    sigaction(SIGINT, &action, nullptr);
+}
+
+// No echo, no line editing, and Control-C arriving as the byte 03 instead of a
+// signal; Enter arrives as CR, as on a serial terminal.
+class RawMode {
+public:
+    RawMode()
+    {
+        if (tcgetattr(STDIN_FILENO, &g_cooked_settings) != 0)
+            return;
+        termios raw = g_cooked_settings;
+        raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
+        raw.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON);
+        raw.c_cc[VMIN] = 1;
+        raw.c_cc[VTIME] = 0;
+        g_raw_mode = 1;
+        active_ = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+        if (!active_)
+            g_raw_mode = 0;
+    }
+    ~RawMode()
+    {
+        if (!active_)
+            return;
+        tcsetattr(STDIN_FILENO, TCSANOW, &g_cooked_settings);
+        g_raw_mode = 0;
+    }
+    RawMode(const RawMode&) = delete;
+    RawMode& operator=(const RawMode&) = delete;
+
+private:
+    bool active_ = false;
+};
+
+void write_all(int fd, std::string_view text)
+{
+    while (!text.empty()) {
+        const ssize_t n = ::write(fd, text.data(), text.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;  // nowhere left to show it
+        text.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+}  // namespace
+
+StandardConsole::StandardConsole()
+    : input_is_terminal_(isatty(STDIN_FILENO) != 0), output_is_terminal_(isatty(STDOUT_FILENO) != 0)
+{
+    if (input_is_terminal_) {
+        for (int signal_number : kFatalSignals)
+            std::signal(signal_number, restore_terminal_and_die);
+    }
+}
+
+StandardConsole::~StandardConsole() { flush(); }
+
+void StandardConsole::flush()
+{
+    write_all(STDOUT_FILENO, output_);
+    output_.clear();
+}
+
+void StandardConsole::write(std::string_view text)
+{
+    output_.append(text);
+    if (output_is_terminal_ || output_.size() >= kOutputHighWater)
+        flush();
+}
+
+void StandardConsole::write_char(char c)
+{
+    output_.push_back(c);
+    if (output_is_terminal_ || output_.size() >= kOutputHighWater)
+        flush();
+}
+
+void StandardConsole::write_error(std::string_view text)
+{
+    flush();
+    write_all(STDERR_FILENO, text);
+}
+
+void StandardConsole::begin_run()
+{
+    g_interrupted = 0;
+    set_interrupt_handler(on_interrupt);
+}
+
+void StandardConsole::end_run()
+{
+    set_interrupt_handler(SIG_DFL);
+    g_interrupted = 0;
+}
+
+bool StandardConsole::interrupt_requested() { return g_interrupted != 0; }
+
+StandardConsole::Fill StandardConsole::fill_input()
+{
+    if (input_ended_)
+        return Fill::End;
+    flush();
+    input_.erase(0, input_position_);
+    input_position_ = 0;
+
+    for (;;) {
+        // Wait with SIGINT blocked until ppoll atomically unblocks it, so that an
+        // interrupt arriving just before the wait cannot be missed.
+        sigset_t interrupt, unblocked;
+        sigemptyset(&interrupt);
+        sigaddset(&interrupt, SIGINT);
+        sigprocmask(SIG_BLOCK, &interrupt, &unblocked);
+        if (g_interrupted) {
+            sigprocmask(SIG_SETMASK, &unblocked, nullptr);
+            return Fill::Interrupted;
+        }
+        pollfd input{STDIN_FILENO, POLLIN, 0};
+        const int ready = ppoll(&input, 1, nullptr, &unblocked);
+        const int poll_error = errno;
+        sigprocmask(SIG_SETMASK, &unblocked, nullptr);
+        if (ready < 0 && poll_error == EINTR)
+            continue;
+
+        char chunk[kReadChunk];
+        const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (n > 0) {
+            input_.append(chunk, static_cast<std::size_t>(n));
+            return Fill::Data;
+        }
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        input_ended_ = true;
+        return Fill::End;
+    }
+}
+
+bool StandardConsole::read_line(std::string& line)
+{
+    std::size_t scanned = input_position_;
+    for (;;) {
+        const std::size_t newline = input_.find('\n', scanned);
+        if (newline != std::string::npos) {
+            line.assign(input_, input_position_, newline - input_position_);
+            input_position_ = newline + 1;
+            return true;
+        }
+        scanned = input_.size() - input_position_;  // offset survives the compaction in fill_input
+        const Fill fill = fill_input();
+        scanned += input_position_;
+        if (fill == Fill::Data)
+            continue;
+        if (fill == Fill::End && input_position_ < input_.size()) {
+            line.assign(input_, input_position_);  // a last line without its newline
+            input_position_ = input_.size();
+            return true;
+        }
+        return false;
+    }
+}
+
+std::optional<uint8_t> StandardConsole::next_input_byte()
+{
+    if (input_position_ == input_.size() && fill_input() != Fill::Data)
+        return std::nullopt;
+    return static_cast<uint8_t>(input_[input_position_++]);
+}
+
+std::optional<uint8_t> StandardConsole::read_key()
+{
+    if (input_is_terminal_ && input_position_ == input_.size()) {
+        RawMode raw;
+        return next_input_byte();
+    }
+    return next_input_byte();
+}
+
+}  // namespace cosmac

@@ -1,0 +1,70 @@
+// The user's console: command and reply lines, single keys, and everything shown.
+// The monitor talks to a Console; the real one sits on the process's standard
+// streams, tests and the fuzzer script their own.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace cosmac {
+
+class Console {
+public:
+    virtual ~Console() = default;
+
+    // One line without its newline, whatever its length. False when input has
+    // ended, or when the user interrupted a run while the line was awaited.
+    virtual bool read_line(std::string& line) = 0;
+
+    // One key, unechoed and without waiting for Enter; empty when none can be had.
+    virtual std::optional<uint8_t> read_key() = 0;
+
+    virtual void write(std::string_view text) = 0;
+    virtual void write_char(char c) = 0;
+    virtual void write_error(std::string_view text) = 0;
+
+    // Between begin_run and end_run the user may interrupt (Control-C on a
+    // terminal) without ending the program; interrupt_requested tells whether
+    // they did.
+    virtual void begin_run() = 0;
+    virtual void end_run() = 0;
+    virtual bool interrupt_requested() = 0;
+};
+
+// The console on standard input, output and error. On a terminal everything
+// written shows at once; otherwise output is buffered and flushed before every
+// read of standard input and when the console is destroyed.
+class StandardConsole final : public Console {
+public:
+    StandardConsole();
+    ~StandardConsole() override;
+    StandardConsole(const StandardConsole&) = delete;
+    StandardConsole& operator=(const StandardConsole&) = delete;
+
+    bool read_line(std::string& line) override;
+    std::optional<uint8_t> read_key() override;
+    void write(std::string_view text) override;
+    void write_char(char c) override;
+    void write_error(std::string_view text) override;
+    void begin_run() override;
+    void end_run() override;
+    bool interrupt_requested() override;
+
+    void flush();
+
+private:
+    enum class Fill { Data, End, Interrupted };
+    Fill fill_input();
+    std::optional<uint8_t> next_input_byte();
+
+    bool input_is_terminal_;
+    bool output_is_terminal_;
+    std::string input_;
+    std::size_t input_position_ = 0;
+    bool input_ended_ = false;
+    std::string output_;
+};
+
+}  // namespace cosmac

@@ -1,0 +1,35 @@
+// Memory image files: an 8-byte little-endian header (magic BE DE, version 01 00,
+// location, length) followed by the bytes. Byte i of the data is memory at
+// (location + i) mod 65536, so a range may run past FFFF and still round-trips.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "cpu/machine_state.hpp"
+#include "monitor/console.hpp"
+
+namespace cosmac {
+
+struct ImageResult {
+    enum class Kind { Ok, SystemError, InvalidFile };
+    Kind kind = Kind::Ok;
+    std::string_view context;  // what failed, for a SystemError: "Open", "write", ...
+    int error_number = 0;      // 0 when nothing failed but the data ran short
+};
+
+// A name without any "." gets ".elf".
+std::string image_file_name(std::string_view name);
+
+ImageResult save_image(const std::string& path, const Memory& memory, uint16_t location, uint16_t length);
+
+// Reads straight into memory, not subject to the protected window; on a short
+// body the bytes read stay in memory.
+ImageResult load_image(const std::string& path, Memory& memory);
+
+// S and L, with the whole command line.
+void save_command(Console& console, const Memory& memory, std::string_view line);
+void load_command(Console& console, Memory& memory, std::string_view line);
+
+}  // namespace cosmac

@@ -1,0 +1,151 @@
+#include "monitor/monitor.hpp"
+
+#include <memory>
+#include <string>
+
+#include "monitor/displays.hpp"
+#include "monitor/hex_number.hpp"
+#include "monitor/image_file.hpp"
+#include "monitor/run_control.hpp"
+#include "monitor/session.hpp"
+
+namespace cosmac {
+namespace {
+
+enum class Next { Prompt, Quit };
+
+using Handler = Next (*)(Session&, const CommandLine&, std::string_view line);
+
+Next help(Session& session, const CommandLine&, std::string_view)
+{
+    session.console.write(kHelpText);
+    return Next::Prompt;
+}
+
+Next quit(Session&, const CommandLine&, std::string_view) { return Next::Quit; }
+
+Next registers(Session& session, const CommandLine& command, std::string_view)
+{
+    if (command.count == 3)
+        session.state.R[command.arg1 & 0xF] = static_cast<uint16_t>(command.arg2);
+    else
+        session.console.write(register_display(session.state));
+    return Next::Prompt;
+}
+
+// Straight to memory, also inside the protected window.
+Next change_memory(Session& session, const CommandLine& command, std::string_view)
+{
+    uint32_t value = command.arg1;
+    switch (command.count) {
+    case 3:
+        session.current_location = static_cast<uint16_t>(command.arg1);
+        value = command.arg2;
+        break;
+    case 2:
+        break;
+    default:
+        session.console.write("usage: m [address] [value]\n");
+        return Next::Prompt;
+    }
+    session.memory[session.current_location] = static_cast<uint8_t>(value);
+    ++session.current_location;
+    return Next::Prompt;
+}
+
+Next dump(Session& session, const CommandLine& command, std::string_view)
+{
+    if (command.count >= 2)
+        session.current_location = static_cast<uint16_t>(command.arg1);
+    session.console.write(memory_dump(session.memory, session.current_location));
+    session.current_location = static_cast<uint16_t>(session.current_location + 0x100);
+    return Next::Prompt;
+}
+
+Next step(Session& session, const CommandLine& command, std::string_view)
+{
+    step_command(session, command.count, command.arg1);
+    return Next::Prompt;
+}
+
+Next go(Session& session, const CommandLine& command, std::string_view)
+{
+    go_command(session, command.count, command.arg1);
+    return Next::Prompt;
+}
+
+Next list(Session& session, const CommandLine& command, std::string_view)
+{
+    list_command(session, command.count, command.arg1);
+    return Next::Prompt;
+}
+
+Next save(Session& session, const CommandLine&, std::string_view line)
+{
+    save_command(session.console, session.memory, line);
+    return Next::Prompt;
+}
+
+Next load(Session& session, const CommandLine&, std::string_view line)
+{
+    load_command(session.console, session.memory, line);
+    return Next::Prompt;
+}
+
+struct Command {
+    char letter;
+    Handler handler;
+};
+
+constexpr Command kCommands[] = {
+    {'h', help},  {'q', quit}, {'r', registers}, {'m', change_memory}, {'d', dump},
+    {'s', step},  {'g', go},   {'u', list},      {'S', save},          {'L', load},
+};
+
+Handler handler_for(char letter)
+{
+    for (const Command& command : kCommands) {
+        if (command.letter == letter)
+            return command.handler;
+    }
+    return help;
+}
+
+}  // namespace
+
+void parse_command_line(std::string_view line, CommandLine& command)
+{
+    command.count = 1;
+    if (line.empty())
+        return;
+    command.letter = line[0];
+    std::size_t position = 1;
+    const auto arg1 = parse_hex(line, position);
+    if (!arg1)
+        return;
+    command.arg1 = *arg1;
+    command.count = 2;
+    const auto arg2 = parse_hex(line, position);
+    if (!arg2)
+        return;
+    command.arg2 = *arg2;
+    command.count = 3;
+}
+
+int run_monitor(Console& console)
+{
+    const auto session = std::make_unique<Session>(console);
+    CommandLine command;
+    std::string line;
+    console.write("\nCOSMAC 1802 Simulator\n\n");
+    for (;;) {
+        console.write("-");
+        if (!console.read_line(line))
+            return 0;
+        parse_command_line(line, command);
+        if (handler_for(command.letter)(*session, command, line) == Next::Quit)
+            return 0;
+    }
+}
+
+}  // namespace cosmac

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+
+#include "cpu/machine_state.hpp"
+#include "monitor/console.hpp"
+#include "monitor/console_io.hpp"
+
+namespace cosmac {
+
+// The one simulated machine and the monitor's working address, for the life of a
+// monitor session. Nothing ever resets them.
+struct Session {
+    explicit Session(Console& c) : console(c), io(c) {}
+
+    Console& console;
+    ConsoleIo io;
+    MachineState state;
+    Memory memory{};
+    uint16_t current_location = 0;  // shared by m, d, u and s
+};
+
+}  // namespace cosmac
