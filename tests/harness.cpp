@@ -1,0 +1,218 @@
+#include "harness.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace cosmac::testing {
+namespace {
+
+[[noreturn]] void exec_cosmac(const std::filesystem::path& dir)
+{
+    if (chdir(dir.c_str()) != 0)
+        _exit(126);
+    const std::string binary = cosmac_binary();
+    execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+}
+
+int decode_status(int status)
+{
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    if (WIFSIGNALED(status))
+        return 128 + WTERMSIG(status);
+    return -1;
+}
+
+}  // namespace
+
+std::string cosmac_binary() { return COSMAC_BINARY; }
+
+TempDir::TempDir()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "cosmac-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string read_file(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+Transcript run_piped(std::string_view input, const std::filesystem::path& dir)
+{
+    int in[2], out[2], err[2];
+    if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0)
+        throw std::runtime_error("pipe failed");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(in[0], STDIN_FILENO);
+        dup2(out[1], STDOUT_FILENO);
+        dup2(err[1], STDERR_FILENO);
+        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
+            close(fd);
+        exec_cosmac(dir);
+    }
+    close(in[0]);
+    close(out[1]);
+    close(err[1]);
+    fcntl(in[1], F_SETFL, O_NONBLOCK);
+    signal(SIGPIPE, SIG_IGN);
+
+    Transcript transcript;
+    std::size_t written = 0;
+    int to_child = in[1];
+    if (input.empty()) {
+        close(to_child);
+        to_child = -1;
+    }
+    bool out_open = true, err_open = true;
+    while (out_open || err_open) {
+        pollfd fds[3] = {{out_open ? out[0] : -1, POLLIN, 0},
+                         {err_open ? err[0] : -1, POLLIN, 0},
+                         {to_child, POLLOUT, 0}};
+        if (poll(fds, 3, -1) < 0 && errno != EINTR)
+            break;
+        char buffer[65536];
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].revents == 0)
+                continue;
+            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0)
+                (i == 0 ? transcript.out : transcript.err).append(buffer, static_cast<std::size_t>(n));
+            else
+                (i == 0 ? out_open : err_open) = false;
+        }
+        if (to_child >= 0 && fds[2].revents != 0) {
+            const ssize_t n = write(to_child, input.data() + written, input.size() - written);
+            if (n > 0)
+                written += static_cast<std::size_t>(n);
+            if (n < 0 || written == input.size()) {
+                close(to_child);
+                to_child = -1;
+            }
+        }
+    }
+    if (to_child >= 0)
+        close(to_child);
+    close(out[0]);
+    close(err[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    transcript.exit_status = decode_status(status);
+    return transcript;
+}
+
+PtySession::PtySession(const std::filesystem::path& dir)
+{
+    pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
+    if (pid_ < 0)
+        throw std::runtime_error("forkpty failed");
+    if (pid_ == 0)
+        exec_cosmac(dir);
+}
+
+PtySession::~PtySession()
+{
+    if (!exited_) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    close(master_);
+}
+
+void PtySession::type(std::string_view keys)
+{
+    while (!keys.empty()) {
+        const ssize_t n = write(master_, keys.data(), keys.size());
+        if (n <= 0)
+            return;
+        keys.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+bool PtySession::read_some(std::chrono::milliseconds timeout)
+{
+    pollfd fd{master_, POLLIN, 0};
+    if (poll(&fd, 1, static_cast<int>(timeout.count())) <= 0)
+        return false;
+    char buffer[4096];
+    const ssize_t n = read(master_, buffer, sizeof buffer);
+    if (n <= 0)
+        return false;  // EIO: the program has ended and closed the terminal
+    screen_.append(buffer, static_cast<std::size_t>(n));
+    return true;
+}
+
+bool PtySession::expect(std::string_view text, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const std::size_t found = screen_.find(text, seen_);
+        if (found != std::string::npos) {
+            seen_ = found + text.size();
+            return true;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !read_some(left))
+            return false;
+    }
+}
+
+termios PtySession::settings() const
+{
+    termios t{};
+    tcgetattr(master_, &t);
+    return t;
+}
+
+void PtySession::signal(int signal_number) { kill(pid_, signal_number); }
+
+int PtySession::wait(std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    int status = 0;
+    for (;;) {
+        const pid_t done = waitpid(pid_, &status, WNOHANG);
+        if (done == pid_)
+            break;
+        if (std::chrono::steady_clock::now() > deadline)
+            return -1;
+        read_some(std::chrono::milliseconds(10));  // keep the terminal drained
+    }
+    exited_ = true;
+    while (read_some(std::chrono::milliseconds(0))) {
+    }
+    return decode_status(status);
+}
+
+bool same_settings(const termios& a, const termios& b)
+{
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
+           std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+}  // namespace cosmac::testing

@@ -1,0 +1,72 @@
+// Runs the real cosmac binary: through pipes with a given standard input, or on a
+// pseudo-terminal driven key by key.
+#pragma once
+
+#include <sys/types.h>
+#include <termios.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace cosmac::testing {
+
+std::string cosmac_binary();
+
+// A fresh directory under the system's temporary directory, removed afterwards.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+struct Transcript {
+    std::string out;
+    std::string err;
+    int exit_status = -1;  // the exit code, or 128 + the signal that ended it
+};
+
+// Runs cosmac in dir with input on standard input, output and errors to pipes.
+Transcript run_piped(std::string_view input, const std::filesystem::path& dir);
+
+std::string read_file(const std::filesystem::path& path);
+
+// cosmac on a pseudo-terminal, as a user at a keyboard sees it.
+class PtySession {
+public:
+    explicit PtySession(const std::filesystem::path& dir);
+    ~PtySession();
+    PtySession(const PtySession&) = delete;
+    PtySession& operator=(const PtySession&) = delete;
+
+    void type(std::string_view keys);
+    // Waits until the screen output since the last expect ends with text (or
+    // contains it); false on timeout or when the program has ended first.
+    bool expect(std::string_view text, std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    // Everything shown so far.
+    const std::string& screen() const { return screen_; }
+    termios settings() const;
+    void signal(int signal_number);
+    // Waits for the program to end; exit code, or 128 + signal.
+    int wait(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+private:
+    bool read_some(std::chrono::milliseconds timeout);
+
+    int master_ = -1;
+    pid_t pid_ = -1;
+    std::string screen_;
+    std::size_t seen_ = 0;
+    bool exited_ = false;
+};
+
+bool same_settings(const termios& a, const termios& b);
+
+}  // namespace cosmac::testing
