@@ -191,6 +191,17 @@ termios PtySession::settings() const
 
 void PtySession::signal(int signal_number) { kill(pid_, signal_number); }
 
+bool PtySession::catches(int signal_number) const
+{
+    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("SigCgt:", 0) == 0)
+            return (std::stoull(line.substr(7), nullptr, 16) >> (signal_number - 1) & 1) != 0;
+    }
+    return false;
+}
+
 int PtySession::wait(std::chrono::milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;

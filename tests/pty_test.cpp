@@ -3,11 +3,24 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <initializer_list>
+#include <thread>
 
 #include "harness.hpp"
 
 namespace cosmac::testing {
 namespace {
+
+// The program switches the terminal to raw mode only while it waits for a key.
+bool wait_for_raw_mode(const PtySession& session, const termios& cooked)
+{
+    for (int i = 0; i < 500; ++i) {
+        if (!same_settings(session.settings(), cooked))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
 
 TEST(Terminal, PromptIsVisibleBeforeInputIsRead)
 {
@@ -21,6 +34,112 @@ TEST(Terminal, PromptIsVisibleBeforeInputIsRead)
     ASSERT_TRUE(session.expect("Q = 0, N = 0, I = 0\r\n\r\n-"));
     session.type("q\n");
     EXPECT_EQ(session.wait(), 0);
+}
+
+// Enters bytes at 0000 with m commands and waits for each prompt.
+void enter_program(PtySession& session, std::initializer_list<const char*> bytes)
+{
+    bool first = true;
+    for (const char* byte : bytes) {
+        session.type(std::string(first ? "m 0 " : "m ") + byte + "\n");
+        ASSERT_TRUE(session.expect("\r\n-"));
+        first = false;
+    }
+}
+
+TEST(Terminal, KeyIsReadRawAndControlCStopsTheRun)
+{
+    TempDir dir;
+    PtySession session(dir.path());
+    ASSERT_TRUE(session.expect("-"));
+    const termios cooked = session.settings();
+    enter_program(session, {"68", "02", "30", "00"});  // loop: GETC; BR loop
+
+    session.type("g 0\n");
+    ASSERT_TRUE(wait_for_raw_mode(session, cooked));
+    session.type("q");  // no Enter: the program takes the key at once
+    ASSERT_TRUE(session.expect("Q"));
+    session.type("\x03");
+    ASSERT_TRUE(session.expect("Break\r\n\r\n3 instructions executed\r\n"));
+    ASSERT_TRUE(session.expect(" D = 03, DF = 0, B = 00, P = 0, X = 0\r\n"));
+    ASSERT_TRUE(session.expect("0000 INVALID\r\n-"));
+    EXPECT_EQ(session.screen().find("qQ"), std::string::npos) << "the terminal echoed the key";
+    EXPECT_TRUE(same_settings(session.settings(), cooked));
+
+    session.type("q\n");
+    EXPECT_EQ(session.wait(), 0);
+}
+
+TEST(Terminal, SettingsAreRestoredWhenTheProgramIsKilledDuringAKeyRead)
+{
+    for (const int signal_number : {SIGTERM, SIGHUP}) {
+        TempDir dir;
+        PtySession session(dir.path());
+        ASSERT_TRUE(session.expect("-"));
+        const termios cooked = session.settings();
+        enter_program(session, {"68", "02"});
+        session.type("g 0\n");
+        ASSERT_TRUE(session.expect("g 0\r\n"));
+        ASSERT_TRUE(wait_for_raw_mode(session, cooked));
+        session.signal(signal_number);
+        EXPECT_EQ(session.wait(), 128 + signal_number);
+        EXPECT_TRUE(same_settings(session.settings(), cooked)) << "signal " << signal_number;
+    }
+}
+
+TEST(Terminal, ControlCInterruptsARunawayProgram)
+{
+    TempDir dir;
+    PtySession session(dir.path());
+    ASSERT_TRUE(session.expect("-"));
+    enter_program(session, {"30", "00"});  // BR to itself, forever
+    session.type("g 0\n");
+    for (int i = 0; i < 500 && !session.catches(SIGINT); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(session.catches(SIGINT)) << "the run never started";
+    session.type("\x03");
+    ASSERT_TRUE(session.expect("Break\r\n\r\n"));
+    ASSERT_TRUE(session.expect(" instructions executed\r\n"));
+    ASSERT_TRUE(session.expect("0000 BR 00\r\n-"));
+    session.type("r\n");
+    ASSERT_TRUE(session.expect(" R0 = 0000, R4 = 0000, R8 = 0000, RC = 0000\r\n"));
+    session.type("q\n");
+    EXPECT_EQ(session.wait(), 0);
+}
+
+TEST(Terminal, ControlCAtAReplyCountsAsNoNumber)
+{
+    TempDir dir;
+    PtySession session(dir.path());
+    ASSERT_TRUE(session.expect("-"));
+    enter_program(session, {"e1", "6a", "30", "01"});  // SEX 1; loop: INP 2; BR loop
+    session.type("r 1 80\ng 0\n");
+    ASSERT_TRUE(session.expect("INP 2 ?"));
+    session.type("7\n");
+    ASSERT_TRUE(session.expect("INP 2 ?"));
+    session.type("12\x03");
+    ASSERT_TRUE(session.expect("Break\r\n\r\n4 instructions executed\r\n"));
+    ASSERT_TRUE(session.expect(" D = 00, DF = 0, B = 00, P = 0, X = 1\r\n"));
+    ASSERT_TRUE(session.expect("0002 BR 01\r\n-"));
+
+    session.type("s 1\n");  // a single step shows its display as usual
+    ASSERT_TRUE(session.expect("INP 2 ?"));
+    session.type("5\x03");
+    ASSERT_TRUE(session.expect(" D = 00, DF = 0, B = 00, P = 0, X = 1\r\n"));
+    ASSERT_TRUE(session.expect("0002 BR 01\r\n-"));
+    session.type("d 80\n");
+    ASSERT_TRUE(session.expect("0080: 00 00"));
+    session.type("q\n");
+    EXPECT_EQ(session.wait(), 0);
+}
+
+TEST(Terminal, ControlCAtThePromptEndsTheProgram)
+{
+    TempDir dir;
+    PtySession session(dir.path());
+    ASSERT_TRUE(session.expect("-"));
+    session.type("\x03");
+    EXPECT_EQ(session.wait(), 128 + SIGINT);
 }
 
 }  // namespace
