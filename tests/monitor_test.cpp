@@ -17,7 +17,7 @@ TEST(CommandLine, ParsesLetterAndUpToTwoNumbers)
     } cases[] = {
         {"r", 'r', 1, 0, 0},         {"m 200 12", 'm', 3, 0x200, 0x12}, {"d100", 'd', 2, 0x100, 0},
         {"dead", 'd', 2, 0xead, 0},  {"dump", 'd', 1, 0, 0},            {"save", 's', 2, 0xa, 0},
-        {"m 100 zz", 'm', 2, 0x100, 0}, {"d zz 5", 'd', 1, 0, 0},       {" d 5", ' ', 2, 5, 0},
+        {"m 100 zz", 'm', 2, 0x100, 0}, {"d zz 5", 'd', 1, 0, 0},       {" d 5", ' ', 3, 0xd, 5},
         {"r f -1", 'r', 3, 0xf, 0xffffffff}, {"m 0x 5", 'm', 3, 0, 5},  {"g\t1\t\t2 3", 'g', 3, 1, 2},
     };
     for (const auto& c : cases) {
