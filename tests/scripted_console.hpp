@@ -9,7 +9,7 @@ namespace cosmac::testing {
 
 class ScriptedConsole final : public Console {
 public:
-    explicit ScriptedConsole(std::string input) : input_(std::move(input)) {}
+    explicit ScriptedConsole(std::string input) : Console(/*unbuffered=*/true), input_(std::move(input)) {}
 
     bool read_line(std::string& line) override
     {
@@ -27,8 +27,6 @@ public:
             return std::nullopt;
         return static_cast<uint8_t>(input_[position_++]);
     }
-    void write(std::string_view text) override { out.append(text); }
-    void write_char(char c) override { out.push_back(c); }
     void write_error(std::string_view text) override { err.append(text); }
     void begin_run() override { polls_ = 0; }
     void end_run() override {}
@@ -41,6 +39,8 @@ public:
     unsigned polls_per_run = 0;
 
 private:
+    void deliver(std::string_view text) override { out.append(text); }
+
     std::string input_;
     std::size_t position_ = 0;
     unsigned polls_ = 0;

@@ -9,7 +9,27 @@ constexpr unsigned kInterruptPollInterval = 4096;
 
 constexpr uint8_t kControlC = 0x03;
 
-void add(MachineState& s, uint8_t operand, unsigned carry_in)
+// The executor's view of the machine, as references: a single step points them at
+// the MachineState, a run at local copies that the compiler can keep in machine
+// registers for the whole run (fields of one struct it would keep in memory).
+struct Cpu {
+    std::array<uint16_t, 16>& R;
+    uint8_t& D;
+    uint8_t& DF;
+    uint8_t& P;
+    uint8_t& X;
+    uint8_t& N;
+    uint8_t& I;
+    uint8_t& T;
+    uint8_t& IE;
+    uint8_t& Q;
+    const uint8_t& EF1;
+    const uint8_t& EF2;
+    const uint8_t& EF3;
+    uint8_t& EF4;
+};
+
+[[gnu::always_inline]] inline void add(Cpu& s, uint8_t operand, unsigned carry_in)
 {
     const unsigned sum = s.D + operand + carry_in;
     s.D = static_cast<uint8_t>(sum);
@@ -17,7 +37,7 @@ void add(MachineState& s, uint8_t operand, unsigned carry_in)
 }
 
 // DF = 1 means no borrow; minuend - borrow may reach -1, below any subtrahend.
-void subtract(MachineState& s, uint8_t minuend, uint8_t subtrahend, unsigned borrow_in)
+[[gnu::always_inline]] inline void subtract(Cpu& s, uint8_t minuend, uint8_t subtrahend, unsigned borrow_in)
 {
     const int difference = int(minuend) - int(subtrahend) - int(borrow_in);
     s.D = static_cast<uint8_t>(difference);
@@ -26,7 +46,7 @@ void subtract(MachineState& s, uint8_t minuend, uint8_t subtrahend, unsigned bor
 
 // A short branch stays in the page of its operand byte: only the low byte of R(P)
 // is replaced, so a branch whose operand sits at xxFF lands in the next page.
-void short_branch(MachineState& s, const Memory& m, bool taken)
+[[gnu::always_inline]] inline void short_branch(Cpu& s, const Memory& m, bool taken)
 {
     uint16_t& pc = s.R[s.P];
     if (taken)
@@ -35,7 +55,7 @@ void short_branch(MachineState& s, const Memory& m, bool taken)
         ++pc;
 }
 
-void long_branch(MachineState& s, const Memory& m, bool taken)
+[[gnu::always_inline]] inline void long_branch(Cpu& s, const Memory& m, bool taken)
 {
     uint16_t& pc = s.R[s.P];
     if (taken)
@@ -44,13 +64,13 @@ void long_branch(MachineState& s, const Memory& m, bool taken)
         pc = static_cast<uint16_t>(pc + 2);
 }
 
-void long_skip(MachineState& s, bool taken)
+[[gnu::always_inline]] inline void long_skip(Cpu& s, bool taken)
 {
     if (taken)
         s.R[s.P] = static_cast<uint16_t>(s.R[s.P] + 2);
 }
 
-StepResult query_ef4_then_branch(MachineState& s, const Memory& m, HostIo& io, uint8_t wanted)
+[[gnu::always_inline]] inline StepResult query_ef4_then_branch(Cpu& s, const Memory& m, HostIo& io, uint8_t wanted)
 {
     const Reply reply = io.query_ef4();
     if (reply.value)
@@ -59,7 +79,7 @@ StepResult query_ef4_then_branch(MachineState& s, const Memory& m, HostIo& io, u
     return reply.stop ? StepResult::Stop : StepResult::Continue;
 }
 
-StepResult input(MachineState& s, Memory& m, HostIo& io)
+[[gnu::always_inline]] inline StepResult input(Cpu& s, Memory& m, HostIo& io)
 {
     const Reply reply = io.input_port(s.N & 7);
     const uint8_t value = reply.value.value_or(0);
@@ -70,7 +90,7 @@ StepResult input(MachineState& s, Memory& m, HostIo& io)
 
 // Opcode 68, which the 1802 leaves undefined, is this machine's console service:
 // the byte after it selects the function.
-StepResult console_service(MachineState& s, const Memory& m, HostIo& io)
+[[gnu::always_inline]] inline StepResult console_service(Cpu& s, const Memory& m, HostIo& io)
 {
     uint16_t& pc = s.R[s.P];
     switch (m[pc]) {
@@ -101,7 +121,7 @@ StepResult console_service(MachineState& s, const Memory& m, HostIo& io)
 
 // Dispatches on the whole opcode: one jump per instruction, with the rows of the
 // datasheet's table as case ranges.
-[[gnu::always_inline]] inline StepResult execute(MachineState& s, Memory& m, HostIo& io, uint8_t opcode)
+[[gnu::always_inline]] inline StepResult execute(Cpu& s, Memory& m, HostIo& io, uint8_t opcode)
 {
     s.N = opcode & 0xF;
     s.I = opcode >> 4;
@@ -187,10 +207,10 @@ StepResult console_service(MachineState& s, const Memory& m, HostIo& io)
     }
     case 0x7F: subtract(s, s.D, m[pc++], 1 - s.DF); break;      // SMBI
     // 8x-Bx: register bytes to and from D
-    case 0x80 ... 0x8F: s.D = low_byte(s, s.N); break;          // GLO
-    case 0x90 ... 0x9F: s.D = high_byte(s, s.N); break;         // GHI
-    case 0xA0 ... 0xAF: set_low_byte(s, s.N, s.D); break;       // PLO
-    case 0xB0 ... 0xBF: set_high_byte(s, s.N, s.D); break;      // PHI
+    case 0x80 ... 0x8F: s.D = low_byte(rn); break;              // GLO
+    case 0x90 ... 0x9F: s.D = high_byte(rn); break;             // GHI
+    case 0xA0 ... 0xAF: set_low_byte(rn, s.D); break;           // PLO
+    case 0xB0 ... 0xBF: set_high_byte(rn, s.D); break;          // PHI
     // Cx: long branches and long skips
     case 0xC0: long_branch(s, m, true); break;                  // LBR
     case 0xC1: long_branch(s, m, s.Q == 1); break;              // LBQ
@@ -236,22 +256,26 @@ StepResult console_service(MachineState& s, const Memory& m, HostIo& io)
 
 StepResult execute_instruction(MachineState& state, Memory& memory, HostIo& io)
 {
-    return execute(state, memory, io, memory[state.R[state.P]]);
+    Cpu cpu{state.R, state.D,  state.DF,  state.P,   state.X,   state.N,   state.I,
+            state.T, state.IE, state.Q,   state.EF1, state.EF2, state.EF3, state.EF4};
+    return execute(cpu, memory, io, memory[state.R[state.P]]);
 }
 
 RunResult run(MachineState& state, Memory& memory, HostIo& io)
 {
-    // Work on a local copy: no pointer to it escapes, so memory stores cannot alias
-    // it and the compiler keeps P, X, D and friends in registers across the loop.
-    MachineState s = state;
+    std::array<uint16_t, 16> R = state.R;
+    uint8_t D = state.D, DF = state.DF, P = state.P, X = state.X, N = state.N, I = state.I;
+    uint8_t T = state.T, IE = state.IE, Q = state.Q, EF4 = state.EF4;
+    Cpu cpu{R, D, DF, P, X, N, I, T, IE, Q, state.EF1, state.EF2, state.EF3, EF4};
+
     RunResult result;
     for (;;) {
-        for (unsigned n = kInterruptPollInterval; n != 0; --n) {
-            const uint8_t opcode = memory[s.R[s.P]];
+        for (const uint64_t poll_at = result.executed + kInterruptPollInterval; result.executed != poll_at;) {
+            const uint8_t opcode = memory[R[P]];
             if (opcode == 0x00)
                 goto done;
             ++result.executed;
-            if (execute(s, memory, io, opcode) == StepResult::Stop) [[unlikely]] {
+            if (execute(cpu, memory, io, opcode) == StepResult::Stop) [[unlikely]] {
                 result.stopped = true;
                 goto done;
             }
@@ -262,7 +286,9 @@ RunResult run(MachineState& state, Memory& memory, HostIo& io)
         }
     }
 done:
-    state = s;
+    state.R = R;
+    state.D = D, state.DF = DF, state.P = P, state.X = X, state.N = N, state.I = I;
+    state.T = T, state.IE = IE, state.Q = Q, state.EF4 = EF4;
     return result;
 }
 

@@ -12,7 +12,6 @@ namespace cosmac {
 namespace {
 
 constexpr std::size_t kReadChunk = 1 << 16;
-constexpr std::size_t kOutputHighWater = 1 << 16;
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
@@ -89,7 +88,7 @@ void write_all(int fd, std::string_view text)
 }  // namespace
 
 StandardConsole::StandardConsole()
-    : input_is_terminal_(isatty(STDIN_FILENO) != 0), output_is_terminal_(isatty(STDOUT_FILENO) != 0)
+    : Console(/*unbuffered=*/isatty(STDOUT_FILENO) != 0), input_is_terminal_(isatty(STDIN_FILENO) != 0)
 {
     if (input_is_terminal_) {
         for (int signal_number : kFatalSignals)
@@ -99,25 +98,7 @@ StandardConsole::StandardConsole()
 
 StandardConsole::~StandardConsole() { flush(); }
 
-void StandardConsole::flush()
-{
-    write_all(STDOUT_FILENO, output_);
-    output_.clear();
-}
-
-void StandardConsole::write(std::string_view text)
-{
-    output_.append(text);
-    if (output_is_terminal_ || output_.size() >= kOutputHighWater)
-        flush();
-}
-
-void StandardConsole::write_char(char c)
-{
-    output_.push_back(c);
-    if (output_is_terminal_ || output_.size() >= kOutputHighWater)
-        flush();
-}
+void StandardConsole::deliver(std::string_view text) { write_all(STDOUT_FILENO, text); }
 
 void StandardConsole::write_error(std::string_view text)
 {

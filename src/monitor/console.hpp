@@ -21,8 +21,28 @@ public:
     // One key, unechoed and without waiting for Enter; empty when none can be had.
     virtual std::optional<uint8_t> read_key() = 0;
 
-    virtual void write(std::string_view text) = 0;
-    virtual void write_char(char c) = 0;
+    // Output is collected here and handed on by flush: at once when the console
+    // shows everything as it is written, otherwise in large pieces. The console
+    // service writes one character per instruction, so this path stays inline.
+    void write(std::string_view text)
+    {
+        output_.append(text);
+        if (unbuffered_ || output_.size() >= kOutputHighWater)
+            flush();
+    }
+    void write_char(char c)
+    {
+        output_.push_back(c);
+        if (unbuffered_ || output_.size() >= kOutputHighWater)
+            flush();
+    }
+    void flush()
+    {
+        if (!output_.empty())
+            deliver(output_);
+        output_.clear();
+    }
+
     virtual void write_error(std::string_view text) = 0;
 
     // Between begin_run and end_run the user may interrupt (Control-C on a
@@ -31,6 +51,15 @@ public:
     virtual void begin_run() = 0;
     virtual void end_run() = 0;
     virtual bool interrupt_requested() = 0;
+
+protected:
+    explicit Console(bool unbuffered) : unbuffered_(unbuffered) {}
+    virtual void deliver(std::string_view text) = 0;
+
+private:
+    static constexpr std::size_t kOutputHighWater = 1 << 16;
+    std::string output_;
+    bool unbuffered_;
 };
 
 // The console on standard input, output and error. On a terminal everything
@@ -45,26 +74,22 @@ public:
 
     bool read_line(std::string& line) override;
     std::optional<uint8_t> read_key() override;
-    void write(std::string_view text) override;
-    void write_char(char c) override;
     void write_error(std::string_view text) override;
     void begin_run() override;
     void end_run() override;
     bool interrupt_requested() override;
 
-    void flush();
-
 private:
+    void deliver(std::string_view text) override;
+
     enum class Fill { Data, End, Interrupted };
     Fill fill_input();
     std::optional<uint8_t> next_input_byte();
 
     bool input_is_terminal_;
-    bool output_is_terminal_;
     std::string input_;
     std::size_t input_position_ = 0;
     bool input_ended_ = false;
-    std::string output_;
 };
 
 }  // namespace cosmac
