@@ -9,11 +9,14 @@ constexpr unsigned kInterruptPollInterval = 4096;
 
 constexpr uint8_t kControlC = 0x03;
 
-// The executor's view of the machine, as references: a single step points them at
-// the MachineState, a run at local copies that the compiler can keep in machine
-// registers for the whole run (fields of one struct it would keep in memory).
+// The executor's view of the machine. The program counter R(P) is held apart in pc
+// while an instruction or a run executes, and every other register access goes
+// through r() and set_r(), which see pc when the index is P. The fields are
+// references: a run points them at locals, which the compiler keeps in machine
+// registers for the whole run, so that the fetch does not wait on memory.
 struct Cpu {
     std::array<uint16_t, 16>& R;
+    uint16_t& pc;
     uint8_t& D;
     uint8_t& DF;
     uint8_t& P;
@@ -27,6 +30,26 @@ struct Cpu {
     const uint8_t& EF2;
     const uint8_t& EF3;
     uint8_t& EF4;
+
+    uint16_t r(unsigned n) const
+    {
+        if (n == P) [[unlikely]]
+            return pc;
+        return R[n];
+    }
+    void set_r(unsigned n, uint16_t value)
+    {
+        if (n == P) [[unlikely]]
+            pc = value;
+        else
+            R[n] = value;
+    }
+    void set_p(unsigned n)
+    {
+        R[P] = pc;
+        P = static_cast<uint8_t>(n);
+        pc = R[P];
+    }
 };
 
 [[gnu::always_inline]] inline void add(Cpu& s, uint8_t operand, unsigned carry_in)
@@ -48,27 +71,33 @@ struct Cpu {
 // is replaced, so a branch whose operand sits at xxFF lands in the next page.
 [[gnu::always_inline]] inline void short_branch(Cpu& s, const Memory& m, bool taken)
 {
-    uint16_t& pc = s.R[s.P];
     if (taken)
-        pc = static_cast<uint16_t>((pc & 0xFF00) | m[pc]);
+        s.pc = static_cast<uint16_t>((s.pc & 0xFF00) | m[s.pc]);
     else
-        ++pc;
+        ++s.pc;
 }
 
 [[gnu::always_inline]] inline void long_branch(Cpu& s, const Memory& m, bool taken)
 {
-    uint16_t& pc = s.R[s.P];
     if (taken)
-        pc = static_cast<uint16_t>(m[pc] << 8 | m[static_cast<uint16_t>(pc + 1)]);
+        s.pc = static_cast<uint16_t>(m[s.pc] << 8 | m[static_cast<uint16_t>(s.pc + 1)]);
     else
-        pc = static_cast<uint16_t>(pc + 2);
+        s.pc = static_cast<uint16_t>(s.pc + 2);
 }
 
 [[gnu::always_inline]] inline void long_skip(Cpu& s, bool taken)
 {
     if (taken)
-        s.R[s.P] = static_cast<uint16_t>(s.R[s.P] + 2);
+        s.pc = static_cast<uint16_t>(s.pc + 2);
 }
+
+// M(R(X)), the memory operand of most instructions.
+[[gnu::always_inline]] inline uint8_t operand(const Cpu& s, const Memory& m) { return m[s.r(s.X)]; }
+
+[[gnu::always_inline]] inline uint8_t immediate(Cpu& s, const Memory& m) { return m[s.pc++]; }
+
+[[gnu::always_inline]] inline void increment(Cpu& s, unsigned n) { s.set_r(n, static_cast<uint16_t>(s.r(n) + 1)); }
+[[gnu::always_inline]] inline void decrement(Cpu& s, unsigned n) { s.set_r(n, static_cast<uint16_t>(s.r(n) - 1)); }
 
 [[gnu::always_inline]] inline StepResult query_ef4_then_branch(Cpu& s, const Memory& m, HostIo& io, uint8_t wanted)
 {
@@ -83,7 +112,7 @@ struct Cpu {
 {
     const Reply reply = io.input_port(s.N & 7);
     const uint8_t value = reply.value.value_or(0);
-    m[s.R[s.X]] = value;  // INP is not subject to the protected window
+    m[s.r(s.X)] = value;  // INP is not subject to the protected window
     s.D = value;
     return reply.stop ? StepResult::Stop : StepResult::Continue;
 }
@@ -92,8 +121,7 @@ struct Cpu {
 // the byte after it selects the function.
 [[gnu::always_inline]] inline StepResult console_service(Cpu& s, const Memory& m, HostIo& io)
 {
-    uint16_t& pc = s.R[s.P];
-    switch (m[pc]) {
+    switch (m[s.pc]) {
     case 1:  // character out
         if (s.D == 0x0D)
             io.console_write('\n');
@@ -106,7 +134,7 @@ struct Cpu {
             key = static_cast<uint8_t>(key - 'a' + 'A');
         s.D = key;
         if (key == kControlC) {
-            --pc;  // back on the 68, so running again repeats the key request
+            --s.pc;  // back on the 68, so running again repeats the key request
             return StepResult::Stop;
         }
         io.console_write(key);
@@ -115,7 +143,7 @@ struct Cpu {
     default:
         break;
     }
-    ++pc;
+    ++s.pc;
     return StepResult::Continue;
 }
 
@@ -125,18 +153,16 @@ struct Cpu {
 {
     s.N = opcode & 0xF;
     s.I = opcode >> 4;
-    uint16_t& pc = s.R[s.P];
-    ++pc;
-    uint16_t& rn = s.R[s.N];
-    uint16_t& rx = s.R[s.X];
+    ++s.pc;
+    const unsigned n = s.N;
 
     switch (opcode) {
     // 0x: IDLE, LDN
     case 0x00: break;                                           // IDLE
-    case 0x01 ... 0x0F: s.D = m[rn]; break;                     // LDN
+    case 0x01 ... 0x0F: s.D = m[s.r(n)]; break;                 // LDN
     // 1x, 2x: INC, DEC
-    case 0x10 ... 0x1F: ++rn; break;                            // INC
-    case 0x20 ... 0x2F: --rn; break;                            // DEC
+    case 0x10 ... 0x1F: increment(s, n); break;                 // INC
+    case 0x20 ... 0x2F: decrement(s, n); break;                 // DEC
     // 3x: short branches
     case 0x30: short_branch(s, m, true); break;                 // BR
     case 0x31: short_branch(s, m, s.Q == 1); break;             // BQ
@@ -146,7 +172,7 @@ struct Cpu {
     case 0x35: short_branch(s, m, s.EF2 == 1); break;           // B2
     case 0x36: short_branch(s, m, s.EF3 == 1); break;           // B3
     case 0x37: return query_ef4_then_branch(s, m, io, 1);       // B4
-    case 0x38: ++pc; break;                                     // SKP
+    case 0x38: ++s.pc; break;                                   // SKP
     case 0x39: short_branch(s, m, s.Q == 0); break;             // BNQ
     case 0x3A: short_branch(s, m, s.D != 0); break;             // BNZ
     case 0x3B: short_branch(s, m, s.DF == 0); break;            // BNF
@@ -155,62 +181,71 @@ struct Cpu {
     case 0x3E: short_branch(s, m, s.EF3 == 0); break;           // BN3
     case 0x3F: return query_ef4_then_branch(s, m, io, 0);       // BN4
     // 4x, 5x: LDA, STR
-    case 0x40 ... 0x4F: s.D = m[rn]; ++rn; break;               // LDA
-    case 0x50 ... 0x5F: guarded_store(m, rn, s.D); break;       // STR
+    case 0x40 ... 0x4F: s.D = m[s.r(n)]; increment(s, n); break;  // LDA
+    case 0x50 ... 0x5F: guarded_store(m, s.r(n), s.D); break;   // STR
     // 6x: IRX, OUT, console service, INP
-    case 0x60: ++rx; break;                                     // IRX
+    case 0x60: increment(s, s.X); break;                        // IRX
     case 0x61 ... 0x67:                                         // OUT
-        s.D = m[rx];
-        io.output_port(s.N, s.D);
-        ++rx;
+        s.D = operand(s, m);
+        io.output_port(n, s.D);
+        increment(s, s.X);
         break;
     case 0x68: return console_service(s, m, io);
     case 0x69 ... 0x6F: return input(s, m, io);                 // INP
     // 7x: control and arithmetic with carry
     case 0x70: return StepResult::Stop;                         // RET: stops a run, changes nothing
     case 0x71: {                                                // DIS
-        const uint8_t value = m[rx];
-        ++rx;
+        const uint8_t value = operand(s, m);
+        increment(s, s.X);
         s.X = value >> 4;
-        s.P = value & 0xF;
+        s.set_p(value & 0xF);
         s.IE = 0;
         return StepResult::Stop;
     }
-    case 0x72: s.D = m[rx]; ++rx; break;                        // LDXA
-    case 0x73: guarded_store(m, rx, s.D); --rx; break;          // STXD
-    case 0x74: add(s, m[rx], s.DF); break;                      // ADC
-    case 0x75: subtract(s, m[rx], s.D, 1 - s.DF); break;        // SDB
+    case 0x72: s.D = operand(s, m); increment(s, s.X); break;   // LDXA
+    case 0x73: guarded_store(m, s.r(s.X), s.D); decrement(s, s.X); break;  // STXD
+    case 0x74: add(s, operand(s, m), s.DF); break;              // ADC
+    case 0x75: subtract(s, operand(s, m), s.D, 1 - s.DF); break;  // SDB
     case 0x76: {                                                // SHRC
         const uint8_t carry_out = s.D & 1;
         s.D = static_cast<uint8_t>(s.D >> 1 | s.DF << 7);
         s.DF = carry_out;
         break;
     }
-    case 0x77: subtract(s, s.D, m[rx], 1 - s.DF); break;        // SMB
-    case 0x78: guarded_store(m, rx, s.T); break;                // SAV
-    case 0x79: {                                                // MARK
+    case 0x77: subtract(s, s.D, operand(s, m), 1 - s.DF); break;  // SMB
+    case 0x78: guarded_store(m, s.r(s.X), s.T); break;          // SAV
+    case 0x79:                                                  // MARK
         s.T = static_cast<uint8_t>(s.X << 4 | s.P);
-        guarded_store(m, s.R[2], s.T);
+        guarded_store(m, s.r(2), s.T);
         s.X = s.P;
-        --s.R[2];
+        decrement(s, 2);
         return StepResult::Stop;
-    }
     case 0x7A: s.Q = 0; io.reset_q(); break;                    // REQ
     case 0x7B: s.Q = 1; io.set_q(); break;                      // SEQ
-    case 0x7C: add(s, m[pc++], s.DF); break;                    // ADCI
-    case 0x7D: subtract(s, m[pc++], s.D, 1 - s.DF); break;      // SDBI
+    case 0x7C: add(s, immediate(s, m), s.DF); break;            // ADCI
+    case 0x7D: subtract(s, immediate(s, m), s.D, 1 - s.DF); break;  // SDBI
     case 0x7E: {                                                // SHLC
         const uint8_t carry_out = s.D >> 7;
         s.D = static_cast<uint8_t>(s.D << 1 | s.DF);
         s.DF = carry_out;
         break;
     }
-    case 0x7F: subtract(s, s.D, m[pc++], 1 - s.DF); break;      // SMBI
+    case 0x7F: subtract(s, s.D, immediate(s, m), 1 - s.DF); break;  // SMBI
     // 8x-Bx: register bytes to and from D
-    case 0x80 ... 0x8F: s.D = low_byte(rn); break;              // GLO
-    case 0x90 ... 0x9F: s.D = high_byte(rn); break;             // GHI
-    case 0xA0 ... 0xAF: set_low_byte(rn, s.D); break;           // PLO
-    case 0xB0 ... 0xBF: set_high_byte(rn, s.D); break;          // PHI
+    case 0x80 ... 0x8F: s.D = low_byte(s.r(n)); break;          // GLO
+    case 0x90 ... 0x9F: s.D = high_byte(s.r(n)); break;         // GHI
+    case 0xA0 ... 0xAF: {                                       // PLO
+        uint16_t r = s.r(n);
+        set_low_byte(r, s.D);
+        s.set_r(n, r);
+        break;
+    }
+    case 0xB0 ... 0xBF: {                                       // PHI
+        uint16_t r = s.r(n);
+        set_high_byte(r, s.D);
+        s.set_r(n, r);
+        break;
+    }
     // Cx: long branches and long skips
     case 0xC0: long_branch(s, m, true); break;                  // LBR
     case 0xC1: long_branch(s, m, s.Q == 1); break;              // LBQ
@@ -229,25 +264,25 @@ struct Cpu {
     case 0xCE: long_skip(s, s.D == 0); break;                   // LSZ
     case 0xCF: long_skip(s, s.DF == 1); break;                  // LSDF
     // Dx, Ex: SEP, SEX
-    case 0xD0 ... 0xDF: s.P = s.N; break;                       // SEP
-    case 0xE0 ... 0xEF: s.X = s.N; break;                       // SEX
+    case 0xD0 ... 0xDF: s.set_p(n); break;                      // SEP
+    case 0xE0 ... 0xEF: s.X = static_cast<uint8_t>(n); break;   // SEX
     // Fx: logic and arithmetic on M(R(X)), and immediate
-    case 0xF0: s.D = m[rx]; break;                              // LDX
-    case 0xF1: s.D |= m[rx]; break;                             // OR
-    case 0xF2: s.D &= m[rx]; break;                             // AND
-    case 0xF3: s.D ^= m[rx]; break;                             // XOR
-    case 0xF4: add(s, m[rx], 0); break;                         // ADD
-    case 0xF5: subtract(s, m[rx], s.D, 0); break;               // SD
+    case 0xF0: s.D = operand(s, m); break;                      // LDX
+    case 0xF1: s.D |= operand(s, m); break;                     // OR
+    case 0xF2: s.D &= operand(s, m); break;                     // AND
+    case 0xF3: s.D ^= operand(s, m); break;                     // XOR
+    case 0xF4: add(s, operand(s, m), 0); break;                 // ADD
+    case 0xF5: subtract(s, operand(s, m), s.D, 0); break;       // SD
     case 0xF6: s.DF = s.D & 1; s.D >>= 1; break;                // SHR
-    case 0xF7: subtract(s, s.D, m[rx], 0); break;               // SM
-    case 0xF8: s.D = m[pc++]; break;                            // LDI
-    case 0xF9: s.D |= m[pc++]; break;                           // ORI
-    case 0xFA: s.D &= m[pc++]; break;                           // ANI
-    case 0xFB: s.D ^= m[pc++]; break;                           // XRI
-    case 0xFC: add(s, m[pc++], 0); break;                       // ADI
-    case 0xFD: subtract(s, m[pc++], s.D, 0); break;             // SDI
+    case 0xF7: subtract(s, s.D, operand(s, m), 0); break;       // SM
+    case 0xF8: s.D = immediate(s, m); break;                    // LDI
+    case 0xF9: s.D |= immediate(s, m); break;                   // ORI
+    case 0xFA: s.D &= immediate(s, m); break;                   // ANI
+    case 0xFB: s.D ^= immediate(s, m); break;                   // XRI
+    case 0xFC: add(s, immediate(s, m), 0); break;               // ADI
+    case 0xFD: subtract(s, immediate(s, m), s.D, 0); break;     // SDI
     case 0xFE: s.DF = s.D >> 7; s.D = static_cast<uint8_t>(s.D << 1); break;  // SHL
-    case 0xFF: subtract(s, s.D, m[pc++], 0); break;             // SMI
+    case 0xFF: subtract(s, s.D, immediate(s, m), 0); break;     // SMI
     }
     return StepResult::Continue;
 }
@@ -256,9 +291,12 @@ struct Cpu {
 
 StepResult execute_instruction(MachineState& state, Memory& memory, HostIo& io)
 {
-    Cpu cpu{state.R, state.D,  state.DF,  state.P,   state.X,   state.N,   state.I,
-            state.T, state.IE, state.Q,   state.EF1, state.EF2, state.EF3, state.EF4};
-    return execute(cpu, memory, io, memory[state.R[state.P]]);
+    uint16_t pc = state.R[state.P];
+    Cpu cpu{state.R, pc,       state.D,  state.DF,  state.P,   state.X,   state.N,  state.I,
+            state.T, state.IE, state.Q,  state.EF1, state.EF2, state.EF3, state.EF4};
+    const StepResult result = execute(cpu, memory, io, memory[pc]);
+    state.R[state.P] = pc;
+    return result;
 }
 
 RunResult run(MachineState& state, Memory& memory, HostIo& io)
@@ -266,12 +304,13 @@ RunResult run(MachineState& state, Memory& memory, HostIo& io)
     std::array<uint16_t, 16> R = state.R;
     uint8_t D = state.D, DF = state.DF, P = state.P, X = state.X, N = state.N, I = state.I;
     uint8_t T = state.T, IE = state.IE, Q = state.Q, EF4 = state.EF4;
-    Cpu cpu{R, D, DF, P, X, N, I, T, IE, Q, state.EF1, state.EF2, state.EF3, EF4};
+    uint16_t pc = R[P];
+    Cpu cpu{R, pc, D, DF, P, X, N, I, T, IE, Q, state.EF1, state.EF2, state.EF3, EF4};
 
     RunResult result;
     for (;;) {
         for (const uint64_t poll_at = result.executed + kInterruptPollInterval; result.executed != poll_at;) {
-            const uint8_t opcode = memory[R[P]];
+            const uint8_t opcode = memory[pc];
             if (opcode == 0x00)
                 goto done;
             ++result.executed;
@@ -286,6 +325,7 @@ RunResult run(MachineState& state, Memory& memory, HostIo& io)
         }
     }
 done:
+    R[P] = pc;
     state.R = R;
     state.D = D, state.DF = DF, state.P = P, state.X = X, state.N = N, state.I = I;
     state.T = T, state.IE = IE, state.Q = Q, state.EF4 = EF4;

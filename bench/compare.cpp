@@ -1,0 +1,136 @@
+// Runs cosmac and the yardstick loop side by side on the benchmark scripts, A B A B,
+// with standard output to a pipe, and reports instructions per second and their
+// ratio (median of the runs). Also reports cosmac's start-up time to the end of a
+// "q" session and its peak resident memory.
+//
+//   compare COSMAC YARDSTICK SCRIPT_DIR [RUNS]
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Run {
+    double seconds = 0;
+    unsigned long long instructions = 0;
+    long max_rss_kb = 0;
+};
+
+// Runs program with the file as standard input; standard output goes to a pipe
+// that is drained here, standard error to /dev/null.
+Run run(const std::string& program, const std::string& input_path)
+{
+    int out[2];
+    if (pipe(out) != 0) {
+        std::perror("pipe");
+        std::exit(1);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int in = open(input_path.c_str(), O_RDONLY);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(in, STDIN_FILENO);
+        dup2(out[1], STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        close(out[0]);
+        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    std::string tail;
+    char buffer[1 << 16];
+    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) {
+        tail.append(buffer, static_cast<std::size_t>(n));
+        if (tail.size() > 4096)
+            tail.erase(0, tail.size() - 4096);
+    }
+    close(out[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    Run result;
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.max_rss_kb = usage.ru_maxrss;
+    const std::size_t line = tail.rfind(" instructions executed");
+    if (line != std::string::npos) {
+        std::size_t begin = line;
+        while (begin > 0 && tail[begin - 1] >= '0' && tail[begin - 1] <= '9')
+            --begin;
+        result.instructions = std::strtoull(tail.c_str() + begin, nullptr, 10);
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "%s failed on %s\n", program.c_str(), input_path.c_str());
+        std::exit(1);
+    }
+    return result;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: %s COSMAC YARDSTICK SCRIPT_DIR [RUNS]\n", argv[0]);
+        return 2;
+    }
+    const std::string cosmac = argv[1], yardstick = argv[2], scripts = argv[3];
+    const int runs = argc > 4 ? std::max(1, std::atoi(argv[4])) : 5;
+
+    std::printf("%-6s %12s %14s %14s %7s %9s\n", "script", "instructions", "cosmac Mi/s", "yardstick Mi/s", "ratio",
+                "RSS KB");
+    for (const char* name : {"count", "copy", "print"}) {
+        const std::string path = scripts + "/" + name + ".txt";
+        std::vector<double> cosmac_rates, yardstick_rates;
+        unsigned long long instructions = 0;
+        long rss = 0;
+        for (int i = 0; i < runs; ++i) {
+            const Run a = run(cosmac, path);
+            const Run b = run(yardstick, path);
+            if (a.instructions != b.instructions || a.instructions == 0) {
+                std::fprintf(stderr, "%s: cosmac counted %llu, the yardstick %llu\n", name, a.instructions,
+                             b.instructions);
+                return 1;
+            }
+            instructions = a.instructions;
+            rss = std::max(rss, a.max_rss_kb);
+            cosmac_rates.push_back(a.instructions / a.seconds / 1e6);
+            yardstick_rates.push_back(b.instructions / b.seconds / 1e6);
+        }
+        const double a = median(cosmac_rates), b = median(yardstick_rates);
+        std::printf("%-6s %12llu %14.1f %14.1f %6.2fx %9ld\n", name, instructions, a, b, a / b, rss);
+    }
+
+    char quit_path[] = "/tmp/cosmac-quit-XXXXXX";
+    const int fd = mkstemp(quit_path);
+    if (fd < 0 || write(fd, "q\n", 2) != 2)
+        return 1;
+    close(fd);
+    std::vector<double> startups;
+    long rss = 0;
+    for (int i = 0; i < std::max(runs, 11); ++i) {
+        const Run q = run(cosmac, quit_path);
+        startups.push_back(q.seconds * 1e3);
+        rss = std::max(rss, q.max_rss_kb);
+    }
+    unlink(quit_path);
+    std::printf("start-up to exit of a \"q\" session: %.2f ms (median), peak RSS %ld KB\n", median(startups), rss);
+    return 0;
+}
