@@ -126,13 +126,21 @@ Transcript run_piped(std::string_view input, const std::filesystem::path& dir)
     return transcript;
 }
 
-PtySession::PtySession(const std::filesystem::path& dir)
+PtySession::PtySession(const std::filesystem::path& dir, bool transparent)
 {
     pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
     if (pid_ < 0)
         throw std::runtime_error("forkpty failed");
-    if (pid_ == 0)
+    if (pid_ == 0) {
+        if (transparent) {
+            termios settings{};
+            tcgetattr(STDIN_FILENO, &settings);
+            settings.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+            settings.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+            tcsetattr(STDIN_FILENO, TCSANOW, &settings);
+        }
         exec_cosmac(dir);
+    }
 }
 
 PtySession::~PtySession()

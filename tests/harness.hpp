@@ -41,7 +41,9 @@ std::string read_file(const std::filesystem::path& path);
 // cosmac on a pseudo-terminal, as a user at a keyboard sees it.
 class PtySession {
 public:
-    explicit PtySession(const std::filesystem::path& dir);
+    // With transparent set, the terminal neither echoes typed lines nor turns "\n"
+    // into "\r\n", so the screen holds exactly the bytes the program wrote.
+    explicit PtySession(const std::filesystem::path& dir, bool transparent = false);
     ~PtySession();
     PtySession(const PtySession&) = delete;
     PtySession& operator=(const PtySession&) = delete;

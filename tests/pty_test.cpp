@@ -4,6 +4,8 @@
 
 #include <csignal>
 #include <initializer_list>
+#include <string>
+#include <vector>
 #include <thread>
 
 #include "harness.hpp"
@@ -131,6 +133,47 @@ TEST(Terminal, ControlCAtAReplyCountsAsNoNumber)
     ASSERT_TRUE(session.expect("0080: 00 00"));
     session.type("q\n");
     EXPECT_EQ(session.wait(), 0);
+}
+
+// The same session through pipes and on a terminal writes the same bytes; only
+// when they appear differs.
+TEST(Terminal, OutputIsTheSameAsThroughAPipe)
+{
+    const char* program[] = {"f8", "48", "68", "01", "f8", "69", "68", "01", "f8", "0d", "68", "01",  // H i CR
+                             "7b", "e1", "61", "68", "02", "68", "02", "7a", "70"};  // SEQ, OUT, two keys, REQ, RET
+    std::vector<std::string> lines;
+    for (const char* byte : program)
+        lines.push_back(std::string(lines.empty() ? "m 0 " : "m ") + byte);
+    lines.insert(lines.end(), {"g 0", "u 0", "d 0", "r", "s 13", "q"});
+
+    std::string input;
+    for (const auto& line : lines) {
+        input += line + "\n";
+        if (line == "g 0")
+            input += "xy";
+    }
+    TempDir piped_dir;
+    const Transcript piped = run_piped(input, piped_dir.path());
+
+    TempDir dir;
+    PtySession session(dir.path(), /*transparent=*/true);
+    ASSERT_TRUE(session.expect("-"));
+    const termios cooked = session.settings();
+    for (const auto& line : lines) {
+        session.type(line + "\n");
+        if (line == "g 0") {
+            ASSERT_TRUE(wait_for_raw_mode(session, cooked));
+            session.type("x");
+            ASSERT_TRUE(wait_for_raw_mode(session, cooked));
+            session.type("y");
+        }
+        if (line != "q") {
+            ASSERT_TRUE(session.expect("-")) << line;
+        }
+    }
+    EXPECT_EQ(session.wait(), 0);
+    EXPECT_EQ(session.screen(), piped.out);
+    EXPECT_NE(piped.out.find("Hi\nQ1\nf8\nXYQ0\nBreak\n"), std::string::npos) << piped.out;
 }
 
 TEST(Terminal, ControlCAtThePromptEndsTheProgram)
