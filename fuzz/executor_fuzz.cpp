@@ -1,0 +1,74 @@
+// The executor from arbitrary registers and memory for a bounded number of steps.
+// After every instruction: DF, Q and IE are 0 or 1, P, X, N and I fit in 4 bits,
+// and nothing inside 4000-9000 has changed except the byte an INP wrote.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "cpu/executor.hpp"
+#include "scripted_io.hpp"
+
+namespace {
+
+constexpr int kSteps = 256;
+
+struct Input {
+    const uint8_t* data;
+    std::size_t size;
+    std::size_t next = 0;
+    uint8_t byte() { return next < size ? data[next++] : 0; }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
+{
+    using namespace cosmac;
+    Input in{data, size};
+    MachineState s;
+    for (auto& r : s.R)
+        r = static_cast<uint16_t>(in.byte() << 8 | in.byte());
+    s.D = in.byte();
+    s.DF = in.byte() & 1;
+    s.P = in.byte() & 0xF;
+    s.X = in.byte() & 0xF;
+    s.T = in.byte();
+    s.IE = in.byte() & 1;
+    s.Q = in.byte() & 1;
+    s.EF4 = in.byte();
+
+    // Memory: the rest of the input, repeated, so that jumps land on fuzzed code.
+    static const auto memory = std::make_unique<Memory>();
+    static const auto window = std::make_unique<Memory>();
+    memory->fill(0);
+    const std::size_t code = in.next < size ? size - in.next : 0;
+    for (std::size_t i = 0; code > 0 && i < memory->size(); i += code)
+        std::memcpy(&(*memory)[i], data + in.next, std::min(code, memory->size() - i));
+    *window = *memory;
+
+    testing::ScriptedIo io;
+    for (int i = 0; i < 8; ++i) {
+        io.replies.push_back({in.byte(), i % 3 == 2});
+        io.keys.push_back(in.byte());
+    }
+
+    for (int step = 0; step < kSteps; ++step) {
+        const uint8_t opcode = (*memory)[s.R[s.P]];
+        // INP writes at R(X) as the instruction sees it: past the opcode when X = P.
+        const auto input_address = static_cast<uint16_t>(s.R[s.X] + (s.X == s.P));
+        execute_instruction(s, *memory, io);
+        if (s.DF > 1 || s.Q > 1 || s.IE > 1 || s.P > 15 || s.X > 15 || s.N > 15 || s.I > 15)
+            std::abort();
+        if (opcode >= 0x69 && opcode <= 0x6F && ProtectedWindow::contains(input_address))
+            (*window)[input_address] = (*memory)[input_address];
+        if (step % 16 != 15)
+            continue;  // the window is compared every 16 steps: a dropped store leaves its mark until then
+        constexpr std::size_t kWindowSize = ProtectedWindow::last - ProtectedWindow::first + 1;
+        if (std::memcmp(&(*memory)[ProtectedWindow::first], &(*window)[ProtectedWindow::first], kWindowSize) != 0)
+            std::abort();
+    }
+    return 0;
+}
