@@ -14,16 +14,29 @@
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 namespace cosmac::testing {
 namespace {
 
+// COSMAC_TEST_WRAPPER, if set, is a command line that runs the binary, for
+// instance "valgrind -q --error-exitcode=99".
 [[noreturn]] void exec_cosmac(const std::filesystem::path& dir)
 {
     if (chdir(dir.c_str()) != 0)
         _exit(126);
-    const std::string binary = cosmac_binary();
-    execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
+    std::vector<std::string> words;
+    if (const char* wrapper = std::getenv("COSMAC_TEST_WRAPPER")) {
+        std::istringstream split(wrapper);
+        for (std::string word; split >> word;)
+            words.push_back(word);
+    }
+    words.push_back(cosmac_binary());
+    std::vector<char*> argv;
+    for (auto& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
     _exit(127);
 }
 
@@ -199,16 +212,6 @@ termios PtySession::settings() const
 
 void PtySession::signal(int signal_number) { kill(pid_, signal_number); }
 
-bool PtySession::catches(int signal_number) const
-{
-    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("SigCgt:", 0) == 0)
-            return (std::stoull(line.substr(7), nullptr, 16) >> (signal_number - 1) & 1) != 0;
-    }
-    return false;
-}
 
 int PtySession::wait(std::chrono::milliseconds timeout)
 {

@@ -56,8 +56,6 @@ public:
     const std::string& screen() const { return screen_; }
     termios settings() const;
     void signal(int signal_number);
-    // Whether the program has a handler installed for the signal right now.
-    bool catches(int signal_number) const;
     // Waits for the program to end; exit code, or 128 + signal.
     int wait(std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
