@@ -72,6 +72,24 @@ TEST(Terminal, KeyIsReadRawAndControlCStopsTheRun)
     EXPECT_EQ(session.wait(), 0);
 }
 
+TEST(Terminal, SettingsAreRestoredAfterAKey)
+{
+    TempDir dir;
+    PtySession session(dir.path());
+    ASSERT_TRUE(session.expect("-"));
+    const termios cooked = session.settings();
+    enter_program(session, {"68", "02", "70"});  // GETC, RET
+    session.type("g 0\n");
+    ASSERT_TRUE(wait_for_raw_mode(session, cooked));
+    session.type("\r");
+    ASSERT_TRUE(session.expect("Break\r\n\r\n2 instructions executed\r\n"));
+    ASSERT_TRUE(session.expect(" D = 0d, DF = 0, B = 00, P = 0, X = 0\r\n"));  // Enter arrives as CR
+    ASSERT_TRUE(session.expect("0003 IDLE\r\n-"));
+    EXPECT_TRUE(same_settings(session.settings(), cooked));
+    session.type("q\n");
+    EXPECT_EQ(session.wait(), 0);
+}
+
 TEST(Terminal, SettingsAreRestoredWhenTheProgramIsKilledDuringAKeyRead)
 {
     for (const int signal_number : {SIGTERM, SIGHUP}) {
