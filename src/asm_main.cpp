@@ -1,0 +1,141 @@
+// cosmac-asm: assembles 1802 source into an image the monitor's L command loads,
+// Intel HEX or raw binary, and optionally a listing.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "asm/assembler.hpp"
+#include "monitor/image_file.hpp"
+
+namespace {
+
+constexpr const char* kUsage = "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin]\n";
+
+struct Options {
+    std::string source;
+    std::string output;
+    std::string listing;
+    std::string format = "elf";
+};
+
+// Parsed options, or an exit status when there is nothing more to do.
+std::optional<int> parse_options(int argc, char** argv, Options& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        const bool takes_value = argument == "-o" || argument == "-l" || argument == "--format";
+        if (takes_value && i + 1 >= argc) {
+            std::fprintf(stderr, "cosmac-asm: %s needs a value\n%s", argument.c_str(), kUsage);
+            return 2;
+        }
+        if (argument == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (argument == "--version") {
+            std::printf("cosmac-asm %s\n", COSMAC_VERSION);
+            return 0;
+        }
+        if (argument == "-o")
+            options.output = argv[++i];
+        else if (argument == "-l")
+            options.listing = argv[++i];
+        else if (argument == "--format")
+            options.format = argv[++i];
+        else if (argument.size() > 1 && argument[0] == '-') {
+            std::fprintf(stderr, "cosmac-asm: unknown option %s\n%s", argument.c_str(), kUsage);
+            return 2;
+        } else if (options.source.empty())
+            options.source = argument;
+        else {
+            std::fprintf(stderr, "cosmac-asm: more than one source file\n%s", kUsage);
+            return 2;
+        }
+    }
+    if (options.source.empty()) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    if (options.format != "elf" && options.format != "hex" && options.format != "bin") {
+        std::fprintf(stderr, "cosmac-asm: unknown format %s\n%s", options.format.c_str(), kUsage);
+        return 2;
+    }
+    if (options.output.empty()) {
+        const std::size_t slash = options.source.rfind('/');
+        const std::size_t dot = options.source.rfind('.');
+        const bool has_extension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+        options.output = options.source.substr(0, has_extension ? dot : std::string::npos) + "." + options.format;
+    }
+    return std::nullopt;
+}
+
+// Writes the whole text, or reports why not on standard error.
+bool write_file(const std::string& path, const std::string& text)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    bool ok = file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const int write_error = errno;
+    if (file != nullptr && std::fclose(file) != 0 && ok)
+        ok = false;
+    else if (!ok)
+        errno = write_error;
+    if (!ok)
+        std::fprintf(stderr, "cosmac-asm: %s: %s\n", path.c_str(), std::strerror(errno));
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (const auto status = parse_options(argc, argv, options))
+        return *status;
+
+    std::ifstream file(options.source, std::ios::binary);
+    std::ostringstream source;
+    source << file.rdbuf();
+    if (!file) {
+        std::fprintf(stderr, "cosmac-asm: %s: %s\n", options.source.c_str(), std::strerror(errno));
+        return 1;
+    }
+
+    const cosmac::Assembly assembly = cosmac::assemble(source.str());
+    for (const auto& error : assembly.errors)
+        std::fprintf(stderr, "%s:%d: %s\n", options.source.c_str(), error.line, error.message.c_str());
+    if (!assembly.errors.empty())
+        return 1;
+    if (assembly.empty()) {
+        std::fprintf(stderr, "%s: nothing to assemble\n", options.source.c_str());
+        return 1;
+    }
+    const unsigned length = assembly.highest() - assembly.lowest() + 1u;
+    if (options.format == "elf" && length > 0xFFFF) {
+        std::fprintf(stderr, "%s: the program fills all 64 KB; an image holds at most ffff bytes\n",
+                     options.source.c_str());
+        return 1;
+    }
+
+    bool ok = true;
+    if (options.format == "elf") {
+        const auto result = cosmac::save_image(options.output, assembly.memory, assembly.lowest(),
+                                               static_cast<uint16_t>(length));
+        if (result.kind != cosmac::ImageResult::Kind::Ok) {
+            std::fprintf(stderr, "cosmac-asm: %s: %s\n", options.output.c_str(), std::strerror(result.error_number));
+            ok = false;
+        }
+    } else if (options.format == "hex") {
+        ok = write_file(options.output, cosmac::intel_hex(assembly));
+    } else {
+        ok = write_file(options.output,
+                        std::string(reinterpret_cast<const char*>(&assembly.memory[assembly.lowest()]), length));
+    }
+    if (ok && !options.listing.empty())
+        ok = write_file(options.listing, cosmac::listing_text(assembly));
+    return ok ? 0 : 1;
+}
