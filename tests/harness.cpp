@@ -21,7 +21,8 @@ namespace {
 
 // COSMAC_TEST_WRAPPER, if set, is a command line that runs the binary, for
 // instance "valgrind -q --error-exitcode=99".
-[[noreturn]] void exec_cosmac(const std::filesystem::path& dir)
+[[noreturn]] void exec_program(const std::filesystem::path& dir, const std::string& binary,
+                               const std::vector<std::string>& arguments = {})
 {
     if (chdir(dir.c_str()) != 0)
         _exit(126);
@@ -31,7 +32,8 @@ namespace {
         for (std::string word; split >> word;)
             words.push_back(word);
     }
-    words.push_back(cosmac_binary());
+    words.push_back(binary);
+    words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (auto& word : words)
         argv.push_back(word.data());
@@ -52,6 +54,7 @@ int decode_status(int status)
 }  // namespace
 
 std::string cosmac_binary() { return COSMAC_BINARY; }
+std::string assembler_binary() { return COSMAC_ASSEMBLER_BINARY; }
 
 TempDir::TempDir()
 {
@@ -75,7 +78,13 @@ std::string read_file(const std::filesystem::path& path)
     return text.str();
 }
 
-Transcript run_piped(std::string_view input, const std::filesystem::path& dir)
+Transcript run_piped(std::string_view input, const std::filesystem::path& dir, const std::vector<std::string>& arguments)
+{
+    return run_program(cosmac_binary(), arguments, input, dir);
+}
+
+Transcript run_program(const std::string& binary, const std::vector<std::string>& arguments, std::string_view input,
+                       const std::filesystem::path& dir)
 {
     int in[2], out[2], err[2];
     if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0)
@@ -87,7 +96,7 @@ Transcript run_piped(std::string_view input, const std::filesystem::path& dir)
         dup2(err[1], STDERR_FILENO);
         for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
             close(fd);
-        exec_cosmac(dir);
+        exec_program(dir, binary, arguments);
     }
     close(in[0]);
     close(out[1]);
@@ -152,7 +161,7 @@ PtySession::PtySession(const std::filesystem::path& dir, bool transparent)
             settings.c_oflag &= ~static_cast<tcflag_t>(OPOST);
             tcsetattr(STDIN_FILENO, TCSANOW, &settings);
         }
-        exec_cosmac(dir);
+        exec_program(dir, cosmac_binary());
     }
 }
 

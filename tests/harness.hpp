@@ -9,10 +9,12 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace cosmac::testing {
 
 std::string cosmac_binary();
+std::string assembler_binary();
 
 // A fresh directory under the system's temporary directory, removed afterwards.
 class TempDir {
@@ -34,7 +36,12 @@ struct Transcript {
 };
 
 // Runs cosmac in dir with input on standard input, output and errors to pipes.
-Transcript run_piped(std::string_view input, const std::filesystem::path& dir);
+Transcript run_piped(std::string_view input, const std::filesystem::path& dir,
+                     const std::vector<std::string>& arguments = {});
+
+// The same for any program of this project.
+Transcript run_program(const std::string& binary, const std::vector<std::string>& arguments, std::string_view input,
+                       const std::filesystem::path& dir);
 
 std::string read_file(const std::filesystem::path& path);
 

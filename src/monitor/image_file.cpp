@@ -219,7 +219,12 @@ void load_command(Console& console, Memory& memory, std::string_view line)
         console.write("Usage: L [filename]\n");
         return;
     }
-    report(console, load_image(image_file_name(*name), memory));
+    load_file(console, memory, *name);
+}
+
+void load_file(Console& console, Memory& memory, std::string_view name)
+{
+    report(console, load_image(image_file_name(name), memory));
 }
 
 }  // namespace cosmac

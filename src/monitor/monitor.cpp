@@ -132,12 +132,14 @@ void parse_command_line(std::string_view line, CommandLine& command)
     command.count = 3;
 }
 
-int run_monitor(Console& console)
+int run_monitor(Console& console, std::span<const std::string> images)
 {
     const auto session = std::make_unique<Session>(console);
     CommandLine command;
     std::string line;
     console.write("\nCOSMAC 1802 Simulator\n\n");
+    for (const std::string& image : images)
+        load_file(console, session->memory, image);
     for (;;) {
         console.write("-");
         if (!console.read_line(line))

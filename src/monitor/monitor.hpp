@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <string>
 #include <string_view>
 
 #include "monitor/console.hpp"
@@ -19,8 +21,8 @@ struct CommandLine {
 // An empty line repeats the previous letter without arguments.
 void parse_command_line(std::string_view line, CommandLine& command);
 
-// The banner, then prompt, read, run until q or the end of input. Returns the
-// exit status.
-int run_monitor(Console& console);
+// The banner, then each of the images loaded as L loads it, then prompt, read,
+// run until q or the end of input. Returns the exit status.
+int run_monitor(Console& console, std::span<const std::string> images = {});
 
 }  // namespace cosmac
