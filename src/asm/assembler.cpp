@@ -154,35 +154,12 @@ std::string hex(int64_t value, int digits = 4)
     return text;
 }
 
-// The text before a ';' that is not inside quotes.
-std::string_view without_comment(std::string_view line)
+// The index of the first character outside quotes for which found(i) holds, or
+// text.size(). A backslash inside quotes escapes the next character.
+template <class Predicate>
+std::size_t find_unquoted(std::string_view text, Predicate found)
 {
     char quote = 0;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (quote) {
-            if (c == '\\')
-                ++i;
-            else if (c == quote)
-                quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == ';') {
-            return line.substr(0, i);
-        }
-    }
-    return line;
-}
-
-// Splits operands at commas outside quotes and parentheses.
-std::vector<std::string_view> split_operands(std::string_view text)
-{
-    std::vector<std::string_view> operands;
-    if (trim(text).empty())
-        return operands;
-    char quote = 0;
-    int depth = 0;
-    std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (quote) {
@@ -192,15 +169,37 @@ std::vector<std::string_view> split_operands(std::string_view text)
                 quote = 0;
         } else if (c == '"' || c == '\'') {
             quote = c;
-        } else if (c == '(') {
+        } else if (found(i)) {
+            return i;
+        }
+    }
+    return text.size();
+}
+
+std::string_view without_comment(std::string_view line)
+{
+    return line.substr(0, find_unquoted(line, [&](std::size_t i) { return line[i] == ';'; }));
+}
+
+// Splits operands at commas outside quotes and parentheses.
+std::vector<std::string_view> split_operands(std::string_view text)
+{
+    std::vector<std::string_view> operands;
+    if (trim(text).empty())
+        return operands;
+    int depth = 0;
+    std::size_t start = 0;
+    find_unquoted(text, [&](std::size_t i) {
+        if (text[i] == '(') {
             ++depth;
-        } else if (c == ')') {
+        } else if (text[i] == ')') {
             --depth;
-        } else if (c == ',' && depth == 0) {
+        } else if (text[i] == ',' && depth == 0) {
             operands.push_back(trim(text.substr(start, i - start)));
             start = i + 1;
         }
-    }
+        return false;
+    });
     operands.push_back(trim(text.substr(start)));
     return operands;
 }

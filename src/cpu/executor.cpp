@@ -234,18 +234,8 @@ struct Cpu {
     // 8x-Bx: register bytes to and from D
     case 0x80 ... 0x8F: s.D = low_byte(s.r(n)); break;          // GLO
     case 0x90 ... 0x9F: s.D = high_byte(s.r(n)); break;         // GHI
-    case 0xA0 ... 0xAF: {                                       // PLO
-        uint16_t r = s.r(n);
-        set_low_byte(r, s.D);
-        s.set_r(n, r);
-        break;
-    }
-    case 0xB0 ... 0xBF: {                                       // PHI
-        uint16_t r = s.r(n);
-        set_high_byte(r, s.D);
-        s.set_r(n, r);
-        break;
-    }
+    case 0xA0 ... 0xAF: s.set_r(n, with_low_byte(s.r(n), s.D)); break;   // PLO
+    case 0xB0 ... 0xBF: s.set_r(n, with_high_byte(s.r(n), s.D)); break;  // PHI
     // Cx: long branches and long skips
     case 0xC0: long_branch(s, m, true); break;                  // LBR
     case 0xC1: long_branch(s, m, s.Q == 1); break;              // LBQ

@@ -44,8 +44,8 @@ using Memory = std::array<uint8_t, 0x10000>;
 // The two halves of a 16-bit register, which GLO, GHI, PLO and PHI move to and from D.
 inline uint8_t low_byte(uint16_t r) { return static_cast<uint8_t>(r); }
 inline uint8_t high_byte(uint16_t r) { return static_cast<uint8_t>(r >> 8); }
-inline void set_low_byte(uint16_t& r, uint8_t value) { r = static_cast<uint16_t>((r & 0xFF00) | value); }
-inline void set_high_byte(uint16_t& r, uint8_t value) { r = static_cast<uint16_t>((r & 0x00FF) | value << 8); }
+inline uint16_t with_low_byte(uint16_t r, uint8_t value) { return static_cast<uint16_t>((r & 0xFF00) | value); }
+inline uint16_t with_high_byte(uint16_t r, uint8_t value) { return static_cast<uint16_t>((r & 0x00FF) | value << 8); }
 
 // Stores made by STR, STXD, MARK and SAV into 4000-9000 (both ends included) are
 // silently dropped: this machine's "ROM". INP, the monitor and the loader write there freely.
