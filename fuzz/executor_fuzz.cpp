@@ -1,6 +1,8 @@
 // The executor from arbitrary registers and memory for a bounded number of steps.
 // After every instruction: DF, Q and IE are 0 or 1, P, X, N and I fit in 4 bits,
-// and nothing inside 4000-9000 has changed except the byte an INP wrote.
+// and nothing inside 4000-9000 has changed except the byte an INP wrote. Then a
+// run, which works on its own copy of the registers, must end exactly where single
+// steps under the same rules end.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -54,6 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         io.replies.push_back({in.byte(), i % 3 == 2});
         io.keys.push_back(in.byte());
     }
+    const MachineState initial = s;
+    static const auto initial_memory = std::make_unique<Memory>();
+    *initial_memory = *memory;
+    const testing::ScriptedIo initial_io = io;
 
     for (int step = 0; step < kSteps; ++step) {
         const uint8_t opcode = (*memory)[s.R[s.P]];
@@ -70,5 +76,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         if (std::memcmp(&(*memory)[ProtectedWindow::first], &(*window)[ProtectedWindow::first], kWindowSize) != 0)
             std::abort();
     }
+
+    MachineState run_state = initial, step_state = initial;
+    static const auto run_memory = std::make_unique<Memory>();
+    static const auto step_memory = std::make_unique<Memory>();
+    *run_memory = *initial_memory;
+    *step_memory = *initial_memory;
+    testing::ScriptedIo run_io = initial_io, step_io = initial_io;
+    run_io.interrupt_after_polls = 1;
+    const RunResult result = run(run_state, *run_memory, run_io);
+    bool stopped = false;
+    uint64_t executed = 0;
+    while (executed < result.executed && !stopped) {
+        if ((*step_memory)[step_state.R[step_state.P]] == 0x00)
+            std::abort();  // the run executed past an IDLE
+        ++executed;
+        stopped = execute_instruction(step_state, *step_memory, step_io) == StepResult::Stop;
+    }
+    const bool at_idle = (*step_memory)[step_state.R[step_state.P]] == 0x00;
+    if (executed != result.executed || !(run_state == step_state) || *run_memory != *step_memory ||
+        run_io.log != step_io.log || (!result.stopped && !at_idle))
+        std::abort();
     return 0;
 }
