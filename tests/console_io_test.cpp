@@ -8,20 +8,6 @@
 namespace cosmac::testing {
 namespace {
 
-TEST(ConsoleIo, OutputPortsQAndCharacters)
-{
-    ScriptedConsole console("");
-    ConsoleIo io(console);
-    io.output_port(3, 0x0A);
-    io.output_port(7, 0xFF);
-    io.set_q();
-    io.set_q();
-    io.reset_q();
-    io.console_write('A');
-    io.console_write('\x01');
-    EXPECT_EQ(console.out, "0a\nff\nQ1\nQ1\nQ0\nA\x01");
-}
-
 TEST(ConsoleIo, RepliesAreReadAsHexadecimalLowByte)
 {
     const struct {

@@ -266,18 +266,6 @@ TEST_F(Cpu, EveryEffectSeesTheProgramCounterAdvanced)
     EXPECT_EQ(s.D, 0x5A);  // LDX through X = P reads the byte right after it
 }
 
-TEST_F(Cpu, SepAndSexSelectRegisters)
-{
-    load(kStart, {0xD4, 0xE7});  // SEP 4 ("Call"), then SEX 7 run by R4
-    s.R[4] = kStart + 1;
-    step();
-    EXPECT_EQ(s.P, 4);
-    EXPECT_EQ(s.R[0], kStart + 1);  // a plain SEP: no operand consumed
-    step();
-    EXPECT_EQ(s.X, 7);
-    EXPECT_EQ(s.R[4], kStart + 2);
-}
-
 TEST_F(Cpu, ControlInstructionsThatStop)
 {
     const MachineState before_ret = [&] {
@@ -439,25 +427,20 @@ TEST_F(Cpu, Ef4IsAskedForBeforeEveryTest)
     EXPECT_EQ(s.R[0], 0x0140);
 }
 
-TEST_F(Cpu, QIsReportedEveryTime)
+TEST_F(Cpu, ConsoleServiceCharacterOutAndOtherFunctions)
 {
-    load(kStart, {0x7B, 0x7B, 0x7A, 0x7A});
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(step(), StepResult::Continue);
-    EXPECT_EQ(io.log, "Q1\nQ1\nQ0\nQ0\n");
-    EXPECT_EQ(s.Q, 0);
-}
-
-TEST_F(Cpu, ConsoleServiceCharacterOut)
-{
-    const std::pair<uint8_t, const char*> cases[] = {
-        {0x0D, "\n"}, {0x0A, ""}, {0x41, "A"}, {0x20, " "}, {0x7E, "~"}, {0x7F, ""}, {0x00, ""}, {0xC1, ""},
+    const struct {
+        uint8_t function, d;
+        const char* shown;
+    } cases[] = {
+        {1, 0x0D, "\n"}, {1, 0x0A, ""}, {1, 0x41, "A"}, {1, 0x20, " "}, {1, 0x7E, "~"},
+        {1, 0x7F, ""},   {1, 0x00, ""}, {1, 0xC1, ""},  {7, 0x41, ""},  {0, 0x41, ""},
     };
-    for (const auto& [d, shown] : cases) {
+    for (const auto& [function, d, shown] : cases) {
         io.log.clear();
         s.R[0] = kStart;
         s.D = d;
-        load(kStart, {0x68, 0x01});
+        load(kStart, {0x68, function});
         EXPECT_EQ(step(), StepResult::Continue);
         EXPECT_EQ(io.log, shown) << int(d);
         EXPECT_EQ(s.R[0], kStart + 2);
@@ -493,15 +476,6 @@ TEST_F(Cpu, ConsoleServiceKeyIn)
     }
 }
 
-TEST_F(Cpu, ConsoleServiceOtherFunctionsSkipTheirByte)
-{
-    load(kStart, {0x68, 0x07});
-    s.D = 0x41;
-    EXPECT_EQ(step(), StepResult::Continue);
-    EXPECT_EQ(s.R[0], kStart + 2);
-    EXPECT_EQ(io.log, "");
-}
-
 TEST_F(Cpu, RunStopsInFrontOfIdleAndCountsEveryInstruction)
 {
     load(kStart, {0xF8, 0x03, 0xFF, 0x01, 0x3A, 0x02, 0x00});  // LDI 3; loop: SMI 1; BNZ loop; IDLE
@@ -516,16 +490,6 @@ TEST_F(Cpu, RunStopsInFrontOfIdleAndCountsEveryInstruction)
     EXPECT_EQ(result.executed, 2u);
     EXPECT_TRUE(result.stopped);
     EXPECT_EQ(s.R[0], kStart + 8);
-}
-
-TEST_F(Cpu, RunEndsWhenInterrupted)
-{
-    load(kStart, {0x30, 0x00});  // BR to itself
-    io.interrupt_after_polls = 3;
-    const RunResult result = run(s, m, io);
-    EXPECT_TRUE(result.stopped);
-    EXPECT_GT(result.executed, 0u);
-    EXPECT_EQ(s.R[0], kStart);
 }
 
 }  // namespace
