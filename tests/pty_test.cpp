@@ -5,8 +5,8 @@
 #include <csignal>
 #include <initializer_list>
 #include <string>
-#include <vector>
 #include <thread>
+#include <vector>
 
 #include "harness.hpp"
 
@@ -24,20 +24,6 @@ bool wait_for_raw_mode(const PtySession& session, const termios& cooked)
     return false;
 }
 
-TEST(Terminal, PromptIsVisibleBeforeInputIsRead)
-{
-    TempDir dir;
-    PtySession session(dir.path());
-    ASSERT_TRUE(session.expect("\r\nCOSMAC 1802 Simulator\r\n\r\n-"));
-    session.type("r 3 1234\n");
-    ASSERT_TRUE(session.expect("-"));
-    session.type("r\n");
-    ASSERT_TRUE(session.expect(" R3 = 1234, R7 = 0000, RB = 0000, RF = 0000\r\n"));
-    ASSERT_TRUE(session.expect("Q = 0, N = 0, I = 0\r\n\r\n-"));
-    session.type("q\n");
-    EXPECT_EQ(session.wait(), 0);
-}
-
 // Enters bytes at 0000 with m commands and waits for each prompt.
 void enter_program(PtySession& session, std::initializer_list<const char*> bytes)
 {
@@ -49,12 +35,34 @@ void enter_program(PtySession& session, std::initializer_list<const char*> bytes
     }
 }
 
-TEST(Terminal, KeyIsReadRawAndControlCStopsTheRun)
-{
+// A fresh cosmac on a terminal, at its first prompt, and the terminal's settings then.
+class TerminalSession : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(session.expect("-"));
+        cooked = session.settings();
+    }
+
     TempDir dir;
-    PtySession session(dir.path());
+    PtySession session{dir.path()};
+    termios cooked{};
+};
+
+TEST_F(TerminalSession, PromptIsVisibleBeforeInputIsRead)
+{
+    EXPECT_EQ(session.screen(), "\r\nCOSMAC 1802 Simulator\r\n\r\n-");
+    session.type("r 3 1234\n");
     ASSERT_TRUE(session.expect("-"));
-    const termios cooked = session.settings();
+    session.type("r\n");
+    ASSERT_TRUE(session.expect(" R3 = 1234, R7 = 0000, RB = 0000, RF = 0000\r\n"));
+    ASSERT_TRUE(session.expect("Q = 0, N = 0, I = 0\r\n\r\n-"));
+    session.type("q\n");
+    EXPECT_EQ(session.wait(), 0);
+}
+
+TEST_F(TerminalSession, KeyIsReadRawAndControlCStopsTheRun)
+{
     enter_program(session, {"68", "02", "30", "00"});  // loop: GETC; BR loop
 
     session.type("g 0\n");
@@ -72,12 +80,8 @@ TEST(Terminal, KeyIsReadRawAndControlCStopsTheRun)
     EXPECT_EQ(session.wait(), 0);
 }
 
-TEST(Terminal, SettingsAreRestoredAfterAKey)
+TEST_F(TerminalSession, SettingsAreRestoredAfterAKey)
 {
-    TempDir dir;
-    PtySession session(dir.path());
-    ASSERT_TRUE(session.expect("-"));
-    const termios cooked = session.settings();
     enter_program(session, {"68", "02", "70"});  // GETC, RET
     session.type("g 0\n");
     ASSERT_TRUE(wait_for_raw_mode(session, cooked));
@@ -107,11 +111,8 @@ TEST(Terminal, SettingsAreRestoredWhenTheProgramIsKilledDuringAKeyRead)
     }
 }
 
-TEST(Terminal, ControlCInterruptsARunawayProgram)
+TEST_F(TerminalSession, ControlCInterruptsARunawayProgram)
 {
-    TempDir dir;
-    PtySession session(dir.path());
-    ASSERT_TRUE(session.expect("-"));
     enter_program(session, {"7b", "30", "01"});  // SEQ, then BR to itself, forever
     session.type("g 0\n");
     ASSERT_TRUE(session.expect("Q1\r\n"));
@@ -125,11 +126,8 @@ TEST(Terminal, ControlCInterruptsARunawayProgram)
     EXPECT_EQ(session.wait(), 0);
 }
 
-TEST(Terminal, ControlCAtAReplyCountsAsNoNumber)
+TEST_F(TerminalSession, ControlCAtAReplyCountsAsNoNumber)
 {
-    TempDir dir;
-    PtySession session(dir.path());
-    ASSERT_TRUE(session.expect("-"));
     enter_program(session, {"e1", "6a", "30", "01"});  // SEX 1; loop: INP 2; BR loop
     session.type("r 1 80\ng 0\n");
     ASSERT_TRUE(session.expect("INP 2 ?"));
@@ -192,11 +190,8 @@ TEST(Terminal, OutputIsTheSameAsThroughAPipe)
     EXPECT_NE(piped.out.find("Hi\nQ1\nf8\nXYQ0\nBreak\n"), std::string::npos) << piped.out;
 }
 
-TEST(Terminal, ControlCAtThePromptEndsTheProgram)
+TEST_F(TerminalSession, ControlCAtThePromptEndsTheProgram)
 {
-    TempDir dir;
-    PtySession session(dir.path());
-    ASSERT_TRUE(session.expect("-"));
     session.type("\x03");
     EXPECT_EQ(session.wait(), 128 + SIGINT);
 }
