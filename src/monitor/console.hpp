@@ -3,7 +3,10 @@
 // streams, tests and the fuzzer script their own.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,21 +29,28 @@ public:
     // service writes one character per instruction, so this path stays inline.
     void write(std::string_view text)
     {
-        output_.append(text);
-        if (unbuffered_ || output_.size() >= kOutputHighWater)
+        while (!text.empty()) {
+            const std::size_t n = std::min(text.size(), output_.size() - used_);
+            std::memcpy(output_.data() + used_, text.data(), n);
+            used_ += n;
+            text.remove_prefix(n);
+            if (used_ == output_.size())
+                flush();
+        }
+        if (unbuffered_)
             flush();
     }
     void write_char(char c)
     {
-        output_.push_back(c);
-        if (unbuffered_ || output_.size() >= kOutputHighWater)
+        output_[used_++] = c;
+        if (unbuffered_ || used_ == output_.size())
             flush();
     }
     void flush()
     {
-        if (!output_.empty())
-            deliver(output_);
-        output_.clear();
+        if (used_ > 0)
+            deliver(std::string_view(output_.data(), used_));
+        used_ = 0;
     }
 
     virtual void write_error(std::string_view text) = 0;
@@ -57,8 +67,8 @@ protected:
     virtual void deliver(std::string_view text) = 0;
 
 private:
-    static constexpr std::size_t kOutputHighWater = 1 << 16;
-    std::string output_;
+    std::array<char, 1 << 16> output_;
+    std::size_t used_ = 0;
     bool unbuffered_;
 };
 
