@@ -1,7 +1,9 @@
 // A whole monitor session from arbitrary standard-input bytes, against a scripted
 // console. Runaway runs end through the same path as Control-C, used as an
-// instruction budget. S and L lines are turned into h so that no input names a
-// file on this machine; the image loader has its own target.
+// instruction budget. Every S and L byte is turned into h so that no input names a
+// file on this machine (not only at line starts: key reads take bytes from the
+// middle of a line, and what follows them is read as a command); the image loader
+// has its own target.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -13,13 +15,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     std::string input(reinterpret_cast<const char*>(data), size);
-    for (std::size_t line = 0; line < input.size();) {
-        if (input[line] == 'S' || input[line] == 'L')
-            input[line] = 'h';
-        const std::size_t newline = input.find('\n', line);
-        if (newline == std::string::npos)
-            break;
-        line = newline + 1;
+    for (char& c : input) {
+        if (c == 'S' || c == 'L')
+            c = 'h';
     }
     cosmac::testing::ScriptedConsole console(std::move(input));
     console.polls_per_run = 4;
