@@ -14,10 +14,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
-    static const std::string path = [] {
-        std::atexit([] { unlink(("/tmp/cosmac-image-fuzz-" + std::to_string(getpid()) + ".elf").c_str()); });
-        return "/tmp/cosmac-image-fuzz-" + std::to_string(getpid()) + ".elf";
-    }();
+    static const std::string path = "/tmp/cosmac-image-fuzz-" + std::to_string(getpid()) + ".elf";
+    [[maybe_unused]] static const int removed_at_exit = std::atexit([] { unlink(path.c_str()); });
     {
         std::ofstream file(path, std::ios::binary | std::ios::trunc);
         file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
