@@ -3,10 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iostream>
 #include <optional>
-#include <sstream>
 #include <string>
 
 #include "asm/assembler.hpp"
@@ -74,6 +71,23 @@ std::optional<int> parse_options(int argc, char** argv, Options& options)
     return std::nullopt;
 }
 
+// The whole file, or empty with errno telling why not.
+std::optional<std::string> read_file(const std::string& path)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return std::nullopt;
+    std::string text;
+    char buffer[1 << 16];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, n);
+    const bool failed = std::ferror(file) != 0;
+    const int read_error = errno;
+    std::fclose(file);
+    errno = read_error;
+    return failed ? std::nullopt : std::optional<std::string>(std::move(text));
+}
+
 // Writes the whole text, or reports why not on standard error.
 bool write_file(const std::string& path, const std::string& text)
 {
@@ -97,15 +111,13 @@ int main(int argc, char** argv)
     if (const auto status = parse_options(argc, argv, options))
         return *status;
 
-    std::ifstream file(options.source, std::ios::binary);
-    std::ostringstream source;
-    source << file.rdbuf();
-    if (!file) {
+    const auto source = read_file(options.source);
+    if (!source) {
         std::fprintf(stderr, "cosmac-asm: %s: %s\n", options.source.c_str(), std::strerror(errno));
         return 1;
     }
 
-    const cosmac::Assembly assembly = cosmac::assemble(source.str());
+    const cosmac::Assembly assembly = cosmac::assemble(*source);
     for (const auto& error : assembly.errors)
         std::fprintf(stderr, "%s:%d: %s\n", options.source.c_str(), error.line, error.message.c_str());
     if (!assembly.errors.empty())

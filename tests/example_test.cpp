@@ -62,6 +62,7 @@ TEST(Programs, OptionsAndUsage)
         {true, {"x.asm", "--format", "srec"}, 2, "",
          "cosmac-asm: unknown format srec\nusage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin]\n"},
         {true, {"missing.asm"}, 1, "", "cosmac-asm: missing.asm: No such file or directory\n"},
+        {true, {"."}, 1, "", "cosmac-asm: .: Is a directory\n"},
     };
     for (const auto& c : cases) {
         const Transcript result =
