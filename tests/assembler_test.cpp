@@ -107,6 +107,8 @@ TEST(Assembler, ReportsEveryErrorWithItsLine)
         {"NOP 1", 1, "NOP takes no operand"},
         {"LDI 1, 2", 1, "LDI takes one operand"},
         {"DB \"abc", 1, "unterminated string"},
+        {"DB \"a\\\"", 1, "unterminated string"},
+        {"DB \"a\\q\"", 1, "unknown escape in string"},
         {"LDI 'a", 1, "expected '''"},
         {"DB", 1, "DB needs at least one value"},
         {"LDI 1 +", 1, "missing operand"},

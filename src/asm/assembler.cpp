@@ -532,8 +532,16 @@ private:
             if (trim(s.operands).empty())
                 error(s, "DB needs at least one value");
             unsigned size = 0;
-            for (std::string_view item : split_operands(s.operands))
-                size += item.size() >= 2 && item.front() == '"' ? string_size(item) : 1;
+            for (std::string_view item : split_operands(s.operands)) {
+                if (!item.starts_with('"')) {
+                    ++size;
+                    continue;
+                }
+                const StringLiteral literal = string_bytes(item);
+                if (literal.error)
+                    error(s, literal.error);
+                size += static_cast<unsigned>(literal.bytes.size());
+            }
             return size;
         }
         if (operation == "DW")
@@ -548,14 +556,26 @@ private:
         return 0;
     }
 
-    static unsigned string_size(std::string_view item)
+    // The bytes of a "..." literal, or an error with no bytes: both passes read a
+    // string through here, so its size cannot differ between them.
+    struct StringLiteral {
+        std::vector<uint8_t> bytes;
+        const char* error = nullptr;
+    };
+
+    static StringLiteral string_bytes(std::string_view item)
     {
-        unsigned size = 0;
-        for (std::size_t i = 1; i + 1 < item.size();) {
-            quoted_char(item, i);
-            ++size;
+        StringLiteral literal;
+        std::size_t i = 1;
+        while (i < item.size() && item[i] != '"') {
+            const auto c = quoted_char(item, i);
+            if (!c)
+                return {{}, "unknown escape in string"};
+            literal.bytes.push_back(*c);
         }
-        return size;
+        if (i + 1 != item.size())
+            return {{}, "unterminated string"};
+        return literal;
     }
 
     void second_pass(const Statement& s)
@@ -607,19 +627,9 @@ private:
     void encode_bytes(const Statement& s, const std::vector<std::string_view>& items)
     {
         for (std::string_view item : items) {
-            if (item.size() >= 1 && item.front() == '"') {
-                if (item.size() < 2 || item.back() != '"') {
-                    error(s, "unterminated string");
-                    for (unsigned i = 0; i < string_size(item); ++i)
-                        emit(s, 0);
-                    continue;
-                }
-                for (std::size_t i = 1; i + 1 < item.size();) {
-                    const auto c = quoted_char(item, i);
-                    if (!c)
-                        error(s, "unknown escape in string");
-                    emit(s, c.value_or(0));
-                }
+            if (item.starts_with('"')) {
+                for (uint8_t byte : string_bytes(item).bytes)  // errors were reported in the first pass
+                    emit(s, byte);
                 continue;
             }
             emit(s, static_cast<uint8_t>(checked(s, item, -0x80, 0xFF, "a byte").value_or(0)));
