@@ -9,46 +9,46 @@ constexpr unsigned kInterruptPollInterval = 4096;
 
 constexpr uint8_t kControlC = 0x03;
 
-// The executor's view of the machine. The program counter R(P) is held apart in pc
-// while an instruction or a run executes, and every other register access goes
-// through r() and set_r(), which see pc when the index is P. The fields are
-// references: a run points them at locals, which the compiler keeps in machine
-// registers for the whole run, so that the fetch does not wait on memory.
-struct Cpu {
-    std::array<uint16_t, 16>& R;
-    uint16_t& pc;
-    uint8_t& D;
-    uint8_t& DF;
-    uint8_t& P;
-    uint8_t& X;
-    uint8_t& N;
-    uint8_t& I;
-    uint8_t& T;
-    uint8_t& IE;
-    uint8_t& Q;
-    const uint8_t& EF1;
-    const uint8_t& EF2;
-    const uint8_t& EF3;
-    uint8_t& EF4;
+// The executor's working copy of the machine. A run works on a local Cpu that
+// nothing outside the loop can see, so the compiler keeps its fields in machine
+// registers. That holds only for fields at fixed places: the sixteen registers,
+// which instructions index by N and X, live apart in registers (MachineState::R is
+// not used while the Cpu works), and the program counter R(P) apart again in pc,
+// so that the fetch does not wait on memory. r() and set_r() see pc when the index
+// is P.
+struct Cpu : MachineState {
+    std::array<uint16_t, 16> registers;
+    uint16_t pc;
+
+    explicit Cpu(const MachineState& state) : MachineState(state), registers(state.R), pc(state.R[state.P]) {}
+
+    // The machine as it stands, with the program counter back in R(P).
+    MachineState machine() const
+    {
+        MachineState state = *this;
+        state.R = registers;
+        state.R[P] = pc;
+        return state;
+    }
 
     uint16_t r(unsigned n) const
     {
         if (n == P) [[unlikely]]
             return pc;
-        return R[n];
+        return registers[n];
     }
     void set_r(unsigned n, uint16_t value)
     {
         if (n == P) [[unlikely]]
             pc = value;
         else
-            R[n] = value;
+            registers[n] = value;
     }
     void set_p(unsigned n)
     {
-        R[P] = pc;
+        registers[P] = pc;
         P = static_cast<uint8_t>(n);
-        pc = R[P];
+        pc = registers[P];
     }
 };
 
@@ -156,7 +156,7 @@ struct Cpu {
     s.N = opcode & 0xF;
     s.I = opcode >> 4;
     ++s.pc;
-    const unsigned n = s.N;
+    const unsigned n = opcode & 0xF;
 
     switch (opcode) {
     // 0x: IDLE, LDN
@@ -283,26 +283,19 @@ struct Cpu {
 
 StepResult execute_instruction(MachineState& state, Memory& memory, HostIo& io)
 {
-    uint16_t pc = state.R[state.P];
-    Cpu cpu{state.R, pc,       state.D,  state.DF,  state.P,   state.X,   state.N,  state.I,
-            state.T, state.IE, state.Q,  state.EF1, state.EF2, state.EF3, state.EF4};
-    const StepResult result = execute(cpu, memory, io, memory[pc]);
-    state.R[state.P] = pc;
+    Cpu cpu(state);
+    const StepResult result = execute(cpu, memory, io, memory[cpu.pc]);
+    state = cpu.machine();
     return result;
 }
 
 RunResult run(MachineState& state, Memory& memory, HostIo& io)
 {
-    std::array<uint16_t, 16> R = state.R;
-    uint8_t D = state.D, DF = state.DF, P = state.P, X = state.X, N = state.N, I = state.I;
-    uint8_t T = state.T, IE = state.IE, Q = state.Q, EF4 = state.EF4;
-    uint16_t pc = R[P];
-    Cpu cpu{R, pc, D, DF, P, X, N, I, T, IE, Q, state.EF1, state.EF2, state.EF3, EF4};
-
+    Cpu cpu(state);
     RunResult result;
     for (;;) {
         for (const uint64_t poll_at = result.executed + kInterruptPollInterval; result.executed != poll_at;) {
-            const uint8_t opcode = memory[pc];
+            const uint8_t opcode = memory[cpu.pc];
             if (opcode == 0x00)
                 goto done;
             ++result.executed;
@@ -317,10 +310,7 @@ RunResult run(MachineState& state, Memory& memory, HostIo& io)
         }
     }
 done:
-    R[P] = pc;
-    state.R = R;
-    state.D = D, state.DF = DF, state.P = P, state.X = X, state.N = N, state.I = I;
-    state.T = T, state.IE = IE, state.Q = Q, state.EF4 = EF4;
+    state = cpu.machine();
     return result;
 }
 
