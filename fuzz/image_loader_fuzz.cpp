@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "monitor/image_file.hpp"
+#include "image/image_file.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {

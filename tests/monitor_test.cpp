@@ -1,3 +1,4 @@
+#include "monitor/command_line.hpp"
 #include "monitor/monitor.hpp"
 
 #include <gtest/gtest.h>

@@ -8,6 +8,8 @@
 #include <csignal>
 #include <cstring>
 
+#include "image/posix_file.hpp"
+
 namespace cosmac {
 namespace {
 
@@ -73,18 +75,6 @@ private:
     bool active_ = false;
 };
 
-void write_all(int fd, std::string_view text)
-{
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;  // nowhere left to show it
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-}
-
 }  // namespace
 
 StandardConsole::StandardConsole()
@@ -98,12 +88,13 @@ StandardConsole::StandardConsole()
 
 StandardConsole::~StandardConsole() { flush(); }
 
-void StandardConsole::deliver(std::string_view text) { write_all(STDOUT_FILENO, text); }
+// When standard output or error is gone there is nowhere left to show the text.
+void StandardConsole::deliver(std::string_view text) { write_all(STDOUT_FILENO, text.data(), text.size()); }
 
 void StandardConsole::write_error(std::string_view text)
 {
     flush();
-    write_all(STDERR_FILENO, text);
+    write_all(STDERR_FILENO, text.data(), text.size());
 }
 
 void StandardConsole::begin_run()

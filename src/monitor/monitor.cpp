@@ -3,28 +3,25 @@
 #include <memory>
 #include <string>
 
+#include "monitor/command_line.hpp"
 #include "monitor/displays.hpp"
 #include "monitor/hex_number.hpp"
-#include "monitor/image_file.hpp"
+#include "monitor/image_commands.hpp"
 #include "monitor/run_control.hpp"
 #include "monitor/session.hpp"
 
 namespace cosmac {
 namespace {
 
-enum class Next { Prompt, Quit };
-
-using Handler = Next (*)(Session&, const CommandLine&, std::string_view line);
-
-Next help(Session& session, const CommandLine&, std::string_view)
+Next help(Session& session, const CommandLine&)
 {
     session.console.write(kHelpText);
     return Next::Prompt;
 }
 
-Next quit(Session&, const CommandLine&, std::string_view) { return Next::Quit; }
+Next quit(Session&, const CommandLine&) { return Next::Quit; }
 
-Next registers(Session& session, const CommandLine& command, std::string_view)
+Next registers(Session& session, const CommandLine& command)
 {
     if (command.count == 3)
         session.state.R[command.arg1 & 0xF] = static_cast<uint16_t>(command.arg2);
@@ -34,7 +31,7 @@ Next registers(Session& session, const CommandLine& command, std::string_view)
 }
 
 // Straight to memory, also inside the protected window.
-Next change_memory(Session& session, const CommandLine& command, std::string_view)
+Next change_memory(Session& session, const CommandLine& command)
 {
     uint32_t value = command.arg1;
     switch (command.count) {
@@ -53,7 +50,7 @@ Next change_memory(Session& session, const CommandLine& command, std::string_vie
     return Next::Prompt;
 }
 
-Next dump(Session& session, const CommandLine& command, std::string_view)
+Next dump(Session& session, const CommandLine& command)
 {
     if (command.count >= 2)
         session.current_location = static_cast<uint16_t>(command.arg1);
@@ -62,35 +59,7 @@ Next dump(Session& session, const CommandLine& command, std::string_view)
     return Next::Prompt;
 }
 
-Next step(Session& session, const CommandLine& command, std::string_view)
-{
-    step_command(session, command.count, command.arg1);
-    return Next::Prompt;
-}
-
-Next go(Session& session, const CommandLine& command, std::string_view)
-{
-    go_command(session, command.count, command.arg1);
-    return Next::Prompt;
-}
-
-Next list(Session& session, const CommandLine& command, std::string_view)
-{
-    list_command(session, command.count, command.arg1);
-    return Next::Prompt;
-}
-
-Next save(Session& session, const CommandLine&, std::string_view line)
-{
-    save_command(session.console, session.memory, line);
-    return Next::Prompt;
-}
-
-Next load(Session& session, const CommandLine&, std::string_view line)
-{
-    load_command(session.console, session.memory, line);
-    return Next::Prompt;
-}
+using Handler = Next (*)(Session&, const CommandLine&);
 
 struct Command {
     char letter;
@@ -98,8 +67,8 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {'h', help},  {'q', quit}, {'r', registers}, {'m', change_memory}, {'d', dump},
-    {'s', step},  {'g', go},   {'u', list},      {'S', save},          {'L', load},
+    {'h', help},         {'q', quit},       {'r', registers},    {'m', change_memory}, {'d', dump},
+    {'s', step_command}, {'g', go_command}, {'u', list_command}, {'S', save_command},  {'L', load_command},
 };
 
 Handler handler_for(char letter)
@@ -115,6 +84,7 @@ Handler handler_for(char letter)
 
 void parse_command_line(std::string_view line, CommandLine& command)
 {
+    command.text = line;
     command.count = 1;
     if (line.empty())
         return;
@@ -145,7 +115,7 @@ int run_monitor(Console& console, std::span<const std::string> images)
         if (!console.read_line(line))
             return 0;
         parse_command_line(line, command);
-        if (handler_for(command.letter)(*session, command, line) == Next::Quit)
+        if (handler_for(command.letter)(*session, command) == Next::Quit)
             return 0;
     }
 }

@@ -16,27 +16,28 @@ void show_state(Session& session)
     session.console.write(disassemble(session.memory, session.state.R[session.state.P]).line);
 }
 
-void set_program_counter(Session& session, int count, uint32_t arg1)
+void set_program_counter(Session& session, const CommandLine& command)
 {
-    if (count >= 2)
-        session.state.R[session.state.P] = static_cast<uint16_t>(arg1);
+    if (command.count >= 2)
+        session.state.R[session.state.P] = static_cast<uint16_t>(command.arg1);
 }
 
 }  // namespace
 
-void step_command(Session& session, int count, uint32_t arg1)
+Next step_command(Session& session, const CommandLine& command)
 {
-    set_program_counter(session, count, arg1);
+    set_program_counter(session, command);
     session.console.begin_run();
     execute_instruction(session.state, session.memory, session.io);  // a stop makes no difference to one step
     session.console.end_run();
     show_state(session);
     session.current_location = session.state.R[session.state.P];
+    return Next::Prompt;
 }
 
-void go_command(Session& session, int count, uint32_t arg1)
+Next go_command(Session& session, const CommandLine& command)
 {
-    set_program_counter(session, count, arg1);
+    set_program_counter(session, command);
     session.console.begin_run();
     const RunResult result = run(session.state, session.memory, session.io);
     session.console.end_run();
@@ -46,17 +47,19 @@ void go_command(Session& session, int count, uint32_t arg1)
     std::snprintf(line, sizeof line, "%" PRIu64 " instructions executed\n", result.executed);
     session.console.write(line);
     show_state(session);
+    return Next::Prompt;
 }
 
-void list_command(Session& session, int count, uint32_t arg1)
+Next list_command(Session& session, const CommandLine& command)
 {
-    if (count >= 2)
-        session.current_location = static_cast<uint16_t>(arg1);
+    if (command.count >= 2)
+        session.current_location = static_cast<uint16_t>(command.arg1);
     for (int i = 0; i < 16; ++i) {
         const Disassembly instruction = disassemble(session.memory, session.current_location);
         session.current_location = static_cast<uint16_t>(session.current_location + instruction.length);
         session.console.write(instruction.line);
     }
+    return Next::Prompt;
 }
 
 }  // namespace cosmac

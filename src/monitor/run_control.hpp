@@ -1,14 +1,13 @@
 #pragma once
 
-#include <cstdint>
-
+#include "monitor/command_line.hpp"
 #include "monitor/session.hpp"
 
 namespace cosmac {
 
-// s, g and u. count is how many of letter, arg1 and arg2 the command line gave.
-void step_command(Session& session, int count, uint32_t arg1);
-void go_command(Session& session, int count, uint32_t arg1);
-void list_command(Session& session, int count, uint32_t arg1);
+// s, g and u.
+Next step_command(Session& session, const CommandLine& command);
+Next go_command(Session& session, const CommandLine& command);
+Next list_command(Session& session, const CommandLine& command);
 
 }  // namespace cosmac

@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "cpu/machine_state.hpp"
-#include "monitor/console.hpp"
 
 namespace cosmac {
 
@@ -27,12 +26,5 @@ ImageResult save_image(const std::string& path, const Memory& memory, uint16_t l
 // Reads straight into memory, not subject to the protected window; on a short
 // body the bytes read stay in memory.
 ImageResult load_image(const std::string& path, Memory& memory);
-
-// Loads the named image as L does, reporting any failure on the console.
-void load_file(Console& console, Memory& memory, std::string_view name);
-
-// S and L, with the whole command line.
-void save_command(Console& console, const Memory& memory, std::string_view line);
-void load_command(Console& console, Memory& memory, std::string_view line);
 
 }  // namespace cosmac

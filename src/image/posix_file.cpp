@@ -1,0 +1,61 @@
+#include "image/posix_file.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace cosmac {
+
+int open_file(const std::string& path, int flags)
+{
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd >= 0)
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+int write_all(int fd, const void* data, std::size_t size)
+{
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, bytes, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : EIO;
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+ReadCount read_all(int fd, void* data, std::size_t size)
+{
+    auto* bytes = static_cast<char*>(data);
+    ReadCount count;
+    while (count.bytes < size) {
+        const ssize_t n = ::read(fd, bytes + count.bytes, size - count.bytes);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            count.error_number = errno;
+        if (n <= 0)
+            break;
+        count.bytes += static_cast<std::size_t>(n);
+    }
+    return count;
+}
+
+int write_file(const std::string& path, std::string_view bytes)
+{
+    const int fd = open_file(path, O_WRONLY | O_CREAT | O_TRUNC);
+    if (fd < 0)
+        return errno;
+    const int error = write_all(fd, bytes.data(), bytes.size());
+    if (::close(fd) != 0 && error == 0)
+        return errno;
+    return error;
+}
+
+}  // namespace cosmac

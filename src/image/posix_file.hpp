@@ -1,0 +1,31 @@
+// Whole reads and writes on POSIX file descriptors. A signal may cut a call short
+// (EINTR) or a pipe may take only part of the bytes; these carry on until the job
+// is done or the system reports an error, which they return as a value.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace cosmac {
+
+// Opened without blocking, so that a FIFO without a partner fails or reads as
+// empty instead of hanging the caller; reads and writes then block as usual.
+// The descriptor, or -1 with errno set.
+int open_file(const std::string& path, int flags);
+
+// 0 when every byte was written, otherwise the error of the call that failed.
+int write_all(int fd, const void* data, std::size_t size);
+
+struct ReadCount {
+    std::size_t bytes = 0;
+    int error_number = 0;  // 0 when the file simply ended
+};
+
+ReadCount read_all(int fd, void* data, std::size_t size);
+
+// Creates or truncates the file and writes the bytes; 0 or the error of the call
+// that failed, a failed close included (a full disk may only show there).
+int write_file(const std::string& path, std::string_view bytes);
+
+}  // namespace cosmac

@@ -1,0 +1,24 @@
+// A monitor command line and what every command handler returns.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace cosmac {
+
+// A parsed command line: "%c %x %x". count is how many of letter, arg1 and arg2
+// the line supplied; what a line does not supply keeps its previous value.
+struct CommandLine {
+    char letter = 'h';  // an empty first line shows the help text
+    uint32_t arg1 = 0;
+    uint32_t arg2 = 0;
+    int count = 1;
+    std::string_view text;  // the whole line, which S and L read themselves
+};
+
+// An empty line repeats the previous letter without arguments.
+void parse_command_line(std::string_view line, CommandLine& command);
+
+enum class Next { Prompt, Quit };
+
+}  // namespace cosmac
