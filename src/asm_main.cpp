@@ -7,7 +7,9 @@
 #include <string>
 
 #include "asm/assembler.hpp"
-#include "monitor/image_file.hpp"
+#include "image/image_file.hpp"
+#include "image/intel_hex.hpp"
+#include "image/posix_file.hpp"
 
 namespace {
 
@@ -89,18 +91,12 @@ std::optional<std::string> read_file(const std::string& path)
 }
 
 // Writes the whole text, or reports why not on standard error.
-bool write_file(const std::string& path, const std::string& text)
+bool write_output(const std::string& path, std::string_view text)
 {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    bool ok = file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const int write_error = errno;
-    if (file != nullptr && std::fclose(file) != 0 && ok)
-        ok = false;
-    else if (!ok)
-        errno = write_error;
-    if (!ok)
-        std::fprintf(stderr, "cosmac-asm: %s: %s\n", path.c_str(), std::strerror(errno));
-    return ok;
+    const int error = cosmac::write_file(path, text);
+    if (error != 0)
+        std::fprintf(stderr, "cosmac-asm: %s: %s\n", path.c_str(), std::strerror(error));
+    return error == 0;
 }
 
 }  // namespace
@@ -142,12 +138,12 @@ int main(int argc, char** argv)
             ok = false;
         }
     } else if (options.format == "hex") {
-        ok = write_file(options.output, cosmac::intel_hex(assembly));
+        ok = write_output(options.output, cosmac::intel_hex_text(assembly.memory, assembly.assembled));
     } else {
-        ok = write_file(options.output,
-                        std::string(reinterpret_cast<const char*>(&assembly.memory[assembly.lowest()]), length));
+        ok = write_output(options.output,
+                          std::string_view(reinterpret_cast<const char*>(&assembly.memory[assembly.lowest()]), length));
     }
     if (ok && !options.listing.empty())
-        ok = write_file(options.listing, cosmac::listing_text(assembly));
+        ok = write_output(options.listing, cosmac::listing_text(assembly));
     return ok ? 0 : 1;
 }

@@ -8,6 +8,7 @@
 
 #include "cpu/disassembler.hpp"
 #include "cpu/opcode_table.hpp"
+#include "image/intel_hex.hpp"
 
 namespace cosmac {
 namespace {
@@ -127,7 +128,7 @@ TEST(Assembler, ReportsEveryErrorWithItsLine)
 TEST(Assembler, IntelHexRecordsForEachRunOfBytes)
 {
     const Assembly assembly = assemble("ORG 100\nLDI 41\nORG 200\nDB 1, 2");
-    EXPECT_EQ(intel_hex(assembly), ":02010000F841C4\n:020200000102F9\n:00000001FF\n");
+    EXPECT_EQ(intel_hex_text(assembly.memory, assembly.assembled), ":02010000F841C4\n:020200000102F9\n:00000001FF\n");
 }
 
 TEST(Assembler, ListingShowsAddressBytesAndSource)

@@ -41,8 +41,4 @@ Assembly assemble(std::string_view source);
 // Listing text: address, bytes and source line.
 std::string listing_text(const Assembly& assembly);
 
-// Intel HEX: data records of up to 16 bytes for each run of assembled bytes, then
-// the end-of-file record.
-std::string intel_hex(const Assembly& assembly);
-
 }  // namespace cosmac

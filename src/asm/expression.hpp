@@ -1,0 +1,25 @@
+// Expressions: terms joined by + and -. A term is a number in the notation's
+// form, a character ('A'), $ for the statement's address, a symbol, LOW(e),
+// HIGH(e) or (e).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "asm/notation.hpp"
+
+namespace cosmac::assembler {
+
+struct Symbol {
+    int64_t value;
+    int line;  // where it was defined
+};
+
+using Symbols = std::map<std::string, Symbol, std::less<>>;
+
+Evaluated evaluate(std::string_view text, const Symbols& symbols, uint16_t here, const Notation& notation);
+
+}  // namespace cosmac::assembler

@@ -1,0 +1,36 @@
+#include <cstdio>
+
+#include "asm/assembler.hpp"
+#include "asm/text.hpp"
+
+namespace cosmac {
+
+std::string listing_text(const Assembly& assembly)
+{
+    constexpr std::size_t kBytesPerLine = 4;
+    std::string text;
+    for (const ListingLine& line : assembly.listing) {
+        std::size_t shown = 0;
+        do {
+            std::string bytes;
+            for (std::size_t i = shown; i < line.bytes.size() && i < shown + kBytesPerLine; ++i)
+                bytes += assembler::hex(line.bytes[i], 2) + " ";
+            char prefix[32];
+            if (line.has_address)
+                std::snprintf(prefix, sizeof prefix, "%04x  %-13s", static_cast<unsigned>(line.address + shown),
+                              bytes.c_str());
+            else
+                std::snprintf(prefix, sizeof prefix, "%6s%-13s", "", "");
+            text += prefix;
+            if (shown == 0)
+                text += line.source;
+            while (!text.empty() && text.back() == ' ')
+                text.pop_back();
+            text += '\n';
+            shown += kBytesPerLine;
+        } while (shown < line.bytes.size());
+    }
+    return text;
+}
+
+}  // namespace cosmac
