@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     *run_memory = *initial_memory;
     *step_memory = *initial_memory;
     testing::ScriptedIo run_io = initial_io, step_io = initial_io;
-    run_io.interrupt_after_polls = 1;
+    run_io.interrupt = true;
     const RunResult result = run(run_state, *run_memory, run_io);
     bool stopped = false;
     uint64_t executed = 0;

@@ -1,12 +1,15 @@
-// The processor against a scripted I/O, one instruction group at a time. Programs
-// start at 0100 with P = 0 unless a case says otherwise; X = 1 and R1 = 0200 hold the
-// memory operand M(R(X)).
+// The processor against a scripted I/O. A case loads its program at R(P) and
+// executes one instruction. States are written "D=41 DF=1 R3=1234 M(0200)=80":
+// the case starts from P = 0, R0 = 0100, X = 1 and R1 = 0200 (so M(R(X)) is
+// M(0200)) changed as it says, and afterwards the whole machine state and all of
+// memory must equal that start changed as it expects, with N and I from the opcode.
 #include "cpu/executor.hpp"
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <memory>
+#include <sstream>
+#include <string>
 
 #include "cpu/opcode_table.hpp"
 #include "scripted_io.hpp"
@@ -15,7 +18,29 @@ namespace cosmac::testing {
 namespace {
 
 constexpr uint16_t kStart = 0x0100;
-constexpr uint16_t kOperand = 0x0200;
+
+void apply(const std::string& assignments, MachineState& s, Memory& m)
+{
+    static constexpr std::pair<std::string_view, uint8_t MachineState::*> kFields[] = {
+        {"D", &MachineState::D}, {"DF", &MachineState::DF}, {"P", &MachineState::P},
+        {"X", &MachineState::X}, {"T", &MachineState::T},   {"IE", &MachineState::IE},
+        {"Q", &MachineState::Q}, {"EF4", &MachineState::EF4},
+    };
+    std::istringstream items(assignments);
+    for (std::string item; items >> item;) {
+        const std::size_t equals = item.find('=');
+        const std::string name = item.substr(0, equals);
+        const auto value = static_cast<uint16_t>(std::stoul(item.substr(equals + 1), nullptr, 16));
+        if (name.starts_with("M("))
+            m[std::stoul(name.substr(2), nullptr, 16)] = static_cast<uint8_t>(value);
+        else if (name.size() == 2 && name[0] == 'R')
+            s.R[std::stoul(name.substr(1), nullptr, 16)] = value;
+        for (const auto& [field, member] : kFields) {
+            if (field == name)
+                s.*member = static_cast<uint8_t>(value);
+        }
+    }
+}
 
 class Cpu : public ::testing::Test {
 protected:
@@ -25,15 +50,16 @@ protected:
         m.fill(0);
         s.R[0] = kStart;
         s.X = 1;
-        s.R[1] = kOperand;
+        s.R[1] = 0x0200;
+        io = ScriptedIo{};
     }
-    void load(uint16_t address, std::initializer_list<uint8_t> bytes)
+    void load(uint16_t address, const std::string& hex_bytes)
     {
-        for (uint8_t byte : bytes)
-            m[address++] = byte;
+        std::istringstream bytes(hex_bytes);
+        for (std::string byte; bytes >> byte;)
+            m[address++] = static_cast<uint8_t>(std::stoul(byte, nullptr, 16));
     }
     StepResult step() { return execute_instruction(s, m, io); }
-    uint16_t& pc() { return s.R[s.P]; }
 
     MachineState s;
     std::unique_ptr<Memory> memory = std::make_unique<Memory>();
@@ -41,295 +67,157 @@ protected:
     ScriptedIo io;
 };
 
-struct ArithmeticCase {
+constexpr StepResult kGo = StepResult::Continue;
+constexpr StepResult kStop = StepResult::Stop;
+
+struct Case {
     const char* name;
-    uint8_t opcode;
-    uint8_t d, df, operand;  // operand is M(R(X)), or the immediate byte of the immediate forms
-    uint8_t want_d, want_df;
+    const char* program;
+    const char* before;
+    const char* after;
+    StepResult result = kGo;
+    const char* shown = "";                // what the instruction asked the I/O to show
+    Reply reply = {};                      // to INP or EF4
+    std::optional<uint8_t> key = 0x03;     // for the console service; empty when none can be had
 };
 
-TEST_F(Cpu, LogicAndArithmetic)
+TEST_F(Cpu, InstructionsChangeExactlyWhatTheyShould)
 {
-    const ArithmeticCase cases[] = {
-        {"OR keeps DF", 0xF1, 0x0F, 1, 0xF0, 0xFF, 1},
-        {"ORI", 0xF9, 0x01, 0, 0x80, 0x81, 0},
-        {"AND", 0xF2, 0x3C, 1, 0x0F, 0x0C, 1},
-        {"ANI", 0xFA, 0xFF, 0, 0x55, 0x55, 0},
-        {"XOR", 0xF3, 0xFF, 1, 0x0F, 0xF0, 1},
-        {"XRI", 0xFB, 0xAA, 0, 0xAA, 0x00, 0},
-        {"ADD carries", 0xF4, 0x80, 1, 0x80, 0x00, 1},
-        {"ADD ignores DF", 0xF4, 0x01, 1, 0x01, 0x02, 0},
-        {"ADI", 0xFC, 0xFF, 0, 0x01, 0x00, 1},
-        {"ADC with carry in", 0x74, 0x80, 1, 0x80, 0x01, 1},
-        {"ADC without", 0x74, 0x10, 0, 0x20, 0x30, 0},
-        {"ADCI carry ripples", 0x7C, 0xFF, 1, 0x00, 0x00, 1},
-        {"SD equal", 0xF5, 0x42, 0, 0x42, 0x00, 1},
-        {"SD borrows", 0xF5, 0x05, 1, 0x03, 0xFE, 0},
-        {"SDI", 0xFD, 0x01, 0, 0x10, 0x0F, 1},
-        {"SDB with borrow", 0x75, 0x05, 0, 0x05, 0xFF, 0},
-        {"SDB without borrow", 0x75, 0x05, 1, 0x05, 0x00, 1},
-        {"SDBI operand 0 with borrow", 0x7D, 0x00, 0, 0x00, 0xFF, 0},
-        {"SM", 0xF7, 0x05, 0, 0x03, 0x02, 1},
-        {"SM borrows", 0xF7, 0x03, 1, 0x05, 0xFE, 0},
-        {"SMI equal", 0xFF, 0x80, 0, 0x80, 0x00, 1},
-        {"SMB 0 - 0 with borrow", 0x77, 0x00, 0, 0x00, 0xFF, 0},
-        {"SMB 0 - 0 without borrow", 0x77, 0x00, 1, 0x00, 0x00, 1},
-        {"SMBI", 0x7F, 0x10, 0, 0x0F, 0x00, 1},
-        {"SHR", 0xF6, 0x81, 0, 0x00, 0x40, 1},
-        {"SHRC takes DF into bit 7", 0x76, 0x01, 1, 0x00, 0x80, 1},
-        {"SHRC", 0x76, 0x02, 0, 0x00, 0x01, 0},
-        {"SHL", 0xFE, 0x81, 0, 0x00, 0x02, 1},
-        {"SHLC bit 7 to DF", 0x7E, 0x80, 0, 0x00, 0x00, 1},
-        {"SHLC DF into bit 0", 0x7E, 0x40, 1, 0x00, 0x81, 0},
-        {"LDX", 0xF0, 0x00, 1, 0x99, 0x99, 1},
-        {"LDI", 0xF8, 0x00, 0, 0x77, 0x77, 0},
+    const Case cases[] = {
+        // logic and arithmetic on M(R(X)) and immediate
+        {"OR keeps DF", "F1", "D=0F DF=1 M(0200)=F0", "D=FF R0=0101"},
+        {"ORI", "F9 80", "D=01", "D=81 R0=0102"},
+        {"AND", "F2", "D=3C DF=1 M(0200)=0F", "D=0C R0=0101"},
+        {"ANI", "FA 55", "D=FF", "D=55 R0=0102"},
+        {"XOR", "F3", "D=FF M(0200)=0F", "D=F0 R0=0101"},
+        {"XRI", "FB AA", "D=AA", "D=00 R0=0102"},
+        {"ADD carries", "F4", "D=80 M(0200)=80", "D=00 DF=1 R0=0101"},
+        {"ADD to exactly FF does not carry", "F4", "D=80 DF=1 M(0200)=7F", "D=FF DF=0 R0=0101"},
+        {"ADD ignores DF", "F4", "D=01 DF=1 M(0200)=01", "D=02 DF=0 R0=0101"},
+        {"ADI", "FC 01", "D=FF", "D=00 DF=1 R0=0102"},
+        {"ADC with carry in", "74", "D=80 DF=1 M(0200)=80", "D=01 DF=1 R0=0101"},
+        {"ADC to exactly FF", "74", "D=7F DF=1 M(0200)=7F", "D=FF DF=0 R0=0101"},
+        {"ADCI carry ripples", "7C 00", "D=FF DF=1", "D=00 DF=1 R0=0102"},
+        {"SD equal", "F5", "D=42 M(0200)=42", "D=00 DF=1 R0=0101"},
+        {"SD borrows", "F5", "D=05 DF=1 M(0200)=03", "D=FE DF=0 R0=0101"},
+        {"SDI", "FD 10", "D=01", "D=0F DF=1 R0=0102"},
+        {"SDB with borrow", "75", "D=05 M(0200)=05", "D=FF DF=0 R0=0101"},
+        {"SDB without borrow", "75", "D=05 DF=1 M(0200)=05", "D=00 DF=1 R0=0101"},
+        {"SDBI 0 - 0 with borrow", "7D 00", "", "D=FF DF=0 R0=0102"},
+        {"SM", "F7", "D=05 M(0200)=03", "D=02 DF=1 R0=0101"},
+        {"SM borrows", "F7", "D=03 DF=1 M(0200)=05", "D=FE DF=0 R0=0101"},
+        {"SMI equal", "FF 80", "D=80", "D=00 DF=1 R0=0102"},
+        {"SMB 0 - 0 with borrow", "77", "", "D=FF DF=0 R0=0101"},
+        {"SMB 0 - 0 without borrow", "77", "DF=1", "D=00 DF=1 R0=0101"},
+        {"SMBI", "7F 0F", "D=10", "D=00 DF=1 R0=0102"},
+        {"SHR", "F6", "D=81", "D=40 DF=1 R0=0101"},
+        {"SHRC takes DF into bit 7", "76", "D=01 DF=1", "D=80 DF=1 R0=0101"},
+        {"SHRC", "76", "D=02", "D=01 DF=0 R0=0101"},
+        {"SHL", "FE", "D=81", "D=02 DF=1 R0=0101"},
+        {"SHLC bit 7 to DF", "7E", "D=80", "D=00 DF=1 R0=0101"},
+        {"SHLC DF into bit 0", "7E", "D=40 DF=1", "D=81 DF=0 R0=0101"},
+        {"LDX", "F0", "DF=1 M(0200)=99", "D=99 R0=0101"},
+        {"LDI", "F8 77", "", "D=77 R0=0102"},
+        // registers, loads and stores
+        {"PHI", "B3", "R3=1234 D=AB", "R3=AB34 R0=0101"},
+        {"PLO", "A3", "R3=1234 D=CD", "R3=12CD R0=0101"},
+        {"GLO", "83", "R3=12CD", "D=CD R0=0101"},
+        {"GHI", "93", "R3=AB34", "D=AB R0=0101"},
+        {"INC wraps", "15", "R5=FFFF", "R5=0000 R0=0101"},
+        {"DEC wraps", "26", "", "R6=FFFF R0=0101"},
+        {"LDA across FFFF", "45", "R5=FFFF M(FFFF)=5A", "D=5A R5=0000 R0=0101"},
+        {"LDN", "04", "R4=0300 M(0300)=22", "D=22 R0=0101"},
+        {"STR", "54", "R4=0301 D=22", "M(0301)=22 R0=0101"},
+        {"LDXA", "72", "M(0200)=33", "D=33 R1=0201 R0=0101"},
+        {"STXD", "73", "D=33", "M(0200)=33 R1=01FF R0=0101"},
+        {"IRX", "60", "", "R1=0201 R0=0101"},
+        {"SEP", "D3", "R3=0500", "P=3 R0=0101"},
+        {"SEX", "E5", "", "X=5 R0=0101"},
+        {"SAV stores T", "78", "T=23", "M(0200)=23 R0=0101"},
+        // the protected window, 4000-9000
+        {"STR to 3FFF", "55", "R5=3FFF D=EE", "M(3FFF)=EE R0=0101"},
+        {"STR to 4000 dropped", "55", "R5=4000 D=EE", "R0=0101"},
+        {"STR to 6000 dropped", "55", "R5=6000 D=EE", "R0=0101"},
+        {"STR to 9000 dropped", "55", "R5=9000 D=EE", "R0=0101"},
+        {"STR to 9001", "55", "R5=9001 D=EE", "M(9001)=EE R0=0101"},
+        {"STXD dropped still decrements", "73", "R1=9000 D=EE", "R1=8FFF R0=0101"},
+        {"SAV dropped", "78", "T=23 R1=4000", "R0=0101"},
+        // every effect sees R(P) already advanced
+        {"INC R(P)", "13", "P=3 R3=0020", "R3=0022"},
+        {"GLO R(P)", "83", "P=3 R3=0021", "D=22 R3=0022"},
+        {"LDX with X = P reads the byte after it", "F0 5A", "P=3 X=3 R3=0020", "D=5A R3=0021"},
+        // instructions that stop a run
+        {"RET changes nothing", "70", "", "R0=0101", kStop},
+        {"DIS", "71", "X=2 R2=0050 IE=1 M(0050)=35", "X=3 P=5 R2=0051 IE=0 R0=0101", kStop},
+        {"MARK", "79", "P=3 X=2 R3=0100 R2=00FF", "M(00FF)=23 T=23 X=3 R2=00FE R3=0101", kStop},
+        {"MARK stores at R(2) whatever X", "79", "P=3 R3=0100 R2=00FF", "M(00FF)=13 T=13 X=3 R2=00FE R3=0101", kStop},
+        {"MARK into the window dropped", "79", "P=3 X=2 R3=0100 R2=5000", "T=23 X=3 R2=4FFF R3=0101", kStop},
+        // short branches stay in the page of their operand byte
+        {"BR operand at xxFF", "30 05", "R0=12FE", "R0=1205"},   {"BR at xxFF", "30 05", "R0=12FF", "R0=1305"},
+        {"BZ taken", "32 40", "", "R0=0140"},                    {"BZ not taken", "32 40", "D=01", "R0=0102"},
+        {"BNZ", "3A 40", "D=01", "R0=0140"},                     {"BQ", "31 40", "Q=1", "R0=0140"},
+        {"BNQ not taken", "39 40", "Q=1", "R0=0102"},            {"BDF", "33 40", "DF=1", "R0=0140"},
+        {"BNF", "3B 40", "", "R0=0140"},                         {"B1 never", "34 40", "", "R0=0102"},
+        {"B2 never", "35 40", "", "R0=0102"},                    {"B3 never", "36 40", "", "R0=0102"},
+        {"BN1 always", "3C 40", "", "R0=0140"},                  {"BN2 always", "3D 40", "", "R0=0140"},
+        {"BN3 always", "3E 40", "", "R0=0140"},                  {"SKP", "38 40", "", "R0=0102"},
+        // long branches and skips
+        {"LBR reads high then low", "C0 12 AB", "", "R0=12AB"},
+        {"LBR operand across FFFF", "C0 12", "R0=FFFE M(0000)=F8", "R0=12F8"},
+        {"LBZ not taken", "C2 12 AB", "D=01", "R0=0103"},        {"LBNZ", "CA 12 AB", "D=01", "R0=12AB"},
+        {"LBQ", "C1 12 AB", "Q=1", "R0=12AB"},                   {"LBNQ not taken", "C9 12 AB", "Q=1", "R0=0103"},
+        {"LBDF", "C3 12 AB", "DF=1", "R0=12AB"},                 {"LBNF not taken", "CB 12 AB", "DF=1", "R0=0103"},
+        {"LSZ skips", "CE", "", "R0=0103"},                      {"LSZ falls through", "CE", "D=01", "R0=0101"},
+        {"LSNZ", "C6", "D=01", "R0=0103"},                       {"LSQ", "CD", "Q=1", "R0=0103"},
+        {"LSNQ", "C5", "Q=1", "R0=0101"},                        {"LSDF", "CF", "DF=1", "R0=0103"},
+        {"LSNF", "C7", "DF=1", "R0=0101"},                       {"NLBR", "C8", "", "R0=0103"},
+        {"LSIE with IE 0", "CC", "", "R0=0101"},                 {"LSIE with IE 1", "CC", "IE=1", "R0=0103"},
+        {"NOP", "C4", "", "R0=0101"},
+        // the console's side of the machine
+        {"OUT also loads D", "63", "R1=0010 M(0010)=0A", "D=0A R1=0011 R0=0101", kGo, "OUT 3 0a\n"},
+        {"SEQ", "7B", "", "Q=1 R0=0101", kGo, "Q1\n"},
+        {"REQ", "7A", "Q=1", "Q=0 R0=0101", kGo, "Q0\n"},
+        {"INP writes even into the window", "6D", "R1=5000", "M(5000)=FF D=FF R0=0101", kGo, "INP 5 ?", {0xFF}},
+        {"INP without a number stores 00", "69", "D=77 M(0200)=77", "D=00 M(0200)=00 R0=0101", kGo, "INP 1 ?"},
+        {"INP as input ends still stores", "6F", "", "D=12 M(0200)=12 R0=0101", kStop, "INP 7 ?", {0x12, true}},
+        {"BN4 with EF4 as it starts", "3F 40", "", "R0=0140", kGo, "EF4 ?"},
+        {"B4 with EF4 1", "37 40", "", "EF4=1 R0=0140", kGo, "EF4 ?", {1}},
+        {"B4 without a number keeps EF4", "37 40", "EF4=1", "R0=0140", kGo, "EF4 ?"},
+        {"BN4 with EF4 0", "3F 40", "EF4=1", "EF4=0 R0=0140", kGo, "EF4 ?", {0}},
+        {"B4 with EF4 2 falls through", "37 40", "", "EF4=2 R0=0102", kGo, "EF4 ?", {2}},
+        {"BN4 with EF4 2 falls through", "3F 40", "", "EF4=2 R0=0102", kGo, "EF4 ?", {2}},
+        {"B4 as input ends still tests", "37 40", "EF4=1", "R0=0140", kStop, "EF4 ?", {{}, true}},
+        {"PUTC CR as a new line", "68 01", "D=0D", "R0=0102", kGo, "\n"},
+        {"PUTC LF not shown", "68 01", "D=0A", "R0=0102"},
+        {"PUTC A", "68 01", "D=41", "R0=0102", kGo, "A"},        {"PUTC space", "68 01", "D=20", "R0=0102", kGo, " "},
+        {"PUTC ~", "68 01", "D=7E", "R0=0102", kGo, "~"},        {"PUTC DEL not shown", "68 01", "D=7F", "R0=0102"},
+        {"PUTC NUL not shown", "68 01", "", "R0=0102"},          {"PUTC C1 not shown", "68 01", "D=C1", "R0=0102"},
+        {"function 7 does nothing", "68 07", "D=41", "R0=0102"},
+        {"GETC upper-cases and echoes", "68 02", "", "D=41 R0=0102", kGo, "A", {}, 'a'},
+        {"GETC z", "68 02", "", "D=5A R0=0102", kGo, "Z", {}, 'z'},
+        {"GETC {", "68 02", "", "D=7B R0=0102", kGo, "{", {}, '{'},
+        {"GETC echoes CR as it is", "68 02", "", "D=0D R0=0102", kGo, "\r", {}, 0x0D},
+        {"GETC Control-C stays on the 68", "68 02", "", "D=03", kStop},
+        {"GETC without keys as Control-C", "68 02", "", "D=03", kStop, "", {}, std::nullopt},
     };
-    for (const ArithmeticCase& c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SetUp();
-        const bool immediate = kOpcodeTable[c.opcode].length == 2;
-        load(kStart, {c.opcode, c.operand});
-        m[kOperand] = immediate ? 0x00 : c.operand;
-        s.D = c.d;
-        s.DF = c.df;
-        EXPECT_EQ(step(), StepResult::Continue);
-        EXPECT_EQ(s.D, c.want_d);
-        EXPECT_EQ(s.DF, c.want_df);
-        EXPECT_EQ(s.R[0], kStart + (immediate ? 2 : 1));
-        EXPECT_EQ(s.R[1], kOperand);
-    }
-}
+        io.replies = {c.reply};
+        io.keys = {c.key};
+        apply(c.before, s, m);
+        load(s.R[s.P], c.program);
+        MachineState want = s;
+        auto want_memory = std::make_unique<Memory>(m);
+        apply(c.after, want, *want_memory);
 
-TEST_F(Cpu, RegisterTransfers)
-{
-    s.R[3] = 0x1234;
-    s.D = 0xAB;
-    load(kStart, {0xB3, 0xA3, 0x83, 0x93, 0x13, 0x23, 0x23});  // PHI R3, PLO R3, GLO R3, GHI R3, INC R3, DEC R3, DEC R3
-    step();
-    EXPECT_EQ(s.R[3], 0xAB34);
-    s.D = 0xCD;
-    step();
-    EXPECT_EQ(s.R[3], 0xABCD);
-    step();
-    EXPECT_EQ(s.D, 0xCD);
-    step();
-    EXPECT_EQ(s.D, 0xAB);
-    step();
-    EXPECT_EQ(s.R[3], 0xABCE);
-    step();
-    step();
-    EXPECT_EQ(s.R[3], 0xABCC);
-}
-
-TEST_F(Cpu, RegistersWrap)
-{
-    s.R[5] = 0xFFFF;
-    s.R[6] = 0x0000;
-    load(kStart, {0x15, 0x26, 0x45});  // INC R5, DEC R6, LDA R5
-    m[0] = 0x5A;
-    step();
-    step();
-    EXPECT_EQ(s.R[5], 0x0000);
-    EXPECT_EQ(s.R[6], 0xFFFF);
-    step();
-    EXPECT_EQ(s.D, 0x5A);
-    EXPECT_EQ(s.R[5], 0x0001);
-}
-
-TEST_F(Cpu, LoadsAndStores)
-{
-    s.R[4] = 0x0300;
-    s.D = 0x11;
-    m[0x0300] = 0x22;
-    load(kStart, {0x04, 0x44, 0x54, 0x72, 0x73, 0x60});  // LDN 4, LDA R4, STR R4, LDXA, STXD, IRX
-    step();
-    EXPECT_EQ(s.D, 0x22);
-    EXPECT_EQ(s.R[4], 0x0300);
-    step();
-    EXPECT_EQ(s.R[4], 0x0301);
-    step();
-    EXPECT_EQ(m[0x0301], 0x22);
-    m[kOperand] = 0x33;
-    step();
-    EXPECT_EQ(s.D, 0x33);
-    EXPECT_EQ(s.R[1], kOperand + 1);
-    step();
-    EXPECT_EQ(m[kOperand + 1], 0x33);
-    EXPECT_EQ(s.R[1], kOperand);
-    step();
-    EXPECT_EQ(s.R[1], kOperand + 1);
-}
-
-TEST_F(Cpu, StoresIntoTheProtectedWindowAreDropped)
-{
-    struct {
-        uint16_t address;
-        bool stored;
-    } const cases[] = {{0x3FFF, true}, {0x4000, false}, {0x6000, false}, {0x9000, false}, {0x9001, true}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.address);
-        // STR R5 and STXD
-        s.R[5] = c.address;
-        s.R[1] = c.address;
-        s.D = 0xEE;
-        m[c.address] = 0x00;
-        load(kStart, {0x55, 0x73});
-        s.R[0] = kStart;
-        EXPECT_EQ(step(), StepResult::Continue);
-        EXPECT_EQ(m[c.address], c.stored ? 0xEE : 0x00);
-        m[c.address] = 0x00;
-        EXPECT_EQ(step(), StepResult::Continue);
-        EXPECT_EQ(m[c.address], c.stored ? 0xEE : 0x00);
-        EXPECT_EQ(s.R[1], static_cast<uint16_t>(c.address - 1));  // STXD decrements even when dropped
-
-        Memory direct{};
-        guarded_store(direct, c.address, 0x77);
-        EXPECT_EQ(direct[c.address], c.stored ? 0x77 : 0x00);
-    }
-}
-
-struct BranchCase {
-    const char* name;
-    uint16_t at;
-    std::initializer_list<uint8_t> bytes;
-    uint8_t d, df, q, ie;
-    uint16_t want_pc;
-};
-
-TEST_F(Cpu, BranchesAndSkips)
-{
-    const BranchCase cases[] = {
-        {"BR operand at xxFF stays in its page", 0x12FE, {0x30, 0x05}, 0, 0, 0, 0, 0x1205},
-        {"BR at xxFF goes to the operand's page", 0x12FF, {0x30, 0x05}, 0, 0, 0, 0, 0x1305},
-        {"BZ taken", 0x0100, {0x32, 0x40}, 0, 0, 0, 0, 0x0140},
-        {"BZ not taken", 0x0100, {0x32, 0x40}, 1, 0, 0, 0, 0x0102},
-        {"BNZ", 0x0100, {0x3A, 0x40}, 1, 0, 0, 0, 0x0140},
-        {"BQ", 0x0100, {0x31, 0x40}, 0, 0, 1, 0, 0x0140},
-        {"BNQ not taken", 0x0100, {0x39, 0x40}, 0, 0, 1, 0, 0x0102},
-        {"BDF", 0x0100, {0x33, 0x40}, 0, 1, 0, 0, 0x0140},
-        {"BNF", 0x0100, {0x3B, 0x40}, 0, 0, 0, 0, 0x0140},
-        {"B1 never", 0x0100, {0x34, 0x40}, 0, 0, 0, 0, 0x0102},
-        {"B2 never", 0x0100, {0x35, 0x40}, 0, 0, 0, 0, 0x0102},
-        {"B3 never", 0x0100, {0x36, 0x40}, 0, 0, 0, 0, 0x0102},
-        {"BN1 always", 0x0100, {0x3C, 0x40}, 0, 0, 0, 0, 0x0140},
-        {"BN2 always", 0x0100, {0x3D, 0x40}, 0, 0, 0, 0, 0x0140},
-        {"BN3 always", 0x0100, {0x3E, 0x40}, 0, 0, 0, 0, 0x0140},
-        {"SKP", 0x0100, {0x38, 0x40}, 0, 0, 0, 0, 0x0102},
-        {"LBR reads high then low", 0x0100, {0xC0, 0x12, 0xAB}, 0, 0, 0, 0, 0x12AB},
-        {"LBR operand across FFFF", 0xFFFE, {0xC0, 0x12}, 0, 0, 0, 0, 0x12F8},
-        {"LBZ not taken", 0x0100, {0xC2, 0x12, 0xAB}, 1, 0, 0, 0, 0x0103},
-        {"LBNZ", 0x0100, {0xCA, 0x12, 0xAB}, 1, 0, 0, 0, 0x12AB},
-        {"LBQ", 0x0100, {0xC1, 0x12, 0xAB}, 0, 0, 1, 0, 0x12AB},
-        {"LBNQ not taken", 0x0100, {0xC9, 0x12, 0xAB}, 0, 0, 1, 0, 0x0103},
-        {"LBDF", 0x0100, {0xC3, 0x12, 0xAB}, 0, 1, 0, 0, 0x12AB},
-        {"LBNF not taken", 0x0100, {0xCB, 0x12, 0xAB}, 0, 1, 0, 0, 0x0103},
-        {"LSZ skips", 0x0200, {0xCE}, 0, 0, 0, 0, 0x0203},
-        {"LSZ falls through", 0x0200, {0xCE}, 1, 0, 0, 0, 0x0201},
-        {"LSNZ", 0x0200, {0xC6}, 1, 0, 0, 0, 0x0203},
-        {"LSQ", 0x0200, {0xCD}, 0, 0, 1, 0, 0x0203},
-        {"LSNQ", 0x0200, {0xC5}, 0, 0, 1, 0, 0x0201},
-        {"LSDF", 0x0200, {0xCF}, 0, 1, 0, 0, 0x0203},
-        {"LSNF", 0x0200, {0xC7}, 0, 1, 0, 0, 0x0201},
-        {"NLBR", 0x0200, {0xC8}, 0, 0, 0, 0, 0x0203},
-        {"LSIE with IE 0", 0x0200, {0xCC}, 0, 0, 0, 0, 0x0201},
-        {"LSIE with IE 1", 0x0200, {0xCC}, 0, 0, 0, 1, 0x0203},
-        {"NOP", 0x0200, {0xC4}, 0, 0, 0, 0, 0x0201},
-    };
-    for (const BranchCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        m.fill(0xF8);
-        load(c.at, c.bytes);
-        s.R[0] = c.at;
-        s.D = c.d;
-        s.DF = c.df;
-        s.Q = c.q;
-        s.IE = c.ie;
-        EXPECT_EQ(step(), StepResult::Continue);
-        EXPECT_EQ(s.R[0], c.want_pc);
-    }
-}
-
-TEST_F(Cpu, EveryEffectSeesTheProgramCounterAdvanced)
-{
-    s.P = 3;
-    s.R[3] = 0x0020;
-    load(0x0020, {0x13, 0x83, 0x93, 0xE3, 0xF0, 0x5A});  // INC R3, GLO R3, GHI R3, SEX 3, LDX
-    step();
-    EXPECT_EQ(s.R[3], 0x0022);
-    s.R[3] = 0x0021;
-    step();
-    EXPECT_EQ(s.D, 0x22);
-    step();
-    EXPECT_EQ(s.D, 0x00);
-    step();
-    step();
-    EXPECT_EQ(s.D, 0x5A);  // LDX through X = P reads the byte right after it
-}
-
-TEST_F(Cpu, ControlInstructionsThatStop)
-{
-    const MachineState before_ret = [&] {
-        load(kStart, {0x70});
-        return s;
-    }();
-    EXPECT_EQ(step(), StepResult::Stop);  // RET
-    MachineState expected = before_ret;
-    expected.R[0] = kStart + 1;
-    expected.N = 0;
-    expected.I = 7;
-    EXPECT_EQ(s, expected);
-
-    // DIS with X = 2, R2 = 0050, M(0050) = 35
-    s.X = 2;
-    s.R[2] = 0x0050;
-    s.IE = 1;
-    m[0x0050] = 0x35;
-    load(kStart + 1, {0x71});
-    EXPECT_EQ(step(), StepResult::Stop);
-    EXPECT_EQ(s.X, 3);
-    EXPECT_EQ(s.P, 5);
-    EXPECT_EQ(s.R[2], 0x0051);
-    EXPECT_EQ(s.IE, 0);
-}
-
-TEST_F(Cpu, MarkStoresXPOutsideTheWindowOnly)
-{
-    for (const uint16_t r2 : {uint16_t{0x00FF}, uint16_t{0x5000}}) {
-        SCOPED_TRACE(r2);
-        s.P = 3;
-        s.X = 2;
-        s.R[3] = kStart;
-        s.R[2] = r2;
-        m[r2] = 0;
-        load(kStart, {0x79});
-        EXPECT_EQ(step(), StepResult::Stop);
-        EXPECT_EQ(m[r2], r2 == 0x00FF ? 0x23 : 0x00);
-        EXPECT_EQ(s.T, 0x23);
-        EXPECT_EQ(s.X, 3);
-        EXPECT_EQ(s.R[2], r2 - 1);
-    }
-}
-
-TEST_F(Cpu, SavStoresTLikeTheOtherStores)
-{
-    s.T = 0x23;
-    load(kStart, {0x78, 0x78});
-    EXPECT_EQ(step(), StepResult::Continue);
-    EXPECT_EQ(m[kOperand], 0x23);
-    EXPECT_EQ(s.R[1], kOperand);
-    s.R[1] = 0x4000;
-    step();
-    EXPECT_EQ(m[0x4000], 0x00);
-}
-
-TEST_F(Cpu, NAndIHoldTheLastOpcode)
-{
-    for (unsigned opcode = 0; opcode < 256; ++opcode) {
-        SetUp();
-        load(kStart, {static_cast<uint8_t>(opcode)});
-        step();
-        EXPECT_EQ(s.N, opcode & 0xF) << std::hex << opcode;
-        EXPECT_EQ(s.I, opcode >> 4) << std::hex << opcode;
+        want.N = m[s.R[s.P]] & 0xF;  // the opcode about to be fetched
+        want.I = m[s.R[s.P]] >> 4;
+        EXPECT_EQ(step(), c.result);
+        EXPECT_EQ(s, want);
+        const auto differs = std::mismatch(m.begin(), m.end(), want_memory->begin());
+        EXPECT_EQ(differs.first, m.end()) << "memory differs at " << std::hex << (differs.first - m.begin());
+        EXPECT_EQ(io.log, c.shown);
     }
 }
 
@@ -349,14 +237,11 @@ TEST_F(Cpu, OpcodeTableLengthsMatchTheExecutor)
     };
     for (unsigned opcode = 0; opcode < 256; ++opcode) {
         SetUp();
-        s.R[2] = kOperand;
+        s.R[2] = 0x0200;
         s.D = 0x01;  // so that PLO R0 and PHI R0 leave the program counter at 0101
         const uint8_t length = kOpcodeTable[opcode].length;
-        load(kStart, {static_cast<uint8_t>(opcode)});
-        if (length == 2)
-            load(kStart + 1, {0x02});
-        if (length == 3)
-            load(kStart + 1, {0x01, 0x03});
+        m[kStart] = static_cast<uint8_t>(opcode);
+        load(kStart + 1, length == 2 ? "02" : length == 3 ? "01 03" : "");
         step();
         unsigned consumed = length;
         for (const auto& [op, bytes] : consumes_otherwise) {
@@ -367,125 +252,16 @@ TEST_F(Cpu, OpcodeTableLengthsMatchTheExecutor)
     }
 }
 
-TEST_F(Cpu, OutputPorts)
-{
-    s.R[1] = 0x0010;
-    m[0x0010] = 0x0A;
-    load(kStart, {0x63});  // OUT 3
-    EXPECT_EQ(step(), StepResult::Continue);
-    EXPECT_EQ(io.log, "OUT 3 0a\n");
-    EXPECT_EQ(s.D, 0x0A);
-    EXPECT_EQ(s.R[1], 0x0011);
-}
-
-TEST_F(Cpu, InputPorts)
-{
-    io.replies = {{0xFF, false}, {std::nullopt, false}, {0x12, true}};
-    s.R[1] = 0x5000;  // INP writes into the protected window
-    load(kStart, {0x6D, 0x69, 0x6F});  // INP 5, INP 1, INP 7
-    EXPECT_EQ(step(), StepResult::Continue);
-    EXPECT_EQ(m[0x5000], 0xFF);
-    EXPECT_EQ(s.D, 0xFF);
-    EXPECT_EQ(s.R[1], 0x5000);
-    EXPECT_EQ(step(), StepResult::Continue);  // a reply without a number stores 00
-    EXPECT_EQ(m[0x5000], 0x00);
-    EXPECT_EQ(s.D, 0x00);
-    EXPECT_EQ(step(), StepResult::Stop);  // input ended or was interrupted: the value still lands
-    EXPECT_EQ(m[0x5000], 0x12);
-    EXPECT_EQ(io.log, "INP 5 ?INP 1 ?INP 7 ?");
-}
-
-TEST_F(Cpu, Ef4IsAskedForBeforeEveryTest)
-{
-    struct {
-        std::optional<uint8_t> reply;
-        uint8_t opcode;
-        bool taken;
-        uint8_t ef4;
-    } const cases[] = {
-        {std::nullopt, 0x3F, true, 0},  // EF4 starts at 0: BN4 branches
-        {1, 0x37, true, 1},
-        {std::nullopt, 0x37, true, 1},  // no number: EF4 kept
-        {0, 0x3F, true, 0},
-        {2, 0x37, false, 2},            // neither 1 nor 0: both fall through
-        {2, 0x3F, false, 2},
-        {0x101, 0x37, true, 1},         // low 8 bits
-    };
-    for (const auto& c : cases) {
-        io.replies = {{c.reply, false}};
-        io.log.clear();
-        s.R[0] = kStart;
-        load(kStart, {c.opcode, 0x40});
-        EXPECT_EQ(step(), StepResult::Continue);
-        EXPECT_EQ(io.log, "EF4 ?");
-        EXPECT_EQ(s.EF4, c.ef4);
-        EXPECT_EQ(s.R[0], c.taken ? 0x0140 : 0x0102);
-    }
-    io.replies = {{std::nullopt, true}};
-    s.R[0] = kStart;
-    EXPECT_EQ(step(), StepResult::Stop);  // input ended: the test still ran
-    EXPECT_EQ(s.R[0], 0x0140);
-}
-
-TEST_F(Cpu, ConsoleServiceCharacterOutAndOtherFunctions)
-{
-    const struct {
-        uint8_t function, d;
-        const char* shown;
-    } cases[] = {
-        {1, 0x0D, "\n"}, {1, 0x0A, ""}, {1, 0x41, "A"}, {1, 0x20, " "}, {1, 0x7E, "~"},
-        {1, 0x7F, ""},   {1, 0x00, ""}, {1, 0xC1, ""},  {7, 0x41, ""},  {0, 0x41, ""},
-    };
-    for (const auto& [function, d, shown] : cases) {
-        io.log.clear();
-        s.R[0] = kStart;
-        s.D = d;
-        load(kStart, {0x68, function});
-        EXPECT_EQ(step(), StepResult::Continue);
-        EXPECT_EQ(io.log, shown) << int(d);
-        EXPECT_EQ(s.R[0], kStart + 2);
-        EXPECT_EQ(s.D, d);
-    }
-}
-
-TEST_F(Cpu, ConsoleServiceKeyIn)
-{
-    struct {
-        std::optional<uint8_t> key;
-        uint8_t want_d;
-        const char* echo;
-        bool stops;
-    } const cases[] = {
-        {'q', 'Q', "Q", false},
-        {'Z', 'Z', "Z", false},
-        {'{', '{', "{", false},
-        {0x01, 0x01, "\x01", false},  // control characters are echoed unchanged
-        {0x0D, 0x0D, "\r", false},
-        {0x03, 0x03, "", true},       // Control-C
-        {std::nullopt, 0x03, "", true},  // no key any more: as Control-C
-    };
-    for (const auto& c : cases) {
-        io.log.clear();
-        io.keys = {c.key};
-        s.R[0] = kStart;
-        load(kStart, {0x68, 0x02});
-        EXPECT_EQ(step(), c.stops ? StepResult::Stop : StepResult::Continue);
-        EXPECT_EQ(s.D, c.want_d);
-        EXPECT_EQ(io.log, c.echo);
-        EXPECT_EQ(s.R[0], c.stops ? kStart : kStart + 2);  // Control-C leaves R(P) on the 68
-    }
-}
-
 TEST_F(Cpu, RunStopsInFrontOfIdleAndCountsEveryInstruction)
 {
-    load(kStart, {0xF8, 0x03, 0xFF, 0x01, 0x3A, 0x02, 0x00});  // LDI 3; loop: SMI 1; BNZ loop; IDLE
+    load(kStart, "F8 03 FF 01 3A 02 00");  // LDI 3; loop: SMI 1; BNZ loop; IDLE
     RunResult result = run(s, m, io);
     EXPECT_EQ(result.executed, 1u + 3 * 2);
     EXPECT_FALSE(result.stopped);
     EXPECT_EQ(s.R[0], kStart + 6);
     EXPECT_EQ(s.N, 0xA);  // the IDLE was not executed
 
-    load(kStart + 6, {0x7B, 0x70, 0x00});  // SEQ, RET
+    load(kStart + 6, "7B 70 00");  // SEQ, RET
     result = run(s, m, io);
     EXPECT_EQ(result.executed, 2u);
     EXPECT_TRUE(result.stopped);

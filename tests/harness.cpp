@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,7 +14,6 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 namespace cosmac::testing {
@@ -53,9 +53,6 @@ int decode_status(int status)
 
 }  // namespace
 
-std::string cosmac_binary() { return COSMAC_BINARY; }
-std::string assembler_binary() { return COSMAC_ASSEMBLER_BINARY; }
-
 TempDir::TempDir()
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "cosmac-test-XXXXXX").string();
@@ -78,45 +75,30 @@ std::string read_file(const std::filesystem::path& path)
     return text.str();
 }
 
-Transcript run_piped(std::string_view input, const std::filesystem::path& dir, const std::vector<std::string>& arguments)
+// Standard input is an unnamed file holding the whole input, so that the program
+// can read at its own pace; standard output and error are pipes.
+Transcript run_piped(std::string_view input, const std::filesystem::path& dir, const std::vector<std::string>& arguments,
+                      const std::string& binary)
 {
-    return run_program(cosmac_binary(), arguments, input, dir);
-}
-
-Transcript run_program(const std::string& binary, const std::vector<std::string>& arguments, std::string_view input,
-                       const std::filesystem::path& dir)
-{
-    int in[2], out[2], err[2];
-    if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0)
-        throw std::runtime_error("pipe failed");
+    const int in = memfd_create("cosmac-test-input", MFD_CLOEXEC);
+    int out[2], err[2];
+    if (in < 0 || pwrite(in, input.data(), input.size(), 0) != static_cast<ssize_t>(input.size()) ||
+        pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
+        throw std::runtime_error("cannot set up the program's standard streams");
     const pid_t pid = fork();
     if (pid == 0) {
-        dup2(in[0], STDIN_FILENO);
+        dup2(in, STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
         dup2(err[1], STDERR_FILENO);
-        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
-            close(fd);
         exec_program(dir, binary, arguments);
     }
-    close(in[0]);
+    close(in);
     close(out[1]);
     close(err[1]);
-    fcntl(in[1], F_SETFL, O_NONBLOCK);
-    signal(SIGPIPE, SIG_IGN);
-
     Transcript transcript;
-    std::size_t written = 0;
-    int to_child = in[1];
-    if (input.empty()) {
-        close(to_child);
-        to_child = -1;
-    }
-    bool out_open = true, err_open = true;
-    while (out_open || err_open) {
-        pollfd fds[3] = {{out_open ? out[0] : -1, POLLIN, 0},
-                         {err_open ? err[0] : -1, POLLIN, 0},
-                         {to_child, POLLOUT, 0}};
-        if (poll(fds, 3, -1) < 0 && errno != EINTR)
+    for (bool out_open = true, err_open = true; out_open || err_open;) {
+        pollfd fds[2] = {{out_open ? out[0] : -1, POLLIN, 0}, {err_open ? err[0] : -1, POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0 && errno != EINTR)
             break;
         char buffer[65536];
         for (int i = 0; i < 2; ++i) {
@@ -128,18 +110,7 @@ Transcript run_program(const std::string& binary, const std::vector<std::string>
             else
                 (i == 0 ? out_open : err_open) = false;
         }
-        if (to_child >= 0 && fds[2].revents != 0) {
-            const ssize_t n = write(to_child, input.data() + written, input.size() - written);
-            if (n > 0)
-                written += static_cast<std::size_t>(n);
-            if (n < 0 || written == input.size()) {
-                close(to_child);
-                to_child = -1;
-            }
-        }
     }
-    if (to_child >= 0)
-        close(to_child);
     close(out[0]);
     close(err[0]);
     int status = 0;
@@ -161,7 +132,7 @@ PtySession::PtySession(const std::filesystem::path& dir, bool transparent)
             settings.c_oflag &= ~static_cast<tcflag_t>(OPOST);
             tcsetattr(STDIN_FILENO, TCSANOW, &settings);
         }
-        exec_program(dir, cosmac_binary());
+        exec_program(dir, kCosmacBinary);
     }
 }
 

@@ -13,8 +13,8 @@
 
 namespace cosmac::testing {
 
-std::string cosmac_binary();
-std::string assembler_binary();
+inline const std::string kCosmacBinary = COSMAC_BINARY;
+inline const std::string kAssemblerBinary = COSMAC_ASSEMBLER_BINARY;
 
 // A fresh directory under the system's temporary directory, removed afterwards.
 class TempDir {
@@ -35,13 +35,10 @@ struct Transcript {
     int exit_status = -1;  // the exit code, or 128 + the signal that ended it
 };
 
-// Runs cosmac in dir with input on standard input, output and errors to pipes.
+// Runs a program of this project (cosmac by default) in dir with the input on
+// standard input, its output and errors to pipes.
 Transcript run_piped(std::string_view input, const std::filesystem::path& dir,
-                     const std::vector<std::string>& arguments = {});
-
-// The same for any program of this project.
-Transcript run_program(const std::string& binary, const std::vector<std::string>& arguments, std::string_view input,
-                       const std::filesystem::path& dir);
+                     const std::vector<std::string>& arguments = {}, const std::string& binary = kCosmacBinary);
 
 std::string read_file(const std::filesystem::path& path);
 

@@ -40,7 +40,7 @@ class TerminalSession : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(session.expect("-"));
+        ASSERT_TRUE(session.expect("\r\nCOSMAC 1802 Simulator\r\n\r\n-"));
         cooked = session.settings();
     }
 
@@ -49,46 +49,28 @@ protected:
     termios cooked{};
 };
 
-TEST_F(TerminalSession, PromptIsVisibleBeforeInputIsRead)
+TEST_F(TerminalSession, KeysAreReadRawAndSettingsRestoredAfterEach)
 {
-    EXPECT_EQ(session.screen(), "\r\nCOSMAC 1802 Simulator\r\n\r\n-");
-    session.type("r 3 1234\n");
-    ASSERT_TRUE(session.expect("-"));
-    session.type("r\n");
-    ASSERT_TRUE(session.expect(" R3 = 1234, R7 = 0000, RB = 0000, RF = 0000\r\n"));
-    ASSERT_TRUE(session.expect("Q = 0, N = 0, I = 0\r\n\r\n-"));
-    session.type("q\n");
-    EXPECT_EQ(session.wait(), 0);
-}
-
-TEST_F(TerminalSession, KeyIsReadRawAndControlCStopsTheRun)
-{
-    enter_program(session, {"68", "02", "30", "00"});  // loop: GETC; BR loop
+    enter_program(session, {"68", "02", "fb", "0d", "3a", "00", "70"});  // loop: GETC; XRI 0D; BNZ loop; RET
 
     session.type("g 0\n");
     ASSERT_TRUE(wait_for_raw_mode(session, cooked));
     session.type("q");  // no Enter: the program takes the key at once
     ASSERT_TRUE(session.expect("Q"));
+    ASSERT_TRUE(wait_for_raw_mode(session, cooked));
     session.type("\x03");
-    ASSERT_TRUE(session.expect("Break\r\n\r\n3 instructions executed\r\n"));
+    ASSERT_TRUE(session.expect("Break\r\n\r\n4 instructions executed\r\n"));
     ASSERT_TRUE(session.expect(" D = 03, DF = 0, B = 00, P = 0, X = 0\r\n"));
     ASSERT_TRUE(session.expect("0000 INVALID\r\n-"));
     EXPECT_EQ(session.screen().find("qQ"), std::string::npos) << "the terminal echoed the key";
     EXPECT_TRUE(same_settings(session.settings(), cooked));
 
-    session.type("q\n");
-    EXPECT_EQ(session.wait(), 0);
-}
-
-TEST_F(TerminalSession, SettingsAreRestoredAfterAKey)
-{
-    enter_program(session, {"68", "02", "70"});  // GETC, RET
-    session.type("g 0\n");
+    session.type("g\n");
     ASSERT_TRUE(wait_for_raw_mode(session, cooked));
-    session.type("\r");
-    ASSERT_TRUE(session.expect("Break\r\n\r\n2 instructions executed\r\n"));
-    ASSERT_TRUE(session.expect(" D = 0d, DF = 0, B = 00, P = 0, X = 0\r\n"));  // Enter arrives as CR
-    ASSERT_TRUE(session.expect("0003 IDLE\r\n-"));
+    session.type("\r");  // Enter arrives as CR: the loop ends at the RET
+    ASSERT_TRUE(session.expect("Break\r\n\r\n4 instructions executed\r\n"));
+    ASSERT_TRUE(session.expect(" D = 00, DF = 0, B = 00, P = 0, X = 0\r\n"));
+    ASSERT_TRUE(session.expect("0007 IDLE\r\n-"));
     EXPECT_TRUE(same_settings(session.settings(), cooked));
     session.type("q\n");
     EXPECT_EQ(session.wait(), 0);
@@ -111,17 +93,17 @@ TEST(Terminal, SettingsAreRestoredWhenTheProgramIsKilledDuringAKeyRead)
     }
 }
 
-TEST_F(TerminalSession, ControlCInterruptsARunawayProgram)
+TEST_F(TerminalSession, RunningProgramsOutputShowsAtOnceAndControlCInterruptsIt)
 {
-    enter_program(session, {"7b", "30", "01"});  // SEQ, then BR to itself, forever
+    enter_program(session, {"7b", "f8", "41", "68", "01", "30", "05"});  // SEQ, LDI 'A', PUTC, then BR to itself
     session.type("g 0\n");
-    ASSERT_TRUE(session.expect("Q1\r\n"));
+    ASSERT_TRUE(session.expect("Q1\r\nA"));
     session.type("\x03");
     ASSERT_TRUE(session.expect("Break\r\n\r\n"));
     ASSERT_TRUE(session.expect(" instructions executed\r\n"));
-    ASSERT_TRUE(session.expect("0001 BR 01\r\n-"));
+    ASSERT_TRUE(session.expect("0005 BR 05\r\n-"));
     session.type("r\n");
-    ASSERT_TRUE(session.expect(" R0 = 0001, R4 = 0000, R8 = 0000, RC = 0000\r\n"));
+    ASSERT_TRUE(session.expect(" R0 = 0005, R4 = 0000, R8 = 0000, RC = 0000\r\n"));
     session.type("q\n");
     EXPECT_EQ(session.wait(), 0);
 }
@@ -145,8 +127,8 @@ TEST_F(TerminalSession, ControlCAtAReplyCountsAsNoNumber)
     ASSERT_TRUE(session.expect("0002 BR 01\r\n-"));
     session.type("d 80\n");
     ASSERT_TRUE(session.expect("0080: 00 00"));
-    session.type("q\n");
-    EXPECT_EQ(session.wait(), 0);
+    session.type("\x03");  // at the prompt, Control-C ends the monitor
+    EXPECT_EQ(session.wait(), 128 + SIGINT);
 }
 
 // The same session through pipes and on a terminal writes the same bytes; only
@@ -188,12 +170,6 @@ TEST(Terminal, OutputIsTheSameAsThroughAPipe)
     EXPECT_EQ(session.wait(), 0);
     EXPECT_EQ(session.screen(), piped.out);
     EXPECT_NE(piped.out.find("Hi\nQ1\nf8\nXYQ0\nBreak\n"), std::string::npos) << piped.out;
-}
-
-TEST_F(TerminalSession, ControlCAtThePromptEndsTheProgram)
-{
-    session.type("\x03");
-    EXPECT_EQ(session.wait(), 128 + SIGINT);
 }
 
 }  // namespace
