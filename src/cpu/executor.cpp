@@ -9,13 +9,12 @@ constexpr unsigned kInterruptPollInterval = 4096;
 
 constexpr uint8_t kControlC = 0x03;
 
-// The executor's working copy of the machine. A run works on a local Cpu that
-// nothing outside the loop can see, so the compiler keeps its fields in machine
-// registers. That holds only for fields at fixed places: the sixteen registers,
-// which instructions index by N and X, live apart in registers (MachineState::R is
-// not used while the Cpu works), and the program counter R(P) apart again in pc,
-// so that the fetch does not wait on memory. r() and set_r() see pc when the index
-// is P.
+// The executor's working copy of the machine. A run keeps a local Cpu that
+// nothing outside the loop can see, so the compiler holds its fields in machine
+// registers instead of memory. It does so only for fields at fixed places, so the
+// sixteen R registers, which instructions index by N and X, are kept in registers
+// and the program counter R(P) in pc, which the fetch then reads without waiting
+// on memory. r() and set_r() see pc when the index is P.
 struct Cpu : MachineState {
     std::array<uint16_t, 16> registers;
     uint16_t pc;
@@ -50,6 +49,9 @@ struct Cpu : MachineState {
         P = static_cast<uint8_t>(n);
         pc = registers[P];
     }
+
+private:
+    using MachineState::R;  // stale while the Cpu works
 };
 
 [[gnu::always_inline]] inline void add(Cpu& s, uint8_t operand, unsigned carry_in)
