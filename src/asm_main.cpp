@@ -1,6 +1,5 @@
 // cosmac-asm: assembles 1802 source into an image the monitor's L command loads,
-// Intel HEX or raw binary, and optionally a listing.
-#include <cerrno>
+// Intel HEX or raw binary, a symbol file beside it, and optionally a listing.
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -10,6 +9,7 @@
 #include "image/image_file.hpp"
 #include "image/intel_hex.hpp"
 #include "image/posix_file.hpp"
+#include "image/symbol_file.hpp"
 
 namespace {
 
@@ -64,30 +64,9 @@ std::optional<int> parse_options(int argc, char** argv, Options& options)
         std::fprintf(stderr, "cosmac-asm: unknown format %s\n%s", options.format.c_str(), kUsage);
         return 2;
     }
-    if (options.output.empty()) {
-        const std::size_t slash = options.source.rfind('/');
-        const std::size_t dot = options.source.rfind('.');
-        const bool has_extension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-        options.output = options.source.substr(0, has_extension ? dot : std::string::npos) + "." + options.format;
-    }
+    if (options.output.empty())
+        options.output = cosmac::with_extension(options.source, "." + options.format);
     return std::nullopt;
-}
-
-// The whole file, or empty with errno telling why not.
-std::optional<std::string> read_file(const std::string& path)
-{
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return std::nullopt;
-    std::string text;
-    char buffer[1 << 16];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        text.append(buffer, n);
-    const bool failed = std::ferror(file) != 0;
-    const int read_error = errno;
-    std::fclose(file);
-    errno = read_error;
-    return failed ? std::nullopt : std::optional<std::string>(std::move(text));
 }
 
 // Writes the whole text, or reports why not on standard error.
@@ -107,13 +86,13 @@ int main(int argc, char** argv)
     if (const auto status = parse_options(argc, argv, options))
         return *status;
 
-    const auto source = read_file(options.source);
-    if (!source) {
-        std::fprintf(stderr, "cosmac-asm: %s: %s\n", options.source.c_str(), std::strerror(errno));
+    const cosmac::FileContents source = cosmac::read_file(options.source);
+    if (source.error_number != 0) {
+        std::fprintf(stderr, "cosmac-asm: %s: %s\n", options.source.c_str(), std::strerror(source.error_number));
         return 1;
     }
 
-    const cosmac::Assembly assembly = cosmac::assemble(*source);
+    const cosmac::Assembly assembly = cosmac::assemble(source.bytes);
     for (const auto& error : assembly.errors)
         std::fprintf(stderr, "%s:%d: %s\n", options.source.c_str(), error.line, error.message.c_str());
     if (!assembly.errors.empty())
@@ -145,5 +124,9 @@ int main(int argc, char** argv)
     }
     if (ok && !options.listing.empty())
         ok = write_output(options.listing, cosmac::listing_text(assembly));
+    // The debugger reads the symbols of a program from beside its image.
+    const std::string symbols = cosmac::symbol_file_name(options.output);
+    if (ok && symbols != options.output)
+        ok = write_output(symbols, cosmac::symbol_file_text(assembly.symbols));
     return ok ? 0 : 1;
 }

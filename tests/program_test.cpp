@@ -58,7 +58,8 @@ TEST(Programs, OptionsAndUsage)
         const char* err;
     } cases[] = {
         {false, {"--version"}, 0, "cosmac " COSMAC_VERSION "\n", ""},
-        {false, {"-x"}, 2, "", "cosmac: unknown option -x\nusage: cosmac [--help] [--version] [IMAGE...]\n"},
+        {false, {"-x"}, 2, "",
+         "cosmac: unknown option -x\nusage: cosmac [--help] [--version] [--debug] [--clock MHZ] [IMAGE...]\n"},
         {true, {}, 2, "", "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin]\n"},
         {true, {"--version"}, 0, "cosmac-asm " COSMAC_VERSION "\n", ""},
         {true, {"x.asm", "--format", "srec"}, 2, "",
@@ -75,7 +76,7 @@ TEST(Programs, OptionsAndUsage)
     }
     const Transcript help = run_piped("", dir.path(), {"--help"});
     EXPECT_EQ(help.exit_status, 0);
-    EXPECT_TRUE(help.out.starts_with("usage: cosmac [--help] [--version] [IMAGE...]\n"));
+    EXPECT_TRUE(help.out.starts_with("usage: cosmac [--help] [--version] [--debug] [--clock MHZ] [IMAGE...]\n"));
 }
 
 TEST(Programs, AssemblerFormatsAndErrors)

@@ -82,6 +82,8 @@ public:
             first_pass(s);
         for (const Statement& s : statements_)
             second_pass(s);
+        for (const auto& [name, symbol] : symbols_)
+            out_.symbols.push_back({static_cast<uint16_t>(symbol.value), name});
         std::stable_sort(out_.errors.begin(), out_.errors.end(),
                          [](const AssemblyError& a, const AssemblyError& b) { return a.line < b.line; });
     }

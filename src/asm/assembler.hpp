@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cpu/machine_state.hpp"
+#include "image/symbol_file.hpp"
 
 namespace cosmac {
 
@@ -30,6 +31,7 @@ struct Assembly {
     std::bitset<0x10000> assembled;  // which addresses a statement produced
     std::vector<ListingLine> listing;
     std::vector<AssemblyError> errors;
+    std::vector<SymbolEntry> symbols;  // every label and EQU, with the low 16 bits of its value
 
     bool empty() const { return assembled.none(); }
     uint16_t lowest() const;

@@ -341,11 +341,13 @@ RunResult run_with(MachineState& state, Memory& memory, HostIo& io, Policy& poli
             if (policy.before(cpu, opcode)) [[unlikely]]
                 goto done;
             ++result.executed;
-            if (execute(cpu, memory, io, opcode, policy) == StepResult::Stop) [[unlikely]] {
+            const StepResult step = execute(cpu, memory, io, opcode, policy);
+            const bool policy_stops = policy.after(cpu);
+            if (step == StepResult::Stop) [[unlikely]] {
                 result.stopped = true;
                 goto done;
             }
-            if (policy.after(cpu)) [[unlikely]]
+            if (policy_stops) [[unlikely]]
                 goto done;
         }
         if (io.interrupt_requested()) {

@@ -47,6 +47,34 @@ ReadCount read_all(int fd, void* data, std::size_t size)
     return count;
 }
 
+FileContents read_file(const std::string& path)
+{
+    FileContents file;
+    const int fd = open_file(path, O_RDONLY);
+    if (fd < 0) {
+        file.error_number = errno;
+        return file;
+    }
+    char buffer[1 << 16];
+    for (;;) {
+        const ReadCount count = read_all(fd, buffer, sizeof buffer);
+        file.bytes.append(buffer, count.bytes);
+        file.error_number = count.error_number;
+        if (count.error_number != 0 || count.bytes < sizeof buffer)
+            break;
+    }
+    ::close(fd);
+    return file;
+}
+
+std::string with_extension(std::string_view path, std::string_view extension)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    const bool has_extension = dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash);
+    return std::string(path.substr(0, has_extension ? dot : std::string_view::npos)) + std::string(extension);
+}
+
 int write_file(const std::string& path, std::string_view bytes)
 {
     const int fd = open_file(path, O_WRONLY | O_CREAT | O_TRUNC);

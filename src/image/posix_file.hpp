@@ -24,6 +24,17 @@ struct ReadCount {
 
 ReadCount read_all(int fd, void* data, std::size_t size);
 
+// The whole file; error_number is 0 when it was read to its end.
+struct FileContents {
+    std::string bytes;
+    int error_number = 0;
+};
+FileContents read_file(const std::string& path);
+
+// The path with its extension, if the file name has one, replaced by extension
+// (".sym"); a name without one gets it appended.
+std::string with_extension(std::string_view path, std::string_view extension);
+
 // Creates or truncates the file and writes the bytes; 0 or the error of the call
 // that failed, a failed close included (a full disk may only show there).
 int write_file(const std::string& path, std::string_view bytes);

@@ -21,4 +21,14 @@ void parse_command_line(std::string_view line, CommandLine& command);
 
 enum class Next { Prompt, Quit };
 
+struct Session;
+
+// A command is a row of a table: its letter and its handler.
+using Handler = Next (*)(Session&, const CommandLine&);
+
+struct Command {
+    char letter;
+    Handler handler;
+};
+
 }  // namespace cosmac

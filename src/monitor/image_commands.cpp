@@ -5,6 +5,7 @@
 #include <string>
 
 #include "image/image_file.hpp"
+#include "image/symbol_file.hpp"
 #include "monitor/hex_number.hpp"
 
 namespace cosmac {
@@ -45,9 +46,17 @@ std::optional<std::string_view> file_name_argument(std::string_view line, std::s
 
 }  // namespace
 
-void load_file(Console& console, Memory& memory, std::string_view name)
+void load_file(Session& session, std::string_view name)
 {
-    report(console, load_image(image_file_name(name), memory));
+    const std::string path = image_file_name(name);
+    const ImageResult result = load_image(path, session.memory);
+    report(session.console, result);
+    if (!session.debugger || result.kind != ImageResult::Kind::Ok)
+        return;
+    const SymbolFile symbols = read_symbol_file(symbol_file_name(path));
+    for (const std::string& problem : symbols.problems)
+        session.console.write_error(problem + "\n");
+    session.debugger->add_symbols(symbols.symbols);
 }
 
 Next save_command(Session& session, const CommandLine& command)
@@ -73,7 +82,7 @@ Next load_command(Session& session, const CommandLine& command)
     if (!name)
         session.console.write("Usage: L [filename]\n");
     else
-        load_file(session.console, session.memory, *name);
+        load_file(session, *name);
     return Next::Prompt;
 }
 

@@ -8,8 +8,9 @@
 
 namespace cosmac {
 
-// Loads the named image as L does, reporting any failure on the console.
-void load_file(Console& console, Memory& memory, std::string_view name);
+// Loads the named image as L does, reporting any failure on the console. In
+// debugger mode the symbol file beside the image is read too, when there is one.
+void load_file(Session& session, std::string_view name);
 
 Next save_command(Session& session, const CommandLine& command);
 Next load_command(Session& session, const CommandLine& command);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "monitor/command_line.hpp"
+#include "monitor/debug_commands.hpp"
 #include "monitor/displays.hpp"
 #include "monitor/hex_number.hpp"
 #include "monitor/image_commands.hpp"
@@ -13,9 +14,19 @@
 namespace cosmac {
 namespace {
 
+// In debugger mode the debugger's commands follow the standard lines, before the
+// two blank lines that close the help text.
 Next help(Session& session, const CommandLine&)
 {
-    session.console.write(kHelpText);
+    if (!session.debugger) {
+        session.console.write(kHelpText);
+        return Next::Prompt;
+    }
+    std::string_view standard = kHelpText;
+    standard.remove_suffix(2);
+    session.console.write(standard);
+    session.console.write(kDebuggerHelp);
+    session.console.write("\n\n");
     return Next::Prompt;
 }
 
@@ -59,20 +70,19 @@ Next dump(Session& session, const CommandLine& command)
     return Next::Prompt;
 }
 
-using Handler = Next (*)(Session&, const CommandLine&);
-
-struct Command {
-    char letter;
-    Handler handler;
-};
-
 constexpr Command kCommands[] = {
     {'h', help},         {'q', quit},       {'r', registers},    {'m', change_memory}, {'d', dump},
     {'s', step_command}, {'g', go_command}, {'u', list_command}, {'S', save_command},  {'L', load_command},
 };
 
-Handler handler_for(char letter)
+Handler handler_for(const Session& session, char letter)
 {
+    if (session.debugger) {
+        for (const Command& command : kDebuggerCommands) {
+            if (command.letter == letter)
+                return command.handler;
+        }
+    }
     for (const Command& command : kCommands) {
         if (command.letter == letter)
             return command.handler;
@@ -102,20 +112,22 @@ void parse_command_line(std::string_view line, CommandLine& command)
     command.count = 3;
 }
 
-int run_monitor(Console& console, std::span<const std::string> images)
+int run_monitor(Console& console, std::span<const std::string> images, const MonitorOptions& options)
 {
     const auto session = std::make_unique<Session>(console);
+    if (options.debugger)
+        session->debugger = std::make_unique<Debugger>(console, options.clock_mhz);
     CommandLine command;
     std::string line;
     console.write("\nCOSMAC 1802 Simulator\n\n");
     for (const std::string& image : images)
-        load_file(console, session->memory, image);
+        load_file(*session, image);
     for (;;) {
         console.write("-");
         if (!console.read_line(line))
             return 0;
         parse_command_line(line, command);
-        if (handler_for(command.letter)(*session, command) == Next::Quit)
+        if (handler_for(*session, command.letter)(*session, command) == Next::Quit)
             return 0;
     }
 }

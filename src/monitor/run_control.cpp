@@ -10,10 +10,10 @@
 namespace cosmac {
 namespace {
 
-void show_state(Session& session)
+// What a debugger adds before an instruction: its labels.
+std::string labels(const Session& session, uint16_t address)
 {
-    session.console.write(register_display(session.state));
-    session.console.write(disassemble(session.memory, session.state.R[session.state.P]).line);
+    return session.debugger ? session.debugger->label_lines(address) : std::string();
 }
 
 void set_program_counter(Session& session, const CommandLine& command)
@@ -22,13 +22,42 @@ void set_program_counter(Session& session, const CommandLine& command)
         session.state.R[session.state.P] = static_cast<uint16_t>(command.arg1);
 }
 
+// The end of every run: why it stopped, the count, in debugger mode the cycles,
+// the registers and the next instruction.
+void show_run_end(Session& session, const RunResult& result, std::string_view reason, std::string_view cycles)
+{
+    if (!reason.empty()) {
+        session.console.write(reason);
+        session.console.write("\n\n");
+    } else if (result.stopped) {
+        session.console.write("Break\n\n");
+    }
+    char line[48];
+    std::snprintf(line, sizeof line, "%" PRIu64 " instructions executed\n", result.executed);
+    session.console.write(line);
+    session.console.write(cycles);
+    show_state(session);
+}
+
 }  // namespace
+
+void show_state(Session& session)
+{
+    const uint16_t pc = session.state.R[session.state.P];
+    session.console.write(register_display(session.state));
+    session.console.write(labels(session, pc));
+    session.console.write(disassemble(session.memory, pc).line);
+}
 
 Next step_command(Session& session, const CommandLine& command)
 {
     set_program_counter(session, command);
     session.console.begin_run();
-    execute_instruction(session.state, session.memory, session.io);  // a stop makes no difference to one step
+    // A stop makes no difference to one step.
+    if (session.debugger)
+        session.debugger->step(session.state, session.memory, session.io);
+    else
+        execute_instruction(session.state, session.memory, session.io);
     session.console.end_run();
     show_state(session);
     session.current_location = session.state.R[session.state.P];
@@ -38,15 +67,21 @@ Next step_command(Session& session, const CommandLine& command)
 Next go_command(Session& session, const CommandLine& command)
 {
     set_program_counter(session, command);
+    if (session.debugger)
+        return debug_run(session, RunGoal::Go);
     session.console.begin_run();
     const RunResult result = run(session.state, session.memory, session.io);
     session.console.end_run();
-    if (result.stopped)
-        session.console.write("Break\n\n");
-    char line[48];
-    std::snprintf(line, sizeof line, "%" PRIu64 " instructions executed\n", result.executed);
-    session.console.write(line);
-    show_state(session);
+    show_run_end(session, result, {}, {});
+    return Next::Prompt;
+}
+
+Next debug_run(Session& session, RunGoal goal, uint64_t count, bool trace)
+{
+    session.console.begin_run();
+    const DebugOutcome outcome = session.debugger->run(session.state, session.memory, session.io, goal, count, trace);
+    session.console.end_run();
+    show_run_end(session, outcome.result, outcome.reason, session.debugger->cycles_line(outcome.cycles));
     return Next::Prompt;
 }
 
@@ -56,6 +91,7 @@ Next list_command(Session& session, const CommandLine& command)
         session.current_location = static_cast<uint16_t>(command.arg1);
     for (int i = 0; i < 16; ++i) {
         const Disassembly instruction = disassemble(session.memory, session.current_location);
+        session.console.write(labels(session, session.current_location));
         session.current_location = static_cast<uint16_t>(session.current_location + instruction.length);
         session.console.write(instruction.line);
     }

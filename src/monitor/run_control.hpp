@@ -10,4 +10,11 @@ Next step_command(Session& session, const CommandLine& command);
 Next go_command(Session& session, const CommandLine& command);
 Next list_command(Session& session, const CommandLine& command);
 
+// The register display and the next instruction, as s shows them.
+void show_state(Session& session);
+
+// A run in debugger mode toward the goal, ended as g ends: the reason it stopped,
+// the count, the cycles, the registers and the next instruction.
+Next debug_run(Session& session, RunGoal goal, uint64_t count = 0, bool trace = false);
+
 }  // namespace cosmac

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "cpu/machine_state.hpp"
 #include "monitor/console.hpp"
 #include "monitor/console_io.hpp"
+#include "monitor/debugger.hpp"
 
 namespace cosmac {
 
@@ -18,6 +20,7 @@ struct Session {
     MachineState state;
     Memory memory{};
     uint16_t current_location = 0;  // shared by m, d, u and s
+    std::unique_ptr<Debugger> debugger;  // only in debugger mode
 };
 
 }  // namespace cosmac

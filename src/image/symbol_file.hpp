@@ -1,0 +1,31 @@
+// Symbol files: one "xxxx name" line for each label and constant of a program,
+// sorted by address, as cosmac-asm writes them beside its output.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cosmac {
+
+struct SymbolEntry {
+    uint16_t address;
+    std::string name;
+};
+
+std::string symbol_file_text(std::vector<SymbolEntry> symbols);
+
+struct SymbolFile {
+    bool found = false;                 // false when there is no such file, which is no error
+    std::vector<SymbolEntry> symbols;
+    std::vector<std::string> problems;  // "file:line: message" for each line skipped, or why it could not be read
+};
+
+SymbolFile read_symbol_file(const std::string& path);
+
+// The symbol file that belongs to an image or other program file: the same name
+// with .sym in the place of its extension.
+std::string symbol_file_name(std::string_view program_file);
+
+}  // namespace cosmac
