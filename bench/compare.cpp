@@ -1,7 +1,10 @@
 // Runs cosmac and the yardstick loop side by side on the benchmark scripts, A B A B,
 // with standard output to a pipe, and reports instructions per second and their
-// ratio (median of the runs). Also reports cosmac's start-up time to the end of a
-// "q" session and its peak resident memory.
+// ratio (median of the runs). cosmac runs each script a second time in debugger
+// mode, with the history recording, 8 breakpoints and a watchpoint armed that the
+// script never hits, and that speed is reported against the plain one. Also
+// reports cosmac's start-up time to the end of a "q" session and its peak
+// resident memory.
 //
 //   compare COSMAC YARDSTICK SCRIPT_DIR [RUNS]
 #include <fcntl.h>
@@ -14,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -26,9 +30,9 @@ struct Run {
     long max_rss_kb = 0;
 };
 
-// Runs program with the file as standard input; standard output goes to a pipe
-// that is drained here, standard error to /dev/null.
-Run run(const std::string& program, const std::string& input_path)
+// Runs program (with an option, if one is given) with the file as standard input;
+// standard output goes to a pipe that is drained here, standard error to /dev/null.
+Run run(const std::string& program, const std::string& input_path, const char* option = nullptr)
 {
     int out[2];
     if (pipe(out) != 0) {
@@ -44,7 +48,7 @@ Run run(const std::string& program, const std::string& input_path)
         dup2(out[1], STDOUT_FILENO);
         dup2(null, STDERR_FILENO);
         close(out[0]);
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        execl(program.c_str(), program.c_str(), option, static_cast<char*>(nullptr));
         _exit(127);
     }
     close(out[1]);
@@ -76,6 +80,25 @@ Run run(const std::string& program, const std::string& input_path)
     return result;
 }
 
+// The script with breakpoints and a watchpoint armed first, none of which it hits.
+std::string armed_script(const std::string& path)
+{
+    std::string armed_path = "/tmp/cosmac-armed-XXXXXX";
+    const int fd = mkstemp(armed_path.data());
+    std::string text;
+    for (int i = 0; i < 8; ++i)
+        text += "b " + std::to_string(8000 + i) + "\n";
+    text += "w f000 10\n";
+    std::ifstream script(path);
+    text += std::string(std::istreambuf_iterator<char>(script), {});
+    if (fd < 0 || write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+        std::perror("armed script");
+        std::exit(1);
+    }
+    close(fd);
+    return armed_path;
+}
+
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -94,28 +117,33 @@ int main(int argc, char** argv)
     const std::string cosmac = argv[1], yardstick = argv[2], scripts = argv[3];
     const int runs = argc > 4 ? std::max(1, std::atoi(argv[4])) : 5;
 
-    std::printf("%-6s %12s %14s %14s %7s %9s\n", "script", "instructions", "cosmac Mi/s", "yardstick Mi/s", "ratio",
-                "RSS KB");
+    std::printf("%-6s %12s %14s %14s %7s %9s %12s %9s\n", "script", "instructions", "cosmac Mi/s", "yardstick Mi/s",
+                "ratio", "RSS KB", "--debug Mi/s", "of plain");
     for (const char* name : {"count", "copy", "print"}) {
         const std::string path = scripts + "/" + name + ".txt";
-        std::vector<double> cosmac_rates, yardstick_rates;
+        const std::string armed = armed_script(path);
+        std::vector<double> cosmac_rates, yardstick_rates, debug_rates;
         unsigned long long instructions = 0;
         long rss = 0;
         for (int i = 0; i < runs; ++i) {
             const Run a = run(cosmac, path);
             const Run b = run(yardstick, path);
-            if (a.instructions != b.instructions || a.instructions == 0) {
-                std::fprintf(stderr, "%s: cosmac counted %llu, the yardstick %llu\n", name, a.instructions,
-                             b.instructions);
+            const Run d = run(cosmac, armed, "--debug");
+            if (a.instructions != b.instructions || a.instructions != d.instructions || a.instructions == 0) {
+                std::fprintf(stderr, "%s: cosmac counted %llu, the yardstick %llu, cosmac --debug %llu\n", name,
+                             a.instructions, b.instructions, d.instructions);
                 return 1;
             }
             instructions = a.instructions;
             rss = std::max(rss, a.max_rss_kb);
             cosmac_rates.push_back(a.instructions / a.seconds / 1e6);
             yardstick_rates.push_back(b.instructions / b.seconds / 1e6);
+            debug_rates.push_back(d.instructions / d.seconds / 1e6);
         }
-        const double a = median(cosmac_rates), b = median(yardstick_rates);
-        std::printf("%-6s %12llu %14.1f %14.1f %6.2fx %9ld\n", name, instructions, a, b, a / b, rss);
+        unlink(armed.c_str());
+        const double a = median(cosmac_rates), b = median(yardstick_rates), d = median(debug_rates);
+        std::printf("%-6s %12llu %14.1f %14.1f %6.2fx %9ld %12.1f %8.2fx\n", name, instructions, a, b, a / b, rss, d,
+                    d / a);
     }
 
     char quit_path[] = "/tmp/cosmac-quit-XXXXXX";

@@ -119,7 +119,7 @@ Transcript run_piped(std::string_view input, const std::filesystem::path& dir, c
     return transcript;
 }
 
-PtySession::PtySession(const std::filesystem::path& dir, bool transparent)
+PtySession::PtySession(const std::filesystem::path& dir, bool transparent, const std::vector<std::string>& arguments)
 {
     pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
     if (pid_ < 0)
@@ -132,7 +132,7 @@ PtySession::PtySession(const std::filesystem::path& dir, bool transparent)
             settings.c_oflag &= ~static_cast<tcflag_t>(OPOST);
             tcsetattr(STDIN_FILENO, TCSANOW, &settings);
         }
-        exec_program(dir, kCosmacBinary);
+        exec_program(dir, kCosmacBinary, arguments);
     }
 }
 

@@ -47,7 +47,8 @@ class PtySession {
 public:
     // With transparent set, the terminal neither echoes typed lines nor turns "\n"
     // into "\r\n", so the screen holds exactly the bytes the program wrote.
-    explicit PtySession(const std::filesystem::path& dir, bool transparent = false);
+    explicit PtySession(const std::filesystem::path& dir, bool transparent = false,
+                        const std::vector<std::string>& arguments = {});
     ~PtySession();
     PtySession(const PtySession&) = delete;
     PtySession& operator=(const PtySession&) = delete;

@@ -131,6 +131,26 @@ TEST_F(TerminalSession, ControlCAtAReplyCountsAsNoNumber)
     EXPECT_EQ(session.wait(), 128 + SIGINT);
 }
 
+TEST(Terminal, ControlCStopsTheDebuggersRuns)
+{
+    TempDir dir;
+    PtySession session(dir.path(), false, {"--debug"});
+    ASSERT_TRUE(session.expect("-"));
+    session.type("e 0 f8 41 68 01 30 02\n");  // LDI 'A', then PUTC forever
+    ASSERT_TRUE(session.expect("-"));
+    const std::pair<const char*, const char*> runs[] = {{"o", "AAAA"}, {"t 7fffffff", "A0002 INVALID\r\n0004 BR 02"}};
+    for (const auto& [command, shown] : runs) {
+        session.type(std::string(command) + "\n");
+        ASSERT_TRUE(session.expect(shown)) << command;
+        session.type("\x03");
+        ASSERT_TRUE(session.expect("Break\r\n\r\n")) << command;
+        ASSERT_TRUE(session.expect(" machine cycles, ")) << command;
+        ASSERT_TRUE(session.expect("\r\n-")) << command;
+    }
+    session.type("q\n");
+    EXPECT_EQ(session.wait(), 0);
+}
+
 // The same session through pipes and on a terminal writes the same bytes; only
 // when they appear differs.
 TEST(Terminal, OutputIsTheSameAsThroughAPipe)

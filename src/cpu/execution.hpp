@@ -2,11 +2,13 @@
 // a plain run and a debugger's run share every instruction and a plain run pays
 // nothing for what only the debugger needs. A policy has three hooks:
 //
-//   bool before(const Cpu&, uint8_t opcode)   true stops the run in front of the instruction
+//   bool before(const Cpu&, uint8_t opcode, uint64_t executed)
+//                                             true stops the run in front of the instruction;
+//                                             executed counts the run's instructions so far
 //   void store(Memory&, uint16_t address, uint8_t value, bool guarded)
 //                                             every store of an instruction goes through here;
 //                                             guarded ones are subject to the protected window
-//   bool after(const Cpu&)                    true stops the run after the instruction
+//   bool after(const Cpu&, uint64_t executed) true stops the run after the instruction
 //
 // PlainRun is the policy of the monitor's own s and g.
 #pragma once
@@ -300,9 +302,8 @@ template <class Policy>
     return StepResult::Continue;
 }
 
-
 struct PlainRun {
-    static constexpr bool before(const Cpu&, uint8_t) { return false; }
+    static constexpr bool before(const Cpu&, uint8_t, uint64_t) { return false; }
     static void store(Memory& m, uint16_t address, uint8_t value, bool guarded)
     {
         if (guarded)
@@ -310,7 +311,7 @@ struct PlainRun {
         else
             m[address] = value;
     }
-    static constexpr bool after(const Cpu&) { return false; }
+    static constexpr bool after(const Cpu&, uint64_t) { return false; }
 };
 
 // One instruction, whatever it is: the policy sees it, but cannot stop it.
@@ -319,9 +320,9 @@ StepResult step_with(MachineState& state, Memory& memory, HostIo& io, Policy& po
 {
     Cpu cpu(state);
     const uint8_t opcode = memory[cpu.pc];
-    policy.before(cpu, opcode);
+    policy.before(cpu, opcode, 0);
     const StepResult result = execute(cpu, memory, io, opcode, policy);
-    policy.after(cpu);
+    policy.after(cpu, 1);
     state = cpu.machine();
     return result;
 }
@@ -329,8 +330,9 @@ StepResult step_with(MachineState& state, Memory& memory, HostIo& io, Policy& po
 // Instructions until the one at R(P) is IDLE (00), which is left unexecuted, an
 // instruction returns stop, the io asks to interrupt, or the policy stops the run.
 template <class Policy>
-RunResult run_with(MachineState& state, Memory& memory, HostIo& io, Policy& policy)
+RunResult run_with(MachineState& state, Memory& memory, HostIo& io, Policy& caller_policy)
 {
+    Policy policy = caller_policy;  // a local, which the compiler can keep in machine registers
     Cpu cpu(state);
     RunResult result;
     for (;;) {
@@ -338,11 +340,11 @@ RunResult run_with(MachineState& state, Memory& memory, HostIo& io, Policy& poli
             const uint8_t opcode = memory[cpu.pc];
             if (opcode == 0x00)
                 goto done;
-            if (policy.before(cpu, opcode)) [[unlikely]]
+            if (policy.before(cpu, opcode, result.executed)) [[unlikely]]
                 goto done;
             ++result.executed;
             const StepResult step = execute(cpu, memory, io, opcode, policy);
-            const bool policy_stops = policy.after(cpu);
+            const bool policy_stops = policy.after(cpu, result.executed);
             if (step == StepResult::Stop) [[unlikely]] {
                 result.stopped = true;
                 goto done;
@@ -357,6 +359,7 @@ RunResult run_with(MachineState& state, Memory& memory, HostIo& io, Policy& poli
     }
 done:
     state = cpu.machine();
+    caller_policy = policy;
     return result;
 }
 

@@ -149,9 +149,8 @@ Next show_history(Session& session, const CommandLine& command)
     const auto n = count(session, command, "usage: y [count]");
     if (!n)
         return Next::Prompt;
-    const History& history = session.debugger->history();
-    for (std::size_t age = std::min<std::size_t>(*n, history.size()); age-- > 0;)
-        session.console.write(session.debugger->trace_line(session.memory, history.at_age(age), history.after(age)));
+    for (const HistoryStep& step : session.debugger->recent(*n, session.state))
+        session.console.write(session.debugger->trace_line(session.memory, step));
     return Next::Prompt;
 }
 

@@ -13,103 +13,120 @@ namespace cosmac {
 constexpr uint8_t kCall = 0xD4;    // SEP R4: the standard call, its target address inline after it
 constexpr uint8_t kReturn = 0xD5;  // SEP R5: the standard return
 
+// Why a debugger's run stopped, beyond what a plain run knows.
+enum class StopKind : uint8_t { None, Goal, Breakpoint, Watchpoint };
+
 // The run policy of debugger mode. Before each instruction it checks the
 // breakpoints (one load, whatever their number) and the goal of n and o, and
 // records the instruction in the history; every store is recorded and checked
-// against the watched ranges; after each instruction it prints the trace.
+// against the watched ranges; after each instruction it prints the trace. The
+// goal and the trace are template arguments, so that g checks only what g needs.
+//
+// The run loop keeps a copy of it as a local, so that it must stay a plain value
+// that nothing else points to: the compiler then holds its fields in machine
+// registers, where stores into memory cannot reach them.
+template <RunGoal kGoal, bool kTrace>
 struct DebugRun {
-    DebugRun(Debugger& d, const MachineState& start, const Memory& m, RunGoal g, uint64_t instructions, bool t)
-        : debugger(d), memory(m), goal(g), limit(instructions), trace(t), home_p(start.P)
-    {
-        const uint16_t pc = start.R[start.P];
-        target = static_cast<uint16_t>(pc + (m[pc] == kCall ? 3 : 1));
-    }
+    Debugger* debugger;
+    const Memory* memory;
+    const bool* at_breakpoint;
+    const bool* watched;
+    HistoryRecord* ring;
+    uint32_t next;    // the ring's next slot
+    uint64_t limit;   // instructions to execute, for Count
+    uint8_t home_p;   // the P that n and o step at
+    uint16_t target;  // where n comes back to: after the Call's address, or after the SEP
 
-    Debugger& debugger;
-    const Memory& memory;
-    RunGoal goal;
-    uint64_t limit;  // instructions to execute, 0 for no limit
-    bool trace;
-
-    uint8_t home_p;          // the P that n and o step at
-    uint16_t target;         // where n comes back to: after the Call's address, or after the SEP
-    int depth = 0;          // standard calls entered and not yet returned, at home_p
+    int depth = 0;           // standard calls entered and not yet returned, at home_p
     bool returning = false;  // o has seen the return; it stops when P is home_p again
-    bool leaving = false;    // o has seen a SEP away from home_p: it stops after it
-    bool first = true;
-    uint64_t executed = 0;
-    uint64_t cycles = 0;
-    std::string reason;
+    StopKind stop = StopKind::None;
+    uint16_t stop_address = 0;       // of the breakpoint
+    uint64_t long_instructions = 0;  // long branches and skips take a third machine cycle
 
-    bool before(const Cpu& cpu, uint8_t opcode)
+    [[gnu::always_inline]] bool before(const Cpu& cpu, uint8_t opcode, uint64_t executed)
     {
-        if (!first && stops_before(cpu))
+        if (at_breakpoint[cpu.pc] && executed != 0) [[unlikely]] {  // g continues from a breakpoint
+            stop = StopKind::Breakpoint;
+            stop_address = cpu.pc;
             return true;
-        first = false;
-        if (cpu.P == home_p && goal != RunGoal::Go)
-            follow_calls(cpu, opcode);
-        cycles += opcode >> 4 == 0xC ? 3 : 2;  // long branches and skips take a third machine cycle
-        debugger.history_.push().before = cpu.machine();
+        }
+        if constexpr (kGoal == RunGoal::StepOver || kGoal == RunGoal::StepOut) {
+            if (executed != 0 && reached_goal(cpu))
+                return true;
+            if (cpu.P == home_p)
+                follow_calls(cpu, opcode);
+        }
+        long_instructions += opcode >> 4 == 0xC;
+        HistoryRecord& record = ring[next];
+        record.pc = cpu.pc;
+        record.r_n = cpu.registers[opcode & 0xF];
+        record.r_x = cpu.registers[cpu.X];
+        record.r_2 = cpu.registers[2];
+        record.opcode = opcode;
+        record.p_x = static_cast<uint8_t>(cpu.P << 4 | cpu.X);
+        record.i_n = static_cast<uint8_t>(cpu.I << 4 | cpu.N);
+        record.D = cpu.D;
+        record.bits = cpu.DF;
+        if (changes_rare_fields(opcode)) [[unlikely]] {
+            record.T = cpu.T;
+            record.EF4 = cpu.EF4;
+            record.bits |= static_cast<uint8_t>(HistoryRecord::kRare | cpu.IE << 1 | cpu.Q << 2);
+        }
+        next = (next + 1) % History::kCapacity;
         return false;
     }
 
-    void store(Memory& m, uint16_t address, uint8_t value, bool guarded)
+    [[gnu::always_inline]] void store(Memory& m, uint16_t address, uint8_t value, bool guarded)
     {
-        HistoryRecord& record = debugger.history_.newest();
-        record.has_store = true;
-        record.dropped = guarded && ProtectedWindow::contains(address);
+        HistoryRecord& record = ring[(next + History::kCapacity - 1) % History::kCapacity];
+        const bool dropped = guarded && ProtectedWindow::contains(address);
+        record.bits |= HistoryRecord::kHasStore | (dropped ? HistoryRecord::kDropped : 0);
         record.store_address = address;
         record.old_byte = m[address];
         record.new_byte = value;
-        if (!record.dropped)
+        if (!dropped)
             m[address] = value;
-        if (debugger.watched_[address]) [[unlikely]] {
-            char text[96];
-            const uint16_t writer = record.before.R[record.before.P];
-            if (record.dropped)
-                std::snprintf(text, sizeof text, "Watchpoint: %04x written by %04x, dropped by the protected window",
-                              address, writer);
-            else
-                std::snprintf(text, sizeof text, "Watchpoint: %04x written by %04x, %02x -> %02x", address, writer,
-                              record.old_byte, value);
-            reason = text;
-        }
+        if (watched[address]) [[unlikely]]
+            stop = StopKind::Watchpoint;
     }
 
-    bool after(const Cpu& cpu)
+    [[gnu::always_inline]] bool after(const Cpu& cpu, uint64_t executed)
     {
-        if (trace)
-            debugger.console_.write(debugger.trace_line(memory, debugger.history_.newest(), cpu.machine()));
-        return !reason.empty() || leaving || ++executed == limit;
+        if constexpr (kTrace)
+            print_trace(cpu.machine());
+        if constexpr (kGoal == RunGoal::Count)
+            return stop != StopKind::None || executed == limit;
+        return stop != StopKind::None;
     }
 
 private:
-    bool stops_before(const Cpu& cpu)
+    bool reached_goal(const Cpu& cpu)
     {
-        if (debugger.at_breakpoint_[cpu.pc]) [[unlikely]] {
-            char text[32];
-            std::snprintf(text, sizeof text, "Breakpoint at %04x", cpu.pc);
-            reason = text;
-            return true;
-        }
-        if (goal == RunGoal::StepOver)
-            return cpu.pc == target && cpu.P == home_p && depth <= 0;
-        return goal == RunGoal::StepOut && returning && cpu.P == home_p;
+        if (kGoal == RunGoal::StepOver ? cpu.pc == target && cpu.P == home_p && depth <= 0
+                                       : returning && cpu.P == home_p)
+            stop = StopKind::Goal;
+        return stop == StopKind::Goal;
     }
 
     // The standard call and return change depth; o also ends at a return from
-    // depth 0, or at a plain SEP that hands the program counter back to a caller.
+    // depth 0, or after a plain SEP that hands the program counter back to a caller.
     void follow_calls(const Cpu& cpu, uint8_t opcode)
     {
         if (opcode == kCall) {
             ++depth;
         } else if (opcode == kReturn) {
-            if (depth == 0 && goal == RunGoal::StepOut)
-                returning = true;
+            returning = returning || depth == 0;
             --depth;
-        } else if (opcode >> 4 == 0xD && (opcode & 0xF) != cpu.P && depth == 0 && goal == RunGoal::StepOut) {
-            leaving = true;
+        } else if (opcode >> 4 == 0xD && (opcode & 0xF) != cpu.P && depth == 0 && kGoal == RunGoal::StepOut) {
+            stop = StopKind::Goal;
         }
+    }
+
+    void print_trace(const MachineState& after_state) const
+    {
+        HistoryStep step{&ring[(next + History::kCapacity - 1) % History::kCapacity], after_state, after_state};
+        restore_registers(step.before, *step.record);
+        debugger->console_.write(debugger->trace_line(*memory, step));
     }
 };
 
@@ -140,46 +157,69 @@ void Debugger::rebuild_watched()
     }
 }
 
-DebugOutcome Debugger::run(MachineState& state, Memory& memory, HostIo& io, RunGoal goal, uint64_t count, bool trace)
+template <RunGoal kGoal, bool kTrace>
+DebugOutcome Debugger::run_toward(MachineState& state, Memory& memory, HostIo& io, uint64_t count)
 {
-    DebugRun policy(*this, state, memory, goal, count, trace);
+    const uint16_t pc = state.R[state.P];
+    DebugRun<kGoal, kTrace> policy{this,
+                                   &memory,
+                                   at_breakpoint_.data(),
+                                   watched_.data(),
+                                   history_.ring(),
+                                   history_.next_slot(),
+                                   count,
+                                   state.P,
+                                   static_cast<uint16_t>(pc + (memory[pc] == kCall ? 3 : 1))};
     DebugOutcome outcome;
     outcome.result = run_with(state, memory, io, policy);
-    if (outcome.result.executed > 0) {
-        history_.newest().after = state;
-        history_.newest().has_after = true;
+    history_.recorded(outcome.result.executed, state);
+    outcome.cycles = 2 * outcome.result.executed + policy.long_instructions;
+    char text[96];
+    if (policy.stop == StopKind::Breakpoint) {
+        std::snprintf(text, sizeof text, "Breakpoint at %04x", policy.stop_address);
+        outcome.reason = text;
+    } else if (policy.stop == StopKind::Watchpoint) {
+        const HistoryRecord& record = history_.newest();
+        if (record.dropped())
+            std::snprintf(text, sizeof text, "Watchpoint: %04x written by %04x, dropped by the protected window",
+                          record.store_address, record.pc);
+        else
+            std::snprintf(text, sizeof text, "Watchpoint: %04x written by %04x, %02x -> %02x", record.store_address,
+                          record.pc, record.old_byte, record.new_byte);
+        outcome.reason = text;
     }
-    outcome.reason = std::move(policy.reason);
-    outcome.cycles = policy.cycles;
     return outcome;
+}
+
+DebugOutcome Debugger::run(MachineState& state, Memory& memory, HostIo& io, RunGoal goal, uint64_t count, bool trace)
+{
+    switch (goal) {
+    case RunGoal::Go:
+        return run_toward<RunGoal::Go, false>(state, memory, io, count);
+    case RunGoal::StepOver:
+        return run_toward<RunGoal::StepOver, false>(state, memory, io, count);
+    case RunGoal::StepOut:
+        return run_toward<RunGoal::StepOut, false>(state, memory, io, count);
+    case RunGoal::Count:
+        break;
+    }
+    return trace ? run_toward<RunGoal::Count, true>(state, memory, io, count)
+                 : run_toward<RunGoal::Count, false>(state, memory, io, count);
 }
 
 void Debugger::step(MachineState& state, Memory& memory, HostIo& io)
 {
-    DebugRun policy(*this, state, memory, RunGoal::Count, 1, false);
+    DebugRun<RunGoal::Count, false> policy{this,          &memory, at_breakpoint_.data(), watched_.data(),
+                                           history_.ring(), history_.next_slot(), 1, state.P, 0};
     step_with(state, memory, io, policy);
-    history_.newest().after = state;
-    history_.newest().has_after = true;
-}
-
-void Debugger::undo_newest(MachineState& state, Memory& memory)
-{
-    const HistoryRecord& record = history_.newest();
-    state = record.before;
-    if (record.has_store && !record.dropped)
-        memory[record.store_address] = record.old_byte;
-    history_.pop();
-    if (history_.size() > 0) {  // it now ends where the undone instruction began
-        history_.newest().after = state;
-        history_.newest().has_after = true;
-    }
+    history_.recorded(1, state);
 }
 
 std::size_t Debugger::step_back(MachineState& state, Memory& memory, std::size_t count)
 {
     std::size_t undone = 0;
     for (; undone < count && history_.size() > 0; ++undone)
-        undo_newest(state, memory);
+        history_.undo(state, memory);
     return undone;
 }
 
@@ -187,14 +227,14 @@ std::string Debugger::run_back(MachineState& state, Memory& memory)
 {
     for (std::size_t undone = 0; history_.size() > 0; ++undone) {
         const HistoryRecord record = history_.newest();
-        undo_newest(state, memory);
-        const uint16_t address = record.before.R[record.before.P];
+        history_.undo(state, memory);
+        const uint16_t address = record.pc;
         char text[96];
         if (at_breakpoint_[address]) {
             std::snprintf(text, sizeof text, "Breakpoint at %04x", address);
             return text;
         }
-        if (record.has_store && watched_[record.store_address]) {
+        if (record.has_store() && watched_[record.store_address]) {
             std::snprintf(text, sizeof text, "Watchpoint: %04x written by %04x", record.store_address, address);
             return text;
         }
@@ -204,10 +244,12 @@ std::string Debugger::run_back(MachineState& state, Memory& memory)
     return {};
 }
 
-std::string Debugger::trace_line(const Memory& memory, const HistoryRecord& record, const MachineState& after) const
+std::string Debugger::trace_line(const Memory& memory, const HistoryStep& step) const
 {
-    const MachineState& before = record.before;
-    const uint16_t address = before.R[before.P];
+    const MachineState& before = step.before;
+    const MachineState& after = step.after;
+    const HistoryRecord& record = *step.record;
+    const uint16_t address = record.pc;
     std::string line = disassemble(memory, address).line;
     line.pop_back();  // the newline
 
@@ -236,9 +278,9 @@ std::string Debugger::trace_line(const Memory& memory, const HistoryRecord& reco
             changes += text;
         }
     }
-    if (record.has_store) {
+    if (record.has_store()) {
         std::snprintf(text, sizeof text, " M(%04x)=%02x%s", record.store_address, record.new_byte,
-                      record.dropped ? " dropped" : "");
+                      record.dropped() ? " dropped" : "");
         changes += text;
     }
     if (!changes.empty()) {

@@ -19,57 +19,9 @@
 #include "cpu/machine_state.hpp"
 #include "image/symbol_file.hpp"
 #include "monitor/console.hpp"
+#include "monitor/history.hpp"
 
 namespace cosmac {
-
-// One executed instruction, with what it overwrote, so that it can be undone
-// exactly. An instruction stores at most one byte.
-struct HistoryRecord {
-    MachineState before;
-    MachineState after;      // set for the last instruction of a run; otherwise the next record's before
-    bool has_after = false;
-    bool has_store = false;  // the instruction stored a byte, or tried to in the protected window
-    bool dropped = false;    // the protected window dropped the store
-    uint16_t store_address = 0;
-    uint8_t old_byte = 0;
-    uint8_t new_byte = 0;
-};
-
-// The last kCapacity executed instructions, in a ring.
-class History {
-public:
-    static constexpr std::size_t kCapacity = 65536;
-
-    History() : records_(kCapacity) {}
-
-    HistoryRecord& push()
-    {
-        HistoryRecord& record = records_[next_];
-        next_ = (next_ + 1) % kCapacity;
-        size_ = size_ < kCapacity ? size_ + 1 : kCapacity;
-        record.has_after = record.has_store = record.dropped = false;
-        return record;
-    }
-    void pop()
-    {
-        next_ = (next_ + kCapacity - 1) % kCapacity;
-        --size_;
-    }
-    std::size_t size() const { return size_; }
-    // age 0 is the newest record.
-    const HistoryRecord& at_age(std::size_t age) const { return records_[(next_ + kCapacity - 1 - age) % kCapacity]; }
-    HistoryRecord& newest() { return records_[(next_ + kCapacity - 1) % kCapacity]; }
-    const MachineState& after(std::size_t age) const
-    {
-        const HistoryRecord& record = at_age(age);
-        return record.has_after ? record.after : at_age(age - 1).before;
-    }
-
-private:
-    std::vector<HistoryRecord> records_;
-    std::size_t next_ = 0;
-    std::size_t size_ = 0;
-};
 
 enum class RunGoal {
     Go,        // g
@@ -77,6 +29,9 @@ enum class RunGoal {
     StepOut,   // o
     Count,     // t, or n on an instruction that calls nothing
 };
+
+template <RunGoal kGoal, bool kTrace>
+struct DebugRun;
 
 struct DebugOutcome {
     RunResult result;
@@ -108,10 +63,14 @@ public:
     // the reason, or empty when the history ran out first.
     std::string run_back(MachineState& state, Memory& memory);
 
-    const History& history() const { return history_; }
+    // The newest count instructions of the history, oldest first.
+    std::vector<HistoryStep> recent(std::size_t count, const MachineState& current) const
+    {
+        return history_.recent(count, current);
+    }
 
     // Lines of the trace: labels, then the instruction as u shows it and what it changed.
-    std::string trace_line(const Memory& memory, const HistoryRecord& record, const MachineState& after) const;
+    std::string trace_line(const Memory& memory, const HistoryStep& step) const;
     std::string cycles_line(uint64_t cycles) const;
 
     void add_symbols(const std::vector<SymbolEntry>& symbols);
@@ -121,10 +80,12 @@ public:
     std::optional<uint16_t> address_of(std::string_view word) const;
 
 private:
+    template <RunGoal kGoal, bool kTrace>
     friend struct DebugRun;
 
+    template <RunGoal kGoal, bool kTrace>
+    DebugOutcome run_toward(MachineState& state, Memory& memory, HostIo& io, uint64_t count);
     void rebuild_watched();
-    void undo_newest(MachineState& state, Memory& memory);
 
     Console& console_;
     double clock_mhz_;

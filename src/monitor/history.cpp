@@ -1,0 +1,74 @@
+#include "monitor/history.hpp"
+
+#include <algorithm>
+
+namespace cosmac {
+
+void restore_registers(MachineState& state, const HistoryRecord& record)
+{
+    state.P = record.P();
+    state.X = record.X();
+    state.N = record.i_n & 0xF;
+    state.I = record.i_n >> 4;
+    state.D = record.D;
+    state.DF = (record.bits & HistoryRecord::kDF) != 0;
+    if (record.bits & HistoryRecord::kRare) {
+        state.T = record.T;
+        state.EF4 = record.EF4;
+        state.IE = (record.bits & HistoryRecord::kIE) != 0;
+        state.Q = (record.bits & HistoryRecord::kQ) != 0;
+    }
+    // All were read before the instruction ran, so where two indices name the
+    // same register they hold the same value, and R(P) comes last.
+    state.R[2] = record.r_2;
+    state.R[record.X()] = record.r_x;
+    state.R[record.opcode & 0xF] = record.r_n;
+    state.R[record.P()] = record.pc;
+}
+
+void History::recorded(uint64_t count, const MachineState& state)
+{
+    if (count == 0)
+        return;
+    next_ = (next_ + count) % kCapacity;
+    size_ = static_cast<std::size_t>(std::min<uint64_t>(size_ + count, kCapacity));
+    end_run(state);
+}
+
+void History::end_run(const MachineState& state)
+{
+    records_[index(0)].bits |= HistoryRecord::kHasAfter;
+    after_[index(0)] = state;
+}
+
+void History::undo(MachineState& state, Memory& memory)
+{
+    const HistoryRecord& record = records_[index(0)];
+    restore_registers(state, record);
+    if (record.has_store() && !record.dropped())
+        memory[record.store_address] = record.old_byte;
+    next_ = (next_ + kCapacity - 1) % kCapacity;
+    --size_;
+    if (size_ > 0)  // the history now ends where the undone instruction began
+        end_run(state);
+}
+
+std::vector<HistoryStep> History::recent(std::size_t count, const MachineState& current) const
+{
+    std::vector<HistoryStep> steps(std::min(count, size_));
+    MachineState after = current;
+    for (std::size_t age = 0; age < steps.size(); ++age) {
+        const HistoryRecord& record = records_[index(age)];
+        if (record.has_after())
+            after = after_[index(age)];
+        HistoryStep& step = steps[steps.size() - 1 - age];
+        step.record = &record;
+        step.after = after;
+        step.before = after;
+        restore_registers(step.before, record);
+        after = step.before;
+    }
+    return steps;
+}
+
+}  // namespace cosmac

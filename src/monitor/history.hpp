@@ -1,0 +1,91 @@
+// The debugger's history: an undo log of the last kCapacity executed
+// instructions. Each record holds what its instruction was about to overwrite,
+// in 20 bytes: besides R(P), an instruction changes at most the registers R(N),
+// R(X) and R(2), D, DF, P, X, N, I and one memory byte, and a few instructions
+// T, IE, Q or EF4 as well (changes_rare_fields). Stepping back replays the records
+// in reverse; the full states before and after each instruction are rebuilt the
+// same way from the state that followed them.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "cpu/machine_state.hpp"
+
+namespace cosmac {
+
+struct HistoryRecord {
+    static constexpr uint8_t kDF = 1, kIE = 2, kQ = 4, kHasStore = 8, kDropped = 16, kHasAfter = 32, kRare = 64;
+
+    uint16_t pc;   // R(P) before the fetch
+    uint16_t r_n;  // R(N), R(X) and R(2) before the instruction; where one of them was
+    uint16_t r_x;  // R(P) it may be stale, which R(P) = pc, restored last, makes right
+    uint16_t r_2;
+    uint16_t store_address;
+    uint8_t opcode;
+    uint8_t p_x;   // P in the high nibble, X in the low
+    uint8_t i_n;   // I in the high nibble, N in the low
+    uint8_t D;
+    uint8_t T, EF4;    // with IE and Q, only when kRare is set
+    uint8_t bits;      // DF, IE and Q, then what the record holds
+    uint8_t old_byte;  // what the store overwrote
+    uint8_t new_byte;  // what it stored, or would have
+
+    uint8_t P() const { return p_x >> 4; }
+    uint8_t X() const { return p_x & 0xF; }
+    bool has_store() const { return bits & kHasStore; }
+    bool dropped() const { return bits & kDropped; }  // by the protected window
+    bool has_after() const { return bits & kHasAfter; }  // the last of a run: its after state is kept apart
+};
+
+// One instruction of the history as it ran.
+struct HistoryStep {
+    const HistoryRecord* record;
+    MachineState before;
+    MachineState after;
+};
+
+class History {
+public:
+    static constexpr std::size_t kCapacity = 65536;  // a power of two, for the ring's arithmetic
+
+    History() : records_(kCapacity), after_(kCapacity) {}
+
+    // A run writes its records straight into the ring from the next slot on,
+    // overwriting the oldest when it is full, then says how many it wrote and
+    // the state it left the machine in.
+    HistoryRecord* ring() { return records_.data(); }
+    uint32_t next_slot() const { return static_cast<uint32_t>(next_); }
+    void recorded(uint64_t count, const MachineState& state);
+
+    const HistoryRecord& newest() const { return records_[index(0)]; }
+    std::size_t size() const { return size_; }
+
+    // Undoes the newest record on the machine and forgets it.
+    void undo(MachineState& state, Memory& memory);
+
+    // The newest count instructions, oldest first, rebuilt back from the state
+    // that followed the newest.
+    std::vector<HistoryStep> recent(std::size_t count, const MachineState& current) const;
+
+private:
+    void end_run(const MachineState& state);
+    std::size_t index(std::size_t age) const { return (next_ + kCapacity - 1 - age) % kCapacity; }
+
+    std::vector<HistoryRecord> records_;
+    std::vector<MachineState> after_;  // written only at the end of a run
+    std::size_t next_ = 0;
+    std::size_t size_ = 0;
+};
+
+// MARK (T), DIS (IE), SEQ and REQ (Q), B4 and BN4 (EF4): the only instructions
+// that change T, IE, Q or EF4.
+constexpr bool changes_rare_fields(uint8_t opcode)
+{
+    return (opcode & 0xF7) == 0x37 || opcode == 0x71 || opcode == 0x79 || opcode == 0x7A || opcode == 0x7B;
+}
+
+// The state before the record's instruction, from the state after it.
+void restore_registers(MachineState& state, const HistoryRecord& record);
+
+}  // namespace cosmac
