@@ -31,6 +31,7 @@ TEST_P(ExampleTest, AssemblesAndRuns)
     EXPECT_EQ(assembled.out + assembled.err, "");
     EXPECT_EQ(read_file(dir.path() / (name + ".lst")), read_file(kExamples / (name + ".lst")));
     EXPECT_EQ(read_file(dir.path() / (name + ".elf")), read_file(kExamples / (name + ".elf")));
+    EXPECT_EQ(read_file(dir.path() / (name + ".sym")), read_file(kExamples / (name + ".sym")));
 
     const std::string session = read_file(kExamples / (name + ".in"));
     const std::string expected = read_file(kExamples / (name + ".out"));
@@ -44,7 +45,7 @@ TEST_P(ExampleTest, AssemblesAndRuns)
     EXPECT_EQ(with_load.out, std::string(kBanner) + "-" + expected.substr(kBanner.size()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Examples, ExampleTest, ::testing::Values("hello", "echo", "multiply", "ports"),
+INSTANTIATE_TEST_SUITE_P(Examples, ExampleTest, ::testing::Values("hello", "echo", "multiply", "ports", "scrt"),
                          [](const auto& info) { return info.param; });
 
 TEST(Programs, OptionsAndUsage)
