@@ -13,6 +13,29 @@ namespace cosmac {
 constexpr uint8_t kCall = 0xD4;    // SEP R4: the standard call, its target address inline after it
 constexpr uint8_t kReturn = 0xD5;  // SEP R5: the standard return
 
+namespace {
+
+std::string breakpoint_reason(uint16_t address)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "Breakpoint at %04x", address);
+    return text;
+}
+
+std::string watchpoint_reason(const HistoryRecord& record)
+{
+    char text[96];
+    if (record.dropped())
+        std::snprintf(text, sizeof text, "Watchpoint: %04x written by %04x, dropped by the protected window",
+                      record.store_address, record.pc);
+    else
+        std::snprintf(text, sizeof text, "Watchpoint: %04x written by %04x, %02x -> %02x", record.store_address,
+                      record.pc, record.old_byte, record.new_byte);
+    return text;
+}
+
+}  // namespace
+
 // Why a debugger's run stopped, beyond what a plain run knows.
 enum class StopKind : uint8_t { None, Goal, Breakpoint, Watchpoint };
 
@@ -174,20 +197,10 @@ DebugOutcome Debugger::run_toward(MachineState& state, Memory& memory, HostIo& i
     outcome.result = run_with(state, memory, io, policy);
     history_.recorded(outcome.result.executed, state);
     outcome.cycles = 2 * outcome.result.executed + policy.long_instructions;
-    char text[96];
-    if (policy.stop == StopKind::Breakpoint) {
-        std::snprintf(text, sizeof text, "Breakpoint at %04x", policy.stop_address);
-        outcome.reason = text;
-    } else if (policy.stop == StopKind::Watchpoint) {
-        const HistoryRecord& record = history_.newest();
-        if (record.dropped())
-            std::snprintf(text, sizeof text, "Watchpoint: %04x written by %04x, dropped by the protected window",
-                          record.store_address, record.pc);
-        else
-            std::snprintf(text, sizeof text, "Watchpoint: %04x written by %04x, %02x -> %02x", record.store_address,
-                          record.pc, record.old_byte, record.new_byte);
-        outcome.reason = text;
-    }
+    if (policy.stop == StopKind::Breakpoint)
+        outcome.reason = breakpoint_reason(policy.stop_address);
+    else if (policy.stop == StopKind::Watchpoint)
+        outcome.reason = watchpoint_reason(history_.newest());
     return outcome;
 }
 
@@ -228,16 +241,10 @@ std::string Debugger::run_back(MachineState& state, Memory& memory)
     for (std::size_t undone = 0; history_.size() > 0; ++undone) {
         const HistoryRecord record = history_.newest();
         history_.undo(state, memory);
-        const uint16_t address = record.pc;
-        char text[96];
-        if (at_breakpoint_[address]) {
-            std::snprintf(text, sizeof text, "Breakpoint at %04x", address);
-            return text;
-        }
-        if (record.has_store() && watched_[record.store_address]) {
-            std::snprintf(text, sizeof text, "Watchpoint: %04x written by %04x", record.store_address, address);
-            return text;
-        }
+        if (at_breakpoint_[record.pc])
+            return breakpoint_reason(record.pc);
+        if (record.has_store() && watched_[record.store_address])
+            return watchpoint_reason(record);
         if (undone % kInterruptPollInterval == kInterruptPollInterval - 1 && console_.interrupt_requested())
             return "Break";
     }
