@@ -15,6 +15,8 @@
 
 namespace {
 
+constexpr cosmac::ProtectedWindow kWindow;
+
 constexpr int kSteps = 256;
 
 struct Input {
@@ -68,12 +70,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         execute_instruction(s, *memory, io);
         if (s.DF > 1 || s.Q > 1 || s.IE > 1 || s.P > 15 || s.X > 15 || s.N > 15 || s.I > 15)
             std::abort();
-        if (opcode >= 0x69 && opcode <= 0x6F && ProtectedWindow::contains(input_address))
+        if (opcode >= 0x69 && opcode <= 0x6F && kWindow.contains(input_address))
             (*window)[input_address] = (*memory)[input_address];
         if (step % 16 != 15)
             continue;  // the window is compared every 16 steps: a dropped store leaves its mark until then
-        constexpr std::size_t kWindowSize = ProtectedWindow::last - ProtectedWindow::first + 1;
-        if (std::memcmp(&(*memory)[ProtectedWindow::first], &(*window)[ProtectedWindow::first], kWindowSize) != 0)
+        constexpr std::size_t kWindowSize = kWindow.last - kWindow.first + 1;
+        if (std::memcmp(&(*memory)[kWindow.first], &(*window)[kWindow.first], kWindowSize) != 0)
             std::abort();
     }
 

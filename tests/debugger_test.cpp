@@ -15,7 +15,7 @@ namespace {
 TEST(Debugger, SteppingBackUndoesEveryOpcodeExactly)
 {
     ScriptedConsole console("");
-    Debugger debugger(console, 1.76);
+    Debugger debugger(console, 1.76, ProtectedWindow{});
     std::mt19937 random(1802);
     const auto memory = std::make_unique<Memory>();
     const auto original = std::make_unique<Memory>();

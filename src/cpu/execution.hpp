@@ -303,11 +303,13 @@ template <class Policy>
 }
 
 struct PlainRun {
+    ProtectedWindow window;
+
     static constexpr bool before(const Cpu&, uint8_t, uint64_t) { return false; }
-    static void store(Memory& m, uint16_t address, uint8_t value, bool guarded)
+    void store(Memory& m, uint16_t address, uint8_t value, bool guarded) const
     {
         if (guarded)
-            guarded_store(m, address, value);
+            guarded_store(m, window, address, value);
         else
             m[address] = value;
     }

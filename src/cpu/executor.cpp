@@ -4,15 +4,15 @@
 
 namespace cosmac {
 
-StepResult execute_instruction(MachineState& state, Memory& memory, HostIo& io)
+StepResult execute_instruction(MachineState& state, Memory& memory, HostIo& io, const ProtectedWindow& window)
 {
-    PlainRun plain;
+    PlainRun plain{window};
     return step_with(state, memory, io, plain);
 }
 
-RunResult run(MachineState& state, Memory& memory, HostIo& io)
+RunResult run(MachineState& state, Memory& memory, HostIo& io, const ProtectedWindow& window)
 {
-    PlainRun plain;
+    PlainRun plain{window};
     return run_with(state, memory, io, plain);
 }
 

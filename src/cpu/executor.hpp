@@ -8,7 +8,7 @@
 namespace cosmac {
 
 // Fetches, decodes and executes the one instruction at R(P).
-StepResult execute_instruction(MachineState& state, Memory& memory, HostIo& io);
+StepResult execute_instruction(MachineState& state, Memory& memory, HostIo& io, const ProtectedWindow& window = {});
 
 struct RunResult {
     uint64_t executed = 0;  // every instruction executed, including one that stopped the run
@@ -17,6 +17,6 @@ struct RunResult {
 
 // Executes instructions until the one at R(P) is IDLE (00), which is left
 // unexecuted, or an instruction returns stop, or the io asks to interrupt.
-RunResult run(MachineState& state, Memory& memory, HostIo& io);
+RunResult run(MachineState& state, Memory& memory, HostIo& io, const ProtectedWindow& window = {});
 
 }  // namespace cosmac

@@ -47,18 +47,22 @@ inline uint8_t high_byte(uint16_t r) { return static_cast<uint8_t>(r >> 8); }
 inline uint16_t with_low_byte(uint16_t r, uint8_t value) { return static_cast<uint16_t>((r & 0xFF00) | value); }
 inline uint16_t with_high_byte(uint16_t r, uint8_t value) { return static_cast<uint16_t>((r & 0x00FF) | value << 8); }
 
-// Stores made by STR, STXD, MARK and SAV into 4000-9000 (both ends included) are
-// silently dropped: this machine's "ROM". INP, the monitor and the loader write there freely.
+// Stores made by STR, STXD, MARK and SAV into the protected window are silently
+// dropped: this machine's "ROM", 4000-9000 (both ends included) unless the user
+// moves or removes it. INP, the monitor and the loader write there freely.
 struct ProtectedWindow {
-    static constexpr uint16_t first = 0x4000;
-    static constexpr uint16_t last = 0x9000;
+    uint16_t first = 0x4000;
+    uint16_t last = 0x9000;
 
-    static constexpr bool contains(uint16_t address) { return address >= first && address <= last; }
+    constexpr bool contains(uint16_t address) const { return address >= first && address <= last; }
 };
 
-inline void guarded_store(Memory& memory, uint16_t address, uint8_t value)
+// A window that contains no address.
+inline constexpr ProtectedWindow kNoProtectedWindow{1, 0};
+
+inline void guarded_store(Memory& memory, const ProtectedWindow& window, uint16_t address, uint8_t value)
 {
-    if (!ProtectedWindow::contains(address))
+    if (!window.contains(address))
         memory[address] = value;
 }
 

@@ -52,6 +52,7 @@ template <RunGoal kGoal, bool kTrace>
 struct DebugRun {
     Debugger* debugger;
     const Memory* memory;
+    ProtectedWindow window;
     const bool* at_breakpoint;
     const bool* watched;
     HistoryRecord* ring;
@@ -102,7 +103,7 @@ struct DebugRun {
     [[gnu::always_inline]] void store(Memory& m, uint16_t address, uint8_t value, bool guarded)
     {
         HistoryRecord& record = ring[(next + History::kCapacity - 1) % History::kCapacity];
-        const bool dropped = guarded && ProtectedWindow::contains(address);
+        const bool dropped = guarded && window.contains(address);
         record.bits |= HistoryRecord::kHasStore | (dropped ? HistoryRecord::kDropped : 0);
         record.store_address = address;
         record.old_byte = m[address];
@@ -186,6 +187,7 @@ DebugOutcome Debugger::run_toward(MachineState& state, Memory& memory, HostIo& i
     const uint16_t pc = state.R[state.P];
     DebugRun<kGoal, kTrace> policy{this,
                                    &memory,
+                                   window_,
                                    at_breakpoint_.data(),
                                    watched_.data(),
                                    history_.ring(),
@@ -222,7 +224,7 @@ DebugOutcome Debugger::run(MachineState& state, Memory& memory, HostIo& io, RunG
 
 void Debugger::step(MachineState& state, Memory& memory, HostIo& io)
 {
-    DebugRun<RunGoal::Count, false> policy{this,          &memory, at_breakpoint_.data(), watched_.data(),
+    DebugRun<RunGoal::Count, false> policy{this,           &memory, window_, at_breakpoint_.data(), watched_.data(),
                                            history_.ring(), history_.next_slot(), 1, state.P, 0};
     step_with(state, memory, io, policy);
     history_.recorded(1, state);

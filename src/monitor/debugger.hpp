@@ -41,7 +41,10 @@ struct DebugOutcome {
 
 class Debugger {
 public:
-    Debugger(Console& console, double clock_mhz) : console_(console), clock_mhz_(clock_mhz) {}
+    Debugger(Console& console, double clock_mhz, const ProtectedWindow& window)
+        : console_(console), clock_mhz_(clock_mhz), window_(window)
+    {
+    }
 
     // Each returns true when the point is now set, false when it was cleared.
     bool toggle_breakpoint(uint16_t address);
@@ -89,6 +92,7 @@ private:
 
     Console& console_;
     double clock_mhz_;
+    ProtectedWindow window_;
     std::set<uint16_t> breakpoints_;
     std::set<std::pair<uint16_t, uint32_t>> watchpoints_;
     std::array<bool, 0x10000> at_breakpoint_{};

@@ -115,8 +115,9 @@ void parse_command_line(std::string_view line, CommandLine& command)
 int run_monitor(Console& console, std::span<const std::string> images, const MonitorOptions& options)
 {
     const auto session = std::make_unique<Session>(console);
+    session->window = options.window;
     if (options.debugger)
-        session->debugger = std::make_unique<Debugger>(console, options.clock_mhz);
+        session->debugger = std::make_unique<Debugger>(console, options.clock_mhz, options.window);
     CommandLine command;
     std::string line;
     console.write("\nCOSMAC 1802 Simulator\n\n");

@@ -3,6 +3,7 @@
 #include <span>
 #include <string>
 
+#include "cpu/machine_state.hpp"
 #include "monitor/console.hpp"
 
 namespace cosmac {
@@ -10,6 +11,7 @@ namespace cosmac {
 struct MonitorOptions {
     bool debugger = false;    // debugger mode: more commands, and more lines from some
     double clock_mhz = 1.76;  // for the debugger's cycle times
+    ProtectedWindow window;
 };
 
 // The banner, then each of the images loaded as L loads it, then prompt, read,

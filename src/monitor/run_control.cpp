@@ -57,7 +57,7 @@ Next step_command(Session& session, const CommandLine& command)
     if (session.debugger)
         session.debugger->step(session.state, session.memory, session.io);
     else
-        execute_instruction(session.state, session.memory, session.io);
+        execute_instruction(session.state, session.memory, session.io, session.window);
     session.console.end_run();
     show_state(session);
     session.current_location = session.state.R[session.state.P];
@@ -70,7 +70,7 @@ Next go_command(Session& session, const CommandLine& command)
     if (session.debugger)
         return debug_run(session, RunGoal::Go);
     session.console.begin_run();
-    const RunResult result = run(session.state, session.memory, session.io);
+    const RunResult result = run(session.state, session.memory, session.io, session.window);
     session.console.end_run();
     show_run_end(session, result, {}, {});
     return Next::Prompt;

@@ -20,6 +20,7 @@ struct Session {
     MachineState state;
     Memory memory{};
     uint16_t current_location = 0;  // shared by m, d, u and s
+    ProtectedWindow window;
     std::unique_ptr<Debugger> debugger;  // only in debugger mode
 };
 
