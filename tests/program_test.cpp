@@ -4,6 +4,9 @@
 // image files on disk; the benchmark scripts' exact counts.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -48,6 +51,11 @@ TEST_P(ExampleTest, AssemblesAndRuns)
 INSTANTIATE_TEST_SUITE_P(Examples, ExampleTest, ::testing::Values("hello", "echo", "multiply", "ports", "scrt"),
                          [](const auto& info) { return info.param; });
 
+const std::string kUsage =
+    "usage: cosmac [--debug] [--clock MHZ] [--protect START-END|none] [FILE...]\n"
+    "       cosmac --run [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n";
+const std::string kAssemblerUsage = "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin]\n";
+
 TEST(Programs, OptionsAndUsage)
 {
     TempDir dir;
@@ -55,29 +63,39 @@ TEST(Programs, OptionsAndUsage)
         bool assembler;
         std::vector<std::string> arguments;
         int status;
-        const char* out;
-        const char* err;
+        std::string out;
+        std::string err;
     } cases[] = {
-        {false, {"--version"}, 0, "cosmac " COSMAC_VERSION "\n", ""},
-        {false, {"-x"}, 2, "",
-         "cosmac: unknown option -x\nusage: cosmac [--help] [--version] [--debug] [--clock MHZ] [IMAGE...]\n"},
-        {true, {}, 2, "", "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin]\n"},
+        {false, {"--version"}, 0, "cosmac " COSMAC_VERSION "\nMIT licence\n", ""},
+        {false, {"-x"}, 2, "", "cosmac: unknown option -x\n" + kUsage},
+        {false, {"--protect", "9000-4000"}, 2, "",
+         "cosmac: --protect needs START-END, two hexadecimal addresses, or none\n" + kUsage},
+        {false, {"--clock", "0"}, 2, "", "cosmac: --clock needs a frequency in MHz, such as 1.76\n" + kUsage},
+        {false, {"--run"}, 2, "", "cosmac: --run needs a program file\n" + kUsage},
+        {false, {"--run", "-d", "x"}, 2, "", "cosmac: --run and --debug do not go together\n" + kUsage},
+        {false, {"--regs", "x"}, 2, "", "cosmac: --start, --limit and --regs go with --run\n" + kUsage},
+        {false, {"--run", "--limit", "0", "x"}, 2, "",
+         "cosmac: --limit needs a number of instructions, 1 or more\n" + kUsage},
+        {false, {"--run", "--start", "10000", "x"}, 2, "",
+         "cosmac: --start needs a hexadecimal address from 0 to ffff\n" + kUsage},
+        {false, {"--start"}, 2, "", "cosmac: --start needs a value\n" + kUsage},
+        {false, {"missing"}, 1, "", "cosmac: missing.elf: No such file or directory\n"},
+        {false, {"--run", "missing.hex"}, 2, "", "cosmac: missing.hex: No such file or directory\n"},
+        {true, {}, 2, "", kAssemblerUsage},
         {true, {"--version"}, 0, "cosmac-asm " COSMAC_VERSION "\n", ""},
-        {true, {"x.asm", "--format", "srec"}, 2, "",
-         "cosmac-asm: unknown format srec\nusage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin]\n"},
+        {true, {"x.asm", "--format", "srec"}, 2, "", "cosmac-asm: unknown format srec\n" + kAssemblerUsage},
         {true, {"missing.asm"}, 1, "", "cosmac-asm: missing.asm: No such file or directory\n"},
         {true, {"."}, 1, "", "cosmac-asm: .: Is a directory\n"},
     };
     for (const auto& c : cases) {
         const std::string& binary = c.assembler ? kAssemblerBinary : kCosmacBinary;
         const Transcript result = run_piped("", dir.path(), c.arguments, binary);
-        EXPECT_EQ(result.exit_status, c.status);
+        EXPECT_EQ(result.exit_status, c.status) << c.arguments[0];
         EXPECT_EQ(result.out, c.out);
         EXPECT_EQ(result.err, c.err);
     }
-    const Transcript help = run_piped("", dir.path(), {"--help"});
-    EXPECT_EQ(help.exit_status, 0);
-    EXPECT_TRUE(help.out.starts_with("usage: cosmac [--help] [--version] [--debug] [--clock MHZ] [IMAGE...]\n"));
+    for (const char* help : {"--help", "-h"})
+        EXPECT_TRUE(run_piped("", dir.path(), {help}).out.starts_with(kUsage + "\n")) << help;
 }
 
 TEST(Programs, AssemblerFormatsAndErrors)
@@ -97,6 +115,131 @@ TEST(Programs, AssemblerFormatsAndErrors)
     ASSERT_EQ(run_piped("", dir.path(), {"two.asm", "--format", "hex", "-o", "out.hex"}, kAssemblerBinary).exit_status,
               0);
     EXPECT_EQ(read_file(dir.path() / "out.hex"), ":02010000F841C4\n:0101040007F3\n:00000001FF\n");
+}
+
+void write(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+// Each kind of program file, loaded at start-up; a bad one is reported with its
+// name and line and ends cosmac before the monitor starts.
+TEST(ProgramFiles, LoadByKind)
+{
+    const std::string huge_line(100000, 'A');
+    const struct {
+        const char* file;
+        std::string bytes;
+        const char* argument;
+        const char* dump;   // d 8000 shows this line
+        const char* error;  // or cosmac says this, and exits with 1
+    } cases[] = {
+        {"prog.elf", "\xBE\xDE\x01\x00\x00\x80\x02\x00\xAA\xBB"s, "prog", "8000: aa bb 00", ""},
+        {"prog.hex", ":028000002A3B19\r\n", "prog.hex", "8000: 2a 3b 00", ""},  // CR LF, no end record
+        {"prog.ihx", ":028001000a0b68\n:00000001ff\n", "prog.ihx", "8000: 00 0a 0b 00", ""},
+        {"prog.txt", "\n:018000000778\n:00000001FF\n", "prog.txt", "8000: 07 00", ""},  // HEX by its content
+        {"seg.hex", ":020000020800F4\n:0100020055A8\n", "seg.hex", "8000: 00 00 55 00", ""},  // base 8000
+        {"lin.hex", ":020000040000FA\n:018000006619\n", "lin.hex", "8000: 66 00", ""},
+        {"rom.bin", "\x12\x34", "rom.bin@8001", "8000: 00 12 34 00", ""},
+        {"bad.hex", ":0180000007F9\n", "bad.hex", "", "bad.hex:1: checksum is 78, the record says f9"},
+        {"odd.hex", "\n:018000000\n", "odd.hex", "", "odd.hex:2: the record has an odd number of digits"},
+        {"g.hex", ":0180000007Fg\n", "g.hex", "", "g.hex:1: 'g' is not a hexadecimal digit"},
+        {"end.hex", ":02FFFF001122CD\n", "end.hex", "", "end.hex:1: the record runs past ffff"},
+        {"base.hex", ":020000041000EA\n:0100000011EE\n", "base.hex", "", "base.hex:2: the record runs past ffff"},
+        {"type.hex", ":00000006FA\n", "type.hex", "", "type.hex:1: unknown record type 06"},
+        {"count.hex", ":0280000007F9\n", "count.hex", "", "count.hex:1: the record holds 1 data bytes, its count says 2"},
+        {"empty.hex", "", "empty.hex", "", "empty.hex: the file holds no records"},
+        {"huge.hex", ":" + huge_line, "huge.hex", "", "huge.hex:1: the line is longer than any record (521 characters)"},
+        {"text.txt", "hello", "text.txt", "", "text.txt: neither an image nor Intel HEX; give a raw binary as text.txt@ADDRESS"},
+        {"short.elf", "\xBE\xDE\x01\x00\x00\x80\x03\x00\xAA"s, "short.elf", "",
+         "short.elf: the image holds 1 bytes, its header says 3"},
+        {"big.bin", "\x01\x02\x03", "big.bin@fffe", "", "big.bin: 3 bytes do not fit between fffe and ffff"},
+        {"addr.bin", "\x01", "addr.bin@12345", "", "addr.bin: '12345' is not an address from 0 to ffff"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        write(dir.path() / c.file, c.bytes);
+        const Transcript result = run_piped("d 8000\nq\n", dir.path(), {c.argument});
+        if (*c.error) {
+            EXPECT_EQ(result.exit_status, 1) << c.file;
+            EXPECT_EQ(result.out, "") << c.file;
+            EXPECT_EQ(result.err, "cosmac: " + std::string(c.error) + "\n");
+        } else {
+            EXPECT_EQ(result.err, "") << c.file;
+            EXPECT_NE(result.out.find(c.dump), std::string::npos) << c.file << result.out;
+        }
+    }
+    TempDir dir;
+    fs::create_directory(dir.path() / "dir.hex");
+    EXPECT_EQ(run_piped("", dir.path(), {"dir.hex"}).err, "cosmac: dir.hex: Is a directory\n");
+}
+
+// A batch run's output, exit status and, with --regs, its end.
+TEST(ProgramFiles, BatchRuns)
+{
+    const struct {
+        const char* program;  // bytes at 0100
+        std::vector<std::string> options;
+        const char* input;
+        int status;
+        const char* out;
+    } cases[] = {
+        {"\xF8\x41\x68\x01", {}, "", 0, "A"},                       // LDI 'A', PUTC, IDLE
+        {"\x7B\x70", {}, "", 1, "Q1\n"},                              // SEQ, RET
+        {"\xE1\x6A\x64", {"--start", "100"}, "7f\n", 0, "INP 2 ?7f\n"},  // SEX 1, INP 2, OUT 4
+        {"\x68\x02\x30\x00", {}, "ab\x03", 1, "AB"},                    // GETC until Control-C
+        {"\x30\x00", {"--limit", "5"}, "", 3, ""},                     // BR to itself
+        {"\xF8\x41\x68\x01\x30\x04", {"--limit", "2", "--regs"}, "", 3,
+         "A2 instructions executed\n\n R0 = 0104, R4 = 0000, R8 = 0000, RC = 0000\n"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        write(dir.path() / "prog.bin", c.program);
+        std::vector<std::string> arguments = {"--run"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        arguments.push_back("prog.bin@100");
+        const Transcript result = run_piped(c.input, dir.path(), arguments);
+        EXPECT_EQ(result.exit_status, c.status) << &c - cases;
+        EXPECT_TRUE(result.out.starts_with(c.out)) << &c - cases << ": " << result.out;
+        EXPECT_EQ(result.err, "");
+    }
+}
+
+// S replaces an existing file only once the new one is whole, keeps its mode and
+// the symbolic links that lead to it, and leaves nothing behind when it fails.
+TEST(ProgramFiles, SafeSaves)
+{
+    TempDir dir;
+    const fs::path old = dir.path() / "old.elf";
+    write(old, "old bytes");
+    fs::permissions(old, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink("old.elf", dir.path() / "link.elf");
+    Transcript result = run_piped("m 0 aa\nS link 0 1\nq\n", dir.path());
+    EXPECT_EQ(result.err, "");
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "link.elf"));
+    EXPECT_EQ(read_file(old), "\xBE\xDE\x01\x00\x00\x00\x01\x00\xAA"s);
+    EXPECT_EQ(fs::status(old).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    // A file size limit stands in for a full disk.
+    write(old, "old bytes");
+    result = run_piped("S old 0 1000\nq\n", dir.path(), {"-c", "trap '' XFSZ; ulimit -f 1; exec " + kCosmacBinary},
+                       "/bin/sh");
+    EXPECT_EQ(result.err, "write: File too large\n");
+    EXPECT_EQ(read_file(old), "old bytes");
+
+    // A directory the user may not write to; root may write anywhere, so it runs as nobody.
+    fs::create_directory(dir.path() / "locked");
+    write(dir.path() / "locked" / "old.elf", "old bytes");
+    fs::permissions(dir.path() / "locked" / "old.elf", fs::perms::all);
+    fs::permissions(dir.path() / "locked", fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec |
+                                               fs::perms::group_read | fs::perms::others_read);
+    const std::string as_nobody = getuid() == 0 ? "exec setpriv --reuid=65534 --regid=65534 --clear-groups " : "exec ";
+    result = run_piped("S old 0 10\nq\n", dir.path() / "locked", {"-c", as_nobody + kCosmacBinary}, "/bin/sh");
+    EXPECT_EQ(result.err, "Open: Permission denied\n");
+    EXPECT_EQ(read_file(dir.path() / "locked" / "old.elf"), "old bytes");
+
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"link.elf", "locked", "old.elf"}));  // no temporary file
 }
 
 // Image files as the S command leaves them on disk.

@@ -1,9 +1,11 @@
 #include "image/image_file.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "image/posix_file.hpp"
@@ -13,7 +15,6 @@ namespace {
 
 constexpr uint8_t kMagic[2] = {0xBE, 0xDE};
 constexpr uint8_t kVersion[2] = {0x01, 0x00};
-constexpr std::size_t kHeaderSize = 8;
 
 ImageResult system_error(std::string_view context, int error_number)
 {
@@ -34,7 +35,7 @@ Runs split_at_end_of_memory(uint16_t location, uint16_t length)
 
 ImageResult write_image(int fd, const Memory& memory, uint16_t location, uint16_t length)
 {
-    const uint8_t header[kHeaderSize] = {kMagic[0],
+    const uint8_t header[kImageHeaderSize] = {kMagic[0],
                                          kMagic[1],
                                          kVersion[0],
                                          kVersion[1],
@@ -56,17 +57,98 @@ ImageResult write_image(int fd, const Memory& memory, uint16_t location, uint16_
     return {};
 }
 
+// A symbolic link is saved through: the file it leads to, however many links on.
+std::string link_target(const std::string& path)
+{
+    std::string target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat link {};
+        if (::lstat(target.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
+            break;
+        std::string next(static_cast<std::size_t>(link.st_size) + 1, '\0');
+        const ssize_t n = ::readlink(target.c_str(), next.data(), next.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= next.size())
+            break;
+        next.resize(static_cast<std::size_t>(n));
+        const std::size_t slash = target.rfind('/');
+        target = next[0] == '/' || slash == std::string::npos ? next : target.substr(0, slash + 1) + next;
+    }
+    return target;  // a loop of links: opening it reports that
+}
+
+// Devices, FIFOs and other special files are written as they are.
+ImageResult save_in_place(const std::string& path, const Memory& memory, uint16_t location, uint16_t length)
+{
+    const int fd = open_file(path, O_WRONLY | O_CREAT | O_TRUNC);
+    if (fd < 0)
+        return system_error("Open", errno);
+    ImageResult result = write_image(fd, memory, location, length);
+    // A full disk may only show when the data reaches it at close; a save is
+    // reported once, by its first failure.
+    if (::close(fd) != 0 && result.kind == ImageResult::Kind::Ok)
+        result = system_error("write", errno);
+    return result;
+}
+
+// Writes the image to fd and flushes it to the disk; closes fd. Whether the file
+// is to be kept: an empty save keeps its header, as it always has.
+bool write_and_close(int fd, const Memory& memory, uint16_t location, uint16_t length, ImageResult& result)
+{
+    result = write_image(fd, memory, location, length);
+    const bool written = result.kind == ImageResult::Kind::Ok || (length == 0 && result.error_number == 0);
+    if (written && ::fsync(fd) != 0 && errno != EINVAL)
+        result = system_error("write", errno);
+    if (::close(fd) != 0 && result.kind == ImageResult::Kind::Ok)
+        result = system_error("write", errno);
+    return result.kind == ImageResult::Kind::Ok || (length == 0 && result.error_number == 0);
+}
+
+// A new file is removed again when the save fails.
+ImageResult save_new_file(const std::string& path, const Memory& memory, uint16_t location, uint16_t length)
+{
+    const int fd = open_file(path, O_WRONLY | O_CREAT | O_EXCL);
+    if (fd < 0)
+        return system_error("Open", errno);
+    ImageResult result;
+    if (!write_and_close(fd, memory, location, length, result))
+        ::unlink(path.c_str());
+    return result;
+}
+
+// An existing file is replaced whole, or not at all: the image goes to a new file
+// beside it, which takes the old file's place only once every byte is on the disk.
+ImageResult replace_file(const std::string& path, const struct stat& old, const Memory& memory, uint16_t location,
+                         uint16_t length)
+{
+    const std::size_t slash = path.rfind('/');
+    std::string temporary = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + ".cosmac-XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        return system_error("Open", errno);
+    (void)::fchown(fd, old.st_uid, old.st_gid);  // where the user may; the mode matters more
+    ImageResult result;
+    if (::fchmod(fd, old.st_mode & 07777) != 0) {
+        result = system_error("Open", errno);
+        ::close(fd);
+    } else if (write_and_close(fd, memory, location, length, result)) {
+        if (::rename(temporary.c_str(), path.c_str()) == 0)
+            return result;
+        result = system_error("write", errno);
+    }
+    ::unlink(temporary.c_str());
+    return result;
+}
+
 ImageResult read_image(int fd, Memory& memory)
 {
-    uint8_t header[kHeaderSize];
+    uint8_t header[kImageHeaderSize];
     const ReadCount header_read = read_all(fd, header, sizeof header);
     if (header_read.bytes < sizeof header)
         return system_error("Error reading file header", header_read.error_number);
-    if (std::memcmp(header, kMagic, 2) != 0 || std::memcmp(header + 2, kVersion, 2) != 0)
+    const auto parsed = image_header(header);
+    if (!parsed)
         return {ImageResult::Kind::InvalidFile, {}, 0};
-
-    const auto location = static_cast<uint16_t>(header[4] | header[5] << 8);
-    const auto length = static_cast<uint16_t>(header[6] | header[7] << 8);
+    const auto [location, length] = *parsed;
     if (length == 0)
         return system_error("Error reading file", 0);
     const Runs runs = split_at_end_of_memory(location, length);
@@ -83,6 +165,14 @@ ImageResult read_image(int fd, Memory& memory)
 
 }  // namespace
 
+std::optional<ImageHeader> image_header(std::span<const uint8_t> bytes)
+{
+    if (bytes.size() < kImageHeaderSize || std::memcmp(bytes.data(), kMagic, 2) != 0 ||
+        std::memcmp(bytes.data() + 2, kVersion, 2) != 0)
+        return std::nullopt;
+    return ImageHeader{static_cast<uint16_t>(bytes[4] | bytes[5] << 8), static_cast<uint16_t>(bytes[6] | bytes[7] << 8)};
+}
+
 std::string image_file_name(std::string_view name)
 {
     std::string path(name);
@@ -93,15 +183,13 @@ std::string image_file_name(std::string_view name)
 
 ImageResult save_image(const std::string& path, const Memory& memory, uint16_t location, uint16_t length)
 {
-    const int fd = open_file(path, O_WRONLY | O_CREAT | O_TRUNC);
-    if (fd < 0)
-        return system_error("Open", errno);
-    ImageResult result = write_image(fd, memory, location, length);
-    // A full disk may only show when the data reaches it at close; a save is
-    // reported once, by its first failure.
-    if (::close(fd) != 0 && result.kind == ImageResult::Kind::Ok)
-        result = system_error("write", errno);
-    return result;
+    const std::string target = link_target(path);
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) != 0)
+        return save_new_file(target, memory, location, length);
+    if (S_ISREG(existing.st_mode))
+        return replace_file(target, existing, memory, location, length);
+    return save_in_place(target, memory, location, length);  // a device, a FIFO, a directory
 }
 
 ImageResult load_image(const std::string& path, Memory& memory)

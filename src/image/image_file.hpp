@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -17,6 +19,16 @@ struct ImageResult {
     std::string_view context;  // what failed, for a SystemError: "Open", "write", ...
     int error_number = 0;      // 0 when nothing failed but the data ran short
 };
+
+constexpr std::size_t kImageHeaderSize = 8;
+
+struct ImageHeader {
+    uint16_t location;
+    uint16_t length;
+};
+
+// The header at the start of the bytes, or empty when they do not start an image.
+std::optional<ImageHeader> image_header(std::span<const uint8_t> bytes);
 
 // A name without any "." gets ".elf".
 std::string image_file_name(std::string_view name);

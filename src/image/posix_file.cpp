@@ -47,7 +47,7 @@ ReadCount read_all(int fd, void* data, std::size_t size)
     return count;
 }
 
-FileContents read_file(const std::string& path)
+FileContents read_file(const std::string& path, std::size_t max_size)
 {
     FileContents file;
     const int fd = open_file(path, O_RDONLY);
@@ -60,7 +60,9 @@ FileContents read_file(const std::string& path)
         const ReadCount count = read_all(fd, buffer, sizeof buffer);
         file.bytes.append(buffer, count.bytes);
         file.error_number = count.error_number;
-        if (count.error_number != 0 || count.bytes < sizeof buffer)
+        if (file.bytes.size() > max_size)
+            file.error_number = EFBIG;
+        if (file.error_number != 0 || count.bytes < sizeof buffer)
             break;
     }
     ::close(fd);

@@ -24,12 +24,13 @@ struct ReadCount {
 
 ReadCount read_all(int fd, void* data, std::size_t size);
 
-// The whole file; error_number is 0 when it was read to its end.
+// The whole file; error_number is 0 when it was read to its end, EFBIG when it
+// holds more than max_size bytes.
 struct FileContents {
     std::string bytes;
     int error_number = 0;
 };
-FileContents read_file(const std::string& path);
+FileContents read_file(const std::string& path, std::size_t max_size = std::size_t(1) << 30);
 
 // The path with its extension, if the file name has one, replaced by extension
 // (".sym"); a name without one gets it appended.

@@ -5,17 +5,19 @@
 #include <string>
 
 #include "image/image_file.hpp"
+#include "image/program_file.hpp"
 #include "image/symbol_file.hpp"
 #include "monitor/hex_number.hpp"
 
 namespace cosmac {
 namespace {
 
-void report(Console& console, const ImageResult& result)
+// True when there was nothing to report.
+bool report(Console& console, const ImageResult& result)
 {
     switch (result.kind) {
     case ImageResult::Kind::Ok:
-        break;
+        return true;
     case ImageResult::Kind::InvalidFile:
         console.write("Invalid file\n");
         break;
@@ -23,6 +25,7 @@ void report(Console& console, const ImageResult& result)
         console.write_error(std::string(result.context) + ": " + std::strerror(result.error_number) + "\n");
         break;
     }
+    return false;
 }
 
 // The command line as scanf sees it: text ends at a NUL byte.
@@ -44,19 +47,33 @@ std::optional<std::string_view> file_name_argument(std::string_view line, std::s
     return line.substr(start, position - start);
 }
 
-}  // namespace
-
-void load_file(Session& session, std::string_view name)
+// In debugger mode, the symbols that cosmac-asm wrote beside a program file.
+void read_symbols(Session& session, const std::string& program_path)
 {
-    const std::string path = image_file_name(name);
-    const ImageResult result = load_image(path, session.memory);
-    report(session.console, result);
-    if (!session.debugger || result.kind != ImageResult::Kind::Ok)
+    if (!session.debugger)
         return;
-    const SymbolFile symbols = read_symbol_file(symbol_file_name(path));
+    const SymbolFile symbols = read_symbol_file(symbol_file_name(program_path));
     for (const std::string& problem : symbols.problems)
         session.console.write_error(problem + "\n");
     session.debugger->add_symbols(symbols.symbols);
+}
+
+}  // namespace
+
+StartUpLoad load_program_files(Session& session, std::span<const std::string> files)
+{
+    StartUpLoad load;
+    for (const std::string& file : files) {
+        const LoadedProgram loaded = load_program(file, session.memory);
+        if (!loaded.error.empty()) {
+            session.console.write_error("cosmac: " + loaded.error + "\n");
+            return {false, {}};
+        }
+        if (&file == &files.front())
+            load.first_lowest = loaded.lowest;
+        read_symbols(session, loaded.path);
+    }
+    return load;
 }
 
 Next save_command(Session& session, const CommandLine& command)
@@ -81,8 +98,8 @@ Next load_command(Session& session, const CommandLine& command)
     const auto name = file_name_argument(as_c_string(command.text), position);
     if (!name)
         session.console.write("Usage: L [filename]\n");
-    else
-        load_file(session, *name);
+    else if (const std::string path = image_file_name(*name); report(session.console, load_image(path, session.memory)))
+        read_symbols(session, path);
     return Next::Prompt;
 }
 

@@ -112,17 +112,23 @@ void parse_command_line(std::string_view line, CommandLine& command)
     command.count = 3;
 }
 
-int run_monitor(Console& console, std::span<const std::string> images, const MonitorOptions& options)
+std::unique_ptr<Session> make_session(Console& console, const MonitorOptions& options)
 {
-    const auto session = std::make_unique<Session>(console);
+    auto session = std::make_unique<Session>(console);
     session->window = options.window;
     if (options.debugger)
         session->debugger = std::make_unique<Debugger>(console, options.clock_mhz, options.window);
+    return session;
+}
+
+int run_monitor(Console& console, const MonitorOptions& options)
+{
+    const auto session = make_session(console, options);
+    if (!load_program_files(*session, options.files).ok)
+        return 1;
     CommandLine command;
     std::string line;
     console.write("\nCOSMAC 1802 Simulator\n\n");
-    for (const std::string& image : images)
-        load_file(*session, image);
     for (;;) {
         console.write("-");
         if (!console.read_line(line))

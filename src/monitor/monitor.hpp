@@ -1,7 +1,8 @@
 #pragma once
 
-#include <span>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "cpu/machine_state.hpp"
 #include "monitor/console.hpp"
@@ -12,10 +13,16 @@ struct MonitorOptions {
     bool debugger = false;    // debugger mode: more commands, and more lines from some
     double clock_mhz = 1.76;  // for the debugger's cycle times
     ProtectedWindow window;
+    std::vector<std::string> files;  // program files to load first
 };
 
-// The banner, then each of the images loaded as L loads it, then prompt, read,
-// run until q or the end of input. Returns the exit status.
-int run_monitor(Console& console, std::span<const std::string> images = {}, const MonitorOptions& options = {});
+struct Session;
+
+// The session of the one simulated machine, as the options set it up.
+std::unique_ptr<Session> make_session(Console& console, const MonitorOptions& options);
+
+// Loads the files, then the banner, prompt, read, run until q or the end of
+// input. Returns the exit status: 0, or 1 when a file could not be loaded.
+int run_monitor(Console& console, const MonitorOptions& options = {});
 
 }  // namespace cosmac

@@ -32,14 +32,19 @@ void show_run_end(Session& session, const RunResult& result, std::string_view re
     } else if (result.stopped) {
         session.console.write("Break\n\n");
     }
-    char line[48];
-    std::snprintf(line, sizeof line, "%" PRIu64 " instructions executed\n", result.executed);
-    session.console.write(line);
+    show_count(session, result.executed);
     session.console.write(cycles);
     show_state(session);
 }
 
 }  // namespace
+
+void show_count(Session& session, uint64_t executed)
+{
+    char line[48];
+    std::snprintf(line, sizeof line, "%" PRIu64 " instructions executed\n", executed);
+    session.console.write(line);
+}
 
 void show_state(Session& session)
 {

@@ -13,6 +13,9 @@ Next list_command(Session& session, const CommandLine& command);
 // The register display and the next instruction, as s shows them.
 void show_state(Session& session);
 
+// "n instructions executed", as g ends.
+void show_count(Session& session, uint64_t executed);
+
 // A run in debugger mode toward the goal, ended as g ends: the reason it stopped,
 // the count, the cycles, the registers and the next instruction.
 Next debug_run(Session& session, RunGoal goal, uint64_t count = 0, bool trace = false);

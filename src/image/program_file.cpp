@@ -1,0 +1,126 @@
+#include "image/program_file.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+#include "image/image_file.hpp"
+#include "image/intel_hex.hpp"
+#include "image/posix_file.hpp"
+
+namespace cosmac {
+namespace {
+
+// An Intel HEX file of all 64 KB is under 200 KB; anything far larger is no program.
+constexpr std::size_t kLargestProgramFile = 4 << 20;
+
+bool has_hex_extension(std::string_view path)
+{
+    const std::string_view name = path.substr(path.rfind('/') + 1);
+    const std::size_t dot = name.rfind('.');
+    std::string extension(dot == std::string_view::npos ? std::string_view() : name.substr(dot));
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".hex" || extension == ".ihx";
+}
+
+// Intel HEX records start with a colon; the first one may follow blank lines.
+bool looks_like_intel_hex(std::string_view bytes)
+{
+    const std::size_t first = bytes.find_first_not_of(" \t\r\n");
+    return first != std::string_view::npos && bytes[first] == ':';
+}
+
+bool looks_like_image(std::string_view bytes)
+{
+    return bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xBE && static_cast<uint8_t>(bytes[1]) == 0xDE;
+}
+
+ProgramBytes image_bytes(std::string_view bytes, const std::string& name)
+{
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    const auto header = image_header({data, bytes.size()});
+    if (!header)
+        return {{}, name + ": not an image: its header is not BE DE 01 00"};
+    if (header->length == 0)
+        return {{}, name + ": the image holds no bytes"};
+    if (bytes.size() - kImageHeaderSize < header->length)
+        return {{}, name + ": the image holds " + std::to_string(bytes.size() - kImageHeaderSize) +
+                        " bytes, its header says " + std::to_string(header->length)};
+    // An image's bytes run on from FFFF to 0000, as S saves them.
+    const std::size_t to_end = 0x10000 - header->location;
+    const uint8_t* body = data + kImageHeaderSize;
+    ProgramBytes program;
+    program.chunks.push_back({header->location, {body, body + std::min<std::size_t>(header->length, to_end)}});
+    if (header->length > to_end)
+        program.chunks.push_back({0, {body + to_end, body + header->length}});
+    return program;
+}
+
+ProgramBytes binary_bytes(std::string_view bytes, std::string_view address_text, const std::string& name)
+{
+    std::size_t parsed = 0;
+    unsigned long address = 0x10000;
+    try {
+        address = std::stoul(std::string(address_text), &parsed, 16);
+    } catch (const std::exception&) {
+        parsed = 0;
+    }
+    if (address_text.empty() || parsed != address_text.size() || address > 0xFFFF || address_text[0] == '-' ||
+        address_text[0] == '+')
+        return {{}, name + ": '" + std::string(address_text) + "' is not an address from 0 to ffff"};
+    if (bytes.empty())
+        return {{}, name + ": the file is empty"};
+    if (bytes.size() > 0x10000 - address) {
+        char range[32];
+        std::snprintf(range, sizeof range, "%04lx and ffff", address);
+        return {{}, name + ": " + std::to_string(bytes.size()) + " bytes do not fit between " + range};
+    }
+    return {{{static_cast<uint16_t>(address), {bytes.begin(), bytes.end()}}}, {}};
+}
+
+}  // namespace
+
+LoadedProgram load_program(std::string_view argument, Memory& memory)
+{
+    LoadedProgram loaded;
+    const std::size_t at = argument.rfind('@');
+    const bool binary = at != std::string_view::npos;
+    loaded.path = binary ? std::string(argument.substr(0, at)) : image_file_name(argument);
+    const FileContents file = read_file(loaded.path, kLargestProgramFile);
+    if (file.error_number != 0) {
+        loaded.error = loaded.path + ": " +
+                       (file.error_number == EFBIG ? "the file is too large for a program" : std::strerror(file.error_number));
+        return loaded;
+    }
+    const std::string_view bytes = file.bytes;
+    const bool image = !binary && looks_like_image(bytes);
+    ProgramBytes program;
+    if (binary)
+        program = binary_bytes(bytes, argument.substr(at + 1), loaded.path);
+    else if (image)
+        program = image_bytes(bytes, loaded.path);
+    else if (has_hex_extension(loaded.path) || looks_like_intel_hex(bytes))
+        program = read_intel_hex(bytes, loaded.path);
+    else if (bytes.empty())
+        program.error = loaded.path + ": the file is empty";
+    else
+        program.error = loaded.path + ": neither an image nor Intel HEX; give a raw binary as " + loaded.path +
+                        "@ADDRESS";
+    if (!program.error.empty()) {
+        loaded.error = program.error;
+        return loaded;
+    }
+    for (const Chunk& chunk : program.chunks) {
+        std::copy(chunk.bytes.begin(), chunk.bytes.end(), memory.begin() + chunk.address);
+        loaded.lowest = std::min<uint16_t>(loaded.lowest.value_or(0xFFFF), chunk.address);
+    }
+    if (image)  // an image that runs past ffff on to 0000 still starts where it was saved from
+        loaded.lowest = program.chunks.front().address;
+    return loaded;
+}
+
+}  // namespace cosmac

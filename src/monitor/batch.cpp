@@ -1,0 +1,43 @@
+#include "monitor/batch.hpp"
+
+#include "cpu/execution.hpp"
+#include "monitor/image_commands.hpp"
+#include "monitor/run_control.hpp"
+#include "monitor/session.hpp"
+
+namespace cosmac {
+namespace {
+
+// A plain run that ends after a number of instructions.
+struct LimitedRun : PlainRun {
+    uint64_t limit;
+
+    bool after(const Cpu&, uint64_t executed) const { return executed == limit; }
+};
+
+}  // namespace
+
+int run_batch(Console& console, const MonitorOptions& options, const BatchOptions& batch)
+{
+    const auto session = make_session(console, options);
+    const StartUpLoad load = load_program_files(*session, options.files);
+    if (!load.ok)
+        return kUsageError;
+    MachineState& state = session->state;
+    state.R[state.P] = batch.start.value_or(load.first_lowest.value_or(0));
+
+    console.begin_run();
+    LimitedRun policy{{options.window}, batch.limit.value_or(0)};
+    const RunResult result = run_with(state, session->memory, session->io, policy);
+    console.end_run();
+
+    if (batch.show_registers) {
+        show_count(*session, result.executed);
+        show_state(*session);
+    }
+    if (result.stopped)
+        return kStopped;
+    return session->memory[state.R[state.P]] == 0x00 ? kReachedIdle : kLimitReached;
+}
+
+}  // namespace cosmac
