@@ -189,8 +189,10 @@ TEST(ProgramFiles, BatchRuns)
         {"\xF8\x41\x68\x01\x30\x04", {"--limit", "2", "--regs"}, "", 3,
          "A2 instructions executed\n\n R0 = 0104, R4 = 0000, R8 = 0000, RC = 0000\n"},
     };
+    TempDir dir;
+    const Transcript hi = run_piped("", dir.path(), {"--run", (kExamples / "hi.hex").string()});  // as README runs it
+    EXPECT_EQ(hi.out + std::to_string(hi.exit_status), "HI0");
     for (const auto& c : cases) {
-        TempDir dir;
         write(dir.path() / "prog.bin", c.program);
         std::vector<std::string> arguments = {"--run"};
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
