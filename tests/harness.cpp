@@ -7,6 +7,7 @@
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utmp.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -119,21 +120,29 @@ Transcript run_piped(std::string_view input, const std::filesystem::path& dir, c
     return transcript;
 }
 
-PtySession::PtySession(const std::filesystem::path& dir, bool transparent, const std::vector<std::string>& arguments)
+PtySession::PtySession(const std::filesystem::path& dir, const PtyOptions& options)
 {
-    pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
-    if (pid_ < 0)
-        throw std::runtime_error("forkpty failed");
-    if (pid_ == 0) {
-        if (transparent) {
-            termios settings{};
-            tcgetattr(STDIN_FILENO, &settings);
-            settings.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-            settings.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-            tcsetattr(STDIN_FILENO, TCSANOW, &settings);
-        }
-        exec_program(dir, kCosmacBinary, arguments);
+    int terminal = -1;
+    if (openpty(&master_, &terminal, nullptr, nullptr, nullptr) != 0)
+        throw std::runtime_error("openpty failed");
+    tcgetattr(terminal, &initial_);
+    if (options.transparent) {
+        initial_.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        initial_.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+        tcsetattr(terminal, TCSANOW, &initial_);
     }
+    pid_ = fork();
+    if (pid_ < 0)
+        throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+        close(master_);
+        if (login_tty(terminal) != 0)
+            _exit(126);
+        setenv("TERM", options.term.c_str(), 1);
+        setenv("XDG_STATE_HOME", dir.c_str(), 1);
+        exec_program(dir, kCosmacBinary, options.arguments);
+    }
+    close(terminal);
 }
 
 PtySession::~PtySession()

@@ -42,13 +42,19 @@ Transcript run_piped(std::string_view input, const std::filesystem::path& dir,
 
 std::string read_file(const std::filesystem::path& path);
 
+struct PtyOptions {
+    // The terminal neither echoes typed lines nor turns "\n" into "\r\n", so the
+    // screen holds exactly the bytes the program wrote.
+    bool transparent = false;
+    std::vector<std::string> arguments;
+    std::string term = "xterm";  // "dumb": no line editing
+};
+
 // cosmac on a pseudo-terminal, as a user at a keyboard sees it.
 class PtySession {
 public:
-    // With transparent set, the terminal neither echoes typed lines nor turns "\n"
-    // into "\r\n", so the screen holds exactly the bytes the program wrote.
-    explicit PtySession(const std::filesystem::path& dir, bool transparent = false,
-                        const std::vector<std::string>& arguments = {});
+    // cosmac runs in dir, which also holds its history (XDG_STATE_HOME).
+    explicit PtySession(const std::filesystem::path& dir, const PtyOptions& options = {});
     ~PtySession();
     PtySession(const PtySession&) = delete;
     PtySession& operator=(const PtySession&) = delete;
@@ -60,6 +66,12 @@ public:
     // Everything shown so far.
     const std::string& screen() const { return screen_; }
     termios settings() const;
+    // The terminal's settings before the program started.
+    const termios& initial_settings() const { return initial_; }
+    // Whether the program reads a key: raw mode, where Control-C is no signal.
+    bool reading_key() const { return (settings().c_lflag & ISIG) == 0; }
+    // Whether the line editor reads: it takes key by key, and Control-C is a signal.
+    bool editing() const { return (settings().c_lflag & (ICANON | ISIG)) == ISIG; }
     void signal(int signal_number);
     // Waits for the program to end; exit code, or 128 + signal.
     int wait(std::chrono::milliseconds timeout = std::chrono::seconds(5));
@@ -69,6 +81,7 @@ private:
 
     int master_ = -1;
     pid_t pid_ = -1;
+    termios initial_{};
     std::string screen_;
     std::size_t seen_ = 0;
     bool exited_ = false;

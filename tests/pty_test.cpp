@@ -2,7 +2,10 @@
 // Control-C, and the terminal's settings left as they were.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <initializer_list>
 #include <string>
 #include <thread>
@@ -13,16 +16,22 @@
 namespace cosmac::testing {
 namespace {
 
-// The program switches the terminal to raw mode only while it waits for a key.
-bool wait_for_raw_mode(const PtySession& session, const termios& cooked)
+namespace fs = std::filesystem;
+
+// Waits until the terminal is in a mode: keys typed before then are taken by
+// the terminal's own line discipline.
+bool wait_for(const PtySession& session, bool (PtySession::*mode)() const)
 {
     for (int i = 0; i < 500; ++i) {
-        if (!same_settings(session.settings(), cooked))
+        if ((session.*mode)())
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
 }
+
+// The program switches the terminal to raw mode only while it waits for a key.
+bool wait_for_key_read(const PtySession& session) { return wait_for(session, &PtySession::reading_key); }
 
 // Enters bytes at 0000 with m commands and waits for each prompt.
 void enter_program(PtySession& session, std::initializer_list<const char*> bytes)
@@ -35,18 +44,14 @@ void enter_program(PtySession& session, std::initializer_list<const char*> bytes
     }
 }
 
-// A fresh cosmac on a terminal, at its first prompt, and the terminal's settings then.
+// A fresh cosmac on a terminal that edits lines, at its first prompt.
 class TerminalSession : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(session.expect("\r\nCOSMAC 1802 Simulator\r\n\r\n-"));
-        cooked = session.settings();
-    }
+    void SetUp() override { ASSERT_TRUE(session.expect("\r\nCOSMAC 1802 Simulator\r\n\r\n-")); }
 
     TempDir dir;
     PtySession session{dir.path()};
-    termios cooked{};
+    const termios& cooked = session.initial_settings();
 };
 
 TEST_F(TerminalSession, KeysAreReadRawAndSettingsRestoredAfterEach)
@@ -54,26 +59,27 @@ TEST_F(TerminalSession, KeysAreReadRawAndSettingsRestoredAfterEach)
     enter_program(session, {"68", "02", "fb", "0d", "3a", "00", "70"});  // loop: GETC; XRI 0D; BNZ loop; RET
 
     session.type("g 0\n");
-    ASSERT_TRUE(wait_for_raw_mode(session, cooked));
+    ASSERT_TRUE(wait_for_key_read(session));
     session.type("q");  // no Enter: the program takes the key at once
     ASSERT_TRUE(session.expect("Q"));
-    ASSERT_TRUE(wait_for_raw_mode(session, cooked));
+    ASSERT_TRUE(wait_for_key_read(session));
     session.type("\x03");
     ASSERT_TRUE(session.expect("Break\r\n\r\n4 instructions executed\r\n"));
     ASSERT_TRUE(session.expect(" D = 03, DF = 0, B = 00, P = 0, X = 0\r\n"));
     ASSERT_TRUE(session.expect("0000 INVALID\r\n-"));
     EXPECT_EQ(session.screen().find("qQ"), std::string::npos) << "the terminal echoed the key";
-    EXPECT_TRUE(same_settings(session.settings(), cooked));
+    EXPECT_FALSE(session.reading_key());
 
     session.type("g\n");
-    ASSERT_TRUE(wait_for_raw_mode(session, cooked));
+    ASSERT_TRUE(wait_for_key_read(session));
     session.type("\r");  // Enter arrives as CR: the loop ends at the RET
     ASSERT_TRUE(session.expect("Break\r\n\r\n4 instructions executed\r\n"));
     ASSERT_TRUE(session.expect(" D = 00, DF = 0, B = 00, P = 0, X = 0\r\n"));
     ASSERT_TRUE(session.expect("0007 IDLE\r\n-"));
-    EXPECT_TRUE(same_settings(session.settings(), cooked));
+    EXPECT_FALSE(session.reading_key());
     session.type("q\n");
     EXPECT_EQ(session.wait(), 0);
+    EXPECT_TRUE(same_settings(session.settings(), cooked));  // the line editor's settings too are undone
 }
 
 TEST(Terminal, SettingsAreRestoredWhenTheProgramIsKilledDuringAKeyRead)
@@ -82,11 +88,11 @@ TEST(Terminal, SettingsAreRestoredWhenTheProgramIsKilledDuringAKeyRead)
         TempDir dir;
         PtySession session(dir.path());
         ASSERT_TRUE(session.expect("-"));
-        const termios cooked = session.settings();
+        const termios& cooked = session.initial_settings();
         enter_program(session, {"68", "02"});
         session.type("g 0\n");
         ASSERT_TRUE(session.expect("g 0\r\n"));
-        ASSERT_TRUE(wait_for_raw_mode(session, cooked));
+        ASSERT_TRUE(wait_for_key_read(session));
         session.signal(signal_number);
         EXPECT_EQ(session.wait(), 128 + signal_number);
         EXPECT_TRUE(same_settings(session.settings(), cooked)) << "signal " << signal_number;
@@ -134,7 +140,7 @@ TEST_F(TerminalSession, ControlCAtAReplyCountsAsNoNumber)
 TEST(Terminal, ControlCStopsTheDebuggersRuns)
 {
     TempDir dir;
-    PtySession session(dir.path(), false, {"--debug"});
+    PtySession session(dir.path(), {.transparent = false, .arguments = {"--debug"}, .term = "xterm"});
     ASSERT_TRUE(session.expect("-"));
     session.type("e 0 f8 41 68 01 30 02\n");  // LDI 'A', then PUTC forever
     ASSERT_TRUE(session.expect("-"));
@@ -149,6 +155,54 @@ TEST(Terminal, ControlCStopsTheDebuggersRuns)
     }
     session.type("q\n");
     EXPECT_EQ(session.wait(), 0);
+}
+
+// On a terminal the monitor's prompt edits lines and remembers them, also across
+// sessions, in a history file only the user can read, of at most 1,000 lines.
+TEST(Terminal, LinesAreEditedAndRemembered)
+{
+    TempDir dir;
+    const fs::path history = dir.path() / "cosmac" / "history";
+    // Types a line at the editor's prompt, and waits for the next one.
+    const auto enter = [](PtySession& session, const std::string& keys) {
+        ASSERT_TRUE(wait_for(session, &PtySession::editing));
+        session.type(keys);
+        ASSERT_TRUE(session.expect("\r\n-")) << keys;
+    };
+    {
+        PtySession session(dir.path());
+        ASSERT_TRUE(session.expect("-"));
+        enter(session, "r 3 12\x1b[D\x1b[Dab\n");  // Left, Left: "r 3 ab12"
+        enter(session, "r\n");
+        EXPECT_NE(session.screen().find(" R3 = ab12, "), std::string::npos);
+        enter(session, "\x1b[A\x1b[A\x05\x7f\x7f" "cd\n");  // Up, Up, Control-E, two Backspaces: "r 3 abcd"
+        enter(session, "r\n");
+        EXPECT_NE(session.screen().find(" R3 = abcd, "), std::string::npos);
+        session.type("q\n");
+        EXPECT_EQ(session.wait(), 0);
+    }
+    EXPECT_EQ(fs::status(history).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    {
+        PtySession session(dir.path());
+        ASSERT_TRUE(session.expect("-"));
+        enter(session, "r 3 0\n");
+        enter(session, "\x1b[A\x1b[A\x1b[A\x1b[A\n");  // back past q and r to "r 3 abcd"
+        enter(session, "r\n");
+        EXPECT_NE(session.screen().rfind(" R3 = abcd, "), std::string::npos);
+        session.type("q\n");
+        EXPECT_EQ(session.wait(), 0);
+    }
+    std::string lines;
+    for (int i = 0; i < 1500; ++i)
+        lines += "r 1 " + std::to_string(i) + "\n";
+    std::ofstream(history) << "_HiStOrY_V2_\n" << lines;
+    PtySession session(dir.path());
+    ASSERT_TRUE(session.expect("-"));
+    ASSERT_TRUE(wait_for(session, &PtySession::editing));
+    session.type("q\n");
+    EXPECT_EQ(session.wait(), 0);
+    const std::string kept = read_file(history);
+    EXPECT_EQ(std::count(kept.begin(), kept.end(), '\n'), 1 + 1000);
 }
 
 // The same session through pipes and on a terminal writes the same bytes; only
@@ -172,15 +226,14 @@ TEST(Terminal, OutputIsTheSameAsThroughAPipe)
     const Transcript piped = run_piped(input, piped_dir.path());
 
     TempDir dir;
-    PtySession session(dir.path(), /*transparent=*/true);
+    PtySession session(dir.path(), {.transparent = true, .arguments = {}, .term = "dumb"});  // no editing: it echoes
     ASSERT_TRUE(session.expect("-"));
-    const termios cooked = session.settings();
     for (const auto& line : lines) {
         session.type(line + "\n");
         if (line == "g 0") {
-            ASSERT_TRUE(wait_for_raw_mode(session, cooked));
+            ASSERT_TRUE(wait_for_key_read(session));
             session.type("x");
-            ASSERT_TRUE(wait_for_raw_mode(session, cooked));
+            ASSERT_TRUE(wait_for_key_read(session));
             session.type("y");
         }
         if (line != "q") {

@@ -11,8 +11,9 @@ class ScriptedConsole final : public Console {
 public:
     explicit ScriptedConsole(std::string input) : Console(/*unbuffered=*/true), input_(std::move(input)) {}
 
-    bool read_line(std::string& line) override
+    bool read_line(std::string_view prompt, std::string& line, bool) override
     {
+        write(prompt);
         if (position_ >= input_.size())
             return false;
         const std::size_t newline = input_.find('\n', position_);

@@ -80,10 +80,16 @@ private:
 StandardConsole::StandardConsole()
     : Console(/*unbuffered=*/isatty(STDOUT_FILENO) != 0), input_is_terminal_(isatty(STDIN_FILENO) != 0)
 {
-    if (input_is_terminal_) {
-        for (int signal_number : kFatalSignals)
-            std::signal(signal_number, restore_terminal_and_die);
-    }
+    if (!input_is_terminal_)
+        return;
+    for (int signal_number : kFatalSignals)
+        std::signal(signal_number, restore_terminal_and_die);
+    if (isatty(STDOUT_FILENO))
+        editor_ = LineEditor::open([this](char& byte) {
+            const auto next = next_input_byte();
+            byte = static_cast<char>(next.value_or(0));
+            return next ? 1 : g_interrupted ? -1 : 0;
+        });
 }
 
 StandardConsole::~StandardConsole() { flush(); }
@@ -100,12 +106,14 @@ void StandardConsole::write_error(std::string_view text)
 void StandardConsole::begin_run()
 {
     g_interrupted = 0;
+    running_ = true;
     set_interrupt_handler(on_interrupt);
 }
 
 void StandardConsole::end_run()
 {
     set_interrupt_handler(SIG_DFL);
+    running_ = false;
     g_interrupted = 0;
 }
 
@@ -150,7 +158,32 @@ StandardConsole::Fill StandardConsole::fill_input()
     }
 }
 
-bool StandardConsole::read_line(std::string& line)
+bool StandardConsole::read_line(std::string_view prompt, std::string& line, bool command)
+{
+    if (editor_)
+        return read_edited_line(prompt, line, command);
+    write(prompt);
+    return read_buffered_line(line);
+}
+
+// The editor changes the terminal's settings while it reads; a signal that ends
+// the program then puts them back, and Control-C at the monitor's prompt ends it
+// as it does without an editor.
+bool StandardConsole::read_edited_line(std::string_view prompt, std::string& line, bool command)
+{
+    flush();
+    if (tcgetattr(STDIN_FILENO, &g_cooked_settings) == 0)
+        g_raw_mode = 1;
+    if (!running_)
+        set_interrupt_handler(restore_terminal_and_die);
+    const LineEditor::Result result = editor_->read_line(prompt, line, command);
+    if (!running_)
+        set_interrupt_handler(SIG_DFL);
+    g_raw_mode = 0;
+    return result == LineEditor::Result::Line;
+}
+
+bool StandardConsole::read_buffered_line(std::string& line)
 {
     std::size_t scanned = input_position_;
     for (;;) {

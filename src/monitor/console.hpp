@@ -7,9 +7,12 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "monitor/line_editor.hpp"
 
 namespace cosmac {
 
@@ -17,9 +20,11 @@ class Console {
 public:
     virtual ~Console() = default;
 
-    // One line without its newline, whatever its length. False when input has
-    // ended, or when the user interrupted a run while the line was awaited.
-    virtual bool read_line(std::string& line) = 0;
+    // Shows the prompt, then reads one line without its newline, whatever its
+    // length. False when input has ended, or when the user interrupted a run
+    // while the line was awaited. A command line is one typed at the monitor's
+    // prompt, which a terminal remembers across sessions.
+    virtual bool read_line(std::string_view prompt, std::string& line, bool command) = 0;
 
     // One key, unechoed and without waiting for Enter; empty when none can be had.
     virtual std::optional<uint8_t> read_key() = 0;
@@ -82,7 +87,7 @@ public:
     StandardConsole(const StandardConsole&) = delete;
     StandardConsole& operator=(const StandardConsole&) = delete;
 
-    bool read_line(std::string& line) override;
+    bool read_line(std::string_view prompt, std::string& line, bool command) override;
     std::optional<uint8_t> read_key() override;
     void write_error(std::string_view text) override;
     void begin_run() override;
@@ -95,8 +100,12 @@ private:
     enum class Fill { Data, End, Interrupted };
     Fill fill_input();
     std::optional<uint8_t> next_input_byte();
+    bool read_buffered_line(std::string& line);
+    bool read_edited_line(std::string_view prompt, std::string& line, bool command);
 
     bool input_is_terminal_;
+    bool running_ = false;                // between begin_run and end_run
+    std::unique_ptr<LineEditor> editor_;  // on a terminal that can edit
     std::string input_;
     std::size_t input_position_ = 0;
     bool input_ended_ = false;

@@ -15,8 +15,7 @@ void ConsoleIo::output_port(unsigned, uint8_t value)
 
 Reply ConsoleIo::ask(std::string_view prompt)
 {
-    console_.write(prompt);
-    if (!console_.read_line(reply_))
+    if (!console_.read_line(prompt, reply_, /*command=*/false))
         return {std::nullopt, true};
     if (const auto number = parse_hex(reply_))
         return {static_cast<uint8_t>(*number), false};

@@ -130,8 +130,7 @@ int run_monitor(Console& console, const MonitorOptions& options)
     std::string line;
     console.write("\nCOSMAC 1802 Simulator\n\n");
     for (;;) {
-        console.write("-");
-        if (!console.read_line(line))
+        if (!console.read_line("-", line, /*command=*/true))
             return 0;
         parse_command_line(line, command);
         if (handler_for(*session, command.letter)(*session, command) == Next::Quit)

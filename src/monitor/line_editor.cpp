@@ -1,0 +1,159 @@
+#include "monitor/line_editor.hpp"
+
+#ifdef COSMAC_LINE_EDITING
+
+#include <fcntl.h>
+#include <histedit.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+
+namespace cosmac {
+namespace {
+
+constexpr int kHistoryLines = 1000;
+
+// $XDG_STATE_HOME/cosmac/history, by default ~/.local/state/cosmac/history; its
+// directories are made as needed, readable by the user alone. Empty when there
+// is no home to keep it in.
+std::string history_path()
+{
+    std::string state;
+    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg != nullptr && xdg[0] == '/')
+        state = xdg;
+    else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0')
+        state = std::string(home) + "/.local/state";
+    else
+        return {};
+    const std::string directory = state + "/cosmac";
+    for (std::size_t slash = 1; slash != std::string::npos;) {
+        slash = directory.find('/', slash + 1);
+        ::mkdir(directory.substr(0, slash).c_str(), 0700);  // those that exist stay as they are
+    }
+    return directory + "/history";
+}
+
+class EditLineEditor final : public LineEditor {
+public:
+    explicit EditLineEditor(ReadByte read_byte)
+        : read_byte_(std::move(read_byte)),
+          editor_(el_init("cosmac", stdin, stdout, stderr)),
+          commands_(history_init()),
+          replies_(history_init()),
+          history_file_(history_path())
+    {
+        HistEvent event;
+        for (History* history : {commands_, replies_}) {
+            ::history(history, &event, H_SETSIZE, kHistoryLines);
+            ::history(history, &event, H_SETUNIQUE, 1);
+        }
+        if (!history_file_.empty()) {
+            ::close(::open(history_file_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));  // never readable by others
+            ::history(commands_, &event, H_LOAD, history_file_.c_str());
+        }
+        el_set(editor_, EL_CLIENTDATA, this);
+        el_set(editor_, EL_EDITOR, "emacs");
+        el_set(editor_, EL_SIGNAL, 0);  // the console handles Control-C and restores the terminal itself
+        el_set(editor_, EL_PROMPT, &EditLineEditor::prompt);
+        el_set(editor_, EL_GETCFN, &EditLineEditor::read_char);
+        el_set(editor_, EL_BIND, "^R", "em-inc-search-prev", nullptr);
+        el_source(editor_, nullptr);  // the user's ~/.editrc
+    }
+
+    ~EditLineEditor() override
+    {
+        el_end(editor_);
+        history_end(commands_);
+        history_end(replies_);
+    }
+
+    EditLineEditor(const EditLineEditor&) = delete;
+    EditLineEditor& operator=(const EditLineEditor&) = delete;
+
+    Result read_line(std::string_view prompt, std::string& line, bool command) override
+    {
+        prompt_ = prompt;
+        interrupted_ = false;
+        History* history = command ? commands_ : replies_;
+        el_set(editor_, EL_HIST, ::history, history);
+        int count = 0;
+        const char* text = el_gets(editor_, &count);
+        if (text == nullptr || count <= 0)
+            return interrupted_ ? Result::Interrupted : Result::End;
+        line.assign(text, static_cast<std::size_t>(count));
+        if (!line.empty() && line.back() == '\n')
+            line.pop_back();
+        if (line.find_first_not_of(" \t") != std::string::npos) {
+            HistEvent event;
+            ::history(history, &event, H_ENTER, line.c_str());
+            if (command)
+                save_history();
+        }
+        return Result::Line;
+    }
+
+private:
+    static const char* prompt(EditLine* editor) { return self(editor).prompt_.c_str(); }
+
+    static int read_char(EditLine* editor, wchar_t* c)
+    {
+        EditLineEditor& editor_of = self(editor);
+        char byte = 0;
+        const int result = editor_of.read_byte_(byte);
+        if (result < 0)
+            editor_of.interrupted_ = true;
+        *c = static_cast<wchar_t>(static_cast<unsigned char>(byte));
+        return result;
+    }
+
+    static EditLineEditor& self(EditLine* editor)
+    {
+        void* data = nullptr;
+        el_get(editor, EL_CLIENTDATA, &data);
+        return *static_cast<EditLineEditor*>(data);
+    }
+
+    // After every command, so that a session that ends by a signal keeps its history.
+    void save_history()
+    {
+        if (history_file_.empty())
+            return;
+        HistEvent event;
+        if (::history(commands_, &event, H_SAVE, history_file_.c_str()) >= 0)
+            ::chmod(history_file_.c_str(), 0600);
+    }
+
+    ReadByte read_byte_;
+    EditLine* editor_;
+    History* commands_;
+    History* replies_;
+    std::string history_file_;
+    std::string prompt_;
+    bool interrupted_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<LineEditor> LineEditor::open(ReadByte read_byte)
+{
+    const char* term = std::getenv("TERM");
+    if (term == nullptr || term[0] == '\0' || std::strcmp(term, "dumb") == 0)
+        return nullptr;
+    return std::make_unique<EditLineEditor>(std::move(read_byte));
+}
+
+}  // namespace cosmac
+
+#else
+
+namespace cosmac {
+
+std::unique_ptr<LineEditor> LineEditor::open(ReadByte) { return nullptr; }
+
+}  // namespace cosmac
+
+#endif
