@@ -32,12 +32,12 @@ std::optional<int> parse_options(int argc, char** argv, Options& options)
             std::fprintf(stderr, "cosmac-asm: %s needs a value\n%s", argument.c_str(), kUsage);
             return 2;
         }
-        if (argument == "--help") {
+        if (argument == "--help" || argument == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
         }
         if (argument == "--version") {
-            std::printf("cosmac-asm %s\n", COSMAC_VERSION);
+            std::printf("cosmac-asm %s\nMIT licence\n", COSMAC_VERSION);
             return 0;
         }
         if (argument == "-o")

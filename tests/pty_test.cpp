@@ -205,6 +205,36 @@ TEST(Terminal, LinesAreEditedAndRemembered)
     EXPECT_EQ(std::count(kept.begin(), kept.end(), '\n'), 1 + 1000);
 }
 
+// README's first session, typed on a terminal, shows what README says it shows.
+TEST(Terminal, ReadmeFirstSession)
+{
+    const std::string readme = read_file(COSMAC_README);
+    const std::string start = "<!-- first session -->\n```\n";
+    const std::size_t begin = readme.find(start);
+    ASSERT_NE(begin, std::string::npos);
+    const std::size_t end = readme.find("```\n", begin + start.size());
+    const std::string shown = readme.substr(begin + start.size(), end - begin - start.size());
+
+    TempDir dir;
+    PtySession session(dir.path(), {.transparent = false, .arguments = {}, .term = "dumb"});  // as typed, echoed
+    ASSERT_TRUE(session.expect("-"));
+    for (std::size_t line = shown.find("\n-"); line != std::string::npos; line = shown.find("\n-", line + 1)) {
+        const std::size_t newline = shown.find('\n', line + 2);
+        if (newline == std::string::npos)
+            break;
+        const std::string typed = shown.substr(line + 2, newline - line - 2);
+        session.type(typed + "\n");
+        if (typed == "q")
+            break;
+        ASSERT_TRUE(session.expect("\r\n-")) << typed;
+    }
+    EXPECT_EQ(session.wait(), 0);
+    std::string screen = session.screen();
+    for (std::size_t at; (at = screen.find("\r\n")) != std::string::npos;)
+        screen.erase(at, 1);
+    EXPECT_EQ(screen, shown);
+}
+
 // The same session through pipes and on a terminal writes the same bytes; only
 // when they appear differs.
 TEST(Terminal, OutputIsTheSameAsThroughAPipe)
