@@ -30,10 +30,10 @@ constexpr uint8_t kControlC = 0x03;
 
 // The executor's working copy of the machine. A run keeps a local Cpu that
 // nothing outside the loop can see, so the compiler holds its fields in machine
-// registers instead of memory. It does so only for fields at fixed places, so the
-// sixteen R registers, which instructions index by N and X, are kept in registers
-// and the program counter R(P) in pc, which the fetch then reads without waiting
-// on memory. r() and set_r() see pc when the index is P.
+// registers instead of memory. It can do so only for fields at fixed places: the
+// R registers, which instructions index by N and X, live apart in the array
+// `registers`, and the program counter R(P) apart again in pc, which the fetch
+// then reads without waiting on memory. r() and set_r() see pc when the index is P.
 struct Cpu : MachineState {
     std::array<uint16_t, 16> registers;
     uint16_t pc;
