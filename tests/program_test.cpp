@@ -129,7 +129,7 @@ TEST(ProgramFiles, LoadByKind)
         const char* file;
         std::string bytes;
         const char* argument;
-        const char* dump;   // d 8000 shows this line
+        const char* dump;   // d 8000 or d fff0 shows this line
         const char* error;  // or cosmac says this, and exits with 1
     } cases[] = {
         {"prog.elf", "\xBE\xDE\x01\x00\x00\x80\x02\x00\xAA\xBB"s, "prog", "8000: aa bb 00", ""},
@@ -139,6 +139,7 @@ TEST(ProgramFiles, LoadByKind)
         {"seg.hex", ":020000020800F4\n:0100020055A8\n", "seg.hex", "8000: 00 00 55 00", ""},  // base 8000
         {"lin.hex", ":020000040000FA\n:018000006619\n", "lin.hex", "8000: 66 00", ""},
         {"rom.bin", "\x12\x34", "rom.bin@8001", "8000: 00 12 34 00", ""},
+        {"top.bin", "\x56\x78", "top.bin@fffe", "fff0: 00 00 00 00 00 00 00 00 00 00 00 00 00 00 56 78", ""},
         {"bad.hex", ":0180000007F9\n", "bad.hex", "", "bad.hex:1: checksum is 78, the record says f9"},
         {"odd.hex", "\n:018000000\n", "odd.hex", "", "odd.hex:2: the record has an odd number of digits"},
         {"g.hex", ":0180000007Fg\n", "g.hex", "", "g.hex:1: 'g' is not a hexadecimal digit"},
@@ -157,7 +158,7 @@ TEST(ProgramFiles, LoadByKind)
     for (const auto& c : cases) {
         TempDir dir;
         write(dir.path() / c.file, c.bytes);
-        const Transcript result = run_piped("d 8000\nq\n", dir.path(), {c.argument});
+        const Transcript result = run_piped("d 8000\nd fff0\nq\n", dir.path(), {c.argument});
         if (*c.error) {
             EXPECT_EQ(result.exit_status, 1) << c.file;
             EXPECT_EQ(result.out, "") << c.file;
