@@ -178,6 +178,9 @@ TEST(Terminal, LinesAreEditedAndRemembered)
         enter(session, "\x1b[A\x1b[A\x05\x7f\x7f" "cd\n");  // Up, Up, Control-E, two Backspaces: "r 3 abcd"
         enter(session, "r\n");
         EXPECT_NE(session.screen().find(" R3 = abcd, "), std::string::npos);
+        enter(session, "d 100\n");
+        enter(session, "\n");  // an empty line repeats the command: the next 256 bytes
+        EXPECT_NE(session.screen().find("\r\n02f0: 00 00"), std::string::npos);
         session.type("q\n");
         EXPECT_EQ(session.wait(), 0);
     }
@@ -186,7 +189,7 @@ TEST(Terminal, LinesAreEditedAndRemembered)
         PtySession session(dir.path());
         ASSERT_TRUE(session.expect("-"));
         enter(session, "r 3 0\n");
-        enter(session, "\x1b[A\x1b[A\x1b[A\x1b[A\n");  // back past q and r to "r 3 abcd"
+        enter(session, "\x1b[A\x1b[A\x1b[A\x1b[A\x1b[A\n");  // back past q, d 100 and r to "r 3 abcd"
         enter(session, "r\n");
         EXPECT_NE(session.screen().rfind(" R3 = abcd, "), std::string::npos);
         session.type("q\n");
