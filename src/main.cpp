@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "image/program_file.hpp"
 #include "monitor/batch.hpp"
 #include "monitor/console.hpp"
 #include "monitor/monitor.hpp"
@@ -40,21 +41,13 @@ int usage_error(const std::string& message)
     return cosmac::kUsageError;
 }
 
-// A hexadecimal number up to FFFF, and nothing else.
-std::optional<uint16_t> address(std::string_view text)
-{
-    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string_view::npos)
-        return std::nullopt;
-    return static_cast<uint16_t>(std::stoul(std::string(text), nullptr, 16));
-}
-
 std::optional<cosmac::ProtectedWindow> protected_window(std::string_view text)
 {
     if (text == "none")
         return cosmac::kNoProtectedWindow;
     const std::size_t dash = text.find('-');
-    const auto first = address(text.substr(0, dash));
-    const auto last = dash == std::string_view::npos ? std::nullopt : address(text.substr(dash + 1));
+    const auto first = cosmac::parse_address(text.substr(0, dash));
+    const auto last = dash == std::string_view::npos ? std::nullopt : cosmac::parse_address(text.substr(dash + 1));
     if (!first || !last || *first > *last)
         return std::nullopt;
     return cosmac::ProtectedWindow{*first, *last};
@@ -120,7 +113,7 @@ int main(int argc, char** argv)
         } else if (argument == "--run") {
             batch_run = true;
         } else if (argument == "--start") {
-            batch.start = address(value);
+            batch.start = cosmac::parse_address(value);
             if (!batch.start)
                 return usage_error("--start needs a hexadecimal address from 0 to ffff");
             batch_options = true;

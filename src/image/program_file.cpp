@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <stdexcept>
 
 #include "image/image_file.hpp"
 #include "image/intel_hex.hpp"
@@ -62,16 +61,10 @@ ProgramBytes image_bytes(std::string_view bytes, const std::string& name)
 
 ProgramBytes binary_bytes(std::string_view bytes, std::string_view address_text, const std::string& name)
 {
-    std::size_t parsed = 0;
-    unsigned long address = 0x10000;
-    try {
-        address = std::stoul(std::string(address_text), &parsed, 16);
-    } catch (const std::exception&) {
-        parsed = 0;
-    }
-    if (address_text.empty() || parsed != address_text.size() || address > 0xFFFF || address_text[0] == '-' ||
-        address_text[0] == '+')
+    const auto parsed = parse_address(address_text);
+    if (!parsed)
         return {{}, name + ": '" + std::string(address_text) + "' is not an address from 0 to ffff"};
+    const unsigned long address = *parsed;
     if (bytes.empty())
         return {{}, name + ": the file is empty"};
     if (bytes.size() > 0x10000 - address) {
@@ -83,6 +76,13 @@ ProgramBytes binary_bytes(std::string_view bytes, std::string_view address_text,
 }
 
 }  // namespace
+
+std::optional<uint16_t> parse_address(std::string_view text)
+{
+    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string_view::npos)
+        return std::nullopt;
+    return static_cast<uint16_t>(std::stoul(std::string(text), nullptr, 16));
+}
 
 LoadedProgram load_program(std::string_view argument, Memory& memory)
 {

@@ -21,4 +21,7 @@ struct LoadedProgram {
 // All or nothing: memory changes only when the whole file is good.
 LoadedProgram load_program(std::string_view argument, Memory& memory);
 
+// An address as command lines give it: one to four hexadecimal digits, nothing else.
+std::optional<uint16_t> parse_address(std::string_view text);
+
 }  // namespace cosmac
