@@ -13,13 +13,15 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin]\n";
+constexpr const char* kUsage =
+    "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin] [--syntax cosmac|a18]\n";
 
 struct Options {
     std::string source;
     std::string output;
     std::string listing;
     std::string format = "elf";
+    std::string syntax = "cosmac";
 };
 
 // Parsed options, or an exit status when there is nothing more to do.
@@ -27,7 +29,8 @@ std::optional<int> parse_options(int argc, char** argv, Options& options)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
-        const bool takes_value = argument == "-o" || argument == "-l" || argument == "--format";
+        const bool takes_value =
+            argument == "-o" || argument == "-l" || argument == "--format" || argument == "--syntax";
         if (takes_value && i + 1 >= argc) {
             std::fprintf(stderr, "cosmac-asm: %s needs a value\n%s", argument.c_str(), kUsage);
             return 2;
@@ -46,6 +49,8 @@ std::optional<int> parse_options(int argc, char** argv, Options& options)
             options.listing = argv[++i];
         else if (argument == "--format")
             options.format = argv[++i];
+        else if (argument == "--syntax")
+            options.syntax = argv[++i];
         else if (argument.size() > 1 && argument[0] == '-') {
             std::fprintf(stderr, "cosmac-asm: unknown option %s\n%s", argument.c_str(), kUsage);
             return 2;
@@ -62,6 +67,10 @@ std::optional<int> parse_options(int argc, char** argv, Options& options)
     }
     if (options.format != "elf" && options.format != "hex" && options.format != "bin") {
         std::fprintf(stderr, "cosmac-asm: unknown format %s\n%s", options.format.c_str(), kUsage);
+        return 2;
+    }
+    if (!cosmac::known_syntax(options.syntax)) {
+        std::fprintf(stderr, "cosmac-asm: unknown syntax %s\n%s", options.syntax.c_str(), kUsage);
         return 2;
     }
     if (options.output.empty())
@@ -92,9 +101,22 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    const cosmac::Assembly assembly = cosmac::assemble(source.bytes);
-    for (const auto& error : assembly.errors)
-        std::fprintf(stderr, "%s:%d: %s\n", options.source.c_str(), error.line, error.message.c_str());
+    cosmac::AssemblyOptions assembly_options;
+    assembly_options.syntax = options.syntax;
+    assembly_options.source_name = options.source;
+    assembly_options.read_include = [](const std::string& path, std::string& error) -> std::optional<std::string> {
+        cosmac::FileContents file = cosmac::read_file(path);
+        if (file.error_number != 0) {
+            error = std::strerror(file.error_number);
+            return std::nullopt;
+        }
+        return std::move(file.bytes);
+    };
+    const cosmac::Assembly assembly = cosmac::assemble(source.bytes, assembly_options);
+    for (const auto& error : assembly.errors) {
+        const std::string& file = error.file.empty() ? options.source : error.file;
+        std::fprintf(stderr, "%s:%d: %s\n", file.c_str(), error.line, error.message.c_str());
+    }
     if (!assembly.errors.empty())
         return 1;
     if (assembly.empty()) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 
 #include "cpu/disassembler.hpp"
@@ -96,6 +97,97 @@ TEST(Assembler, ReportsEveryErrorWithItsLine)
     for (const auto& c : cases) {
         const Assembly assembly = assemble(c.source);
         ASSERT_FALSE(assembly.errors.empty()) << c.source;
+        EXPECT_EQ(assembly.errors[0].line, c.line) << c.source;
+        EXPECT_EQ(assembly.errors[0].message, c.message) << c.source;
+    }
+}
+
+// Sources for includes, by name.
+AssemblyOptions a18_options(std::map<std::string, std::string> files = {})
+{
+    AssemblyOptions options;
+    options.syntax = "a18";
+    options.source_name = "main.asm";
+    options.read_include = [files](const std::string& path, std::string& error) -> std::optional<std::string> {
+        const auto it = files.find(path);
+        if (it == files.end()) {
+            error = "No such file or directory";
+            return std::nullopt;
+        }
+        return it->second;
+    };
+    return options;
+}
+
+TEST(A18Notation, Features)
+{
+    const struct {
+        const char* topic;
+        const char* source;
+        std::vector<uint8_t> bytes;
+    } cases[] = {
+        {"numbers", " BYTE 10, 0AH, $0A, %1010, @12, 12Q, 12O, 1010B, 10D", {10, 10, 10, 10, 10, 10, 10, 10, 10}},
+        {"precedence", " BYTE 2 + 3 * 4, (2 + 3) * 4, HIGH 1234H SHL 1, LOW 1234H SHR 4, 1 + 7 MOD 4",
+         {14, 20, 0x24, 0x23, 4}},
+        {"selectors", "x EQU 1234H\n BYTE x.1, x.0, HIGH x + 100H, LOW NOT 1", {0x12, 0x34, 0x13, 0xFE}},
+        {"strings as values", " DW \"AB\"\n BYTE 'A', -1", {0x41, 0x42, 0x41, 0xFF}},
+        {"labels are case-sensitive", "lab EQU 1\nLab EQU 2\n BYTE lab, Lab", {1, 2}},
+        {"a label without a colon", "here NOP\n BR here", {0xC4, 0x30, 0x00}},
+        {"registers by name", " SEP R3\nLINK EQU 6\n GHI LINK", {0xD3, 0x96}},
+        {"a source's R3 over the built-in one", "R3 EQU 5\n SEP R3", {0xD5}},
+        {"SET again", "F SET 1\n BYTE F\nF SET F + 1\n BYTE F", {1, 2}},
+        {"IF and ELSE", "D EQU 0\n IF D\n IDL\n IF 1\n IDL\n ENDI\n ELSE\n NOP\n ENDI", {0xC4}},
+        {"FILL and BLK", " FILL 0E5H, 3\n BLK 2\n BYTE 7", {0xE5, 0xE5, 0xE5, 0, 0, 7}},
+        {"TEXT", " TEXT \"ok\" 'ay'", {0x6F, 0x6B, 0x61, 0x79}},
+        {"LOAD, CALL, RETN", " LOAD 7, 1234H\n CALL 5678H\n RETN",
+         {0xF8, 0x12, 0xB7, 0xF8, 0x34, 0xA7, 0xD4, 0x56, 0x78, 0xD5}},
+        {"aliases", " NBR $\n NLBR 0\n LSKP\n IDL\n BPZ 0\n BM 0\n RSHR\n RSHL\n RET",
+         {0x38, 0x00, 0xC8, 0x00, 0x00, 0xC8, 0x00, 0x33, 0x00, 0x3B, 0x00, 0x76, 0x7E, 0x70}},
+        {"a label on ORG", " ORG 10H\nx ORG 20H\n DW x", {0x00, 0x20}},
+        {"END stops", " NOP\n END\n IDL", {0xC4}},
+        {"PAGE", " ORG 0FEH\n NOP\n PAGE\n NOP", {0xC4, 0, 0xC4}},
+        {"the first line names the syntax", "; cosmac-asm: syntax=a18\n BYTE 10", {10}},
+    };
+    for (const auto& c : cases) {
+        const Assembly assembly = assemble(c.source, c.topic == std::string("the first line names the syntax")
+                                                         ? AssemblyOptions{}
+                                                         : a18_options());
+        ASSERT_TRUE(assembly.errors.empty()) << c.topic << ": " << assembly.errors[0].message;
+        EXPECT_EQ(bytes_at(assembly.memory, assembly.lowest(), c.bytes.size()), c.bytes) << c.topic;
+        EXPECT_EQ(assembly.highest() - assembly.lowest() + 1u, c.bytes.size()) << c.topic;
+    }
+}
+
+TEST(A18Notation, IncludesAndErrors)
+{
+    const std::map<std::string, std::string> files = {{"lib/inc.asm", " INCL \"two.asm\"\n BYTE 1"},
+                                                      {"lib/two.asm", " BYTE 0"}};  // found beside their includer
+    const Assembly included = assemble(" INCL \"lib/inc.asm\"\n BYTE 2", a18_options(files));
+    ASSERT_TRUE(included.errors.empty()) << included.errors[0].message;
+    EXPECT_EQ(bytes_at(included.memory, 0, 3), (std::vector<uint8_t>{0, 1, 2}));
+
+    const struct {
+        const char* source;
+        std::map<std::string, std::string> files;
+        const char* file;
+        int line;
+        const char* message;
+    } cases[] = {
+        {" INCL \"a.asm\"", {{"a.asm", " NOP\n INCL \"a.asm\""}}, "a.asm", 2, "include cycle: a.asm includes itself"},
+        {" INCL \"none.asm\"", {}, "", 1, "none.asm: No such file or directory"},
+        {" NOP\n INCL \"bad.asm\"", {{"bad.asm", "\n FOO"}}, "bad.asm", 2, "unknown mnemonic 'FOO'"},
+        {" CPU 1805", {}, "", 1, "only the 1802 is supported (CPU 1802)"},
+        {"x SET 1\nx EQU 2", {}, "", 2, "duplicate label 'x' (first defined on line 1)"},
+        {" ELSE", {}, "", 1, "ELSE without IF"},
+        {" IF 1\n NOP", {}, "", 2, "IF without ENDI"},
+        {" BYTE 1 / 0", {}, "", 1, "division by zero"},
+        {" BYTE 256", {}, "", 1, "value 100 does not fit in a byte"},
+        {" SEP 16", {}, "", 1, "value 10 does not fit in a register"},
+    };
+    for (const auto& c : cases) {
+        const Assembly assembly = assemble(c.source, a18_options(c.files));
+        ASSERT_FALSE(assembly.errors.empty()) << c.source;
+        EXPECT_EQ(assembly.errors[0].file, c.file) << c.source;
         EXPECT_EQ(assembly.errors[0].line, c.line) << c.source;
         EXPECT_EQ(assembly.errors[0].message, c.message) << c.source;
     }

@@ -54,7 +54,8 @@ INSTANTIATE_TEST_SUITE_P(Examples, ExampleTest, ::testing::Values("hello", "echo
 const std::string kUsage =
     "usage: cosmac [--debug] [--clock MHZ] [--protect START-END|none] [FILE...]\n"
     "       cosmac --run [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n";
-const std::string kAssemblerUsage = "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin]\n";
+const std::string kAssemblerUsage =
+    "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin] [--syntax cosmac|a18]\n";
 
 TEST(Programs, OptionsAndUsage)
 {
@@ -85,6 +86,7 @@ TEST(Programs, OptionsAndUsage)
         {true, {"--version"}, 0, "cosmac-asm " COSMAC_VERSION "\nMIT licence\n", ""},
         {true, {"-h"}, 0, kAssemblerUsage, ""},
         {true, {"x.asm", "--format", "srec"}, 2, "", "cosmac-asm: unknown format srec\n" + kAssemblerUsage},
+        {true, {"x.asm", "--syntax", "z80"}, 2, "", "cosmac-asm: unknown syntax z80\n" + kAssemblerUsage},
         {true, {"missing.asm"}, 1, "", "cosmac-asm: missing.asm: No such file or directory\n"},
         {true, {"."}, 1, "", "cosmac-asm: .: Is a directory\n"},
     };
@@ -97,6 +99,21 @@ TEST(Programs, OptionsAndUsage)
     }
     for (const char* help : {"--help", "-h"})
         EXPECT_TRUE(run_piped("", dir.path(), {help}).out.starts_with(kUsage + "\n")) << help;
+}
+
+// The example of each other assembler's notation assembles to the bytes that
+// assembler gives it.
+TEST(Programs, NotationExamples)
+{
+    TempDir dir;
+    for (const char* syntax : {"a18"}) {
+        const fs::path example = fs::path(COSMAC_NOTATIONS) / syntax;
+        const std::vector<std::string> arguments = {example.string() + ".asm", "--syntax", syntax, "--format", "hex",
+                                                    "-o", "out.hex"};
+        const Transcript result = run_piped("", dir.path(), arguments, kAssemblerBinary);
+        EXPECT_EQ(result.out + result.err, "") << syntax;
+        EXPECT_EQ(read_file(dir.path() / "out.hex"), read_file(example.string() + ".hex")) << syntax;
+    }
 }
 
 TEST(Programs, AssemblerFormatsAndErrors)

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <memory>
+#include <utility>
 
 #include "asm/encoder.hpp"
 #include "asm/expression.hpp"
@@ -13,19 +15,31 @@ namespace {
 
 using namespace assembler;
 
+constexpr int kIncludeDepth = 16;
+
 // One source line: "[label:] operation operands", or "name EQU value".
 struct Statement {
+    int file = 0;  // index into the assembler's file names; 0 is the source itself
     int line = 0;
     std::string_view source;
     std::string_view label;
     std::string_view operation;  // mnemonic or directive, as written
     std::string_view operands;
+    Directive directive = Directive::None;
     uint16_t address = 0;
     unsigned size = 0;
-    bool is_org = false;
-    bool is_equate = false;
-    bool is_code = false;  // an instruction or data directive, which the second pass encodes
+    uint32_t count = 0;     // FILL's count, taken in the first pass
+    bool is_code = false;   // an instruction or data directive, which the second pass encodes
+    bool active = true;     // not in a false IF branch nor after END
 };
+
+std::size_t label_length(std::string_view text, const Notation& notation)
+{
+    std::size_t end = 0;
+    while (end < text.size() && (notation.is_name_char(text[end]) || (end == 0 && text[end] == '_')))
+        ++end;
+    return end;
+}
 
 Statement parse_statement(std::string_view source, int line, const Notation& notation)
 {
@@ -33,40 +47,93 @@ Statement parse_statement(std::string_view source, int line, const Notation& not
     s.line = line;
     s.source = source;
     std::string_view text =
-        trim(source.substr(0, find_unquoted(source, [&](std::size_t i) { return source[i] == notation.comment; })));
+        source.substr(0, find_unquoted(source, [&](std::size_t i) { return source[i] == notation.comment; }));
 
-    std::size_t end = word_length(text);
-    if (end > 0 && end < text.size() && text[end] == ':') {
-        s.label = text.substr(0, end);
-        text = trim(text.substr(end + 1));
-        end = word_length(text);
-    }
-    s.operation = text.substr(0, end);
-    s.operands = trim(text.substr(end));
-
-    // "name EQU value" names its symbol without a colon.
-    if (s.label.empty() && !s.operation.empty()) {
-        const std::size_t next = word_length(s.operands);
-        if (upper(s.operands.substr(0, next)) == "EQU" &&
-            (next == s.operands.size() || std::isspace(static_cast<unsigned char>(s.operands[next])))) {
-            s.label = s.operation;
-            s.operation = s.operands.substr(0, next);
-            s.operands = trim(s.operands.substr(next));
+    if (notation.column_one_labels) {
+        // A label starts in column 1; its colon is optional.
+        if (!text.empty() && !std::isspace(static_cast<unsigned char>(text[0]))) {
+            const std::size_t end = label_length(text, notation);
+            s.label = text.substr(0, end);
+            text.remove_prefix(end);
+            if (!text.empty() && text[0] == ':')
+                text.remove_prefix(1);
+        }
+        text = trim(text);
+        const std::size_t end = word_length(text);
+        s.operation = text.substr(0, end);
+        s.operands = trim(text.substr(end));
+    } else {
+        text = trim(text);
+        std::size_t end = word_length(text);
+        if (end > 0 && end < text.size() && text[end] == ':') {
+            s.label = text.substr(0, end);
+            text = trim(text.substr(end + 1));
+            end = word_length(text);
+        }
+        s.operation = text.substr(0, end);
+        s.operands = trim(text.substr(end));
+        // "name EQU value" names its symbol without a colon.
+        if (s.label.empty() && !s.operation.empty()) {
+            const std::size_t next = word_length(s.operands);
+            if (directive_named(notation, s.operands.substr(0, next)) == Directive::Equ &&
+                (next == s.operands.size() || std::isspace(static_cast<unsigned char>(s.operands[next])))) {
+                s.label = s.operation;
+                s.operation = s.operands.substr(0, next);
+                s.operands = trim(s.operands.substr(next));
+            }
         }
     }
-    s.is_equate = upper(s.operation) == "EQU";
-    s.is_org = upper(s.operation) == "ORG";
+    s.directive = directive_named(notation, s.operation);
     if (!text.empty() && s.operation.empty())
         s.operation = text;  // not a word at all: reported as an unknown mnemonic
     return s;
 }
 
+// "; cosmac-asm: syntax=NAME" on the first line chooses the notation.
+std::string_view declared_syntax(std::string_view source)
+{
+    const std::string_view first = source.substr(0, source.find('\n'));
+    const std::size_t at = first.find("cosmac-asm:");
+    if (at == std::string_view::npos)
+        return {};
+    const std::size_t syntax = first.find("syntax=", at);
+    if (syntax == std::string_view::npos)
+        return {};
+    const std::string_view rest = first.substr(syntax + 7);
+    return rest.substr(0, word_length(rest));
+}
+
 class Assembler {
 public:
-    Assembler(Assembly& out, const Notation& notation) : out_(out), notation_(notation) {}
+    Assembler(Assembly& out, const Notation& notation, const AssemblyOptions& options)
+        : out_(out), notation_(notation), options_(options)
+    {
+        files_.push_back(options.source_name);
+    }
 
     void run(std::string_view source)
     {
+        add_lines(source, 0, statements_.end());
+        for (std::size_t i = 0; i < statements_.size(); ++i)
+            first_pass(i);
+        if (!conditions_.empty())
+            error(statements_.back(), "IF without ENDI");
+        address_ = 0;
+        for (const Statement& s : statements_)
+            second_pass(s);
+        // In the order of the statements, includes in their place.
+        std::stable_sort(errors_.begin(), errors_.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (auto& [order, error] : errors_)
+            out_.errors.push_back(std::move(error));
+        for (const auto& [name, symbol] : symbols_)
+            out_.symbols.push_back({static_cast<uint16_t>(symbol.value), name});
+    }
+
+private:
+    void add_lines(std::string_view source, int file, std::vector<Statement>::iterator at)
+    {
+        std::vector<Statement> lines;
         int line_number = 0;
         for (std::size_t start = 0; start < source.size();) {
             std::size_t end = source.find('\n', start);
@@ -75,38 +142,36 @@ public:
             std::string_view line = source.substr(start, end - start);
             if (!line.empty() && line.back() == '\r')
                 line.remove_suffix(1);
-            statements_.push_back(parse_statement(line, ++line_number, notation_));
+            lines.push_back(parse_statement(line, ++line_number, notation_));
+            lines.back().file = file;
             start = end + 1;
         }
-        for (Statement& s : statements_)
-            first_pass(s);
-        for (const Statement& s : statements_)
-            second_pass(s);
-        for (const auto& [name, symbol] : symbols_)
-            out_.symbols.push_back({static_cast<uint16_t>(symbol.value), name});
-        std::stable_sort(out_.errors.begin(), out_.errors.end(),
-                         [](const AssemblyError& a, const AssemblyError& b) { return a.line < b.line; });
+        statements_.insert(at, lines.begin(), lines.end());
     }
 
-private:
-    void error(const Statement& s, std::string message) { out_.errors.push_back({s.line, std::move(message)}); }
-
-    std::optional<int64_t> value(const Statement& s)
+    void error(const Statement& s, std::string message)
     {
-        const Evaluated v = evaluate(s.operands, symbols_, s.address, notation_);
+        const auto order = static_cast<std::size_t>(&s - statements_.data());
+        errors_.push_back({order, {s.line, std::move(message), s.file == 0 ? std::string() : files_[s.file]}});
+    }
+
+    std::optional<int64_t> value(const Statement& s, std::string_view text)
+    {
+        const Evaluated v = evaluate(text, symbols_, s.address, notation_);
         if (!v.value)
             error(s, v.error);
         return v.value;
     }
 
-    void define(const Statement& s, int64_t symbol_value)
+    void define(const Statement& s, int64_t symbol_value, bool variable = false)
     {
         const std::string name(s.label);
         if (const auto number = notation_.number(name); number && number->value) {
             error(s, "label '" + name + "' reads as a hexadecimal number; choose another name");
             return;
         }
-        if (name.size() == 2 && (name[0] == 'R' || name[0] == 'r') && is_hex_digit(name[1])) {
+        if (!notation_.registers_are_expressions && name.size() == 2 && (name[0] == 'R' || name[0] == 'r') &&
+            is_hex_digit(name[1])) {
             error(s, "label '" + name + "' reads as a register");
             return;
         }
@@ -114,47 +179,181 @@ private:
             error(s, "bad label '" + name + "'");
             return;
         }
-        const auto [it, inserted] = symbols_.try_emplace(name, Symbol{symbol_value, s.line});
-        if (!inserted)
-            error(s, "duplicate label '" + name + "' (first defined on line " + std::to_string(it->second.line) +
-                         ")");
+        const auto [it, inserted] = symbols_.try_emplace(name, Symbol{symbol_value, s.line, variable});
+        if (inserted || (variable && it->second.variable)) {
+            it->second.value = symbol_value;
+            return;
+        }
+        error(s, "duplicate label '" + name + "' (first defined on line " + std::to_string(it->second.line) + ")");
+    }
+
+    bool active() const
+    {
+        const auto taking = [](const Condition& c) { return c.taking; };
+        return !ended_ && std::all_of(conditions_.begin(), conditions_.end(), taking);
+    }
+
+    // IF, ELSE and ENDI, which the first pass follows even where it assembles nothing.
+    bool conditional(Statement& s)
+    {
+        switch (s.directive) {
+        case Directive::If: {
+            const bool enclosing = active();
+            const auto v = enclosing ? value(s, s.operands) : std::optional<int64_t>(0);
+            conditions_.push_back({enclosing && v.value_or(0) != 0, enclosing && !v.value_or(0)});
+            return true;
+        }
+        case Directive::Else:
+            if (conditions_.empty())
+                error(s, "ELSE without IF");
+            else
+                conditions_.back().taking = std::exchange(conditions_.back().else_taking, false);
+            return true;
+        case Directive::EndIf:
+            if (conditions_.empty())
+                error(s, "ENDI without IF");
+            else
+                conditions_.pop_back();
+            return true;
+        default:
+            return false;
+        }
     }
 
     // Addresses, sizes and the symbols they define. A name used before its
     // definition reads as 0 here, which changes no statement's size.
-    void first_pass(Statement& s)
+    void first_pass(std::size_t index)
     {
+        Statement& s = statements_[index];
         s.address = static_cast<uint16_t>(address_);
-        if (s.is_equate) {
+        if (conditional(s) || !(s.active = active()))
+            return;
+        switch (s.directive) {
+        case Directive::Equ:
+        case Directive::Set:
             if (s.label.empty())
-                error(s, "EQU needs a name");
-            else if (const auto v = value(s))
-                define(s, *v);
+                error(s, upper(s.operation) + " needs a name");
+            else if (const auto v = value(s, s.operands))
+                define(s, *v, s.directive == Directive::Set);
             return;
-        }
-        if (s.is_org) {
-            if (const auto v = value(s)) {
-                if (*v < 0 || *v > 0xFFFF)
-                    error(s, "ORG " + hex(*v) + " is outside memory");
-                else
-                    address_ = static_cast<unsigned>(*v);
-            }
-            s.address = static_cast<uint16_t>(address_);
-        }
-        if (!s.label.empty())
-            define(s, address_);
-        if (s.is_org || s.operation.empty())
+        case Directive::Org:
+        case Directive::Reserve:
+        case Directive::Page:
+            move_location(s);
+            break;
+        case Directive::Fill:
+            if (const auto operands = split_operands(s.operands); operands.size() == 2)
+                s.count = static_cast<uint32_t>(std::clamp<int64_t>(value(s, operands[1]).value_or(0), 0, 0x10000));
+            else
+                error(s, "FILL takes a value and a count");
+            break;
+        case Directive::End:
+            ended_ = true;
+            break;
+        case Directive::Include:
+            include(index);
             return;
-        const auto encoded = encode(s.operation, s.operands, s.address, symbols_, notation_);
+        case Directive::Cpu:
+            if (const auto v = value(s, s.operands); v && *v != 1802)
+                error(s, "only the 1802 is supported (CPU 1802)");
+            break;
+        default:
+            break;
+        }
+        Statement& statement = statements_[index];
+        if (!statement.label.empty())
+            define(statement, statement.directive == Directive::Org ? address_ : statement.address);
+        if (statement.operation.empty() || !makes_bytes(statement.directive))
+            return;
+        const auto encoded = encode(request(statement), symbols_, notation_);
         if (!encoded) {
-            error(s, "unknown mnemonic '" + std::string(s.operation) + "'");
+            error(statement, "unknown mnemonic '" + std::string(statement.operation) + "'");
             return;
         }
-        s.is_code = true;
-        s.size = static_cast<unsigned>(encoded->bytes.size());
-        if (address_ + s.size > 0x10000)
-            error(s, "code runs past ffff");
-        address_ += s.size;
+        statement.is_code = true;
+        statement.size = static_cast<unsigned>(encoded->bytes.size());
+        if (address_ + statement.size > 0x10000)
+            error(statement, "code runs past ffff");
+        address_ += statement.size;
+    }
+
+    static bool makes_bytes(Directive directive)
+    {
+        switch (directive) {
+        case Directive::None:
+        case Directive::Bytes:
+        case Directive::Words:
+        case Directive::Text:
+        case Directive::Fill:
+        case Directive::Load:
+        case Directive::Call:
+        case Directive::Return:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    static EncodeRequest request(const Statement& s)
+    {
+        return {s.operation, s.directive, s.operands, s.address, s.count};
+    }
+
+    // ORG, BLK (DS) and PAGE move the location counter without writing bytes.
+    void move_location(Statement& s)
+    {
+        if (s.directive == Directive::Page) {
+            address_ = (address_ + 0xFF) & ~0xFFu;
+            return;
+        }
+        const auto v = value(s, s.operands);
+        if (!v)
+            return;
+        const int64_t target = s.directive == Directive::Org ? *v : address_ + *v;
+        if (target < 0 || target > 0xFFFF)
+            error(s, upper(s.operation) + " " + hex(target) + " is outside memory");
+        else
+            address_ = static_cast<unsigned>(target);
+        if (s.directive == Directive::Org)
+            s.address = static_cast<uint16_t>(address_);
+    }
+
+    // The file's lines take the place right after the INCL statement.
+    void include(std::size_t index)
+    {
+        const Statement s = statements_[index];
+        std::string name(trim(s.operands));
+        if (name.size() >= 2 && (name[0] == '"' || name[0] == '\'') && name.back() == name[0])
+            name = name.substr(1, name.size() - 2);
+        const std::string& including = files_[s.file];
+        const std::size_t slash = including.rfind('/');
+        const std::string path =
+            name.starts_with('/') || slash == std::string::npos ? name : including.substr(0, slash + 1) + name;
+        int depth = 0;
+        for (int file = s.file; file != 0; file = parents_[file - 1])
+            ++depth;
+        for (int file = s.file;; file = parents_[file - 1]) {
+            if (files_[file] == path) {
+                error(s, "include cycle: " + path + " includes itself");
+                return;
+            }
+            if (file == 0)
+                break;
+        }
+        if (depth >= kIncludeDepth) {
+            error(s, "includes nest deeper than " + std::to_string(kIncludeDepth));
+            return;
+        }
+        std::string reason = "includes are not available here";
+        const auto text = options_.read_include ? options_.read_include(path, reason) : std::nullopt;
+        if (!text) {
+            error(s, path + ": " + reason);
+            return;
+        }
+        texts_.push_back(std::make_unique<std::string>(*text));
+        files_.push_back(path);
+        parents_.push_back(s.file);
+        add_lines(*texts_.back(), static_cast<int>(files_.size() - 1), statements_.begin() + index + 1);
     }
 
     void second_pass(const Statement& s)
@@ -162,9 +361,13 @@ private:
         ListingLine listing;
         listing.source = std::string(s.source);
         listing.address = s.address;
-        listing.has_address = s.size > 0 || s.is_org;
-        if (s.is_code) {
-            Encoded encoded = *encode(s.operation, s.operands, s.address, symbols_, notation_);
+        listing.has_address = s.active && (s.size > 0 || s.directive == Directive::Org);
+        if (s.active && s.directive == Directive::Set && !s.label.empty()) {
+            if (const auto v = value(s, s.operands))
+                symbols_[std::string(s.label)].value = *v;  // later lines see the value set here
+        }
+        if (s.active && s.is_code) {
+            Encoded encoded = *encode(request(s), symbols_, notation_);
             for (std::string& message : encoded.errors)
                 error(s, std::move(message));
             place(s, encoded.bytes);
@@ -187,11 +390,23 @@ private:
         }
     }
 
+    struct Condition {
+        bool taking;       // this branch assembles
+        bool else_taking;  // the ELSE branch would
+    };
+
     Assembly& out_;
     const Notation& notation_;
+    const AssemblyOptions& options_;
     std::vector<Statement> statements_;
+    std::vector<std::string> files_;   // 0: the source; then each included file
+    std::vector<int> parents_;         // the file that included files_[i + 1]
+    std::vector<std::unique_ptr<std::string>> texts_;  // the included files' text, which statements point into
+    std::vector<std::pair<std::size_t, AssemblyError>> errors_;  // with the index of their statement
+    std::vector<Condition> conditions_;
     Symbols symbols_;
     unsigned address_ = 0;
+    bool ended_ = false;
 };
 
 }  // namespace
@@ -214,10 +429,18 @@ uint16_t Assembly::highest() const
     return 0;
 }
 
-Assembly assemble(std::string_view source)
+bool known_syntax(std::string_view name) { return notation_named(name) != nullptr; }
+
+Assembly assemble(std::string_view source, const AssemblyOptions& options)
 {
     Assembly assembly;
-    Assembler(assembly, kCosmacNotation).run(source);
+    const std::string_view declared = declared_syntax(source);
+    const Notation* notation = notation_named(declared.empty() ? options.syntax : declared);
+    if (notation == nullptr) {
+        assembly.errors.push_back({1, "unknown syntax '" + std::string(declared) + "'", {}});
+        return assembly;
+    }
+    Assembler(assembly, *notation, options).run(source);
     return assembly;
 }
 

@@ -4,6 +4,8 @@
 
 #include <bitset>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,8 +16,9 @@
 namespace cosmac {
 
 struct AssemblyError {
-    int line;  // 1-based
+    int line;          // 1-based
     std::string message;
+    std::string file;  // an included file; empty for the source itself
 };
 
 // One line of the listing: the address and bytes a source line produced.
@@ -38,7 +41,19 @@ struct Assembly {
     uint16_t highest() const;
 };
 
-Assembly assemble(std::string_view source);
+// Reads an included file: its text, or empty with the reason in error.
+using IncludeReader = std::function<std::optional<std::string>(const std::string& path, std::string& error)>;
+
+struct AssemblyOptions {
+    std::string_view syntax = "cosmac";  // cosmac or a18; a first-line comment may choose another
+    std::string source_name;             // the source's path, against which includes are found
+    IncludeReader read_include;          // none: includes are errors
+};
+
+// The notations, by the names --syntax takes.
+bool known_syntax(std::string_view name);
+
+Assembly assemble(std::string_view source, const AssemblyOptions& options = {});
 
 // Listing text: address, bytes and source line.
 std::string listing_text(const Assembly& assembly);

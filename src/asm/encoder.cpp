@@ -20,6 +20,12 @@ public:
     void error(std::string message) { result.errors.push_back(std::move(message)); }
     void emit(uint8_t byte) { result.bytes.push_back(byte); }
 
+    // Always one byte: the byte of the 16-bit value at the shift.
+    void emit_selected_byte(std::string_view text, int shift)
+    {
+        emit(static_cast<uint8_t>(checked(text, -0x8000, 0xFFFF, "a word").value_or(0) >> shift));
+    }
+
     // Always one byte.
     void emit_byte(std::string_view text)
     {
@@ -39,7 +45,7 @@ public:
     // operand byte.
     void emit_short_branch(std::string_view text)
     {
-        if (text.size() <= 2 && all_hex_digits(text)) {
+        if (notation_.low_byte_branch_literals && text.size() <= 2 && all_hex_digits(text)) {
             emit(static_cast<uint8_t>(std::stoul(std::string(text), nullptr, 16)));
             return;
         }
@@ -65,6 +71,14 @@ public:
     }
 
     const std::string& operation() const { return operation_; }
+    const Notation& notation() const { return notation_; }
+
+    // A register (0-15) or port (1-7) operand as an expression, in notations that
+    // name registers with symbols.
+    std::optional<int64_t> number_in(std::string_view text, int64_t low, int64_t high, const char* what)
+    {
+        return checked(text, low, high, what);
+    }
 
 private:
     std::optional<int64_t> checked(std::string_view text, int64_t low, int64_t high, const char* what)
@@ -90,12 +104,18 @@ private:
     const Notation& notation_;
 };
 
+// A string item: "..." always, '...' of more than one character where strings are values.
+bool is_string_item(const Encoder& e, std::string_view item)
+{
+    return item.starts_with('"') || (e.notation().strings_are_values && item.starts_with('\'') && item.size() > 3);
+}
+
 void encode_bytes(Encoder& e, const std::vector<std::string_view>& items)
 {
     if (items.empty())
-        e.error("DB needs at least one value");
+        e.error(e.operation() + " needs at least one value");
     for (std::string_view item : items) {
-        if (!item.starts_with('"')) {
+        if (!is_string_item(e, item)) {
             e.emit_byte(item);
             continue;
         }
@@ -110,7 +130,50 @@ void encode_bytes(Encoder& e, const std::vector<std::string_view>& items)
 void encode_words(Encoder& e, const std::vector<std::string_view>& items)
 {
     for (std::string_view item : items)
-        e.emit_word(item, -0x8000, "a word");
+        e.emit_word(item.empty() ? "0" : item, -0x8000, "a word");
+}
+
+// TEXT: quoted strings, separated by blanks or commas, copied as written.
+void encode_text(Encoder& e, std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        if (c == ' ' || c == '\t' || c == ',') {
+            ++i;
+            continue;
+        }
+        const std::size_t close = c == '"' || c == '\'' ? text.find(c, i + 1) : std::string_view::npos;
+        if (close == std::string_view::npos) {
+            e.error("TEXT takes quoted strings");
+            return;
+        }
+        for (const char byte : text.substr(i + 1, close - i - 1))
+            e.emit(static_cast<uint8_t>(byte));
+        i = close + 1;
+    }
+}
+
+void encode_fill(Encoder& e, const std::vector<std::string_view>& operands, uint32_t count)
+{
+    const std::string_view value = operands.empty() ? "0" : operands[0];
+    for (uint32_t i = 0; i < count; ++i)
+        e.emit_byte(value);
+}
+
+// LOAD r, v: LDI high, PHI r, LDI low, PLO r.
+void encode_load(Encoder& e, const std::vector<std::string_view>& operands)
+{
+    const bool ok = operands.size() == 2;
+    if (!ok)
+        e.error("LOAD takes a register and a value");
+    const auto r = ok ? e.number_in(operands[0], 0, 15, "a register") : std::nullopt;
+    const std::string_view value = ok ? operands[1] : "0";
+    e.emit(0xF8);
+    e.emit_selected_byte(value, 8);
+    e.emit(static_cast<uint8_t>(0xB0 + r.value_or(0)));
+    e.emit(0xF8);
+    e.emit_selected_byte(value, 0);
+    e.emit(static_cast<uint8_t>(0xA0 + r.value_or(0)));
 }
 
 void encode_fixed(Encoder& e, const Fixed& fixed, const std::vector<std::string_view>& operands)
@@ -141,11 +204,19 @@ void encode_family(Encoder& e, const Family& family, const std::vector<std::stri
         return;
     }
     std::string_view operand = operands[0];
-    if (operand.size() == 2 && (operand[0] == 'R' || operand[0] == 'r') && !family.port)
-        operand.remove_prefix(1);
-    const int number = operand.size() == 1 && is_hex_digit(operand[0])
-                           ? static_cast<int>(std::stoi(std::string(operand), nullptr, 16))
-                           : -1;
+    int number = -1;
+    if (e.notation().registers_are_expressions) {
+        number = static_cast<int>(e.number_in(operand, 0, 15, family.port ? "a port" : "a register").value_or(-1));
+        if (number < 0) {
+            e.emit(0);
+            return;
+        }
+    } else {
+        if (operand.size() == 2 && (operand[0] == 'R' || operand[0] == 'r') && !family.port)
+            operand.remove_prefix(1);
+        if (operand.size() == 1 && is_hex_digit(operand[0]))
+            number = static_cast<int>(std::stoi(std::string(operand), nullptr, 16));
+    }
     const int opcode = number >= 0 ? family.opcodes[static_cast<std::size_t>(number)] : -1;
     if (opcode < 0)
         e.error(std::string(family.port ? "bad port '" : "bad register '") + std::string(operands[0]) + "' for " +
@@ -153,26 +224,52 @@ void encode_family(Encoder& e, const Family& family, const std::vector<std::stri
     e.emit(static_cast<uint8_t>(opcode < 0 ? 0 : opcode));
 }
 
+const Alias* find_alias(const Notation& notation, std::string_view name)
+{
+    const std::string folded = upper(name);
+    for (const Alias& alias : notation.aliases) {
+        if (alias.name == folded)
+            return &alias;
+    }
+    return nullptr;
+}
+
+void encode_alias(Encoder& e, const Alias& alias, const std::vector<std::string_view>& operands)
+{
+    const OperandKind kinds[] = {OperandKind::None, OperandKind::ShortBranch, OperandKind::Word};
+    encode_fixed(e, Fixed{alias.opcode, kinds[alias.operand_bytes]}, operands);
+}
+
 }  // namespace
 
-std::optional<Encoded> encode(std::string_view operation, std::string_view operand_text, uint16_t address,
-                              const Symbols& symbols, const Notation& notation)
+std::optional<Encoded> encode(const EncodeRequest& request, const Symbols& symbols, const Notation& notation)
 {
-    Encoder e(operation, address, symbols, notation);
-    const std::vector<std::string_view> operands = split_operands(operand_text);
-    if (e.operation() == "DB") {
-        encode_bytes(e, operands);
-    } else if (e.operation() == "DW") {
-        encode_words(e, operands);
-    } else if (const auto helper = find_console_helper(operation)) {
-        e.expect_operands(operands, 0);
-        e.emit((*helper)[0]);
-        e.emit((*helper)[1]);
-    } else if (const Fixed* fixed = find_fixed(operation)) {
-        encode_fixed(e, *fixed, operands);
-    } else if (const Family* family = find_family(operation)) {
-        encode_family(e, *family, operands);
-    } else {
+    Encoder e(request.operation, request.address, symbols, notation);
+    const std::vector<std::string_view> operands = split_operands(request.operands);
+    const std::string_view operation = request.operation;
+    switch (request.directive) {
+    case Directive::Bytes: encode_bytes(e, operands); break;
+    case Directive::Words: encode_words(e, operands); break;
+    case Directive::Text: encode_text(e, request.operands); break;
+    case Directive::Fill: encode_fill(e, operands, request.count); break;
+    case Directive::Load: encode_load(e, operands); break;
+    case Directive::Call: encode_fixed(e, Fixed{0xD4, OperandKind::Word}, operands); break;
+    case Directive::Return: encode_fixed(e, Fixed{0xD5, OperandKind::None}, operands); break;
+    case Directive::None:
+        if (const Alias* alias = find_alias(notation, operation))
+            encode_alias(e, *alias, operands);
+        else if (const auto helper = notation.aliases.empty() ? find_console_helper(operation) : std::nullopt) {
+            e.expect_operands(operands, 0);
+            e.emit((*helper)[0]);
+            e.emit((*helper)[1]);
+        } else if (const Fixed* fixed = find_fixed(operation))
+            encode_fixed(e, *fixed, operands);
+        else if (const Family* family = find_family(operation))
+            encode_family(e, *family, operands);
+        else
+            return std::nullopt;
+        break;
+    default:
         return std::nullopt;
     }
     return std::move(e.result);

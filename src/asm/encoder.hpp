@@ -20,8 +20,18 @@ struct Encoded {
     std::vector<std::string> errors;  // meaningful once every symbol is defined
 };
 
-// Empty when the operation names no instruction or data directive.
-std::optional<Encoded> encode(std::string_view operation, std::string_view operands, uint16_t address,
-                              const Symbols& symbols, const Notation& notation);
+// What encode needs of a statement: its operation (an instruction, or a data or
+// pseudo-instruction directive), operands, address and, for FILL, the count that
+// the first pass took.
+struct EncodeRequest {
+    std::string_view operation;
+    Directive directive;
+    std::string_view operands;
+    uint16_t address;
+    uint32_t count;
+};
+
+// Empty when the operation names no instruction or directive that makes bytes.
+std::optional<Encoded> encode(const EncodeRequest& request, const Symbols& symbols, const Notation& notation);
 
 }  // namespace cosmac::assembler

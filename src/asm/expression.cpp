@@ -8,6 +8,11 @@
 namespace cosmac::assembler {
 namespace {
 
+bool is_word_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// Precedence climbing over the notation's operator table: operands, prefix
+// operators, infix operators binding by precedence (left to right within one), and
+// postfix selectors.
 class Expression {
 public:
     Expression(std::string_view text, const Symbols& symbols, uint16_t here, const Notation& notation)
@@ -17,7 +22,7 @@ public:
 
     Evaluated evaluate()
     {
-        const auto value = sum();
+        const std::optional<int64_t> value = climb(0);
         skip_blanks();
         if (value && position_ != text_.size())
             fail("unexpected '" + std::string(text_.substr(position_)) + "' in expression");
@@ -27,77 +32,137 @@ public:
     }
 
 private:
-    std::optional<int64_t> sum()
+    std::optional<int64_t> climb(int min_precedence)
     {
         skip_blanks();
-        bool negative = false;
-        if (peek() == '-' || peek() == '+')
-            negative = text_[position_++] == '-';
-        auto value = term();
-        if (!value)
+        std::optional<int64_t> left;
+        if (const Operator* prefix = match(Fix::Prefix)) {
+            const auto operand = prefix->parenthesized ? operand_in_parentheses() : climb(prefix->precedence);
+            if (!operand)
+                return std::nullopt;
+            left = apply(*prefix, *operand, 0);
+        } else {
+            left = operand();
+        }
+        if (!left)
             return std::nullopt;
-        int64_t total = negative ? -*value : *value;
+        return climb_from(*left, min_precedence);
+    }
+
+    std::optional<int64_t> climb_from(int64_t left, int min_precedence)
+    {
         for (;;) {
             skip_blanks();
-            const char op = peek();
-            if (op != '+' && op != '-')
-                return total;
-            ++position_;
-            const auto next = term();
-            if (!next)
+            const std::size_t start = position_;
+            const Operator* op = match(Fix::Infix);
+            if (op == nullptr)
+                op = match(Fix::Postfix);
+            if (op == nullptr || op->precedence < min_precedence) {
+                position_ = start;
+                return left;
+            }
+            const auto right = op->fix == Fix::Postfix ? std::optional<int64_t>(0) : climb(op->precedence + 1);
+            const auto result = right ? apply(*op, left, *right) : std::nullopt;
+            if (!result)
                 return std::nullopt;
-            total = op == '+' ? total + *next : total - *next;
+            left = *result;
         }
     }
 
-    std::optional<int64_t> term()
+    std::optional<int64_t> apply(const Operator& op, int64_t left, int64_t right)
+    {
+        const auto result = op.apply(left, right);
+        return result ? result : fail("division by zero");
+    }
+
+    std::optional<int64_t> operand_in_parentheses()
+    {
+        skip_blanks();
+        return peek() == '(' ? operand() : fail("expected '('");
+    }
+
+    // The operator of that kind at the position, the longest that matches; a word
+    // operator matches whole words in any case.
+    const Operator* match(Fix fix)
+    {
+        const Operator* best = nullptr;
+        for (const Operator& op : notation_.operators) {
+            if (op.fix != fix || text_.size() - position_ < op.spelling.size())
+                continue;
+            const std::string_view here = text_.substr(position_, op.spelling.size());
+            const bool word = is_word_char(op.spelling.back());
+            if (word ? upper(here) != op.spelling : here != op.spelling)
+                continue;
+            const std::size_t after = position_ + op.spelling.size();
+            if (word && after < text_.size() && is_word_char(text_[after]))
+                continue;
+            if (op.parenthesized && text_.find_first_not_of(" \t", after) != text_.find('(', after))
+                continue;
+            if (best == nullptr || op.spelling.size() > best->spelling.size())
+                best = &op;
+        }
+        if (best != nullptr)
+            position_ += best->spelling.size();
+        return best;
+    }
+
+    std::optional<int64_t> operand()
     {
         skip_blanks();
         const char c = peek();
-        if (c == '$') {
-            ++position_;
-            return here_;
-        }
         if (c == '(') {
             ++position_;
-            const auto value = sum();
+            const auto value = climb(0);
             if (!value || !expect(')'))
                 return std::nullopt;
             return value;
         }
-        if (c == '\'') {
+        if (c == '\'' || (c == '"' && notation_.strings_are_values))
+            return quoted(c);
+        const bool number_prefix = notation_.number_prefixes.find(c) != std::string_view::npos;
+        if (c == notation_.location_counter && !(number_prefix && is_hex_digit(peek(1)))) {
             ++position_;
+            return here_;
+        }
+        const std::size_t start = position_;
+        if (c != '\0' && number_prefix)
+            ++position_;
+        while (position_ < text_.size() && notation_.is_name_char(text_[position_]))
+            ++position_;
+        if (position_ == start)
+            return fail(c ? "expected a value at '" + std::string(text_.substr(position_)) + "'" : "missing operand");
+        return word_value(text_.substr(start, position_ - start));
+    }
+
+    // A character; in notations that allow it, a string of up to two, its
+    // characters' codes with the first as the high byte.
+    std::optional<int64_t> quoted(char quote)
+    {
+        ++position_;
+        if (!notation_.strings_are_values) {
             if (position_ >= text_.size())
                 return fail("unterminated character");
             const auto value = quoted_char(text_, position_);
             if (!value)
                 return fail("unknown escape in character");
-            if (!expect('\''))
+            if (!expect(quote))
                 return std::nullopt;
             return *value;
         }
-        if (!is_identifier_char(c))
-            return fail(c ? "expected a value at '" + std::string(text_.substr(position_)) + "'"
-                          : "missing operand");
-        const std::size_t start = position_;
-        while (position_ < text_.size() && is_identifier_char(text_[position_]))
-            ++position_;
-        const std::string_view word = text_.substr(start, position_ - start);
-        return word_value(word);
+        int64_t value = 0;
+        while (position_ < text_.size() && text_[position_] != quote) {
+            const auto c = quoted_char(text_, position_);
+            if (!c)
+                return fail("unknown escape in string");
+            value = (value << 8 | *c) & 0xFFFF;
+        }
+        if (!expect(quote))
+            return std::nullopt;
+        return value;
     }
 
     std::optional<int64_t> word_value(std::string_view word)
     {
-        const std::string folded = upper(word);
-        if (folded == "LOW" || folded == "HIGH") {
-            skip_blanks();
-            if (peek() == '(') {
-                const auto value = term();
-                if (!value)
-                    return std::nullopt;
-                return folded == "LOW" ? *value & 0xFF : *value >> 8 & 0xFF;
-            }
-        }
         if (const auto number = notation_.number(word)) {
             if (!number->value)
                 return fail(number->error);
@@ -106,12 +171,17 @@ private:
         if (!is_identifier_start(word[0]))
             return fail("bad number '" + std::string(word) + "'");
         const auto symbol = symbols_.find(word);
-        if (symbol == symbols_.end())
-            return fail("undefined label '" + std::string(word) + "'");
-        return symbol->second.value;
+        if (symbol != symbols_.end())
+            return symbol->second.value;
+        if (const auto r = notation_.register_name(word))  // a name the source has not taken
+            return *r;
+        return fail("undefined label '" + std::string(word) + "'");
     }
 
-    char peek() const { return position_ < text_.size() ? text_[position_] : '\0'; }
+    char peek(std::size_t ahead = 0) const
+    {
+        return position_ + ahead < text_.size() ? text_[position_ + ahead] : '\0';
+    }
     void skip_blanks()
     {
         while (position_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[position_])))

@@ -15,7 +15,8 @@ namespace cosmac::assembler {
 
 struct Symbol {
     int64_t value;
-    int line;  // where it was defined
+    int line;               // where it was defined
+    bool variable = false;  // SET: may be set again
 };
 
 using Symbols = std::map<std::string, Symbol, std::less<>>;

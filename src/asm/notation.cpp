@@ -7,6 +7,60 @@
 namespace cosmac::assembler {
 namespace {
 
+using Result = std::optional<int64_t>;
+
+Result plus(int64_t a, int64_t b) { return a + b; }
+Result minus(int64_t a, int64_t b) { return a - b; }
+Result times(int64_t a, int64_t b) { return a * b; }
+Result divided(int64_t a, int64_t b) { return b == 0 ? Result() : a / b; }
+Result modulo(int64_t a, int64_t b) { return b == 0 ? Result() : a % b; }
+Result shifted_left(int64_t a, int64_t b) { return (a << (b & 15)) & 0xFFFF; }
+Result shifted_right(int64_t a, int64_t b) { return (a & 0xFFFF) >> (b & 15); }
+Result bit_and(int64_t a, int64_t b) { return a & b & 0xFFFF; }
+Result bit_or(int64_t a, int64_t b) { return (a | b) & 0xFFFF; }
+Result bit_xor(int64_t a, int64_t b) { return (a ^ b) & 0xFFFF; }
+Result less(int64_t a, int64_t b) { return (a & 0xFFFF) < (b & 0xFFFF); }
+Result less_or_equal(int64_t a, int64_t b) { return (a & 0xFFFF) <= (b & 0xFFFF); }
+Result equal(int64_t a, int64_t b) { return (a & 0xFFFF) == (b & 0xFFFF); }
+Result not_equal(int64_t a, int64_t b) { return (a & 0xFFFF) != (b & 0xFFFF); }
+Result greater(int64_t a, int64_t b) { return (a & 0xFFFF) > (b & 0xFFFF); }
+Result greater_or_equal(int64_t a, int64_t b) { return (a & 0xFFFF) >= (b & 0xFFFF); }
+Result negated(int64_t a, int64_t) { return -a; }
+Result same(int64_t a, int64_t) { return a; }
+Result complemented(int64_t a, int64_t) { return ~a & 0xFFFF; }
+Result low(int64_t a, int64_t) { return a & 0xFF; }
+Result high(int64_t a, int64_t) { return (a & 0xFFFF) >> 8; }
+
+bool is_cosmac_name_char(char c) { return is_identifier_char(c); }
+bool is_a18_name_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+std::optional<int64_t> no_register_names(std::string_view) { return std::nullopt; }
+
+// R0-RF and r0-rf, which some A18 builds predefine.
+std::optional<int64_t> weak_register_names(std::string_view word)
+{
+    if (word.size() != 2 || (word[0] != 'R' && word[0] != 'r') || !is_hex_digit(word[1]))
+        return std::nullopt;
+    return std::isdigit(static_cast<unsigned char>(word[1])) ? word[1] - '0' : (word[1] | 0x20) - 'a' + 10;
+}
+
+// The digits in the base, or an error naming the word.
+std::optional<Evaluated> digits_in_base(std::string_view digits, int base, std::string_view word)
+{
+    int64_t value = 0;
+    for (const char c : digits) {
+        const int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
+                          : std::isalpha(static_cast<unsigned char>(c)) ? (c | 0x20) - 'a' + 10
+                                                                        : 99;
+        if (digit >= base)
+            return Evaluated{{}, "bad number '" + std::string(word) + "'"};
+        value = (value * base + digit) & 0xFFFFFFFF;
+    }
+    if (digits.empty())
+        return Evaluated{{}, "bad number '" + std::string(word) + "'"};
+    return Evaluated{value & 0xFFFF, {}};
+}
+
 std::optional<Evaluated> cosmac_number(std::string_view word)
 {
     if (word.size() > 1 && word.back() == '.') {
@@ -33,8 +87,116 @@ std::optional<Evaluated> cosmac_number(std::string_view word)
     return Evaluated{value, {}};
 }
 
+// Intel numbers, a digit first and the base last (0FFH, 255, 255D, 377O, 377Q,
+// 1010B), and $FF, %1010, @377.
+std::optional<Evaluated> a18_number(std::string_view word)
+{
+    if (word.size() > 1 && (word[0] == '$' || word[0] == '%' || word[0] == '@'))
+        return digits_in_base(word.substr(1), word[0] == '$' ? 16 : word[0] == '%' ? 2 : 8, word);
+    if (word.empty() || !std::isdigit(static_cast<unsigned char>(word[0])))
+        return std::nullopt;
+    switch (std::toupper(static_cast<unsigned char>(word.back()))) {
+    case 'H': return digits_in_base(word.substr(0, word.size() - 1), 16, word);
+    case 'D': return digits_in_base(word.substr(0, word.size() - 1), 10, word);
+    case 'O':
+    case 'Q': return digits_in_base(word.substr(0, word.size() - 1), 8, word);
+    case 'B': return digits_in_base(word.substr(0, word.size() - 1), 2, word);
+    default: return digits_in_base(word, 10, word);
+    }
+}
+
+constexpr Operator kCosmacOperators[] = {
+    {"+", Fix::Infix, 1, plus},          {"-", Fix::Infix, 1, minus},
+    {"+", Fix::Prefix, 2, same},         {"-", Fix::Prefix, 2, negated},
+    {"LOW", Fix::Prefix, 2, low, true},  {"HIGH", Fix::Prefix, 2, high, true},
+};
+
+// Lowest first: HIGH LOW .1 .0; OR XOR; AND; NOT; relations; + -; * / MOD SHL
+// SHR; unary + -.
+constexpr Operator kA18Operators[] = {
+    {"HIGH", Fix::Prefix, 0, high},   {"LOW", Fix::Prefix, 0, low},       {".1", Fix::Postfix, 0, high},
+    {".0", Fix::Postfix, 0, low},     {"OR", Fix::Infix, 1, bit_or},      {"XOR", Fix::Infix, 1, bit_xor},
+    {"AND", Fix::Infix, 2, bit_and},  {"NOT", Fix::Prefix, 3, complemented},
+    {"LT", Fix::Infix, 4, less},      {"<", Fix::Infix, 4, less},         {"LE", Fix::Infix, 4, less_or_equal},
+    {"<=", Fix::Infix, 4, less_or_equal}, {"=<", Fix::Infix, 4, less_or_equal}, {"EQ", Fix::Infix, 4, equal},
+    {"=", Fix::Infix, 4, equal},      {"GE", Fix::Infix, 4, greater_or_equal}, {">=", Fix::Infix, 4, greater_or_equal},
+    {"=>", Fix::Infix, 4, greater_or_equal}, {"GT", Fix::Infix, 4, greater}, {">", Fix::Infix, 4, greater},
+    {"NE", Fix::Infix, 4, not_equal}, {"<>", Fix::Infix, 4, not_equal},  {"><", Fix::Infix, 4, not_equal},
+    {"+", Fix::Infix, 5, plus},       {"-", Fix::Infix, 5, minus},        {"*", Fix::Infix, 6, times},
+    {"/", Fix::Infix, 6, divided},    {"MOD", Fix::Infix, 6, modulo},     {"SHL", Fix::Infix, 6, shifted_left},
+    {"SHR", Fix::Infix, 6, shifted_right}, {"+", Fix::Prefix, 7, same},   {"-", Fix::Prefix, 7, negated},
+};
+
+constexpr DirectiveName kCosmacDirectives[] = {
+    {"ORG", Directive::Org}, {"EQU", Directive::Equ}, {"DB", Directive::Bytes}, {"DW", Directive::Words}};
+
+constexpr DirectiveName kA18Directives[] = {
+    {"ORG", Directive::Org},      {"EQU", Directive::Equ},        {"SET", Directive::Set},
+    {"BYTE", Directive::Bytes},   {"DB", Directive::Bytes},       {"WORD", Directive::Words},
+    {"DW", Directive::Words},     {"TEXT", Directive::Text},      {"BLK", Directive::Reserve},
+    {"DS", Directive::Reserve},   {"FILL", Directive::Fill},      {"PAGE", Directive::Page},
+    {"END", Directive::End},      {"IF", Directive::If},          {"ELSE", Directive::Else},
+    {"ENDI", Directive::EndIf},   {"INCL", Directive::Include},   {"INCLUDE", Directive::Include},
+    {"CPU", Directive::Cpu},      {"TITL", Directive::Ignored},   {"EJCT", Directive::Ignored},
+    {"LOAD", Directive::Load},    {"CALL", Directive::Call},      {"RETN", Directive::Return},
+};
+
+// The aliases every foreign notation shares; RET stays 70 there.
+constexpr Alias kForeignAliases[] = {
+    {"IDL", 0x00, 0},  {"BPZ", 0x33, 1}, {"BGE", 0x33, 1},  {"BM", 0x3B, 1},  {"BL", 0x3B, 1},
+    {"RSHR", 0x76, 0}, {"RSHL", 0x7E, 0}, {"NBR", 0x38, 1}, {"LSKP", 0xC8, 0}, {"NLBR", 0xC8, 2},
+    {"RET", 0x70, 0},
+};
+
 }  // namespace
 
-const Notation kCosmacNotation{';', cosmac_number};
+Directive directive_named(const Notation& notation, std::string_view name)
+{
+    const std::string folded = upper(name);
+    for (const DirectiveName& directive : notation.directives) {
+        if (directive.name == folded)
+            return directive.directive;
+    }
+    return Directive::None;
+}
+
+const Notation kCosmacNotation{"cosmac",
+                               ';',
+                               cosmac_number,
+                               "",
+                               is_cosmac_name_char,
+                               kCosmacOperators,
+                               '$',
+                               false,
+                               no_register_names,
+                               false,
+                               false,
+                               true,
+                               kCosmacDirectives,
+                               {}};
+
+const Notation kA18Notation{"a18",
+                            ';',
+                            a18_number,
+                            "$%@",
+                            is_a18_name_char,
+                            kA18Operators,
+                            '$',
+                            true,
+                            weak_register_names,
+                            true,
+                            true,
+                            false,
+                            kA18Directives,
+                            kForeignAliases};
+
+const Notation* notation_named(std::string_view name)
+{
+    for (const Notation* notation : {&kCosmacNotation, &kA18Notation}) {
+        if (notation->name == name)
+            return notation;
+    }
+    return nullptr;
+}
 
 }  // namespace cosmac::assembler

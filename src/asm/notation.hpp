@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -16,15 +17,88 @@ struct Evaluated {
     std::string error;
 };
 
+enum class Fix { Prefix, Infix, Postfix };
+
+// An operator of expressions. Infix operators of higher precedence bind tighter,
+// those of one precedence from left to right; a prefix operator applies to what
+// follows it down to its own precedence, a postfix one to all before it from its
+// precedence up. Word operators (MOD, HIGH) match whole words in any case.
+struct Operator {
+    std::string_view spelling;  // upper case
+    Fix fix;
+    int precedence;
+    // A prefix or postfix operator gets its operand as left; empty for a division by zero.
+    std::optional<int64_t> (*apply)(int64_t left, int64_t right);
+    bool parenthesized = false;  // LOW(e): only with the operand in parentheses
+};
+
+// What a directive or pseudo-instruction does; the notation names them.
+enum class Directive {
+    None,     // an instruction of the processor
+    Org,      // the location counter
+    Equ,      // a constant
+    Set,      // a variable, which may be set again
+    Bytes,    // DB, BYTE: values and strings
+    Words,    // DW, WORD: 16-bit values, high byte first
+    Text,     // TEXT: strings, as written
+    Reserve,  // BLK, DS: skips bytes without writing them
+    Fill,     // FILL value, count
+    Page,     // to the next 256-byte page
+    End,      // stops reading the source
+    If,       // IF, ELSE, ENDI: conditional assembly
+    Else,
+    EndIf,
+    Include,  // INCL "file"
+    Cpu,      // CPU 1802
+    Ignored,  // listing controls
+    Load,     // LOAD r, v: the value into the register through D
+    Call,     // CALL a: the standard call, D4 and the address
+    Return,   // RETN: the standard return, D5
+};
+
+struct DirectiveName {
+    std::string_view name;  // upper case
+    Directive directive;
+};
+
+// The published aliases of other 1802 assemblers: IDL, BPZ, NBR with an operand...
+struct Alias {
+    std::string_view name;
+    uint8_t opcode;
+    uint8_t operand_bytes;  // 0, 1 (a short branch) or 2 (an address)
+};
+
 struct Notation {
+    std::string_view name;
     char comment;
     // The value of a word that is a number in this notation, or an error for a
     // malformed one; empty for a word that is no number, such as a name.
     std::optional<Evaluated> (*number)(std::string_view word);
+    std::string_view number_prefixes;  // characters that start a number word besides digits ($ % @)
+    bool (*is_name_char)(char c);      // after the first character of a name or number word
+    std::span<const Operator> operators;
+    char location_counter;            // $ or *
+    bool strings_are_values;           // "AB" in an expression: 4142H
+    // R0-RF as registers where the source defines no symbol of that name.
+    std::optional<int64_t> (*register_name)(std::string_view word);
+    bool column_one_labels;            // a label starts in column 1, its colon optional
+    bool registers_are_expressions;    // register and port operands: any expression
+    bool low_byte_branch_literals;     // a short branch to a literal of two hex digits means that low byte
+    std::span<const DirectiveName> directives;
+    std::span<const Alias> aliases;    // looked up before the opcode table
 };
+
+Directive directive_named(const Notation& notation, std::string_view name);
 
 // The monitor's own notation: numbers are hexadecimal as everywhere in the
 // monitor (12ab, 0x12ab), decimal ones end with a dot (65.), comments start with ;.
 extern const Notation kCosmacNotation;
+
+// The A18 cross-assembler's: Intel numbers (0FFH, 255, 377Q, 1010B), $FF, %1010,
+// @377; column-1 labels; case-sensitive symbols; operators with precedence.
+extern const Notation kA18Notation;
+
+// The notation of that name, or null.
+const Notation* notation_named(std::string_view name);
 
 }  // namespace cosmac::assembler

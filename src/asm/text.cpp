@@ -97,8 +97,9 @@ std::optional<uint8_t> quoted_char(std::string_view text, std::size_t& i)
 StringLiteral string_literal(std::string_view item)
 {
     StringLiteral literal;
+    const char quote = item[0];
     std::size_t i = 1;
-    while (i < item.size() && item[i] != '"') {
+    while (i < item.size() && item[i] != quote) {
         const auto c = quoted_char(item, i);
         if (!c)
             return {{}, "unknown escape in string"};

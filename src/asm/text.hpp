@@ -52,7 +52,7 @@ std::vector<std::string_view> split_operands(std::string_view text);
 // \"; advances i. Empty at a bad escape.
 std::optional<uint8_t> quoted_char(std::string_view text, std::size_t& i);
 
-// The bytes of a "..." literal, or an error with no bytes.
+// The bytes of a "..." (or '...') literal, or an error with no bytes.
 struct StringLiteral {
     std::vector<uint8_t> bytes;
     const char* error = nullptr;

@@ -92,8 +92,9 @@ LoadedProgram load_program(std::string_view argument, Memory& memory)
     loaded.path = binary ? std::string(argument.substr(0, at)) : image_file_name(argument);
     const FileContents file = read_file(loaded.path, kLargestProgramFile);
     if (file.error_number != 0) {
-        loaded.error = loaded.path + ": " +
-                       (file.error_number == EFBIG ? "the file is too large for a program" : std::strerror(file.error_number));
+        const bool too_large = file.error_number == EFBIG;
+        loaded.error =
+            loaded.path + ": " + (too_large ? "the file is too large for a program" : std::strerror(file.error_number));
         return loaded;
     }
     const std::string_view bytes = file.bytes;
