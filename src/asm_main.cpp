@@ -14,7 +14,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin] [--syntax cosmac|a18]\n";
+    "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin] [--syntax cosmac|a18|asm02]\n";
 
 struct Options {
     std::string source;
@@ -113,6 +113,10 @@ int main(int argc, char** argv)
         return std::move(file.bytes);
     };
     const cosmac::Assembly assembly = cosmac::assemble(source.bytes, assembly_options);
+    for (const auto& warning : assembly.warnings) {
+        const std::string& file = warning.file.empty() ? options.source : warning.file;
+        std::fprintf(stderr, "%s:%d: warning: %s\n", file.c_str(), warning.line, warning.message.c_str());
+    }
     for (const auto& error : assembly.errors) {
         const std::string& file = error.file.empty() ? options.source : error.file;
         std::fprintf(stderr, "%s:%d: %s\n", file.c_str(), error.line, error.message.c_str());

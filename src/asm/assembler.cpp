@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <deque>
 #include <memory>
 #include <utility>
 
@@ -31,6 +32,7 @@ struct Statement {
     uint32_t count = 0;     // FILL's count, taken in the first pass
     bool is_code = false;   // an instruction or data directive, which the second pass encodes
     bool active = true;     // not in a false IF branch nor after END
+    bool skipped = false;   // a preprocessor line, or one in a false #if region
 };
 
 std::size_t label_length(std::string_view text, const Notation& notation)
@@ -109,6 +111,10 @@ public:
         : out_(out), notation_(notation), options_(options)
     {
         files_.push_back(options.source_name);
+        for (const std::string_view line : notation.predefined_ops) {
+            user_ops_.push_back(*user_op(line));
+            user_ops_.back().predefined = true;
+        }
     }
 
     void run(std::string_view source)
@@ -133,6 +139,10 @@ public:
 private:
     void add_lines(std::string_view source, int file, std::vector<Statement>::iterator at)
     {
+        if (notation_.c_preprocessor) {
+            preprocess(source, file);
+            return;
+        }
         std::vector<Statement> lines;
         int line_number = 0;
         for (std::size_t start = 0; start < source.size();) {
@@ -163,9 +173,14 @@ private:
         return v.value;
     }
 
+    std::string symbol_name(std::string_view label) const
+    {
+        return notation_.symbols_ignore_case ? upper(label) : std::string(label);
+    }
+
     void define(const Statement& s, int64_t symbol_value, bool variable = false)
     {
-        const std::string name(s.label);
+        const std::string name = symbol_name(s.label);
         if (const auto number = notation_.number(name); number && number->value) {
             error(s, "label '" + name + "' reads as a hexadecimal number; choose another name");
             return;
@@ -226,8 +241,13 @@ private:
     {
         Statement& s = statements_[index];
         s.address = static_cast<uint16_t>(address_);
+        if (s.skipped) {
+            s.active = false;
+            return;
+        }
         if (conditional(s) || !(s.active = active()))
             return;
+        const uint16_t before = s.address;
         switch (s.directive) {
         case Directive::Equ:
         case Directive::Set:
@@ -239,7 +259,11 @@ private:
         case Directive::Org:
         case Directive::Reserve:
         case Directive::Page:
+        case Directive::Align:
             move_location(s);
+            break;
+        case Directive::UserOp:
+            define_user_op(s);
             break;
         case Directive::Fill:
             if (const auto operands = split_operands(s.operands); operands.size() == 2)
@@ -251,7 +275,7 @@ private:
             ended_ = true;
             break;
         case Directive::Include:
-            include(index);
+            include(index, s.operands);
             return;
         case Directive::Cpu:
             if (const auto v = value(s, s.operands); v && *v != 1802)
@@ -262,7 +286,7 @@ private:
         }
         Statement& statement = statements_[index];
         if (!statement.label.empty())
-            define(statement, statement.directive == Directive::Org ? address_ : statement.address);
+            define(statement, statement.directive == Directive::Org && !notation_.org_label_before ? address_ : before);
         if (statement.operation.empty() || !makes_bytes(statement.directive))
             return;
         const auto encoded = encode(request(statement), symbols_, notation_);
@@ -294,9 +318,9 @@ private:
         }
     }
 
-    static EncodeRequest request(const Statement& s)
+    EncodeRequest request(const Statement& s) const
     {
-        return {s.operation, s.directive, s.operands, s.address, s.count};
+        return {s.operation, s.directive, s.operands, s.address, s.count, user_ops_};
     }
 
     // ORG, BLK (DS) and PAGE move the location counter without writing bytes.
@@ -304,6 +328,10 @@ private:
     {
         if (s.directive == Directive::Page) {
             address_ = (address_ + 0xFF) & ~0xFFu;
+            return;
+        }
+        if (s.directive == Directive::Align) {
+            align(s);
             return;
         }
         const auto v = value(s, s.operands);
@@ -318,11 +346,175 @@ private:
             s.address = static_cast<uint16_t>(address_);
     }
 
-    // The file's lines take the place right after the INCL statement.
-    void include(std::size_t index)
+    // The lines of a source for a notation with a C-like preprocessor, appended:
+    // #include puts a file's lines in its place, #define'd names are replaced in
+    // every line they stand in (also in strings and comments), #if and its kind
+    // leave out what they exclude.
+    void preprocess(std::string_view source, int file)
+    {
+        int line_number = 0;
+        for (std::size_t start = 0; start < source.size();) {
+            std::size_t end = source.find('\n', start);
+            if (end == std::string_view::npos)
+                end = source.size();
+            std::string_view line = source.substr(start, end - start);
+            if (!line.empty() && line.back() == '\r')
+                line.remove_suffix(1);
+            start = end + 1;
+            ++line_number;
+            const std::string_view text = trim(line);
+            const bool skipped = text.starts_with('#') || !preprocessor_active();
+            Statement s;
+            if (skipped) {
+                s.source = line;
+            } else {
+                const std::string& substituted = line_texts_.emplace_back(substitute(line));
+                s = parse_statement(substituted, line_number, notation_);
+                s.source = line;
+            }
+            s.line = line_number;
+            s.file = file;
+            s.skipped = skipped;
+            statements_.push_back(s);
+            if (text.starts_with('#'))
+                preprocessor_line(text.substr(1), statements_.size() - 1);
+        }
+    }
+
+    bool preprocessor_active() const
+    {
+        return std::all_of(pp_conditions_.begin(), pp_conditions_.end(), [](const Condition& c) { return c.taking; });
+    }
+
+    // Each whole word that a #define names, in the order of the definitions.
+    std::string substitute(std::string_view line) const
+    {
+        std::string text(line);
+        for (const auto& [name, value] : defines_) {
+            for (std::size_t at = text.find(name); at != std::string::npos; at = text.find(name, at)) {
+                const bool starts = at == 0 || !is_word_char(text[at - 1]);
+                const bool ends = at + name.size() >= text.size() || !is_word_char(text[at + name.size()]);
+                if (starts && ends) {
+                    text.replace(at, name.size(), value);
+                    at += value.size();
+                } else {
+                    at += name.size();
+                }
+            }
+        }
+        return text;
+    }
+
+    static bool is_word_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+    const std::string* defined(std::string_view name) const
+    {
+        for (const auto& [defined_name, value] : defines_) {
+            if (upper(defined_name) == upper(name))
+                return &value;
+        }
+        return nullptr;
+    }
+
+    void preprocessor_line(std::string_view text, std::size_t index)
+    {
+        const std::size_t end = word_length(text);
+        const std::string keyword = upper(text.substr(0, end));
+        const std::string_view rest = trim(text.substr(end));
+        const std::string_view name = rest.substr(0, word_length(rest));
+        const bool active = preprocessor_active();
+        if (keyword == "IFDEF" || keyword == "IFNDEF") {
+            const bool taking = active && (defined(name) != nullptr) == (keyword == "IFDEF");
+            pp_conditions_.push_back({taking, active && !taking});
+        } else if (keyword == "IF") {
+            const Evaluated v = active ? evaluate(substitute(rest), symbols_, 0, notation_) : Evaluated{0, {}};
+            if (!v.value)
+                error(statements_[index], v.error);
+            pp_conditions_.push_back({active && v.value.value_or(0) != 0, active && v.value.value_or(0) == 0});
+        } else if (keyword == "ELSE" || keyword == "ENDIF") {
+            if (pp_conditions_.empty())
+                error(statements_[index], "#" + std::string(text.substr(0, end)) + " without #if");
+            else if (keyword == "ELSE")
+                pp_conditions_.back().taking = std::exchange(pp_conditions_.back().else_taking, false);
+            else
+                pp_conditions_.pop_back();
+        } else if (!active) {
+            return;
+        } else if (keyword == "DEFINE") {
+            // A trailing comment is no part of the value, whatever Asm/02 did.
+            std::string_view value = trim(rest.substr(name.size()));
+            value = trim(value.substr(0, find_unquoted(value, [&](std::size_t i) { return value[i] == ';'; })));
+            std::erase_if(defines_, [&](const auto& d) { return d.first == name; });
+            defines_.emplace_back(std::string(name), value.empty() ? "1" : std::string(value));
+        } else if (keyword == "UNDEF") {
+            std::erase_if(defines_, [&](const auto& d) { return d.first == name; });
+        } else if (keyword == "ERROR") {
+            error(statements_[index], "#error " + std::string(rest));
+        } else if (keyword == "INCLUDE") {
+            include(index, rest);
+        } else {
+            error(statements_[index], "unknown preprocessor line #" + std::string(text.substr(0, end)));
+        }
+    }
+
+    // .align word, dword, qword, para, page or a power of two.
+    void align(const Statement& s)
+    {
+        static constexpr std::pair<std::string_view, unsigned> kNamed[] = {
+            {"WORD", 2}, {"DWORD", 4}, {"QWORD", 8}, {"PARA", 16}, {"PAGE", 256}};
+        unsigned size = 0;
+        for (const auto& [name, bytes] : kNamed) {
+            if (upper(s.operands) == name)
+                size = bytes;
+        }
+        if (size == 0)
+            size = static_cast<unsigned>(value(s, s.operands).value_or(1));
+        if (size == 0 || (size & (size - 1)) != 0)
+            error(s, ".align needs a power of two");
+        else
+            address_ = (address_ + size - 1) & ~(size - 1);
+    }
+
+    // The operands of .op: "NAME","ARGS","BYTES".
+    static std::optional<UserOp> user_op(std::string_view operands)
+    {
+        std::vector<std::string> fields;
+        for (std::string_view field : split_operands(operands)) {
+            if (field.size() < 2 || field.front() != '"' || field.back() != '"')
+                return std::nullopt;
+            fields.emplace_back(field.substr(1, field.size() - 2));
+        }
+        if (fields.size() != 3)
+            return std::nullopt;
+        UserOp op{upper(fields[0]), upper(fields[1]), {}};
+        std::string_view bytes = fields[2];
+        while (!(bytes = trim(bytes)).empty()) {
+            const std::size_t end = std::min(bytes.find(' '), bytes.size());
+            op.tokens.emplace_back(upper(bytes.substr(0, end)));
+            bytes.remove_prefix(end);
+        }
+        return op;
+    }
+
+    // The first .op of a name hides the notation's own of that name.
+    void define_user_op(const Statement& s)
+    {
+        auto op = user_op(s.operands);
+        if (!op) {
+            error(s, ".op takes three quoted fields: name, operand letters, bytes");
+            return;
+        }
+        const auto own = [&](const UserOp& o) { return o.name == op->name && !o.predefined; };
+        if (std::none_of(user_ops_.begin(), user_ops_.end(), own))
+            std::erase_if(user_ops_, [&](const UserOp& o) { return o.name == op->name; });
+        user_ops_.push_back(std::move(*op));
+    }
+
+    // The file's lines take the place right after the statement that includes it.
+    void include(std::size_t index, std::string_view written_name)
     {
         const Statement s = statements_[index];
-        std::string name(trim(s.operands));
+        std::string name(trim(written_name));
         if (name.size() >= 2 && (name[0] == '"' || name[0] == '\'') && name.back() == name[0])
             name = name.substr(1, name.size() - 2);
         const std::string& including = files_[s.file];
@@ -364,12 +556,14 @@ private:
         listing.has_address = s.active && (s.size > 0 || s.directive == Directive::Org);
         if (s.active && s.directive == Directive::Set && !s.label.empty()) {
             if (const auto v = value(s, s.operands))
-                symbols_[std::string(s.label)].value = *v;  // later lines see the value set here
+                symbols_[symbol_name(s.label)].value = *v;  // later lines see the value set here
         }
         if (s.active && s.is_code) {
             Encoded encoded = *encode(request(s), symbols_, notation_);
             for (std::string& message : encoded.errors)
                 error(s, std::move(message));
+            for (std::string& message : encoded.warnings)
+                out_.warnings.push_back({s.line, std::move(message), s.file == 0 ? std::string() : files_[s.file]});
             place(s, encoded.bytes);
             listing.bytes = std::move(encoded.bytes);
         }
@@ -404,6 +598,10 @@ private:
     std::vector<std::unique_ptr<std::string>> texts_;  // the included files' text, which statements point into
     std::vector<std::pair<std::size_t, AssemblyError>> errors_;  // with the index of their statement
     std::vector<Condition> conditions_;
+    std::vector<UserOp> user_ops_;
+    std::vector<Condition> pp_conditions_;                      // #if and its kind
+    std::vector<std::pair<std::string, std::string>> defines_;  // in the order of their definitions
+    std::deque<std::string> line_texts_;                        // lines after #define substitution
     Symbols symbols_;
     unsigned address_ = 0;
     bool ended_ = false;

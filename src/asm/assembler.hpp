@@ -34,6 +34,7 @@ struct Assembly {
     std::bitset<0x10000> assembled;  // which addresses a statement produced
     std::vector<ListingLine> listing;
     std::vector<AssemblyError> errors;
+    std::vector<AssemblyError> warnings;  // the bytes are made, but perhaps not as meant
     std::vector<SymbolEntry> symbols;  // every label and EQU, with the low 16 bits of its value
 
     bool empty() const { return assembled.none(); }

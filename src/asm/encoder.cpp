@@ -1,5 +1,6 @@
 #include "asm/encoder.hpp"
 
+#include <cctype>
 #include <cstdio>
 
 #include "asm/mnemonics.hpp"
@@ -18,6 +19,9 @@ public:
     Encoded result;
 
     void error(std::string message) { result.errors.push_back(std::move(message)); }
+    void warning(std::string message) { result.warnings.push_back(std::move(message)); }
+    const Symbols& symbols() const { return symbols_; }
+    uint16_t address() const { return address_; }
     void emit(uint8_t byte) { result.bytes.push_back(byte); }
 
     // Always one byte: the byte of the 16-bit value at the shift.
@@ -104,10 +108,18 @@ private:
     const Notation& notation_;
 };
 
-// A string item: "..." always, '...' of more than one character where strings are values.
+// A string item: a quoted literal and nothing after it, "..." always, '...' of
+// more than one character where strings are values ('A'+1 is an expression).
 bool is_string_item(const Encoder& e, std::string_view item)
 {
-    return item.starts_with('"') || (e.notation().strings_are_values && item.starts_with('\'') && item.size() > 3);
+    if (item.size() < 2 || (item[0] != '"' && item[0] != '\''))
+        return false;
+    std::size_t i = 1;
+    while (i < item.size() && item[i] != item[0])
+        i += item[i] == '\\' ? 2 : 1;
+    if (i + 1 != item.size())
+        return item[0] == '"';  // an unterminated "..." is reported as a string
+    return item[0] == '"' || (e.notation().strings_are_values && item.size() > 3);
 }
 
 void encode_bytes(Encoder& e, const std::vector<std::string_view>& items)
@@ -224,6 +236,82 @@ void encode_family(Encoder& e, const Family& family, const std::vector<std::stri
     e.emit(static_cast<uint8_t>(opcode < 0 ? 0 : opcode));
 }
 
+// Operand n's value, or 0 where it has none yet.
+int64_t operand_value(Encoder& e, const std::vector<std::string_view>& operands, char digit)
+{
+    const std::size_t n = static_cast<std::size_t>(digit - '1');
+    return n < operands.size() ? e.number_in(operands[n], -0x8000, 0xFFFF, "a word").value_or(0) : 0;
+}
+
+bool user_op_fits(Encoder& e, const UserOp& op, const std::vector<std::string_view>& operands)
+{
+    if (op.arguments.size() != operands.size())
+        return false;
+    for (std::size_t i = 0; i < operands.size(); ++i) {
+        const auto name = e.notation().register_name(operands[i]);
+        const Evaluated v = evaluate(operands[i], e.symbols(), e.address(), e.notation());
+        switch (op.arguments[i]) {
+        case 'R':
+            if (!name || *name == 0)
+                return false;
+            break;
+        case 'N':
+            if (v.value && (*v.value < 0 || *v.value > 15))
+                return false;
+            break;
+        case 'B':
+            if (v.value && (*v.value < -0x80 || *v.value > 0xFF))
+                return false;
+            break;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
+void encode_user_op(Encoder& e, const UserOp& op, const std::vector<std::string_view>& operands)
+{
+    for (std::size_t i = 0; i < operands.size(); ++i) {
+        if (op.arguments[i] == 'W' && e.notation().register_name(operands[i]))
+            e.warning(std::string(operands[i]) + " is the value " +
+                      std::to_string(*e.notation().register_name(operands[i])) + " here, not a register to copy");
+    }
+    for (const std::string& token : op.tokens) {
+        if (token.size() == 3 && token[1] == '$') {
+            const int digit = is_hex_digit(token[0]) ? std::stoi(token.substr(0, 1), nullptr, 16) : 0;
+            e.emit(static_cast<uint8_t>(digit << 4 | (operand_value(e, operands, token[2]) & 0xF)));
+        } else if (token.size() == 2 && (token[0] == 'H' || token[0] == 'L' || token[0] == 'W') &&
+                   std::isdigit(static_cast<unsigned char>(token[1]))) {
+            const int64_t value = operand_value(e, operands, token[1]);
+            if (token[0] != 'L')
+                e.emit(static_cast<uint8_t>(value >> 8));
+            if (token[0] != 'H')
+                e.emit(static_cast<uint8_t>(value));
+        } else {
+            e.emit(static_cast<uint8_t>(all_hex_digits(token) ? std::stoi(token, nullptr, 16) : 0));
+        }
+    }
+}
+
+// The first of the source's instructions of that name whose operands fit.
+bool encode_user_ops(Encoder& e, std::span<const UserOp> ops, const std::vector<std::string_view>& operands)
+{
+    bool named = false;
+    for (const UserOp& op : ops) {
+        if (op.name != e.operation())
+            continue;
+        named = true;
+        if (user_op_fits(e, op, operands)) {
+            encode_user_op(e, op, operands);
+            return true;
+        }
+    }
+    if (named)
+        e.error("no .op " + e.operation() + " takes these operands");
+    return named;
+}
+
 const Alias* find_alias(const Notation& notation, std::string_view name)
 {
     const std::string folded = upper(name);
@@ -266,7 +354,7 @@ std::optional<Encoded> encode(const EncodeRequest& request, const Symbols& symbo
             encode_fixed(e, *fixed, operands);
         else if (const Family* family = find_family(operation))
             encode_family(e, *family, operands);
-        else
+        else if (!encode_user_ops(e, request.user_ops, operands))
             return std::nullopt;
         break;
     default:

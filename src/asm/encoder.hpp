@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,18 @@ namespace cosmac::assembler {
 struct Encoded {
     std::vector<uint8_t> bytes;
     std::vector<std::string> errors;  // meaningful once every symbol is defined
+    std::vector<std::string> warnings;
+};
+
+// An instruction of the source's own (Asm/02's .op): its operands' letters (B a
+// byte, N a nybble, W a word, R a register name other than r0) and its bytes as
+// tokens: two hex digits; a hex digit and $n (the digit, then operand n's low
+// four bits); Hn, Ln, Wn (operand n's high byte, low byte, both).
+struct UserOp {
+    std::string name;  // upper case
+    std::string arguments;
+    std::vector<std::string> tokens;
+    bool predefined = false;  // the notation's, which a source's own .op of the name replaces
 };
 
 // What encode needs of a statement: its operation (an instruction, or a data or
@@ -29,6 +42,7 @@ struct EncodeRequest {
     std::string_view operands;
     uint16_t address;
     uint32_t count;
+    std::span<const UserOp> user_ops;
 };
 
 // Empty when the operation names no instruction or directive that makes bytes.

@@ -170,7 +170,7 @@ private:
         }
         if (!is_identifier_start(word[0]))
             return fail("bad number '" + std::string(word) + "'");
-        const auto symbol = symbols_.find(word);
+        const auto symbol = symbols_.find(notation_.symbols_ignore_case ? upper(word) : std::string(word));
         if (symbol != symbols_.end())
             return symbol->second.value;
         if (const auto r = notation_.register_name(word))  // a name the source has not taken

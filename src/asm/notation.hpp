@@ -50,7 +50,9 @@ enum class Directive {
     EndIf,
     Include,  // INCL "file"
     Cpu,      // CPU 1802
-    Ignored,  // listing controls
+    Align,    // .align: the location counter up to a multiple
+    UserOp,   // .op "NAME","ARGS","BYTES": an instruction of the source's own
+    Ignored,  // listing and output controls
     Load,     // LOAD r, v: the value into the register through D
     Call,     // CALL a: the standard call, D4 and the address
     Return,   // RETN: the standard return, D5
@@ -84,8 +86,12 @@ struct Notation {
     bool column_one_labels;            // a label starts in column 1, its colon optional
     bool registers_are_expressions;    // register and port operands: any expression
     bool low_byte_branch_literals;     // a short branch to a literal of two hex digits means that low byte
+    bool symbols_ignore_case;          // labels and symbols match in any case
+    bool org_label_before;             // a label on an ORG line takes the address before it
+    bool c_preprocessor;               // #include, #define, #if and the like
     std::span<const DirectiveName> directives;
     std::span<const Alias> aliases;    // looked up before the opcode table
+    std::span<const std::string_view> predefined_ops;  // the operands of .op lines the notation has built in
 };
 
 Directive directive_named(const Notation& notation, std::string_view name);
@@ -97,6 +103,10 @@ extern const Notation kCosmacNotation;
 // The A18 cross-assembler's: Intel numbers (0FFH, 255, 377Q, 1010B), $FF, %1010,
 // @377; column-1 labels; case-sensitive symbols; operators with precedence.
 extern const Notation kA18Notation;
+
+// Asm/02's, of the Elf/OS community: decimal numbers, 0FFH, $FF, %1010; a C-like
+// preprocessor; .op instructions; labels with colons in any case.
+extern const Notation kAsm02Notation;
 
 // The notation of that name, or null.
 const Notation* notation_named(std::string_view name);
