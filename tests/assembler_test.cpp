@@ -103,10 +103,10 @@ TEST(Assembler, ReportsEveryErrorWithItsLine)
 }
 
 // Sources for includes, by name.
-AssemblyOptions a18_options(std::map<std::string, std::string> files = {})
+AssemblyOptions options_for(std::string_view syntax, std::map<std::string, std::string> files = {})
 {
     AssemblyOptions options;
-    options.syntax = "a18";
+    options.syntax = syntax;
     options.source_name = "main.asm";
     options.read_include = [files](const std::string& path, std::string& error) -> std::optional<std::string> {
         const auto it = files.find(path);
@@ -151,7 +151,7 @@ TEST(A18Notation, Features)
     for (const auto& c : cases) {
         const Assembly assembly = assemble(c.source, c.topic == std::string("the first line names the syntax")
                                                          ? AssemblyOptions{}
-                                                         : a18_options());
+                                                         : options_for("a18"));
         ASSERT_TRUE(assembly.errors.empty()) << c.topic << ": " << assembly.errors[0].message;
         EXPECT_EQ(bytes_at(assembly.memory, assembly.lowest(), c.bytes.size()), c.bytes) << c.topic;
         EXPECT_EQ(assembly.highest() - assembly.lowest() + 1u, c.bytes.size()) << c.topic;
@@ -162,7 +162,7 @@ TEST(A18Notation, IncludesAndErrors)
 {
     const std::map<std::string, std::string> files = {{"lib/inc.asm", " INCL \"two.asm\"\n BYTE 1"},
                                                       {"lib/two.asm", " BYTE 0"}};  // found beside their includer
-    const Assembly included = assemble(" INCL \"lib/inc.asm\"\n BYTE 2", a18_options(files));
+    const Assembly included = assemble(" INCL \"lib/inc.asm\"\n BYTE 2", options_for("a18", files));
     ASSERT_TRUE(included.errors.empty()) << included.errors[0].message;
     EXPECT_EQ(bytes_at(included.memory, 0, 3), (std::vector<uint8_t>{0, 1, 2}));
 
@@ -185,12 +185,56 @@ TEST(A18Notation, IncludesAndErrors)
         {" SEP 16", {}, "", 1, "value 10 does not fit in a register"},
     };
     for (const auto& c : cases) {
-        const Assembly assembly = assemble(c.source, a18_options(c.files));
+        const Assembly assembly = assemble(c.source, options_for("a18", c.files));
         ASSERT_FALSE(assembly.errors.empty()) << c.source;
         EXPECT_EQ(assembly.errors[0].file, c.file) << c.source;
         EXPECT_EQ(assembly.errors[0].line, c.line) << c.source;
         EXPECT_EQ(assembly.errors[0].message, c.message) << c.source;
     }
+}
+
+TEST(Asm02Notation, Features)
+{
+    const struct {
+        const char* topic;
+        const char* source;
+        std::vector<uint8_t> bytes;
+    } cases[] = {
+        {"numbers", " db 12, 0ch, $0c, %0000_1100, 'A'+1", {12, 12, 12, 12, 0x42}},
+        {"the binary . binds tightest", "b: equ 12h\n db b+256.1, (b+256).1, high b, b.0, 2+3*4, 1<<4|1",
+         {0x13, 0x01, 0x00, 0x12, 14, 17}},
+        {"labels in any case", "Here: nop\n br HERE", {0xC4, 0x30, 0x00}},
+        {"a label on org takes the old address", " org 10h\nx: org 20h\n dw x", {0x00, 0x10}},
+        {"register names", " inc r10\n sep rf\nscall: equ r4\n sep scall", {0x1A, 0xDF, 0xD4}},
+        {"#define, its comment left out", "#define PORT 4 ; the LEDs\n#if PORT == 4\n out PORT\n#endif", {0x64}},
+        {"#ifdef in a false region", "#ifdef NONE\n#ifndef NONE\n idl\n#endif\n#else\n nop\n#endif", {0xC4}},
+        {"predefined push and mov", " push rf\n mov r7, 1234h", {0x9F, 0x73, 0x8F, 0x73, 0xF8, 0x12, 0xB7, 0xF8, 0x34, 0xA7}},
+        {"a source's own .op first", ".op \"PUSH\",\"N\",\"8$1 73 9$1 73\"\n push r1", {0x81, 0x73, 0x91, 0x73}},
+        {"mov from a register", " mov rc, rd", {0x9D, 0xBC, 0x8D, 0xAC}},
+        {"nbr and nlbr without operands", " nbr\n nlbr\n skp\n lskp", {0x38, 0xC8, 0x38, 0xC8}},
+        {".align", " nop\n.align para\n nop", {0xC4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xC4}},
+        {"end goes on", " nop\n end\n nop", {0xC4, 0xC4}},
+    };
+    for (const auto& c : cases) {
+        const Assembly assembly = assemble(c.source, options_for("asm02"));
+        ASSERT_TRUE(assembly.errors.empty()) << c.topic << ": " << assembly.errors[0].message;
+        EXPECT_EQ(bytes_at(assembly.memory, assembly.lowest(), c.bytes.size()), c.bytes) << c.topic;
+        EXPECT_EQ(assembly.highest() - assembly.lowest() + 1u, c.bytes.size()) << c.topic;
+    }
+    const Assembly copy = assemble(" mov r7, r0", options_for("asm02"));
+    ASSERT_EQ(copy.warnings.size(), 1u);
+    EXPECT_EQ(copy.warnings[0].message, "r0 is the value 0 here, not a register to copy");
+
+    const Assembly included =
+        assemble("#include lib/a.asm\n db 2", options_for("asm02", {{"lib/a.asm", "#include b.asm\n db 1"},
+                                                                      {"lib/b.asm", "#include a.asm"}}));
+    ASSERT_EQ(included.errors.size(), 1u);
+    EXPECT_EQ(included.errors[0].file, "lib/b.asm");
+    EXPECT_EQ(included.errors[0].message, "include cycle: lib/a.asm includes itself");
+    const Assembly failed = assemble("#define X\n#ifdef X\n#error X is set\n#endif", options_for("asm02"));
+    ASSERT_EQ(failed.errors.size(), 1u);
+    EXPECT_EQ(failed.errors[0].line, 3);
+    EXPECT_EQ(failed.errors[0].message, "#error X is set");
 }
 
 }  // namespace
