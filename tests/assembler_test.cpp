@@ -193,6 +193,37 @@ TEST(A18Notation, IncludesAndErrors)
     }
 }
 
+TEST(RcaNotation, Features)
+{
+    const struct {
+        const char* topic;
+        const char* source;
+        std::vector<uint8_t> bytes;
+    } cases[] = {
+        {"statements, comments, equates", "N=5;LDI N ..FIVE\nM = #10; LDI M", {0xF8, 5, 0xF8, 0x10}},
+        {"constants", "DC 17,D'17',#11,X'11',B'00010001'", {17, 17, 17, 17, 17}},
+        {"data lists", "W=#1234\nDC T'IT''S',A(W),A.1(W),A.0(W),300,9,W", {0x49, 0x54, 0x27, 0x53, 0x12, 0x34, 0x12, 0x34,
+                                                                          0x01, 0x2C, 9, 0x34}},
+        {"an instruction's data list", "DIS,#23\nOUT 4,#10\nSEP R6,A(#1234)", {0x71, 0x23, 0x64, 0x10, 0xD6, 0x12, 0x34}},
+        {"blanks optional", "LDI#3F;ANI#0F", {0xF8, 0x3F, 0xFA, 0x0F}},
+        {"* is the statement's own address", "DEC F;GHI F;BNZ *-2", {0x2F, 0x9F, 0x3A, 0x00}},
+        {"hex names", "INC A;GLO F", {0x1A, 0x8F}},
+        {"a defined symbol wins", "A=3;INC A", {0x13}},
+        {"immediates take the low byte", "LDI #1234", {0xF8, 0x34}},
+        {"a label alone, then forward", "L:\nBR L;LDI LATER\nLATER=7", {0x30, 0x00, 0xF8, 7}},
+        {"END", "NOP;END;IDL", {0xC4}},
+    };
+    for (const auto& c : cases) {
+        const Assembly assembly = assemble(c.source, options_for("rca"));
+        ASSERT_TRUE(assembly.errors.empty()) << c.topic << ": " << assembly.errors[0].message;
+        EXPECT_EQ(bytes_at(assembly.memory, assembly.lowest(), c.bytes.size()), c.bytes) << c.topic;
+        EXPECT_EQ(assembly.highest() - assembly.lowest() + 1u, c.bytes.size()) << c.topic;
+    }
+    const Assembly immediate = assemble("LDI A(#1234)", options_for("rca"));
+    ASSERT_FALSE(immediate.errors.empty());
+    EXPECT_EQ(immediate.errors[0].message, "A(...) is two bytes; an immediate takes one (A.0 or A.1)");
+}
+
 TEST(Asm02Notation, Features)
 {
     const struct {

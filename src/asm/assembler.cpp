@@ -26,6 +26,7 @@ struct Statement {
     std::string_view label;
     std::string_view operation;  // mnemonic or directive, as written
     std::string_view operands;
+    std::string_view data_list;  // RCA: the bytes after ", " that follow an instruction
     Directive directive = Directive::None;
     uint16_t address = 0;
     unsigned size = 0;
@@ -43,13 +44,57 @@ std::size_t label_length(std::string_view text, const Notation& notation)
     return end;
 }
 
+// One RCA statement: "LABEL: body", "NAME=value", ",data list", or a mnemonic
+// (letters and digits, blanks after it optional), its operand and ",data list".
+Statement parse_rca_statement(std::string_view text)
+{
+    Statement s;
+    text = trim(text);
+    const auto word_end = [](std::string_view t) {
+        std::size_t end = 0;
+        while (end < t.size() && std::isalnum(static_cast<unsigned char>(t[end])))
+            ++end;
+        return end;
+    };
+    std::size_t end = word_end(text);
+    if (end > 0 && end < text.size() && text[end] == ':') {
+        s.label = text.substr(0, end);
+        text = trim(text.substr(end + 1));
+        end = word_end(text);
+    }
+    const std::string_view after = trim(text.substr(end));
+    if (text.starts_with(',')) {
+        s.operation = text.substr(0, 1);
+        s.directive = Directive::DataList;
+        s.data_list = text.substr(1);
+    } else if (end > 0 && after.starts_with('=')) {
+        s.label = text.substr(0, end);
+        s.operation = "=";
+        s.directive = Directive::Equ;
+        s.operands = trim(after.substr(1));
+    } else {
+        s.operation = text.substr(0, end);
+        s.directive = directive_named(kRcaNotation, s.operation);
+        const std::size_t comma = find_unquoted(after, [&](std::size_t i) { return after[i] == ','; });
+        if (s.directive == Directive::DataList) {
+            s.data_list = after;
+        } else {
+            s.operands = trim(after.substr(0, comma));
+            s.data_list = comma < after.size() ? after.substr(comma + 1) : std::string_view();
+        }
+        if (s.operation.empty() && !text.empty())
+            s.operation = text;  // not a word at all: reported as an unknown mnemonic
+    }
+    return s;
+}
+
 Statement parse_statement(std::string_view source, int line, const Notation& notation)
 {
     Statement s;
     s.line = line;
     s.source = source;
     std::string_view text =
-        source.substr(0, find_unquoted(source, [&](std::size_t i) { return source[i] == notation.comment; }));
+        source.substr(0, find_unquoted(source, [&](std::size_t i) { return source.substr(i).starts_with(notation.comment); }));
 
     if (notation.column_one_labels) {
         // A label starts in column 1; its colon is optional.
@@ -152,9 +197,14 @@ private:
             std::string_view line = source.substr(start, end - start);
             if (!line.empty() && line.back() == '\r')
                 line.remove_suffix(1);
-            lines.push_back(parse_statement(line, ++line_number, notation_));
-            lines.back().file = file;
             start = end + 1;
+            ++line_number;
+            if (notation_.rca_free_form) {
+                add_rca_statements(line, line_number, file, lines);
+                continue;
+            }
+            lines.push_back(parse_statement(line, line_number, notation_));
+            lines.back().file = file;
         }
         statements_.insert(at, lines.begin(), lines.end());
     }
@@ -312,6 +362,7 @@ private:
         case Directive::Load:
         case Directive::Call:
         case Directive::Return:
+        case Directive::DataList:
             return true;
         default:
             return false;
@@ -320,7 +371,7 @@ private:
 
     EncodeRequest request(const Statement& s) const
     {
-        return {s.operation, s.directive, s.operands, s.address, s.count, user_ops_};
+        return {s.operation, s.directive, s.operands, s.address, s.count, user_ops_, s.data_list};
     }
 
     // ORG, BLK (DS) and PAGE move the location counter without writing bytes.
@@ -344,6 +395,27 @@ private:
             address_ = static_cast<unsigned>(target);
         if (s.directive == Directive::Org)
             s.address = static_cast<uint16_t>(address_);
+    }
+
+    // An RCA line: statements separated by ; before any .. comment; the listing
+    // shows the line with the first of them.
+    void add_rca_statements(std::string_view line, int line_number, int file, std::vector<Statement>& lines)
+    {
+        std::string_view text = line.substr(0, find_unquoted(line, [&](std::size_t i) { return line.substr(i).starts_with(".."); }));
+        bool first = true;
+        while (true) {
+            const std::size_t semicolon = find_unquoted(text, [&](std::size_t i) { return text[i] == ';'; });
+            Statement s = parse_rca_statement(text.substr(0, semicolon));
+            s.source = first ? line : std::string_view();
+            s.line = line_number;
+            s.file = file;
+            if (first || !s.operation.empty() || !s.label.empty())
+                lines.push_back(s);
+            first = false;
+            if (semicolon == text.size())
+                break;
+            text.remove_prefix(semicolon + 1);
+        }
     }
 
     // The lines of a source for a notation with a C-like preprocessor, appended:

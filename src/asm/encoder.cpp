@@ -30,10 +30,16 @@ public:
         emit(static_cast<uint8_t>(checked(text, -0x8000, 0xFFFF, "a word").value_or(0) >> shift));
     }
 
-    // Always one byte.
+    // Always one byte. In RCA's notation an immediate is the low byte of any value.
     void emit_byte(std::string_view text)
     {
-        emit(static_cast<uint8_t>(checked(text, -0x80, 0xFF, "a byte").value_or(0)));
+        if (!notation_.rca_free_form) {
+            emit(static_cast<uint8_t>(checked(text, -0x80, 0xFF, "a byte").value_or(0)));
+            return;
+        }
+        if (upper(trim(text)).starts_with("A("))
+            error("A(...) is two bytes; an immediate takes one (A.0 or A.1)");
+        emit(static_cast<uint8_t>(checked(text, -0x8000, 0xFFFF, "a word").value_or(0)));
     }
 
     // Always two bytes, high first, as the 1802 keeps addresses.
@@ -218,7 +224,10 @@ void encode_family(Encoder& e, const Family& family, const std::vector<std::stri
     std::string_view operand = operands[0];
     int number = -1;
     if (e.notation().registers_are_expressions) {
-        number = static_cast<int>(e.number_in(operand, 0, 15, family.port ? "a port" : "a register").value_or(-1));
+        const int64_t highest = e.notation().rca_free_form && !family.port ? 0xFFFF : 15;  // RCA takes the low four bits
+        number = static_cast<int>(e.number_in(operand, 0, highest, family.port ? "a port" : "a register").value_or(-1));
+        if (number > 15)
+            number &= 0xF;
         if (number < 0) {
             e.emit(0);
             return;
@@ -312,6 +321,28 @@ bool encode_user_ops(Encoder& e, std::span<const UserOp> ops, const std::vector<
     return named;
 }
 
+// RCA's data list: T'..' gives its characters, A(e) two bytes, A.0(e), A.1(e) and
+// B'..' one, a constant above 255 two (high first), any other value its low byte.
+void encode_data_list(Encoder& e, std::string_view list)
+{
+    for (std::string_view item : split_operands(list)) {
+        const std::string folded = upper(item);
+        if (folded.starts_with("T'") && item.size() >= 3 && item.back() == '\'') {
+            const std::string_view body = item.substr(2, item.size() - 3);
+            for (std::size_t i = 0; i < body.size(); ++i) {
+                e.emit(static_cast<uint8_t>(body[i]));
+                i += body[i] == '\'' && i + 1 < body.size() && body[i + 1] == '\'';
+            }
+            continue;
+        }
+        const bool constant = e.notation().number(item) || folded.starts_with("X'") || folded.starts_with("D'");
+        const int64_t value = e.number_in(item, -0x8000, 0xFFFF, "a word").value_or(0);
+        if (folded.starts_with("A(") || (constant && value > 0xFF))
+            e.emit(static_cast<uint8_t>(value >> 8));
+        e.emit(static_cast<uint8_t>(value));
+    }
+}
+
 const Alias* find_alias(const Notation& notation, std::string_view name)
 {
     const std::string folded = upper(name);
@@ -343,6 +374,7 @@ std::optional<Encoded> encode(const EncodeRequest& request, const Symbols& symbo
     case Directive::Load: encode_load(e, operands); break;
     case Directive::Call: encode_fixed(e, Fixed{0xD4, OperandKind::Word}, operands); break;
     case Directive::Return: encode_fixed(e, Fixed{0xD5, OperandKind::None}, operands); break;
+    case Directive::DataList: break;
     case Directive::None:
         if (const Alias* alias = find_alias(notation, operation))
             encode_alias(e, *alias, operands);
@@ -360,6 +392,8 @@ std::optional<Encoded> encode(const EncodeRequest& request, const Symbols& symbo
     default:
         return std::nullopt;
     }
+    if (!request.data_list.empty() || request.directive == Directive::DataList)
+        encode_data_list(e, request.data_list);
     return std::move(e.result);
 }
 

@@ -43,6 +43,7 @@ struct EncodeRequest {
     uint16_t address;
     uint32_t count;
     std::span<const UserOp> user_ops;
+    std::string_view data_list;  // RCA: bytes that follow the instruction's own
 };
 
 // Empty when the operation names no instruction or directive that makes bytes.

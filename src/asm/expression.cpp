@@ -96,7 +96,8 @@ private:
             const std::size_t after = position_ + op.spelling.size();
             if (word && after < text_.size() && is_word_char(text_[after]))
                 continue;
-            if (op.parenthesized && text_.find_first_not_of(" \t", after) != text_.find('(', after))
+            const std::size_t next = text_.find_first_not_of(" \t", after);
+            if (op.parenthesized && (next == std::string_view::npos || text_[next] != '('))
                 continue;
             if (best == nullptr || op.spelling.size() > best->spelling.size())
                 best = &op;
@@ -117,6 +118,8 @@ private:
                 return std::nullopt;
             return value;
         }
+        if (notation_.rca_free_form && std::isalpha(static_cast<unsigned char>(c)) && peek(1) == '\'')
+            return rca_constant();
         if (c == '\'' || (c == '"' && notation_.strings_are_values))
             return quoted(c);
         const bool number_prefix = notation_.number_prefixes.find(c) != std::string_view::npos;
@@ -159,6 +162,31 @@ private:
         if (!expect(quote))
             return std::nullopt;
         return value;
+    }
+
+    // X'1F', D'17', B'0101', T'AB' (two quotes inside stand for one).
+    std::optional<int64_t> rca_constant()
+    {
+        const char kind = text_[position_];
+        position_ += 2;
+        std::string body;
+        for (;; ++position_) {
+            if (position_ >= text_.size())
+                return fail("unterminated " + std::string(1, kind) + "'...' constant");
+            if (text_[position_] == '\'' && peek(1) == '\'') {
+                body += '\'';
+                ++position_;
+            } else if (text_[position_] == '\'') {
+                ++position_;
+                break;
+            } else {
+                body += text_[position_];
+            }
+        }
+        const auto constant = quoted_constant(kind, body);
+        if (!constant)
+            return fail("unknown constant " + std::string(1, kind) + "'" + body + "'");
+        return constant->value ? constant->value : fail(constant->error);
     }
 
     std::optional<int64_t> word_value(std::string_view word)

@@ -212,6 +212,38 @@ constexpr Alias kAsm02Aliases[] = {
     {"RSHL", 0x7E, 0}, {"NBR", 0x38, 0},  {"LSKP", 0xC8, 0}, {"NLBR", 0xC8, 0}, {"RET", 0x70, 0},
 };
 
+bool is_rca_name_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
+
+// Decimal, or hex after #.
+std::optional<Evaluated> rca_number(std::string_view word)
+{
+    if (word.size() > 1 && word[0] == '#')
+        return digits_in_base(word.substr(1), 16, word);
+    if (word.empty() || !std::isdigit(static_cast<unsigned char>(word[0])))
+        return std::nullopt;
+    return digits_in_base(word, 10, word);
+}
+
+// R0-RF; and a word of hex digits that starts with A-F and names no symbol is hex
+// (A is 10, so INC A is INC 10).
+std::optional<int64_t> rca_register_names(std::string_view word)
+{
+    if (const auto r = weak_register_names(word))
+        return r;
+    if (!all_hex_digits(word) || std::isdigit(static_cast<unsigned char>(word[0])))
+        return std::nullopt;
+    return digits_in_base(word, 16, word)->value;
+}
+
+constexpr Operator kRcaOperators[] = {
+    {"+", Fix::Infix, 1, plus},          {"-", Fix::Infix, 1, minus},         {"+", Fix::Prefix, 2, same},
+    {"-", Fix::Prefix, 2, negated},      {"A", Fix::Prefix, 2, same, true},   {"A.0", Fix::Prefix, 2, low, true},
+    {"A.1", Fix::Prefix, 2, high, true},
+};
+
+constexpr DirectiveName kRcaDirectives[] = {
+    {"ORG", Directive::Org}, {"DC", Directive::DataList}, {"PAGE", Directive::Page}, {"END", Directive::End}};
+
 // The usual pseudo-instructions of Elf/OS sources, as Asm/02's documentation
 // defines them; a source's own .op lines replace them.
 constexpr std::string_view kAsm02Ops[] = {
@@ -220,6 +252,27 @@ constexpr std::string_view kAsm02Ops[] = {
 };
 
 }  // namespace
+
+std::optional<Evaluated> quoted_constant(char kind, std::string_view body)
+{
+    switch (std::toupper(static_cast<unsigned char>(kind))) {
+    case 'X': return digits_in_base(body, 16, body);
+    case 'D': return digits_in_base(body, 10, body);
+    case 'B': {
+        auto value = digits_in_base(body, 2, body);
+        if (value->value)
+            *value->value &= 0xFF;
+        return value;
+    }
+    case 'T': {
+        int64_t value = 0;
+        for (const char c : body)
+            value = (value << 8 | static_cast<unsigned char>(c)) & 0xFFFF;
+        return Evaluated{value, {}};
+    }
+    default: return std::nullopt;
+    }
+}
 
 Directive directive_named(const Notation& notation, std::string_view name)
 {
@@ -232,7 +285,7 @@ Directive directive_named(const Notation& notation, std::string_view name)
 }
 
 const Notation kCosmacNotation{"cosmac",
-                               ';',
+                               ";",
                                cosmac_number,
                                "",
                                is_cosmac_name_char,
@@ -248,10 +301,11 @@ const Notation kCosmacNotation{"cosmac",
                                false,
                                kCosmacDirectives,
                                {},
-                               {}};
+                               {},
+                               false};
 
 const Notation kA18Notation{"a18",
-                            ';',
+                            ";",
                             a18_number,
                             "$%@",
                             is_a18_name_char,
@@ -267,10 +321,11 @@ const Notation kA18Notation{"a18",
                             false,
                             kA18Directives,
                             kForeignAliases,
-                            {}};
+                            {},
+                            false};
 
 const Notation kAsm02Notation{"asm02",
-                              ';',
+                              ";",
                               asm02_number,
                               "$%",
                               is_asm02_name_char,
@@ -286,11 +341,32 @@ const Notation kAsm02Notation{"asm02",
                               true,
                               kAsm02Directives,
                               kAsm02Aliases,
-                              kAsm02Ops};
+                              kAsm02Ops,
+                              false};
+
+const Notation kRcaNotation{"rca",
+                            "..",
+                            rca_number,
+                            "#",
+                            is_rca_name_char,
+                            kRcaOperators,
+                            '*',
+                            false,
+                            rca_register_names,
+                            false,
+                            true,
+                            false,
+                            true,
+                            false,
+                            false,
+                            kRcaDirectives,
+                            kForeignAliases,
+                            {},
+                            true};
 
 const Notation* notation_named(std::string_view name)
 {
-    for (const Notation* notation : {&kCosmacNotation, &kA18Notation, &kAsm02Notation}) {
+    for (const Notation* notation : {&kCosmacNotation, &kA18Notation, &kAsm02Notation, &kRcaNotation}) {
         if (notation->name == name)
             return notation;
     }

@@ -56,6 +56,7 @@ enum class Directive {
     Load,     // LOAD r, v: the value into the register through D
     Call,     // CALL a: the standard call, D4 and the address
     Return,   // RETN: the standard return, D5
+    DataList, // RCA's DC, and a statement that is only a data list
 };
 
 struct DirectiveName {
@@ -72,7 +73,7 @@ struct Alias {
 
 struct Notation {
     std::string_view name;
-    char comment;
+    std::string_view comment;  // starts a comment outside quotes
     // The value of a word that is a number in this notation, or an error for a
     // malformed one; empty for a word that is no number, such as a name.
     std::optional<Evaluated> (*number)(std::string_view word);
@@ -92,7 +93,15 @@ struct Notation {
     std::span<const DirectiveName> directives;
     std::span<const Alias> aliases;    // looked up before the opcode table
     std::span<const std::string_view> predefined_ops;  // the operands of .op lines the notation has built in
+    // RCA's free form: statements separated by ;, blanks between tokens optional,
+    // NAME=value equates, instructions followed by ",data list", X'..' D'..'
+    // B'..' T'..' constants, immediates and registers taking their low bits.
+    bool rca_free_form;
 };
+
+// The value of an RCA constant written KIND'body' (X hex, D decimal, B binary,
+// T text), or empty when the kind is none of them.
+std::optional<Evaluated> quoted_constant(char kind, std::string_view body);
 
 Directive directive_named(const Notation& notation, std::string_view name);
 
@@ -103,6 +112,10 @@ extern const Notation kCosmacNotation;
 // The A18 cross-assembler's: Intel numbers (0FFH, 255, 377Q, 1010B), $FF, %1010,
 // @377; column-1 labels; case-sensitive symbols; operators with precedence.
 extern const Notation kA18Notation;
+
+// RCA's COSMAC Level I: statements separated by ;, .. comments, #1F and X'1F'
+// hex, D'17', B'0101', T'AB', * the location counter, A(), A.1() and A.0().
+extern const Notation kRcaNotation;
 
 // Asm/02's, of the Elf/OS community: decimal numbers, 0FFH, $FF, %1010; a C-like
 // preprocessor; .op instructions; labels with colons in any case.
