@@ -55,7 +55,7 @@ const std::string kUsage =
     "usage: cosmac [--debug] [--clock MHZ] [--protect START-END|none] [FILE...]\n"
     "       cosmac --run [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n";
 const std::string kAssemblerUsage =
-    "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin] [--syntax cosmac|a18|asm02|rca]\n";
+    "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin] [--syntax cosmac|rca|a18|asm02|sb]\n";
 
 TEST(Programs, OptionsAndUsage)
 {
@@ -106,7 +106,7 @@ TEST(Programs, OptionsAndUsage)
 TEST(Programs, NotationExamples)
 {
     TempDir dir;
-    for (const char* syntax : {"a18", "asm02", "rca"}) {
+    for (const char* syntax : {"a18", "asm02", "rca", "sb"}) {
         const fs::path example = fs::path(COSMAC_NOTATIONS) / syntax;
         const std::vector<std::string> arguments = {example.string() + ".asm", "--syntax", syntax, "--format", "hex",
                                                     "-o", "out.hex"};

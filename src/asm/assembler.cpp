@@ -4,6 +4,7 @@
 #include <cctype>
 #include <deque>
 #include <memory>
+#include <set>
 #include <utility>
 
 #include "asm/encoder.hpp"
@@ -27,6 +28,7 @@ struct Statement {
     std::string_view operation;  // mnemonic or directive, as written
     std::string_view operands;
     std::string_view data_list;  // RCA: the bytes after ", " that follow an instruction
+    std::string scope;           // SB: the global label that .NAME labels here belong to
     Directive directive = Directive::None;
     uint16_t address = 0;
     unsigned size = 0;
@@ -42,6 +44,32 @@ std::size_t label_length(std::string_view text, const Notation& notation)
     while (end < text.size() && (notation.is_name_char(text[end]) || (end == 0 && text[end] == '_')))
         ++end;
     return end;
+}
+
+// SB's operand is one word: it ends at the first blank outside quotes, and the
+// rest of the line is comment. Delimited text (.AS) may hold blanks.
+std::size_t sb_operand_length(std::string_view operand, Directive directive)
+{
+    std::size_t i = 0;
+    if (directive == Directive::Text7) {
+        if (i < operand.size() && operand[i] == '-')
+            ++i;
+        while (i < operand.size() && operand[i] != ' ' && operand[i] != '\t') {
+            const char delimiter = operand[i];
+            if (delimiter == '#') {
+                while (i < operand.size() && operand[i] != ',' && operand[i] != ' ' && operand[i] != '\t')
+                    ++i;
+            } else {
+                for (++i; i < operand.size() && operand[i] != delimiter; ++i)
+                    i += operand[i] == '\\';
+                ++i;
+            }
+            if (i < operand.size() && operand[i] == ',')
+                ++i;
+        }
+        return std::min(i, operand.size());
+    }
+    return find_unquoted(operand, [&](std::size_t at) { return operand[at] == ' ' || operand[at] == '\t'; });
 }
 
 // One RCA statement: "LABEL: body", "NAME=value", ",data list", or a mnemonic
@@ -106,9 +134,11 @@ Statement parse_statement(std::string_view source, int line, const Notation& not
                 text.remove_prefix(1);
         }
         text = trim(text);
-        const std::size_t end = word_length(text);
+        const std::size_t end = notation.sb_layout && text.starts_with('=') ? 1 : word_length(text);
         s.operation = text.substr(0, end);
         s.operands = trim(text.substr(end));
+        if (notation.sb_layout)
+            s.operands = s.operands.substr(0, sb_operand_length(s.operands, directive_named(notation, s.operation)));
     } else {
         text = trim(text);
         std::size_t end = word_length(text);
@@ -203,8 +233,17 @@ private:
                 add_rca_statements(line, line_number, file, lines);
                 continue;
             }
-            lines.push_back(parse_statement(line, line_number, notation_));
-            lines.back().file = file;
+            const bool comment_line = notation_.sb_layout && (in_comment_block_ || (!line.empty() && std::string_view(";*#@").find(line[0]) != std::string_view::npos));
+            Statement s = comment_line ? Statement{} : parse_statement(line, line_number, notation_);
+            if (notation_.sb_layout && upper(s.operation) == ".CO")
+                in_comment_block_ = true;
+            if (notation_.sb_layout && upper(trim(line)).starts_with(".EC"))
+                in_comment_block_ = false;
+            s.source = line;
+            s.line = line_number;
+            s.file = file;
+            s.skipped = comment_line || (notation_.sb_layout && upper(s.operation) == ".CO");
+            lines.push_back(s);
         }
         statements_.insert(at, lines.begin(), lines.end());
     }
@@ -217,7 +256,7 @@ private:
 
     std::optional<int64_t> value(const Statement& s, std::string_view text)
     {
-        const Evaluated v = evaluate(text, symbols_, s.address, notation_);
+        const Evaluated v = evaluate(text, symbols_, s.address, notation_, s.scope);
         if (!v.value)
             error(s, v.error);
         return v.value;
@@ -225,7 +264,8 @@ private:
 
     std::string symbol_name(std::string_view label) const
     {
-        return notation_.symbols_ignore_case ? upper(label) : std::string(label);
+        const std::string name = label.starts_with('.') ? scope_ + std::string(label) : std::string(label);
+        return notation_.symbols_ignore_case ? upper(name) : name;
     }
 
     void define(const Statement& s, int64_t symbol_value, bool variable = false)
@@ -240,7 +280,7 @@ private:
             error(s, "label '" + name + "' reads as a register");
             return;
         }
-        if (!is_identifier_start(name[0])) {
+        if (!is_identifier_start(name[0]) && !(notation_.sb_layout && name[0] == '.')) {
             error(s, "bad label '" + name + "'");
             return;
         }
@@ -252,10 +292,10 @@ private:
         error(s, "duplicate label '" + name + "' (first defined on line " + std::to_string(it->second.line) + ")");
     }
 
-    bool active() const
+    bool active(int file) const
     {
         const auto taking = [](const Condition& c) { return c.taking; };
-        return !ended_ && std::all_of(conditions_.begin(), conditions_.end(), taking);
+        return !ended_files_.contains(file) && std::all_of(conditions_.begin(), conditions_.end(), taking);
     }
 
     // IF, ELSE and ENDI, which the first pass follows even where it assembles nothing.
@@ -263,7 +303,7 @@ private:
     {
         switch (s.directive) {
         case Directive::If: {
-            const bool enclosing = active();
+            const bool enclosing = active(s.file);
             const auto v = enclosing ? value(s, s.operands) : std::optional<int64_t>(0);
             conditions_.push_back({enclosing && v.value_or(0) != 0, enclosing && !v.value_or(0)});
             return true;
@@ -295,7 +335,10 @@ private:
             s.active = false;
             return;
         }
-        if (conditional(s) || !(s.active = active()))
+        if (notation_.sb_layout && !s.label.empty() && s.label[0] != '.')
+            scope_ = std::string(s.label);
+        s.scope = scope_;
+        if (conditional(s) || !(s.active = active(s.file)))
             return;
         const uint16_t before = s.address;
         switch (s.directive) {
@@ -315,6 +358,15 @@ private:
         case Directive::UserOp:
             define_user_op(s);
             break;
+        case Directive::Block:
+            if (const auto operands = split_operands(s.operands); operands.size() == 2)
+                s.count = static_cast<uint32_t>(std::clamp<int64_t>(value(s, operands[0]).value_or(0), 0, 0x10000));
+            else
+                move_location(s);
+            break;
+        case Directive::UserError:
+            error(s, "error: " + std::string(s.operands));
+            break;
         case Directive::Fill:
             if (const auto operands = split_operands(s.operands); operands.size() == 2)
                 s.count = static_cast<uint32_t>(std::clamp<int64_t>(value(s, operands[1]).value_or(0), 0, 0x10000));
@@ -322,7 +374,7 @@ private:
                 error(s, "FILL takes a value and a count");
             break;
         case Directive::End:
-            ended_ = true;
+            ended_files_.insert(s.file);  // an included file's end returns to its includer
             break;
         case Directive::Include:
             include(index, s.operands);
@@ -363,7 +415,14 @@ private:
         case Directive::Call:
         case Directive::Return:
         case Directive::DataList:
+        case Directive::Text7:
+        case Directive::HexString:
+        case Directive::Addresses:
+        case Directive::Reversed:
+        case Directive::Longs:
             return true;
+        case Directive::Block:
+            return true;  // with a fill value; without one it only moved the location
         default:
             return false;
         }
@@ -371,7 +430,7 @@ private:
 
     EncodeRequest request(const Statement& s) const
     {
-        return {s.operation, s.directive, s.operands, s.address, s.count, user_ops_, s.data_list};
+        return {s.operation, s.directive, s.operands, s.address, s.count, user_ops_, s.data_list, s.scope};
     }
 
     // ORG, BLK (DS) and PAGE move the location counter without writing bytes.
@@ -388,7 +447,7 @@ private:
         const auto v = value(s, s.operands);
         if (!v)
             return;
-        const int64_t target = s.directive == Directive::Org ? *v : address_ + *v;
+        const int64_t target = s.directive == Directive::Org ? *v : address_ + *v;  // BLK, DS, .BS n: relative
         if (target < 0 || target > 0xFFFF)
             error(s, upper(s.operation) + " " + hex(target) + " is outside memory");
         else
@@ -587,6 +646,8 @@ private:
     {
         const Statement s = statements_[index];
         std::string name(trim(written_name));
+        if (notation_.sb_layout && name.find('.') == std::string::npos)
+            name += ".asm";
         if (name.size() >= 2 && (name[0] == '"' || name[0] == '\'') && name.back() == name[0])
             name = name.substr(1, name.size() - 2);
         const std::string& including = files_[s.file];
@@ -676,7 +737,9 @@ private:
     std::deque<std::string> line_texts_;                        // lines after #define substitution
     Symbols symbols_;
     unsigned address_ = 0;
-    bool ended_ = false;
+    std::set<int> ended_files_;
+    bool in_comment_block_ = false;  // SB: between .CO and .EC
+    std::string scope_;              // SB: the last global label
 };
 
 }  // namespace

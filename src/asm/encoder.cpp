@@ -11,8 +11,9 @@ namespace {
 
 class Encoder {
 public:
-    Encoder(std::string_view operation, uint16_t address, const Symbols& symbols, const Notation& notation)
-        : operation_(upper(operation)), address_(address), symbols_(symbols), notation_(notation)
+    Encoder(std::string_view operation, uint16_t address, const Symbols& symbols, const Notation& notation,
+            std::string_view scope)
+        : operation_(upper(operation)), address_(address), symbols_(symbols), notation_(notation), scope_(scope)
     {
     }
 
@@ -21,6 +22,7 @@ public:
     void error(std::string message) { result.errors.push_back(std::move(message)); }
     void warning(std::string message) { result.warnings.push_back(std::move(message)); }
     const Symbols& symbols() const { return symbols_; }
+    std::string_view scope() const { return scope_; }
     uint16_t address() const { return address_; }
     void emit(uint8_t byte) { result.bytes.push_back(byte); }
 
@@ -33,19 +35,20 @@ public:
     // Always one byte. In RCA's notation an immediate is the low byte of any value.
     void emit_byte(std::string_view text)
     {
-        if (!notation_.rca_free_form) {
+        if (!notation_.immediates_take_low_byte) {
             emit(static_cast<uint8_t>(checked(text, -0x80, 0xFF, "a byte").value_or(0)));
             return;
         }
-        if (upper(trim(text)).starts_with("A("))
+        if (notation_.rca_free_form && upper(trim(text)).starts_with("A("))
             error("A(...) is two bytes; an immediate takes one (A.0 or A.1)");
-        emit(static_cast<uint8_t>(checked(text, -0x8000, 0xFFFF, "a word").value_or(0)));
+        emit(static_cast<uint8_t>(checked(text, -0x80000000LL, 0xFFFFFFFF, "a value").value_or(0)));
     }
 
     // Always two bytes, high first, as the 1802 keeps addresses.
     void emit_word(std::string_view text, int64_t low, const char* what)
     {
-        const int64_t value = checked(text, low, 0xFFFF, what).value_or(0);
+        const bool wide = notation_.sb_layout;  // SB cuts wider values silently
+        const int64_t value = checked(text, wide ? -0x80000000LL : low, wide ? 0xFFFFFFFF : 0xFFFF, what).value_or(0);
         emit(static_cast<uint8_t>(value >> 8));
         emit(static_cast<uint8_t>(value));
     }
@@ -93,7 +96,7 @@ public:
 private:
     std::optional<int64_t> checked(std::string_view text, int64_t low, int64_t high, const char* what)
     {
-        const Evaluated v = evaluate(text, symbols_, address_, notation_);
+        const Evaluated v = evaluate(text, symbols_, address_, notation_, scope_);
         if (!v.value) {
             error(v.error);
             return std::nullopt;
@@ -112,6 +115,7 @@ private:
     uint16_t address_;
     const Symbols& symbols_;
     const Notation& notation_;
+    std::string_view scope_;
 };
 
 // A string item: a quoted literal and nothing after it, "..." always, '...' of
@@ -194,8 +198,10 @@ void encode_load(Encoder& e, const std::vector<std::string_view>& operands)
     e.emit(static_cast<uint8_t>(0xA0 + r.value_or(0)));
 }
 
-void encode_fixed(Encoder& e, const Fixed& fixed, const std::vector<std::string_view>& operands)
+void encode_fixed(Encoder& e, const Fixed& fixed, std::vector<std::string_view> operands)
 {
+    if (fixed.operand == OperandKind::None && e.notation().sb_layout)
+        operands.clear();  // SB: what follows an instruction without operands is comment
     e.emit(fixed.opcode);
     const bool has_operand = fixed.operand != OperandKind::None;
     const bool operands_ok = e.expect_operands(operands, has_operand ? 1 : 0);
@@ -258,7 +264,7 @@ bool user_op_fits(Encoder& e, const UserOp& op, const std::vector<std::string_vi
         return false;
     for (std::size_t i = 0; i < operands.size(); ++i) {
         const auto name = e.notation().register_name(operands[i]);
-        const Evaluated v = evaluate(operands[i], e.symbols(), e.address(), e.notation());
+        const Evaluated v = evaluate(operands[i], e.symbols(), e.address(), e.notation(), e.scope());
         switch (op.arguments[i]) {
         case 'R':
             if (!name || *name == 0)
@@ -343,6 +349,78 @@ void encode_data_list(Encoder& e, std::string_view list)
     }
 }
 
+// SB's .AS, .AT, .AZ: delimited text (\ escapes the next character) and #expr
+// bytes, separated by commas; a leading - sets bit 7 of every byte.
+void encode_text7(Encoder& e, std::string_view text)
+{
+    const bool high = text.starts_with('-');
+    std::vector<uint8_t> bytes;
+    for (std::size_t i = high ? 1 : 0; i < text.size();) {
+        if (text[i] == ',') {
+            ++i;
+        } else if (text[i] == '#') {
+            const std::size_t end = std::min(text.find(',', i), text.size());
+            Encoder part(e.operation(), e.address(), e.symbols(), e.notation(), e.scope());
+            part.emit_byte(text.substr(i + 1, end - i - 1));
+            for (std::string& message : part.result.errors)
+                e.error(std::move(message));
+            bytes.push_back(part.result.bytes[0]);
+            i = end;
+        } else {
+            const char delimiter = text[i];
+            for (++i; i < text.size() && text[i] != delimiter; ++i) {
+                i += text[i] == '\\' && i + 1 < text.size();
+                bytes.push_back(static_cast<uint8_t>(text[i]));
+            }
+            if (i >= text.size())
+                e.error("unterminated text");
+            ++i;
+        }
+    }
+    if (e.operation().starts_with(".AT") && !bytes.empty())
+        bytes.back() ^= 0x80;
+    if (e.operation().starts_with(".AZ"))
+        bytes.push_back(0);
+    for (const uint8_t byte : bytes)
+        e.emit(high ? byte | 0x80 : byte);
+}
+
+// SB's .HS: pairs of hex digits; dots between them are ignored.
+void encode_hex_string(Encoder& e, std::string_view text)
+{
+    std::string digits(text);
+    std::erase(digits, '.');
+    if (digits.size() % 2 != 0 || !all_hex_digits(digits))
+        e.error(".HS takes pairs of hexadecimal digits");
+    for (std::size_t i = 0; i + 1 < digits.size(); i += 2)
+        e.emit(static_cast<uint8_t>(all_hex_digits(digits) ? std::stoi(digits.substr(i, 2), nullptr, 16) : 0));
+}
+
+// SB's .DA: a word each, or one byte where the item starts with a selector.
+void encode_addresses(Encoder& e, const std::vector<std::string_view>& items)
+{
+    for (std::string_view item : items) {
+        if (!item.empty() && std::string_view("#/=\\").find(item[0]) != std::string_view::npos)
+            e.emit(static_cast<uint8_t>(e.number_in(item, 0, 0xFF, "a byte").value_or(0)));
+        else
+            e.emit_word(item, -0x8000, "a word");
+    }
+}
+
+void encode_wide(Encoder& e, const std::vector<std::string_view>& items, bool reversed)
+{
+    for (std::string_view item : items) {
+        const int64_t value = e.number_in(item, -0x80000000LL, 0xFFFFFFFF, "a value").value_or(0);
+        if (reversed) {
+            e.emit(static_cast<uint8_t>(value));
+            e.emit(static_cast<uint8_t>(value >> 8));
+        } else {
+            for (const int shift : {24, 16, 8, 0})
+                e.emit(static_cast<uint8_t>(value >> shift));
+        }
+    }
+}
+
 const Alias* find_alias(const Notation& notation, std::string_view name)
 {
     const std::string folded = upper(name);
@@ -363,7 +441,7 @@ void encode_alias(Encoder& e, const Alias& alias, const std::vector<std::string_
 
 std::optional<Encoded> encode(const EncodeRequest& request, const Symbols& symbols, const Notation& notation)
 {
-    Encoder e(request.operation, request.address, symbols, notation);
+    Encoder e(request.operation, request.address, symbols, notation, request.scope);
     const std::vector<std::string_view> operands = split_operands(request.operands);
     const std::string_view operation = request.operation;
     switch (request.directive) {
@@ -375,6 +453,15 @@ std::optional<Encoded> encode(const EncodeRequest& request, const Symbols& symbo
     case Directive::Call: encode_fixed(e, Fixed{0xD4, OperandKind::Word}, operands); break;
     case Directive::Return: encode_fixed(e, Fixed{0xD5, OperandKind::None}, operands); break;
     case Directive::DataList: break;
+    case Directive::Text7: encode_text7(e, request.operands); break;
+    case Directive::HexString: encode_hex_string(e, request.operands); break;
+    case Directive::Addresses: encode_addresses(e, operands); break;
+    case Directive::Reversed: encode_wide(e, operands, true); break;
+    case Directive::Longs: encode_wide(e, operands, false); break;
+    case Directive::Block:
+        if (operands.size() == 2)
+            encode_fill(e, {operands[1]}, request.count);
+        break;
     case Directive::None:
         if (const Alias* alias = find_alias(notation, operation))
             encode_alias(e, *alias, operands);

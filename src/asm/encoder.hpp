@@ -44,6 +44,7 @@ struct EncodeRequest {
     uint32_t count;
     std::span<const UserOp> user_ops;
     std::string_view data_list;  // RCA: bytes that follow the instruction's own
+    std::string_view scope;      // SB: the global label of .NAME labels
 };
 
 // Empty when the operation names no instruction or directive that makes bytes.

@@ -15,8 +15,9 @@ bool is_word_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) |
 // postfix selectors.
 class Expression {
 public:
-    Expression(std::string_view text, const Symbols& symbols, uint16_t here, const Notation& notation)
-        : text_(text), symbols_(symbols), here_(here), notation_(notation)
+    Expression(std::string_view text, const Symbols& symbols, uint16_t here, const Notation& notation,
+               std::string_view scope)
+        : text_(text), symbols_(symbols), here_(here), notation_(notation), scope_(scope)
     {
     }
 
@@ -120,10 +121,13 @@ private:
         }
         if (notation_.rca_free_form && std::isalpha(static_cast<unsigned char>(c)) && peek(1) == '\'')
             return rca_constant();
+        if (notation_.sb_layout && (c == '\'' || c == '"'))
+            return sb_character(c);
         if (c == '\'' || (c == '"' && notation_.strings_are_values))
             return quoted(c);
         const bool number_prefix = notation_.number_prefixes.find(c) != std::string_view::npos;
-        if (c == notation_.location_counter && !(number_prefix && is_hex_digit(peek(1)))) {
+        if (c != '\0' && notation_.location_counters.find(c) != std::string_view::npos &&
+            !(number_prefix && is_hex_digit(peek(1)))) {
             ++position_;
             return here_;
         }
@@ -164,6 +168,18 @@ private:
         return value;
     }
 
+    // 'A or 'A' is the character, "A or "A" the character with bit 7 set.
+    std::optional<int64_t> sb_character(char quote)
+    {
+        ++position_;
+        if (position_ >= text_.size())
+            return fail("unterminated character");
+        const auto c = static_cast<uint8_t>(text_[position_++]);
+        if (peek() == quote)
+            ++position_;
+        return quote == '"' ? c | 0x80 : c;
+    }
+
     // X'1F', D'17', B'0101', T'AB' (two quotes inside stand for one).
     std::optional<int64_t> rca_constant()
     {
@@ -196,9 +212,10 @@ private:
                 return fail(number->error);
             return number->value;
         }
-        if (!is_identifier_start(word[0]))
+        if (!is_identifier_start(word[0]) && !(notation_.sb_layout && word[0] == '.'))
             return fail("bad number '" + std::string(word) + "'");
-        const auto symbol = symbols_.find(notation_.symbols_ignore_case ? upper(word) : std::string(word));
+        std::string name = word[0] == '.' ? scope_ + std::string(word) : std::string(word);  // local to a global label
+        const auto symbol = symbols_.find(notation_.symbols_ignore_case ? upper(name) : name);
         if (symbol != symbols_.end())
             return symbol->second.value;
         if (const auto r = notation_.register_name(word))  // a name the source has not taken
@@ -236,15 +253,17 @@ private:
     const Symbols& symbols_;
     uint16_t here_;
     const Notation& notation_;
+    std::string scope_;
     std::size_t position_ = 0;
     std::string error_;
 };
 
 }  // namespace
 
-Evaluated evaluate(std::string_view text, const Symbols& symbols, uint16_t here, const Notation& notation)
+Evaluated evaluate(std::string_view text, const Symbols& symbols, uint16_t here, const Notation& notation,
+                   std::string_view scope)
 {
-    return Expression(text, symbols, here, notation).evaluate();
+    return Expression(text, symbols, here, notation, scope).evaluate();
 }
 
 }  // namespace cosmac::assembler

@@ -21,6 +21,8 @@ struct Symbol {
 
 using Symbols = std::map<std::string, Symbol, std::less<>>;
 
-Evaluated evaluate(std::string_view text, const Symbols& symbols, uint16_t here, const Notation& notation);
+// scope: the global label that .NAME labels belong to, where the notation has them.
+Evaluated evaluate(std::string_view text, const Symbols& symbols, uint16_t here, const Notation& notation,
+                   std::string_view scope = {});
 
 }  // namespace cosmac::assembler

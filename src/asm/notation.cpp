@@ -44,8 +44,9 @@ std::optional<int64_t> weak_register_names(std::string_view word)
     return std::isdigit(static_cast<unsigned char>(word[1])) ? word[1] - '0' : (word[1] | 0x20) - 'a' + 10;
 }
 
-// The digits in the base, or an error naming the word.
-std::optional<Evaluated> digits_in_base(std::string_view digits, int base, std::string_view word)
+// The digits in the base, kept to 16 bits (32 for SB's wider values), or an
+// error naming the word.
+std::optional<Evaluated> digits_in_base(std::string_view digits, int base, std::string_view word, int bits = 16)
 {
     int64_t value = 0;
     for (const char c : digits) {
@@ -58,7 +59,7 @@ std::optional<Evaluated> digits_in_base(std::string_view digits, int base, std::
     }
     if (digits.empty())
         return Evaluated{{}, "bad number '" + std::string(word) + "'"};
-    return Evaluated{value & 0xFFFF, {}};
+    return Evaluated{value & ((int64_t{1} << bits) - 1), {}};
 }
 
 std::optional<Evaluated> cosmac_number(std::string_view word)
@@ -88,22 +89,29 @@ std::optional<Evaluated> cosmac_number(std::string_view word)
 }
 
 // Intel numbers, a digit first and the base last (0FFH, 255, 255D, 377O, 377Q,
-// 1010B), and $FF, %1010, @377.
-std::optional<Evaluated> a18_number(std::string_view word)
+// 1010B), and $FF, %1010, @377; dots in SB's are ignored.
+std::optional<Evaluated> intel_number(std::string_view word, int bits)
 {
-    if (word.size() > 1 && (word[0] == '$' || word[0] == '%' || word[0] == '@'))
-        return digits_in_base(word.substr(1), word[0] == '$' ? 16 : word[0] == '%' ? 2 : 8, word);
+    if (word.size() > 1 && (word[0] == '$' || word[0] == '%' || word[0] == '@')) {
+        std::string digits(word.substr(1));
+        if (bits > 16)
+            std::erase(digits, '.');
+        return digits_in_base(digits, word[0] == '$' ? 16 : word[0] == '%' ? 2 : 8, word, bits);
+    }
     if (word.empty() || !std::isdigit(static_cast<unsigned char>(word[0])))
         return std::nullopt;
+    const std::string_view digits = word.substr(0, word.size() - 1);
     switch (std::toupper(static_cast<unsigned char>(word.back()))) {
-    case 'H': return digits_in_base(word.substr(0, word.size() - 1), 16, word);
-    case 'D': return digits_in_base(word.substr(0, word.size() - 1), 10, word);
+    case 'H': return digits_in_base(digits, 16, word, bits);
+    case 'D': return digits_in_base(digits, 10, word, bits);
     case 'O':
-    case 'Q': return digits_in_base(word.substr(0, word.size() - 1), 8, word);
-    case 'B': return digits_in_base(word.substr(0, word.size() - 1), 2, word);
-    default: return digits_in_base(word, 10, word);
+    case 'Q': return digits_in_base(digits, 8, word, bits);
+    case 'B': return digits_in_base(digits, 2, word, bits);
+    default: return digits_in_base(word, 10, word, bits);
     }
 }
+
+std::optional<Evaluated> a18_number(std::string_view word) { return intel_number(word, 16); }
 
 constexpr Operator kCosmacOperators[] = {
     {"+", Fix::Infix, 1, plus},          {"-", Fix::Infix, 1, minus},
@@ -244,6 +252,62 @@ constexpr Operator kRcaOperators[] = {
 constexpr DirectiveName kRcaDirectives[] = {
     {"ORG", Directive::Org}, {"DC", Directive::DataList}, {"PAGE", Directive::Page}, {"END", Directive::End}};
 
+bool is_sb_name_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.'; }
+
+// Decimal; $1F, %0101.1010 (dots ignored), @17; 1FH, 17Q, 101B, 31D with a digit
+// first; 0x1F and 0b101.
+std::optional<Evaluated> sb_number(std::string_view word)
+{
+    if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X'))
+        return digits_in_base(word.substr(2), 16, word, 32);
+    if (word.size() > 2 && word[0] == '0' && (word[1] == 'b' || word[1] == 'B') && word.back() != 'b' &&
+        word.back() != 'B')
+        return digits_in_base(word.substr(2), 2, word, 32);
+    return intel_number(word, 32);
+}
+
+Result sb_equal(int64_t a, int64_t b) { return a == b ? -1 : 0; }
+Result sb_not_equal(int64_t a, int64_t b) { return a != b ? -1 : 0; }
+Result sb_less(int64_t a, int64_t b) { return a < b ? -1 : 0; }
+Result sb_greater(int64_t a, int64_t b) { return a > b ? -1 : 0; }
+Result sb_less_or_equal(int64_t a, int64_t b) { return a <= b ? -1 : 0; }
+Result sb_greater_or_equal(int64_t a, int64_t b) { return a >= b ? -1 : 0; }
+Result wide_and(int64_t a, int64_t b) { return a & b; }
+Result wide_or(int64_t a, int64_t b) { return a | b; }
+Result wide_xor(int64_t a, int64_t b) { return a ^ b; }
+Result wide_left(int64_t a, int64_t b) { return (a << (b & 31)) & 0xFFFFFFFF; }
+Result wide_right(int64_t a, int64_t b) { return (a & 0xFFFFFFFF) >> (b & 31); }
+Result wide_complement(int64_t a, int64_t) { return ~a & 0xFFFFFFFF; }
+Result bits_0_7(int64_t a, int64_t) { return a & 0xFF; }
+Result bits_8_15(int64_t a, int64_t) { return a >> 8 & 0xFF; }
+Result bits_16_23(int64_t a, int64_t) { return a >> 16 & 0xFF; }
+Result bits_24_31(int64_t a, int64_t) { return a >> 24 & 0xFF; }
+
+// Strictly left to right, no precedence; - and + before one term; ~ and the
+// byte selectors # / = \ at the start of an operand apply to all of it.
+constexpr Operator kSbOperators[] = {
+    {"~", Fix::Prefix, 0, wide_complement}, {"#", Fix::Prefix, 0, bits_0_7},  {"/", Fix::Prefix, 0, bits_8_15},
+    {"=", Fix::Prefix, 0, bits_16_23},  {"\\", Fix::Prefix, 0, bits_24_31},  {"+", Fix::Infix, 1, plus},
+    {"-", Fix::Infix, 1, minus},        {"*", Fix::Infix, 1, times},          {"/", Fix::Infix, 1, divided},
+    {"\\", Fix::Infix, 1, modulo},      {"&", Fix::Infix, 1, wide_and},       {"|", Fix::Infix, 1, wide_or},
+    {"^", Fix::Infix, 1, wide_or},      {"!", Fix::Infix, 1, wide_xor},       {"<<", Fix::Infix, 1, wide_left},
+    {">>", Fix::Infix, 1, wide_right},  {"=", Fix::Infix, 1, sb_equal},       {"<>", Fix::Infix, 1, sb_not_equal},
+    {"!=", Fix::Infix, 1, sb_not_equal}, {"<", Fix::Infix, 1, sb_less},       {">", Fix::Infix, 1, sb_greater},
+    {"<=", Fix::Infix, 1, sb_less_or_equal}, {">=", Fix::Infix, 1, sb_greater_or_equal},
+    {"-", Fix::Prefix, 2, negated},     {"+", Fix::Prefix, 2, same},
+};
+
+constexpr DirectiveName kSbDirectives[] = {
+    {".OR", Directive::Org},     {".EQ", Directive::Equ},       {"=", Directive::Equ},        {".SE", Directive::Set},
+    {".DB", Directive::Bytes},   {".DW", Directive::Words},     {".DA", Directive::Addresses}, {".DR", Directive::Reversed},
+    {".DL", Directive::Longs},   {".AS", Directive::Text7},     {".AT", Directive::Text7},    {".AZ", Directive::Text7},
+    {".HS", Directive::HexString}, {".BS", Directive::Block},   {".DO", Directive::If},       {".EL", Directive::Else},
+    {".FI", Directive::EndIf},   {".IN", Directive::Include},   {".EN", Directive::End},      {".CR", Directive::Cpu},
+    {".ER", Directive::UserError}, {".TF", Directive::Ignored}, {".LF", Directive::Ignored},  {".LI", Directive::Ignored},
+    {".SF", Directive::Ignored}, {".EF", Directive::Ignored},    {".EB", Directive::Ignored},  {".RU", Directive::Ignored},
+    {".TW", Directive::Ignored},
+};
+
 // The usual pseudo-instructions of Elf/OS sources, as Asm/02's documentation
 // defines them; a source's own .op lines replace them.
 constexpr std::string_view kAsm02Ops[] = {
@@ -276,7 +340,9 @@ std::optional<Evaluated> quoted_constant(char kind, std::string_view body)
 
 Directive directive_named(const Notation& notation, std::string_view name)
 {
-    const std::string folded = upper(name);
+    std::string folded = upper(name);
+    if (notation.sb_layout && folded.size() > 3 && folded[0] == '.')
+        folded.resize(3);  // only the dot and two letters count: .ORG is .OR
     for (const DirectiveName& directive : notation.directives) {
         if (directive.name == folded)
             return directive.directive;
@@ -290,7 +356,7 @@ const Notation kCosmacNotation{"cosmac",
                                "",
                                is_cosmac_name_char,
                                kCosmacOperators,
-                               '$',
+                               "$",
                                false,
                                no_register_names,
                                false,
@@ -302,6 +368,8 @@ const Notation kCosmacNotation{"cosmac",
                                kCosmacDirectives,
                                {},
                                {},
+                               false,
+                               false,
                                false};
 
 const Notation kA18Notation{"a18",
@@ -310,7 +378,7 @@ const Notation kA18Notation{"a18",
                             "$%@",
                             is_a18_name_char,
                             kA18Operators,
-                            '$',
+                            "$",
                             true,
                             weak_register_names,
                             true,
@@ -322,6 +390,8 @@ const Notation kA18Notation{"a18",
                             kA18Directives,
                             kForeignAliases,
                             {},
+                            false,
+                            false,
                             false};
 
 const Notation kAsm02Notation{"asm02",
@@ -330,7 +400,7 @@ const Notation kAsm02Notation{"asm02",
                               "$%",
                               is_asm02_name_char,
                               kAsm02Operators,
-                              '$',
+                              "$",
                               true,
                               asm02_register_names,
                               true,
@@ -342,6 +412,8 @@ const Notation kAsm02Notation{"asm02",
                               kAsm02Directives,
                               kAsm02Aliases,
                               kAsm02Ops,
+                              false,
+                              false,
                               false};
 
 const Notation kRcaNotation{"rca",
@@ -350,7 +422,7 @@ const Notation kRcaNotation{"rca",
                             "#",
                             is_rca_name_char,
                             kRcaOperators,
-                            '*',
+                            "*",
                             false,
                             rca_register_names,
                             false,
@@ -362,11 +434,35 @@ const Notation kRcaNotation{"rca",
                             kRcaDirectives,
                             kForeignAliases,
                             {},
-                            true};
+                            true,
+                            true,
+                            false};
+
+const Notation kSbNotation{"sb",
+                           ";",
+                           sb_number,
+                           "$%@",
+                           is_sb_name_char,
+                           kSbOperators,
+                           "*$",
+                           false,
+                           no_register_names,
+                           true,
+                           true,
+                           false,
+                           true,
+                           false,
+                           false,
+                           kSbDirectives,
+                           kForeignAliases,
+                           {},
+                           false,
+                           true,
+                           true};
 
 const Notation* notation_named(std::string_view name)
 {
-    for (const Notation* notation : {&kCosmacNotation, &kA18Notation, &kAsm02Notation, &kRcaNotation}) {
+    for (const Notation* notation : {&kCosmacNotation, &kA18Notation, &kAsm02Notation, &kRcaNotation, &kSbNotation}) {
         if (notation->name == name)
             return notation;
     }

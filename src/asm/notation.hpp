@@ -57,6 +57,13 @@ enum class Directive {
     Call,     // CALL a: the standard call, D4 and the address
     Return,   // RETN: the standard return, D5
     DataList, // RCA's DC, and a statement that is only a data list
+    Text7,    // SB's .AS, .AT, .AZ: delimited text, #bytes, - for bit 7
+    HexString,  // SB's .HS: hex digit pairs
+    Addresses,  // SB's .DA: words, or single bytes where a selector says so
+    Reversed,   // SB's .DR: words, low byte first
+    Longs,      // SB's .DL: 32-bit values, high byte first
+    Block,      // SB's .BS n[,fill]: skips n bytes, or fills them
+    UserError,  // SB's .ER
 };
 
 struct DirectiveName {
@@ -80,7 +87,7 @@ struct Notation {
     std::string_view number_prefixes;  // characters that start a number word besides digits ($ % @)
     bool (*is_name_char)(char c);      // after the first character of a name or number word
     std::span<const Operator> operators;
-    char location_counter;            // $ or *
+    std::string_view location_counters;  // $ or *, where no number follows
     bool strings_are_values;           // "AB" in an expression: 4142H
     // R0-RF as registers where the source defines no symbol of that name.
     std::optional<int64_t> (*register_name)(std::string_view word);
@@ -97,6 +104,12 @@ struct Notation {
     // NAME=value equates, instructions followed by ",data list", X'..' D'..'
     // B'..' T'..' constants, immediates and registers taking their low bits.
     bool rca_free_form;
+    bool immediates_take_low_byte;  // an immediate is the low byte of any value (RCA, SB)
+    // SB-Assembler's layout: comment lines start with ; * # or @, the operand is
+    // one word that ends at the first blank and the rest of the line is comment,
+    // .NAME labels are local to the last global label, directives count by their
+    // first three characters, 'A and "A are characters ("A with bit 7 set).
+    bool sb_layout;
 };
 
 // The value of an RCA constant written KIND'body' (X hex, D decimal, B binary,
@@ -116,6 +129,10 @@ extern const Notation kA18Notation;
 // RCA's COSMAC Level I: statements separated by ;, .. comments, #1F and X'1F'
 // hex, D'17', B'0101', T'AB', * the location counter, A(), A.1() and A.0().
 extern const Notation kRcaNotation;
+
+// SB-Assembler 3's (.CR 1802): column-1 labels, one operand word, expressions
+// strictly left to right, byte selectors # / = \, $1F %1010 @17, .NAME local labels.
+extern const Notation kSbNotation;
 
 // Asm/02's, of the Elf/OS community: decimal numbers, 0FFH, $FF, %1010; a C-like
 // preprocessor; .op instructions; labels with colons in any case.
