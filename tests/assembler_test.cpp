@@ -193,6 +193,42 @@ TEST(A18Notation, IncludesAndErrors)
     }
 }
 
+// The same text means different bytes, or is an error, in different notations.
+TEST(Notations, Conflicts)
+{
+    const struct {
+        const char* syntax;
+        const char* source;
+        std::vector<uint8_t> bytes;  // empty: an error, shown below
+        const char* error;
+    } cases[] = {
+        {"cosmac", " LDI 10", {0xF8, 0x10}, ""},
+        {"a18", " LDI 10", {0xF8, 10}, ""},
+        {"rca", " LDI 10", {0xF8, 10}, ""},
+        {"a18", " LDI 2+3*4", {0xF8, 14}, ""},
+        {"asm02", " LDI 2+3*4", {0xF8, 14}, ""},
+        {"sb", " LDI 2+3*4", {0xF8, 20}, ""},
+        {"rca", " LDI 1;LDI 2", {0xF8, 1, 0xF8, 2}, ""},
+        {"a18", " LDI 1;LDI 2", {0xF8, 1}, ""},
+        {"a18", " NBR 0", {0x38, 0x00}, ""},
+        {"asm02", " NBR", {0x38}, ""},
+        {"a18", " LDI \"A\"", {0xF8, 0x41}, ""},
+        {"sb", " LDI \"A\"", {0xF8, 0xC1}, ""},
+        {"cosmac", " LDI 0FFH", {}, "bad number '0FFH'; `0FFH` is a number in --syntax a18/asm02/sb"},
+        {"cosmac", " BYTE 1", {}, "unknown mnemonic 'BYTE'; `BYTE` is a directive in --syntax a18"},
+    };
+    for (const auto& c : cases) {
+        const Assembly assembly = assemble(c.source, options_for(c.syntax));
+        if (c.bytes.empty()) {
+            ASSERT_FALSE(assembly.errors.empty()) << c.syntax << c.source;
+            EXPECT_EQ(assembly.errors[0].message, c.error);
+            continue;
+        }
+        ASSERT_TRUE(assembly.errors.empty()) << c.syntax << c.source << ": " << assembly.errors[0].message;
+        EXPECT_EQ(bytes_at(assembly.memory, assembly.lowest(), c.bytes.size()), c.bytes) << c.syntax << c.source;
+    }
+}
+
 TEST(RcaNotation, Features)
 {
     const struct {

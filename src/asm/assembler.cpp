@@ -393,7 +393,8 @@ private:
             return;
         const auto encoded = encode(request(statement), symbols_, notation_);
         if (!encoded) {
-            error(statement, "unknown mnemonic '" + std::string(statement.operation) + "'");
+            error(statement, "unknown mnemonic '" + std::string(statement.operation) + "'" +
+                                 operation_hint(notation_, statement.operation));
             return;
         }
         statement.is_code = true;

@@ -213,14 +213,14 @@ private:
             return number->value;
         }
         if (!is_identifier_start(word[0]) && !(notation_.sb_layout && word[0] == '.'))
-            return fail("bad number '" + std::string(word) + "'");
+            return fail("bad number '" + std::string(word) + "'" + number_hint(notation_, word));
         std::string name = word[0] == '.' ? scope_ + std::string(word) : std::string(word);  // local to a global label
         const auto symbol = symbols_.find(notation_.symbols_ignore_case ? upper(name) : name);
         if (symbol != symbols_.end())
             return symbol->second.value;
         if (const auto r = notation_.register_name(word))  // a name the source has not taken
             return *r;
-        return fail("undefined label '" + std::string(word) + "'");
+        return fail("undefined label '" + std::string(word) + "'" + number_hint(notation_, word));
     }
 
     char peek(std::size_t ahead = 0) const

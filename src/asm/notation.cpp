@@ -460,9 +460,48 @@ const Notation kSbNotation{"sb",
                            true,
                            true};
 
+namespace {
+
+constexpr const Notation* kNotations[] = {&kCosmacNotation, &kRcaNotation, &kA18Notation, &kAsm02Notation, &kSbNotation};
+
+std::string hint(const Notation& notation, std::string_view word, const char* what,
+                 bool (*known)(const Notation&, std::string_view))
+{
+    std::string names;
+    for (const Notation* other : kNotations) {
+        if (other == &notation || !known(*other, word))
+            continue;
+        if (!names.empty())
+            names.push_back('/');
+        names.append(other->name);
+    }
+    if (names.empty())
+        return {};
+    std::string text = "; `";
+    text.append(word).append("` is ").append(what).append(" in --syntax ").append(names);
+    return text;
+}
+
+}  // namespace
+
+std::string number_hint(const Notation& notation, std::string_view word)
+{
+    return hint(notation, word, "a number", [](const Notation& n, std::string_view w) {
+        const auto number = n.number(w);
+        return number && number->value;
+    });
+}
+
+std::string operation_hint(const Notation& notation, std::string_view word)
+{
+    return hint(notation, word, "a directive", [](const Notation& n, std::string_view w) {
+        return directive_named(n, w) != Directive::None;
+    });
+}
+
 const Notation* notation_named(std::string_view name)
 {
-    for (const Notation* notation : {&kCosmacNotation, &kA18Notation, &kAsm02Notation, &kRcaNotation, &kSbNotation}) {
+    for (const Notation* notation : kNotations) {
         if (notation->name == name)
             return notation;
     }

@@ -118,6 +118,12 @@ std::optional<Evaluated> quoted_constant(char kind, std::string_view body);
 
 Directive directive_named(const Notation& notation, std::string_view name);
 
+// For a word this notation does not know: where it is a number, or a directive
+// or instruction, in the other notations, as "; `0FFH` is a number in --syntax
+// a18/asm02"; empty where it is none.
+std::string number_hint(const Notation& notation, std::string_view word);
+std::string operation_hint(const Notation& notation, std::string_view word);
+
 // The monitor's own notation: numbers are hexadecimal as everywhere in the
 // monitor (12ab, 0x12ab), decimal ones end with a dot (65.), comments start with ;.
 extern const Notation kCosmacNotation;
