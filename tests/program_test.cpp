@@ -116,6 +116,22 @@ TEST(Programs, NotationExamples)
     }
 }
 
+// The same program written in each notation, in the style of real sources
+// (an include file, the call and return routines, defines and local labels),
+// assembles to the same bytes.
+TEST(Programs, OwnSourcesInEachNotation)
+{
+    TempDir dir;
+    const fs::path own = fs::path(COSMAC_NOTATIONS) / "own";
+    for (const char* syntax : {"cosmac", "a18", "asm02", "rca", "sb"}) {
+        const std::vector<std::string> arguments = {(own / syntax).string() + ".asm", "--syntax", syntax, "--format",
+                                                    "hex", "-o", "out.hex"};
+        const Transcript result = run_piped("", dir.path(), arguments, kAssemblerBinary);
+        EXPECT_EQ(result.out + result.err, "") << syntax;
+        EXPECT_EQ(read_file(dir.path() / "out.hex"), read_file(own / "strlen.hex")) << syntax;
+    }
+}
+
 TEST(Programs, AssemblerFormatsAndErrors)
 {
     TempDir dir;
