@@ -176,6 +176,7 @@ TEST(A18Notation, IncludesAndErrors)
         {" INCL \"a.asm\"", {{"a.asm", " NOP\n INCL \"a.asm\""}}, "a.asm", 2, "include cycle: a.asm includes itself"},
         {" INCL \"none.asm\"", {}, "", 1, "none.asm: No such file or directory"},
         {" NOP\n INCL \"bad.asm\"", {{"bad.asm", "\n FOO"}}, "bad.asm", 2, "unknown mnemonic 'FOO'"},
+        {" INCL \"e.asm\"", {{"e.asm", " NOP\n END"}}, "e.asm", 2, "END inside an included file"},
         {" CPU 1805", {}, "", 1, "only the 1802 is supported (CPU 1802)"},
         {"x SET 1\nx EQU 2", {}, "", 2, "duplicate label 'x' (first defined on line 1)"},
         {" ELSE", {}, "", 1, "ELSE without IF"},

@@ -374,6 +374,8 @@ private:
                 error(s, "FILL takes a value and a count");
             break;
         case Directive::End:
+            if (notation_.end_only_in_source && s.file != 0)
+                error(s, "END inside an included file");
             ended_files_.insert(s.file);  // an included file's end returns to its includer
             break;
         case Directive::Include:

@@ -370,6 +370,7 @@ const Notation kCosmacNotation{"cosmac",
                                {},
                                false,
                                false,
+                               false,
                                false};
 
 const Notation kA18Notation{"a18",
@@ -392,7 +393,8 @@ const Notation kA18Notation{"a18",
                             {},
                             false,
                             false,
-                            false};
+                            false,
+                            true};
 
 const Notation kAsm02Notation{"asm02",
                               ";",
@@ -412,6 +414,7 @@ const Notation kAsm02Notation{"asm02",
                               kAsm02Directives,
                               kAsm02Aliases,
                               kAsm02Ops,
+                              false,
                               false,
                               false,
                               false};
@@ -436,6 +439,7 @@ const Notation kRcaNotation{"rca",
                             {},
                             true,
                             true,
+                            false,
                             false};
 
 const Notation kSbNotation{"sb",
@@ -458,7 +462,8 @@ const Notation kSbNotation{"sb",
                            {},
                            false,
                            true,
-                           true};
+                           true,
+                           false};
 
 namespace {
 

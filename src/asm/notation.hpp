@@ -110,6 +110,7 @@ struct Notation {
     // .NAME labels are local to the last global label, directives count by their
     // first three characters, 'A and "A are characters ("A with bit 7 set).
     bool sb_layout;
+    bool end_only_in_source;  // END inside an included file is an error (A18)
 };
 
 // The value of an RCA constant written KIND'body' (X hex, D decimal, B binary,
