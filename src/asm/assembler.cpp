@@ -497,7 +497,11 @@ private:
             start = end + 1;
             ++line_number;
             const std::string_view text = trim(line);
-            const bool skipped = text.starts_with('#') || !preprocessor_active();
+            // Older sources write "include file" in column 1, without the #.
+            const bool bare_include =
+                line.size() > 8 && upper(line.substr(0, 7)) == "INCLUDE" && (line[7] == ' ' || line[7] == '\t');
+            const bool directive = text.starts_with('#') || bare_include;
+            const bool skipped = directive || !preprocessor_active();
             Statement s;
             if (skipped) {
                 s.source = line;
@@ -510,8 +514,8 @@ private:
             s.file = file;
             s.skipped = skipped;
             statements_.push_back(s);
-            if (text.starts_with('#'))
-                preprocessor_line(text.substr(1), statements_.size() - 1);
+            if (directive)
+                preprocessor_line(bare_include ? text : text.substr(1), statements_.size() - 1);
         }
     }
 
