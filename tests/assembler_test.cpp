@@ -217,6 +217,8 @@ TEST(Notations, Conflicts)
         {"sb", " LDI \"A\"", {0xF8, 0xC1}, ""},
         {"cosmac", " LDI 0FFH", {}, "bad number '0FFH'; `0FFH` is a number in --syntax a18/asm02/sb"},
         {"cosmac", " BYTE 1", {}, "unknown mnemonic 'BYTE'; `BYTE` is a directive in --syntax a18"},
+        {"sb", " .MACRO X", {}, "unknown mnemonic '.MACRO'; `.MACRO` is not supported: cosmac-asm has no macros"},
+        {"asm02", " proc", {}, "unknown mnemonic 'proc'; `proc` is not supported: relocatable modules need a linker"},
     };
     for (const auto& c : cases) {
         const Assembly assembly = assemble(c.source, options_for(c.syntax));

@@ -338,11 +338,55 @@ std::optional<Evaluated> quoted_constant(char kind, std::string_view body)
     }
 }
 
-Directive directive_named(const Notation& notation, std::string_view name)
+namespace {
+
+std::string folded_directive(const Notation& notation, std::string_view name)
 {
     std::string folded = upper(name);
     if (notation.sb_layout && folded.size() > 3 && folded[0] == '.')
         folded.resize(3);  // only the dot and two letters count: .ORG is .OR
+    return folded;
+}
+
+// What the notations' own assemblers take and cosmac-asm does not, and why.
+struct Unsupported {
+    std::string_view notation;
+    std::string_view word;
+    std::string_view why;
+};
+
+constexpr Unsupported kUnsupported[] = {
+    {"asm02", "PROC", "relocatable modules need a linker"},
+    {"asm02", "ENDP", "relocatable modules need a linker"},
+    {"asm02", "PUBLIC", "relocatable modules need a linker"},
+    {"asm02", "EXTRN", "relocatable modules need a linker"},
+    {"asm02", "VER", "its bytes are the build date, which no two builds share"},
+    {"asm02", "EVER", "its bytes are the build date, which no two builds share"},
+    {"asm02", "EEVER", "its bytes are the build date, which no two builds share"},
+    {"asm02", "DD", "values are 16 bits here"},
+    {"asm02", "DF", "values are 16 bits here"},
+    {"asm02", ".1805", "only the 1802's opcodes are assembled"},
+    {"asm02", ".SUPPRESS", "every assembled byte is written"},
+    {"sb", ".MA", "cosmac-asm has no macros"},
+    {"sb", ".EM", "cosmac-asm has no macros"},
+    {"sb", ".PH", "code is assembled only for the address it loads at"},
+    {"sb", ".EP", "code is assembled only for the address it loads at"},
+    {"sb", ".DU", "cosmac-asm has no dummy sections"},
+    {"sb", ".ED", "cosmac-asm has no dummy sections"},
+    {"sb", ".NO", "write .BS with the count of bytes"},
+    {"sb", ".CH", "write .IN and .EN"},
+    {"sb", ".RF", "its bytes are random or the build time"},
+    {"sb", ".TS", "its bytes are random or the build time"},
+    {"sb", ".SM", "it is rare in 1802 sources"},
+    {"sb", ".BI", "it is rare in 1802 sources"},
+    {"sb", ".TA", "it is rare in 1802 sources"},
+};
+
+}  // namespace
+
+Directive directive_named(const Notation& notation, std::string_view name)
+{
+    const std::string folded = folded_directive(notation, name);
     for (const DirectiveName& directive : notation.directives) {
         if (directive.name == folded)
             return directive.directive;
@@ -499,6 +543,14 @@ std::string number_hint(const Notation& notation, std::string_view word)
 
 std::string operation_hint(const Notation& notation, std::string_view word)
 {
+    const std::string folded = folded_directive(notation, word);
+    for (const Unsupported& u : kUnsupported) {
+        if (u.notation == notation.name && u.word == folded) {
+            std::string text = "; `";
+            text.append(word).append("` is not supported: ").append(u.why);
+            return text;
+        }
+    }
     return hint(notation, word, "a directive", [](const Notation& n, std::string_view w) {
         return directive_named(n, w) != Directive::None;
     });
