@@ -326,6 +326,11 @@ TEST(Asm02Notation, Features)
     const Assembly copy = assemble(" mov r7, r0", options_for("asm02"));
     ASSERT_EQ(copy.warnings.size(), 1u);
     EXPECT_EQ(copy.warnings[0].message, "r0 is the value 0 here, not a register to copy");
+    const Assembly colonless = assemble("again ldn rf\n br again", options_for("asm02"));
+    ASSERT_TRUE(colonless.errors.empty());
+    EXPECT_EQ(bytes_at(colonless.memory, 0, 3), (std::vector<uint8_t>{0x0F, 0x30, 0x00}));
+    ASSERT_EQ(colonless.warnings.size(), 1u);
+    EXPECT_EQ(colonless.warnings[0].message, "label 'again' without its colon");
 
     // b.asm includes the way older sources do, in column 1 without the #.
     const Assembly included =

@@ -36,6 +36,7 @@ struct Statement {
     bool is_code = false;   // an instruction or data directive, which the second pass encodes
     bool active = true;     // not in a false IF branch nor after END
     bool skipped = false;   // a preprocessor line, or one in a false #if region
+    bool colon_missing = false;  // a column-1 label written without its colon
 };
 
 std::size_t label_length(std::string_view text, const Notation& notation)
@@ -132,6 +133,8 @@ Statement parse_statement(std::string_view source, int line, const Notation& not
             text.remove_prefix(end);
             if (!text.empty() && text[0] == ':')
                 text.remove_prefix(1);
+            else
+                s.colon_missing = !s.label.empty();
         }
         text = trim(text);
         const std::size_t end = notation.sb_layout && text.starts_with('=') ? 1 : word_length(text);
@@ -252,6 +255,11 @@ private:
     {
         const auto order = static_cast<std::size_t>(&s - statements_.data());
         errors_.push_back({order, {s.line, std::move(message), s.file == 0 ? std::string() : files_[s.file]}});
+    }
+
+    void warn(const Statement& s, std::string message)
+    {
+        out_.warnings.push_back({s.line, std::move(message), s.file == 0 ? std::string() : files_[s.file]});
     }
 
     std::optional<int64_t> value(const Statement& s, std::string_view text)
@@ -698,12 +706,14 @@ private:
             if (const auto v = value(s, s.operands))
                 symbols_[symbol_name(s.label)].value = *v;  // later lines see the value set here
         }
+        if (s.active && s.colon_missing && notation_.labels_want_colons)
+            warn(s, "label '" + std::string(s.label) + "' without its colon");
         if (s.active && s.is_code) {
             Encoded encoded = *encode(request(s), symbols_, notation_);
             for (std::string& message : encoded.errors)
                 error(s, std::move(message));
             for (std::string& message : encoded.warnings)
-                out_.warnings.push_back({s.line, std::move(message), s.file == 0 ? std::string() : files_[s.file]});
+                warn(s, std::move(message));
             place(s, encoded.bytes);
             listing.bytes = std::move(encoded.bytes);
         }

@@ -415,6 +415,7 @@ const Notation kCosmacNotation{"cosmac",
                                false,
                                false,
                                false,
+                               false,
                                false};
 
 const Notation kA18Notation{"a18",
@@ -438,7 +439,8 @@ const Notation kA18Notation{"a18",
                             false,
                             false,
                             false,
-                            true};
+                            true,
+                            false};
 
 const Notation kAsm02Notation{"asm02",
                               ";",
@@ -461,7 +463,8 @@ const Notation kAsm02Notation{"asm02",
                               false,
                               false,
                               false,
-                              false};
+                              false,
+                              true};
 
 const Notation kRcaNotation{"rca",
                             "..",
@@ -483,6 +486,7 @@ const Notation kRcaNotation{"rca",
                             {},
                             true,
                             true,
+                            false,
                             false,
                             false};
 
@@ -507,6 +511,7 @@ const Notation kSbNotation{"sb",
                            false,
                            true,
                            true,
+                           false,
                            false};
 
 namespace {

@@ -111,6 +111,7 @@ struct Notation {
     // first three characters, 'A and "A are characters ("A with bit 7 set).
     bool sb_layout;
     bool end_only_in_source;  // END inside an included file is an error (A18)
+    bool labels_want_colons;  // a label without its colon is taken with a warning (Asm/02)
 };
 
 // The value of an RCA constant written KIND'body' (X hex, D decimal, B binary,
