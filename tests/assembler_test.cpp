@@ -131,6 +131,7 @@ TEST(A18Notation, Features)
          {14, 20, 0x24, 0x23, 4}},
         {"selectors", "x EQU 1234H\n BYTE x.1, x.0, HIGH x + 100H, LOW NOT 1", {0x12, 0x34, 0x13, 0xFE}},
         {"strings as values", " DW \"AB\"\n BYTE 'A', -1", {0x41, 0x42, 0x41, 0xFF}},
+        {"relations: 16 bits, true is 1", " BYTE 8000H EQ 0, 10000H EQ 0, 1 LT 2, 2 LT 1", {0, 1, 1, 0}},
         {"labels are case-sensitive", "lab EQU 1\nLab EQU 2\n BYTE lab, Lab", {1, 2}},
         {"a label without a colon", "here NOP\n BR here", {0xC4, 0x30, 0x00}},
         {"registers by name", " SEP R3\nLINK EQU 6\n GHI LINK", {0xD3, 0x96}},
