@@ -223,14 +223,7 @@ private:
         }
         std::vector<Statement> lines;
         int line_number = 0;
-        for (std::size_t start = 0; start < source.size();) {
-            std::size_t end = source.find('\n', start);
-            if (end == std::string_view::npos)
-                end = source.size();
-            std::string_view line = source.substr(start, end - start);
-            if (!line.empty() && line.back() == '\r')
-                line.remove_suffix(1);
-            start = end + 1;
+        for (const std::string_view line : source_lines(source)) {
             ++line_number;
             if (notation_.rca_free_form) {
                 add_rca_statements(line, line_number, file, lines);
@@ -495,14 +488,7 @@ private:
     void preprocess(std::string_view source, int file)
     {
         int line_number = 0;
-        for (std::size_t start = 0; start < source.size();) {
-            std::size_t end = source.find('\n', start);
-            if (end == std::string_view::npos)
-                end = source.size();
-            std::string_view line = source.substr(start, end - start);
-            if (!line.empty() && line.back() == '\r')
-                line.remove_suffix(1);
-            start = end + 1;
+        for (const std::string_view line : source_lines(source)) {
             ++line_number;
             const std::string_view text = trim(line);
             // Older sources write "include file" in column 1, without the #.

@@ -52,6 +52,22 @@ std::string hex(int64_t value, int digits)
     return text;
 }
 
+std::vector<std::string_view> source_lines(std::string_view source)
+{
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0; start < source.size();) {
+        std::size_t end = source.find('\n', start);
+        if (end == std::string_view::npos)
+            end = source.size();
+        std::string_view line = source.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
 std::vector<std::string_view> split_operands(std::string_view text)
 {
     std::vector<std::string_view> operands;

@@ -48,6 +48,9 @@ std::size_t find_unquoted(std::string_view text, Predicate found)
 // Operands split at commas outside quotes and parentheses, each trimmed.
 std::vector<std::string_view> split_operands(std::string_view text);
 
+// The lines of a source, without their line ends (LF or CR LF).
+std::vector<std::string_view> source_lines(std::string_view source);
+
 // One character of a quoted literal at text[i], with the escapes \n \r \t \0 \\ \'
 // \"; advances i. Empty at a bad escape.
 std::optional<uint8_t> quoted_char(std::string_view text, std::size_t& i);
