@@ -1,6 +1,7 @@
 // The choices that make up one assembler's notation. The statement parser, the
-// expression evaluator and the encoder are shared; a notation only says how its
-// comments start and how its numbers are written.
+// expression evaluator and the encoder are shared; a notation is a table of
+// choices over them: comments, numbers, names, operators, directives, aliases,
+// predefined pseudo-ops and the layout of its lines.
 #pragma once
 
 #include <cstdint>
@@ -44,7 +45,7 @@ enum class Directive {
     Reserve,  // BLK, DS: skips bytes without writing them
     Fill,     // FILL value, count
     Page,     // to the next 256-byte page
-    End,      // stops reading the source
+    End,      // ends the file it stands in
     If,       // IF, ELSE, ENDI: conditional assembly
     Else,
     EndIf,
