@@ -340,6 +340,7 @@ TEST(Asm02Notation, Features)
     ASSERT_EQ(included.errors.size(), 1u);
     EXPECT_EQ(included.errors[0].file, "lib/b.asm");
     EXPECT_EQ(included.errors[0].message, "include cycle: lib/a.asm includes itself");
+    EXPECT_EQ(assemble("#define\n nop", options_for("asm02")).errors.at(0).message, "#define needs a name");
     const Assembly failed = assemble("#define X\n#ifdef X\n#error X is set\n#endif", options_for("asm02"));
     ASSERT_EQ(failed.errors.size(), 1u);
     EXPECT_EQ(failed.errors[0].line, 3);

@@ -572,6 +572,8 @@ private:
                 pp_conditions_.pop_back();
         } else if (!active) {
             return;
+        } else if (keyword == "DEFINE" && name.empty()) {
+            error(statements_[index], "#define needs a name");
         } else if (keyword == "DEFINE") {
             // A trailing comment is no part of the value, whatever Asm/02 did.
             std::string_view value = trim(rest.substr(name.size()));
