@@ -46,7 +46,7 @@ struct Assembly {
 using IncludeReader = std::function<std::optional<std::string>(const std::string& path, std::string& error)>;
 
 struct AssemblyOptions {
-    std::string_view syntax = "cosmac";  // cosmac or a18; a first-line comment may choose another
+    std::string_view syntax = "cosmac";  // a name known_syntax() takes; a first-line comment may choose another
     std::string source_name;             // the source's path, against which includes are found
     IncludeReader read_include;          // none: includes are errors
 };
