@@ -389,22 +389,20 @@ private:
         default:
             break;
         }
-        Statement& statement = statements_[index];
-        if (!statement.label.empty())
-            define(statement, statement.directive == Directive::Org && !notation_.org_label_before ? address_ : before);
-        if (statement.operation.empty() || !makes_bytes(statement.directive))
+        if (!s.label.empty())
+            define(s, s.directive == Directive::Org && !notation_.org_label_before ? address_ : before);
+        if (s.operation.empty() || !makes_bytes(s.directive))
             return;
-        const auto encoded = encode(request(statement), symbols_, notation_);
+        const auto encoded = encode(request(s), symbols_, notation_);
         if (!encoded) {
-            error(statement, "unknown mnemonic '" + std::string(statement.operation) + "'" +
-                                 operation_hint(notation_, statement.operation));
+            error(s, "unknown mnemonic '" + std::string(s.operation) + "'" + operation_hint(notation_, s.operation));
             return;
         }
-        statement.is_code = true;
-        statement.size = static_cast<unsigned>(encoded->bytes.size());
-        if (address_ + statement.size > 0x10000)
-            error(statement, "code runs past ffff");
-        address_ += statement.size;
+        s.is_code = true;
+        s.size = static_cast<unsigned>(encoded->bytes.size());
+        if (address_ + s.size > 0x10000)
+            error(s, "code runs past ffff");
+        address_ += s.size;
     }
 
     static bool makes_bytes(Directive directive)
@@ -424,9 +422,8 @@ private:
         case Directive::Addresses:
         case Directive::Reversed:
         case Directive::Longs:
+        case Directive::Block:  // with a fill value; without one it makes no bytes
             return true;
-        case Directive::Block:
-            return true;  // with a fill value; without one it only moved the location
         default:
             return false;
         }
@@ -649,10 +646,10 @@ private:
     {
         const Statement s = statements_[index];
         std::string name(trim(written_name));
-        if (notation_.sb_layout && name.find('.') == std::string::npos)
-            name += ".asm";
         if (name.size() >= 2 && (name[0] == '"' || name[0] == '\'') && name.back() == name[0])
             name = name.substr(1, name.size() - 2);
+        if (notation_.sb_layout && name.find('.') == std::string::npos)
+            name += ".asm";
         const std::string& including = files_[s.file];
         const std::size_t slash = including.rfind('/');
         const std::string path =
