@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <deque>
-#include <memory>
 #include <set>
 #include <utility>
 
@@ -675,10 +674,10 @@ private:
             error(s, path + ": " + reason);
             return;
         }
-        texts_.push_back(std::make_unique<std::string>(*text));
+        texts_.push_back(*text);
         files_.push_back(path);
         parents_.push_back(s.file);
-        add_lines(*texts_.back(), static_cast<int>(files_.size() - 1), statements_.begin() + index + 1);
+        add_lines(texts_.back(), static_cast<int>(files_.size() - 1), statements_.begin() + index + 1);
     }
 
     void second_pass(const Statement& s)
@@ -730,7 +729,7 @@ private:
     std::vector<Statement> statements_;
     std::vector<std::string> files_;   // 0: the source; then each included file
     std::vector<int> parents_;         // the file that included files_[i + 1]
-    std::vector<std::unique_ptr<std::string>> texts_;  // the included files' text, which statements point into
+    std::deque<std::string> texts_;    // the included files' text, which statements point into
     std::vector<std::pair<std::size_t, AssemblyError>> errors_;  // with the index of their statement
     std::vector<Condition> conditions_;
     std::vector<UserOp> user_ops_;
