@@ -29,26 +29,26 @@ public:
     // Always one byte: the byte of the 16-bit value at the shift.
     void emit_selected_byte(std::string_view text, int shift)
     {
-        emit(static_cast<uint8_t>(checked(text, -0x8000, 0xFFFF, "a word").value_or(0) >> shift));
+        emit(static_cast<uint8_t>(number_in(text, -0x8000, 0xFFFF, "a word").value_or(0) >> shift));
     }
 
     // Always one byte. In RCA's notation an immediate is the low byte of any value.
     void emit_byte(std::string_view text)
     {
         if (!notation_.immediates_take_low_byte) {
-            emit(static_cast<uint8_t>(checked(text, -0x80, 0xFF, "a byte").value_or(0)));
+            emit(static_cast<uint8_t>(number_in(text, -0x80, 0xFF, "a byte").value_or(0)));
             return;
         }
         if (notation_.rca_free_form && upper(trim(text)).starts_with("A("))
             error("A(...) is two bytes; an immediate takes one (A.0 or A.1)");
-        emit(static_cast<uint8_t>(checked(text, -0x80000000LL, 0xFFFFFFFF, "a value").value_or(0)));
+        emit(static_cast<uint8_t>(number_in(text, -0x80000000LL, 0xFFFFFFFF, "a value").value_or(0)));
     }
 
     // Always two bytes, high first, as the 1802 keeps addresses.
     void emit_word(std::string_view text, int64_t low, const char* what)
     {
         const bool wide = notation_.sb_layout;  // SB cuts wider values silently
-        const int64_t value = checked(text, wide ? -0x80000000LL : low, wide ? 0xFFFFFFFF : 0xFFFF, what).value_or(0);
+        const int64_t value = number_in(text, wide ? -0x80000000LL : low, wide ? 0xFFFFFFFF : 0xFFFF, what).value_or(0);
         emit(static_cast<uint8_t>(value >> 8));
         emit(static_cast<uint8_t>(value));
     }
@@ -62,7 +62,7 @@ public:
             emit(static_cast<uint8_t>(std::stoul(std::string(text), nullptr, 16)));
             return;
         }
-        const auto target = checked(text, 0, 0xFFFF, "an address");
+        const auto target = number_in(text, 0, 0xFFFF, "an address");
         const auto operand_address = static_cast<uint16_t>(address_ + result.bytes.size());
         if (target && (*target & 0xFF00) != (operand_address & 0xFF00))
             error("branch target " + hex(*target) + " is outside the page of the branch's operand byte at " +
@@ -86,15 +86,9 @@ public:
     const std::string& operation() const { return operation_; }
     const Notation& notation() const { return notation_; }
 
-    // A register (0-15) or port (1-7) operand as an expression, in notations that
-    // name registers with symbols.
+    // The value of an operand, or empty with the error noted when it has none or
+    // lies outside low..high.
     std::optional<int64_t> number_in(std::string_view text, int64_t low, int64_t high, const char* what)
-    {
-        return checked(text, low, high, what);
-    }
-
-private:
-    std::optional<int64_t> checked(std::string_view text, int64_t low, int64_t high, const char* what)
     {
         const Evaluated v = evaluate(text, symbols_, address_, notation_, scope_);
         if (!v.value) {
@@ -111,6 +105,7 @@ private:
         return v.value;
     }
 
+private:
     std::string operation_;
     uint16_t address_;
     const Symbols& symbols_;
@@ -188,14 +183,14 @@ void encode_load(Encoder& e, const std::vector<std::string_view>& operands)
     const bool ok = operands.size() == 2;
     if (!ok)
         e.error("LOAD takes a register and a value");
-    const auto r = ok ? e.number_in(operands[0], 0, 15, "a register") : std::nullopt;
+    const int64_t r = ok ? e.number_in(operands[0], 0, 15, "a register").value_or(0) : 0;
     const std::string_view value = ok ? operands[1] : "0";
     e.emit(0xF8);
     e.emit_selected_byte(value, 8);
-    e.emit(static_cast<uint8_t>(0xB0 + r.value_or(0)));
+    e.emit(static_cast<uint8_t>(0xB0 + r));
     e.emit(0xF8);
     e.emit_selected_byte(value, 0);
-    e.emit(static_cast<uint8_t>(0xA0 + r.value_or(0)));
+    e.emit(static_cast<uint8_t>(0xA0 + r));
 }
 
 void encode_fixed(Encoder& e, const Fixed& fixed, std::vector<std::string_view> operands)
