@@ -533,8 +533,6 @@ private:
         return text;
     }
 
-    static bool is_word_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
-
     const std::string* defined(std::string_view name) const
     {
         for (const auto& [defined_name, value] : defines_) {

@@ -8,8 +8,6 @@
 namespace cosmac::assembler {
 namespace {
 
-bool is_word_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
-
 // Precedence climbing over the notation's operator table: operands, prefix
 // operators, infix operators binding by precedence (left to right within one), and
 // postfix selectors.

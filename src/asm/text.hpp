@@ -14,6 +14,7 @@ std::string_view trim(std::string_view text);
 
 bool is_identifier_start(char c);
 bool is_identifier_char(char c);
+bool is_word_char(char c);  // a letter, digit or _: what whole-word matches stop at
 bool is_hex_digit(char c);
 bool all_hex_digits(std::string_view text);
 
