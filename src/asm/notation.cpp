@@ -31,9 +31,6 @@ Result complemented(int64_t a, int64_t) { return ~a & 0xFFFF; }
 Result low(int64_t a, int64_t) { return a & 0xFF; }
 Result high(int64_t a, int64_t) { return (a & 0xFFFF) >> 8; }
 
-bool is_cosmac_name_char(char c) { return is_identifier_char(c); }
-bool is_a18_name_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
-
 std::optional<int64_t> no_register_names(std::string_view) { return std::nullopt; }
 
 // R0-RF and r0-rf, which some A18 builds predefine.
@@ -252,8 +249,6 @@ constexpr Operator kRcaOperators[] = {
 constexpr DirectiveName kRcaDirectives[] = {
     {"ORG", Directive::Org}, {"DC", Directive::DataList}, {"PAGE", Directive::Page}, {"END", Directive::End}};
 
-bool is_sb_name_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.'; }
-
 // Decimal; $1F, %0101.1010 (dots ignored), @17; 1FH, 17Q, 101B, 31D with a digit
 // first; 0x1F and 0b101.
 std::optional<Evaluated> sb_number(std::string_view word)
@@ -398,7 +393,7 @@ const Notation kCosmacNotation{"cosmac",
                                ";",
                                cosmac_number,
                                "",
-                               is_cosmac_name_char,
+                               is_identifier_char,
                                kCosmacOperators,
                                "$",
                                false,
@@ -422,7 +417,7 @@ const Notation kA18Notation{"a18",
                             ";",
                             a18_number,
                             "$%@",
-                            is_a18_name_char,
+                            is_word_char,
                             kA18Operators,
                             "$",
                             true,
@@ -494,7 +489,7 @@ const Notation kSbNotation{"sb",
                            ";",
                            sb_number,
                            "$%@",
-                           is_sb_name_char,
+                           is_identifier_char,
                            kSbOperators,
                            "*$",
                            false,
