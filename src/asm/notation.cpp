@@ -79,10 +79,7 @@ std::optional<Evaluated> cosmac_number(std::string_view word)
         return std::nullopt;
     if (digits.size() > 8)
         return Evaluated{{}, "number '" + std::string(word) + "' is too large"};
-    int64_t value = 0;
-    for (char c : digits)
-        value = value << 4 | (std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : (c | 0x20) - 'a' + 10);
-    return Evaluated{value, {}};
+    return digits_in_base(digits, 16, word, 32);
 }
 
 // Intel numbers, a digit first and the base last (0FFH, 255, 255D, 377O, 377Q,
