@@ -283,9 +283,11 @@ TEST(SbNotation, Features)
         {".BS, .HS, .DR", " .BS 2,$EA\n .HS 01.02\n .DR $1234", {0xEA, 0xEA, 0x01, 0x02, 0x34, 0x12}},
         {".DO and .EL", "T .SE 1\n .DO T=1\n .DB 1\n .EL\n .DB 2\n .FI", {1}},
         {"only three characters count", " .ORG $10\n .BYTE 1", {}},
+        {".IN adds .asm", " .IN lib\n .DB 1", {7, 1}},
+        {".IN in quotes", " .IN \"lib\"", {7}},
     };
     for (const auto& c : cases) {
-        const Assembly assembly = assemble(c.source, options_for("sb"));
+        const Assembly assembly = assemble(c.source, options_for("sb", {{"lib.asm", " .DB 7"}}));
         if (c.bytes.empty()) {
             EXPECT_FALSE(assembly.errors.empty()) << c.topic;  // .BYTE is .BY, which SB does not know
             continue;
