@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -151,16 +152,13 @@ ImageResult read_image(int fd, Memory& memory)
     const auto [location, length] = *parsed;
     if (length == 0)
         return system_error("Error reading file", 0);
-    const Runs runs = split_at_end_of_memory(location, length);
-    ReadCount body = read_all(fd, &memory[location], runs.first_size);
-    if (body.bytes == runs.first_size) {
-        if (runs.second_size == 0)
-            return {};
-        body = read_all(fd, &memory[0], runs.second_size);
-        if (body.bytes == runs.second_size)
-            return {};
-    }
-    return system_error("Error reading file", body.error_number);
+    std::vector<uint8_t> body(length);
+    const ReadCount body_read = read_all(fd, body.data(), length);
+    body.resize(body_read.bytes);  // a short body still loads the bytes it has
+    place_all(memory, image_chunks(location, body));
+    if (body_read.bytes < length)
+        return system_error("Error reading file", body_read.error_number);
+    return {};
 }
 
 }  // namespace
@@ -171,6 +169,15 @@ std::optional<ImageHeader> image_header(std::span<const uint8_t> bytes)
         std::memcmp(bytes.data() + 2, kVersion, 2) != 0)
         return std::nullopt;
     return ImageHeader{static_cast<uint16_t>(bytes[4] | bytes[5] << 8), static_cast<uint16_t>(bytes[6] | bytes[7] << 8)};
+}
+
+std::vector<Chunk> image_chunks(uint16_t location, std::span<const uint8_t> body)
+{
+    const std::size_t to_end = 0x10000 - location;
+    std::vector<Chunk> chunks{{location, {body.begin(), body.begin() + std::min(body.size(), to_end)}}};
+    if (body.size() > to_end)
+        chunks.push_back({0, {body.begin() + to_end, body.end()}});
+    return chunks;
 }
 
 std::string image_file_name(std::string_view name)

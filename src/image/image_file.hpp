@@ -8,8 +8,10 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cpu/machine_state.hpp"
+#include "image/placement.hpp"
 
 namespace cosmac {
 
@@ -29,6 +31,10 @@ struct ImageHeader {
 
 // The header at the start of the bytes, or empty when they do not start an image.
 std::optional<ImageHeader> image_header(std::span<const uint8_t> bytes);
+
+// An image's body as memory takes it: from its location on, running past FFFF on
+// to 0000, as S saves a range that wraps.
+std::vector<Chunk> image_chunks(uint16_t location, std::span<const uint8_t> body);
 
 // A name without any "." gets ".elf".
 std::string image_file_name(std::string_view name);

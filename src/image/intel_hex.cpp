@@ -79,7 +79,7 @@ ProgramBytes read_intel_hex(std::string_view text, const std::string& name)
         result.error.append(": ").append(message);
         return result;
     };
-    uint32_t base = 0;
+    uint64_t base = 0;
     int line_number = 0;
     bool any_record = false;
     for (std::size_t start = 0; start < text.size();) {
@@ -98,13 +98,13 @@ ProgramBytes read_intel_hex(std::string_view text, const std::string& name)
             return fail(line_number, problem);
         any_record = true;
         const uint8_t count = bytes[0];
-        const uint32_t offset = static_cast<uint32_t>(bytes[1] << 8 | bytes[2]);
+        const uint64_t address = base + static_cast<uint64_t>(bytes[1] << 8 | bytes[2]);
         switch (bytes[3]) {
         case 0x00:
-            if (base + offset + count > 0x10000)
+            if (!fits_in_memory(address, count))
                 return fail(line_number, "the record runs past ffff");
             if (count > 0)
-                result.chunks.push_back({static_cast<uint16_t>(base + offset), {bytes.begin() + 4, bytes.end() - 1}});
+                result.chunks.push_back({address, {bytes.begin() + 4, bytes.end() - 1}});
             break;
         case 0x01:
             return result;
@@ -112,7 +112,7 @@ ProgramBytes read_intel_hex(std::string_view text, const std::string& name)
         case 0x04:
             if (count != 2)
                 return fail(line_number, "an address record holds 2 data bytes");
-            base = static_cast<uint32_t>(bytes[4] << 8 | bytes[5]) << (bytes[3] == 0x02 ? 4 : 16);
+            base = static_cast<uint64_t>(bytes[4] << 8 | bytes[5]) << (bytes[3] == 0x02 ? 4 : 16);
             break;
         case 0x03:
         case 0x05:

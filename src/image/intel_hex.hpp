@@ -8,18 +8,13 @@
 #include <vector>
 
 #include "cpu/machine_state.hpp"
+#include "image/placement.hpp"
 
 namespace cosmac {
 
 // Data records of up to 16 bytes for each run of the bytes marked present, then
 // the end-of-file record.
 std::string intel_hex_text(const Memory& memory, const std::bitset<0x10000>& present);
-
-// Bytes to place at an address.
-struct Chunk {
-    uint16_t address;
-    std::vector<uint8_t> bytes;
-};
 
 // What a program file holds, or why it holds nothing usable: error is
 // "name:line: message" or "name: message", and then chunks is empty.
@@ -29,7 +24,8 @@ struct ProgramBytes {
 };
 
 // Reads data (00) and end-of-file (01) records, and extended segment (02) and
-// linear (04) address records whose base keeps every byte below 10000. Start
+// linear (04) address records; a data record that would place any byte past FFFF
+// is an error, however its base and offset add up. Start
 // address records (03, 05) say nothing about memory and are passed over. Upper or
 // lower case, LF or CR LF; the end-of-file record may be missing. Any bad record
 // makes the whole file an error.

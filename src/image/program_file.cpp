@@ -49,14 +49,7 @@ ProgramBytes image_bytes(std::string_view bytes, const std::string& name)
     if (bytes.size() - kImageHeaderSize < header->length)
         return {{}, name + ": the image holds " + std::to_string(bytes.size() - kImageHeaderSize) +
                         " bytes, its header says " + std::to_string(header->length)};
-    // An image's bytes run on from FFFF to 0000, as S saves them.
-    const std::size_t to_end = 0x10000 - header->location;
-    const uint8_t* body = data + kImageHeaderSize;
-    ProgramBytes program;
-    program.chunks.push_back({header->location, {body, body + std::min<std::size_t>(header->length, to_end)}});
-    if (header->length > to_end)
-        program.chunks.push_back({0, {body + to_end, body + header->length}});
-    return program;
+    return {image_chunks(header->location, {data + kImageHeaderSize, header->length}), {}};
 }
 
 ProgramBytes binary_bytes(std::string_view bytes, std::string_view address_text, const std::string& name)
@@ -67,12 +60,12 @@ ProgramBytes binary_bytes(std::string_view bytes, std::string_view address_text,
     const unsigned long address = *parsed;
     if (bytes.empty())
         return {{}, name + ": the file is empty"};
-    if (bytes.size() > 0x10000 - address) {
+    if (!fits_in_memory(address, bytes.size())) {
         char range[32];
         std::snprintf(range, sizeof range, "%04lx and ffff", address);
         return {{}, name + ": " + std::to_string(bytes.size()) + " bytes do not fit between " + range};
     }
-    return {{{static_cast<uint16_t>(address), {bytes.begin(), bytes.end()}}}, {}};
+    return {{{address, {bytes.begin(), bytes.end()}}}, {}};
 }
 
 }  // namespace
@@ -115,12 +108,14 @@ LoadedProgram load_program(std::string_view argument, Memory& memory)
         loaded.error = program.error;
         return loaded;
     }
-    for (const Chunk& chunk : program.chunks) {
-        std::copy(chunk.bytes.begin(), chunk.bytes.end(), memory.begin() + chunk.address);
-        loaded.lowest = std::min<uint16_t>(loaded.lowest.value_or(0xFFFF), chunk.address);
+    if (!place_all(memory, program.chunks)) {
+        loaded.error = loaded.path + ": the file places bytes past ffff";
+        return loaded;
     }
+    for (const Chunk& chunk : program.chunks)
+        loaded.lowest = std::min<uint16_t>(loaded.lowest.value_or(0xFFFF), static_cast<uint16_t>(chunk.address));
     if (image)  // an image that runs past ffff on to 0000 still starts where it was saved from
-        loaded.lowest = program.chunks.front().address;
+        loaded.lowest = static_cast<uint16_t>(program.chunks.front().address);
     return loaded;
 }
 

@@ -1,0 +1,98 @@
+// The door into memory and the readers that hand it their bytes: a byte that
+// would land past ffff is refused, however its address was reached.
+#include "image/placement.hpp"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "image/image_file.hpp"
+#include "image/intel_hex.hpp"
+
+namespace cosmac::testing {
+namespace {
+
+TEST(Placement, TakesBytesUpToFfffAndRefusesAnyPast)
+{
+    const struct {
+        uint64_t address;
+        std::size_t count;
+        bool fits;
+    } cases[] = {
+        {0xFFFF, 1, true},     {0xFFFF, 2, false},        {0x0000, 0x10000, true}, {0x0001, 0x10000, false},
+        {0x10000, 0, true},    {0x10000, 1, false},       {0xFFFFFFFF, 1, false},  {0xFFFF0000FFFF, 16, false},
+        {0xFFF0, 16, true},    {0xFFF1, 16, false},
+    };
+    const auto memory = std::make_unique<Memory>();
+    for (const auto& c : cases) {
+        memory->fill(0);
+        const std::vector<uint8_t> bytes(c.count, 0x41);
+        EXPECT_EQ(place(*memory, c.address, bytes), c.fits) << std::hex << c.address << " " << c.count;
+        const auto written = std::count(memory->begin(), memory->end(), 0x41);
+        EXPECT_EQ(written, c.fits ? static_cast<long>(c.count) : 0) << std::hex << c.address;
+    }
+}
+
+TEST(Placement, AllChunksOrNone)
+{
+    const auto memory = std::make_unique<Memory>();
+    EXPECT_FALSE(place_all(*memory, {{0x0000, {1, 2}}, {0xFFFF, {3, 4}}}));
+    EXPECT_EQ((*memory)[0], 0);
+    EXPECT_TRUE(place_all(*memory, {{0x0000, {1, 2}}, {0xFFFF, {3}}}));
+    EXPECT_EQ((*memory)[1], 2);
+    EXPECT_EQ((*memory)[0xFFFF], 3);
+}
+
+// Each record with its checksum, so that only the address decides.
+std::string record(const std::string& digits)
+{
+    unsigned sum = 0;
+    for (std::size_t i = 0; i + 1 < digits.size(); i += 2)
+        sum += std::stoul(digits.substr(i, 2), nullptr, 16);
+    char checksum[4];
+    std::snprintf(checksum, sizeof checksum, "%02X", (0x100 - sum % 0x100) % 0x100);
+    return ":" + digits + checksum + "\n";
+}
+
+TEST(IntelHex, RecordsThatReachPastFfffAreErrorsWhateverTheirBase)
+{
+    const std::string sixteen = "41414141414141414141414141414141";
+    const struct {
+        std::string text;
+        std::string error;  // empty: it loads
+    } cases[] = {
+        {record("01FFFF0042"), ""},
+        {record("02FFFF004243"), "t.hex:1: the record runs past ffff"},
+        {record("02000004FFFF") + record("10FFFF00" + sixteen), "t.hex:2: the record runs past ffff"},
+        {record("02000004FFFF") + record("0100000042"), "t.hex:2: the record runs past ffff"},
+        {record("020000040001") + record("0100000042"), "t.hex:2: the record runs past ffff"},
+        {record("020000040000") + record("01FFFF0042"), ""},
+        {record("02000002F000") + record("01FFFF0042"), "t.hex:2: the record runs past ffff"},
+        {record("02000002FFFF") + record("0100000042"), "t.hex:2: the record runs past ffff"},
+        {record("020000020FFF") + record("01000F0042"), ""},
+        {record("020000020FFF") + record("0100100042"), "t.hex:2: the record runs past ffff"},
+        {record("02000002FFFF") + record("10FFFF00" + sixteen), "t.hex:2: the record runs past ffff"},
+    };
+    for (const auto& c : cases) {
+        const ProgramBytes read = read_intel_hex(c.text, "t.hex");
+        EXPECT_EQ(read.error, c.error) << c.text;
+        const auto memory = std::make_unique<Memory>();
+        EXPECT_TRUE(place_all(*memory, read.chunks)) << c.text;
+        EXPECT_EQ((*memory)[0xFFFF], c.error.empty() ? 0x42 : 0) << c.text;
+    }
+}
+
+TEST(ImageFile, BodyRunsOnFromFfffToZero)
+{
+    const std::vector<uint8_t> body = {1, 2, 3};
+    const auto memory = std::make_unique<Memory>();
+    EXPECT_TRUE(place_all(*memory, image_chunks(0xFFFE, body)));
+    EXPECT_EQ((*memory)[0xFFFE], 1);
+    EXPECT_EQ((*memory)[0xFFFF], 2);
+    EXPECT_EQ((*memory)[0x0000], 3);
+    EXPECT_EQ(image_chunks(0xFFFD, body).size(), 1u);
+}
+
+}  // namespace
+}  // namespace cosmac::testing
