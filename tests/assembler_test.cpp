@@ -148,6 +148,8 @@ TEST(A18Notation, Features)
         {"END stops", " NOP\n END\n IDL", {0xC4}},
         {"PAGE", " ORG 0FEH\n NOP\n PAGE\n NOP", {0xC4, 0, 0xC4}},
         {"the first line names the syntax", "; cosmac-asm: syntax=a18\n BYTE 10", {10}},
+        {"16-bit arithmetic wraps", " DW 65535*65535*65535*65535*65535, -1-65535, -32768-1", {0xFF, 0xFF, 0, 0, 0x7F, 0xFF}},
+        {"a word at its limits", " DW 0FFFFH, -32768", {0xFF, 0xFF, 0x80, 0x00}},
     };
     for (const auto& c : cases) {
         const Assembly assembly = assemble(c.source, c.topic == std::string("the first line names the syntax")
@@ -168,7 +170,7 @@ TEST(A18Notation, IncludesAndErrors)
     EXPECT_EQ(bytes_at(included.memory, 0, 3), (std::vector<uint8_t>{0, 1, 2}));
 
     const struct {
-        const char* source;
+        std::string source;
         std::map<std::string, std::string> files;
         const char* file;
         int line;
@@ -183,8 +185,14 @@ TEST(A18Notation, IncludesAndErrors)
         {" ELSE", {}, "", 1, "ELSE without IF"},
         {" IF 1\n NOP", {}, "", 2, "IF without ENDI"},
         {" BYTE 1 / 0", {}, "", 1, "division by zero"},
-        {" BYTE 256", {}, "", 1, "value 100 does not fit in a byte"},
-        {" SEP 16", {}, "", 1, "value 10 does not fit in a register"},
+        {" BYTE 256", {}, "", 1, "value 256 does not fit in a byte"},
+        {" SEP 16", {}, "", 1, "value 16 does not fit in a register"},
+        {" DW 10000H", {}, "", 1, "value 65536 does not fit in a word"},
+        {" LBR 12345H", {}, "", 1, "value 74565 does not fit in an address"},
+        {" DW 100000000H", {}, "", 1, "number '100000000H' is too large"},
+        {" DB " + std::string(257, '(') + "1" + std::string(257, ')'), {}, "", 1,
+         "expression nested more than 256 levels deep"},
+        {" DB " + std::string(257, '-') + "1", {}, "", 1, "expression nested more than 256 levels deep"},
     };
     for (const auto& c : cases) {
         const Assembly assembly = assemble(c.source, options_for("a18", c.files));
@@ -285,6 +293,7 @@ TEST(SbNotation, Features)
         {"only three characters count", " .ORG $10\n .BYTE 1", {}},
         {".IN adds .asm", " .IN lib\n .DB 1", {7, 1}},
         {".IN in quotes", " .IN \"lib\"", {7}},
+        {"32-bit arithmetic wraps", " .DL $FFFFFFFF*$FFFFFFFF,-1", {0, 0, 0, 1, 0xFF, 0xFF, 0xFF, 0xFF}},
     };
     for (const auto& c : cases) {
         const Assembly assembly = assemble(c.source, options_for("sb", {{"lib.asm", " .DB 7"}}));

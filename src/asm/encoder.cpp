@@ -96,10 +96,7 @@ public:
             return std::nullopt;
         }
         if (*v.value < low || *v.value > high) {
-            char number[24];
-            std::snprintf(number, sizeof number, "%s%llx", *v.value < 0 ? "-" : "",
-                          static_cast<unsigned long long>(*v.value < 0 ? -*v.value : *v.value));
-            error(std::string("value ") + number + " does not fit in " + what);
+            error("value " + value_text(notation_, *v.value) + " does not fit in " + what);
             return std::nullopt;
         }
         return v.value;

@@ -2,11 +2,16 @@
 
 #include <cctype>
 #include <optional>
+#include <string>
 
 #include "asm/text.hpp"
 
 namespace cosmac::assembler {
 namespace {
+
+// Parentheses and prefix operators deeper than this are refused rather than
+// followed down the stack.
+constexpr int kDeepestNesting = 256;
 
 // Precedence climbing over the notation's operator table: operands, prefix
 // operators, infix operators binding by precedence (left to right within one), and
@@ -32,6 +37,15 @@ public:
 
 private:
     std::optional<int64_t> climb(int min_precedence)
+    {
+        if (++depth_ > kDeepestNesting)
+            return fail("expression nested more than " + std::to_string(kDeepestNesting) + " levels deep");
+        const auto value = climb_nested(min_precedence);
+        --depth_;
+        return value;
+    }
+
+    std::optional<int64_t> climb_nested(int min_precedence)
     {
         skip_blanks();
         std::optional<int64_t> left;
@@ -68,10 +82,15 @@ private:
         }
     }
 
+    // A result that the notation's width holds neither as an unsigned nor as a
+    // signed number wraps into it.
     std::optional<int64_t> apply(const Operator& op, int64_t left, int64_t right)
     {
         const auto result = op.apply(left, right);
-        return result ? result : fail("division by zero");
+        if (!result)
+            return fail("division by zero");
+        const int64_t span = int64_t{1} << notation_.value_bits;
+        return *result >= -span / 2 && *result < span ? *result : static_cast<int64_t>(uint64_t(*result) & (span - 1));
     }
 
     std::optional<int64_t> operand_in_parentheses()
@@ -253,6 +272,7 @@ private:
     const Notation& notation_;
     std::string scope_;
     std::size_t position_ = 0;
+    int depth_ = 0;
     std::string error_;
 };
 

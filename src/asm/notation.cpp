@@ -1,6 +1,7 @@
 #include "asm/notation.hpp"
 
 #include <cctype>
+#include <cstdio>
 
 #include "asm/text.hpp"
 
@@ -9,9 +10,11 @@ namespace {
 
 using Result = std::optional<int64_t>;
 
-Result plus(int64_t a, int64_t b) { return a + b; }
-Result minus(int64_t a, int64_t b) { return a - b; }
-Result times(int64_t a, int64_t b) { return a * b; }
+// Sums, differences and products wrap rather than overflow; the expression then
+// keeps the notation's width of the result.
+Result plus(int64_t a, int64_t b) { return static_cast<int64_t>(uint64_t(a) + uint64_t(b)); }
+Result minus(int64_t a, int64_t b) { return static_cast<int64_t>(uint64_t(a) - uint64_t(b)); }
+Result times(int64_t a, int64_t b) { return static_cast<int64_t>(uint64_t(a) * uint64_t(b)); }
 Result divided(int64_t a, int64_t b) { return b == 0 ? Result() : a / b; }
 Result modulo(int64_t a, int64_t b) { return b == 0 ? Result() : a % b; }
 Result shifted_left(int64_t a, int64_t b) { return (a << (b & 15)) & 0xFFFF; }
@@ -25,7 +28,7 @@ Result equal(int64_t a, int64_t b) { return (a & 0xFFFF) == (b & 0xFFFF); }
 Result not_equal(int64_t a, int64_t b) { return (a & 0xFFFF) != (b & 0xFFFF); }
 Result greater(int64_t a, int64_t b) { return (a & 0xFFFF) > (b & 0xFFFF); }
 Result greater_or_equal(int64_t a, int64_t b) { return (a & 0xFFFF) >= (b & 0xFFFF); }
-Result negated(int64_t a, int64_t) { return -a; }
+Result negated(int64_t a, int64_t) { return static_cast<int64_t>(0 - uint64_t(a)); }
 Result same(int64_t a, int64_t) { return a; }
 Result complemented(int64_t a, int64_t) { return ~a & 0xFFFF; }
 Result low(int64_t a, int64_t) { return a & 0xFF; }
@@ -41,22 +44,23 @@ std::optional<int64_t> weak_register_names(std::string_view word)
     return std::isdigit(static_cast<unsigned char>(word[1])) ? word[1] - '0' : (word[1] | 0x20) - 'a' + 10;
 }
 
-// The digits in the base, kept to 16 bits (32 for SB's wider values), or an
-// error naming the word.
-std::optional<Evaluated> digits_in_base(std::string_view digits, int base, std::string_view word, int bits = 16)
+// The digits in the base, or an error naming the word; a number is at most 32 bits.
+std::optional<Evaluated> digits_in_base(std::string_view digits, int base, std::string_view word)
 {
-    int64_t value = 0;
+    uint64_t value = 0;
     for (const char c : digits) {
         const int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
                           : std::isalpha(static_cast<unsigned char>(c)) ? (c | 0x20) - 'a' + 10
                                                                         : 99;
         if (digit >= base)
             return Evaluated{{}, "bad number '" + std::string(word) + "'"};
-        value = (value * base + digit) & 0xFFFFFFFF;
+        value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+        if (value > 0xFFFFFFFF)
+            return Evaluated{{}, "number '" + std::string(word) + "' is too large"};
     }
     if (digits.empty())
         return Evaluated{{}, "bad number '" + std::string(word) + "'"};
-    return Evaluated{value & ((int64_t{1} << bits) - 1), {}};
+    return Evaluated{static_cast<int64_t>(value), {}};
 }
 
 std::optional<Evaluated> cosmac_number(std::string_view word)
@@ -79,33 +83,33 @@ std::optional<Evaluated> cosmac_number(std::string_view word)
         return std::nullopt;
     if (digits.size() > 8)
         return Evaluated{{}, "number '" + std::string(word) + "' is too large"};
-    return digits_in_base(digits, 16, word, 32);
+    return digits_in_base(digits, 16, word);
 }
 
 // Intel numbers, a digit first and the base last (0FFH, 255, 255D, 377O, 377Q,
 // 1010B), and $FF, %1010, @377; dots in SB's are ignored.
-std::optional<Evaluated> intel_number(std::string_view word, int bits)
+std::optional<Evaluated> intel_number(std::string_view word, bool dots_ignored)
 {
     if (word.size() > 1 && (word[0] == '$' || word[0] == '%' || word[0] == '@')) {
         std::string digits(word.substr(1));
-        if (bits > 16)
+        if (dots_ignored)
             std::erase(digits, '.');
-        return digits_in_base(digits, word[0] == '$' ? 16 : word[0] == '%' ? 2 : 8, word, bits);
+        return digits_in_base(digits, word[0] == '$' ? 16 : word[0] == '%' ? 2 : 8, word);
     }
     if (word.empty() || !std::isdigit(static_cast<unsigned char>(word[0])))
         return std::nullopt;
     const std::string_view digits = word.substr(0, word.size() - 1);
     switch (std::toupper(static_cast<unsigned char>(word.back()))) {
-    case 'H': return digits_in_base(digits, 16, word, bits);
-    case 'D': return digits_in_base(digits, 10, word, bits);
+    case 'H': return digits_in_base(digits, 16, word);
+    case 'D': return digits_in_base(digits, 10, word);
     case 'O':
-    case 'Q': return digits_in_base(digits, 8, word, bits);
-    case 'B': return digits_in_base(digits, 2, word, bits);
-    default: return digits_in_base(word, 10, word, bits);
+    case 'Q': return digits_in_base(digits, 8, word);
+    case 'B': return digits_in_base(digits, 2, word);
+    default: return digits_in_base(word, 10, word);
     }
 }
 
-std::optional<Evaluated> a18_number(std::string_view word) { return intel_number(word, 16); }
+std::optional<Evaluated> a18_number(std::string_view word) { return intel_number(word, false); }
 
 constexpr Operator kCosmacOperators[] = {
     {"+", Fix::Infix, 1, plus},          {"-", Fix::Infix, 1, minus},
@@ -183,7 +187,7 @@ std::optional<Evaluated> asm02_number(std::string_view word)
 }
 
 Result odd_high_even_low(int64_t a, int64_t b) { return b % 2 != 0 ? high(a, 0) : low(a, 0); }
-Result absolute(int64_t a, int64_t) { return a < 0 ? -a : a; }
+Result absolute(int64_t a, int64_t) { return a < 0 ? negated(a, 0) : a; }
 Result sign(int64_t a, int64_t) { return (a > 0) - (a < 0); }
 
 // Highest first: high low abs() sgn() and signs; the binary . (e.1 high, e.0
@@ -251,11 +255,11 @@ constexpr DirectiveName kRcaDirectives[] = {
 std::optional<Evaluated> sb_number(std::string_view word)
 {
     if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X'))
-        return digits_in_base(word.substr(2), 16, word, 32);
+        return digits_in_base(word.substr(2), 16, word);
     if (word.size() > 2 && word[0] == '0' && (word[1] == 'b' || word[1] == 'B') && word.back() != 'b' &&
         word.back() != 'B')
-        return digits_in_base(word.substr(2), 2, word, 32);
-    return intel_number(word, 32);
+        return digits_in_base(word.substr(2), 2, word);
+    return intel_number(word, true);
 }
 
 Result sb_equal(int64_t a, int64_t b) { return a == b ? -1 : 0; }
@@ -386,125 +390,106 @@ Directive directive_named(const Notation& notation, std::string_view name)
     return Directive::None;
 }
 
-const Notation kCosmacNotation{"cosmac",
-                               ";",
-                               cosmac_number,
-                               "",
-                               is_identifier_char,
-                               kCosmacOperators,
-                               "$",
-                               false,
-                               no_register_names,
-                               false,
-                               false,
-                               true,
-                               false,
-                               false,
-                               false,
-                               kCosmacDirectives,
-                               {},
-                               {},
-                               false,
-                               false,
-                               false,
-                               false,
-                               false};
+std::string value_text(const Notation& notation, int64_t value)
+{
+    const bool decimal = notation.number("10")->value == 10;
+    const uint64_t magnitude = value < 0 ? 0 - uint64_t(value) : uint64_t(value);
+    char text[24];
+    std::snprintf(text, sizeof text, decimal ? "%s%llu" : "%s%llx", value < 0 ? "-" : "",
+                  static_cast<unsigned long long>(magnitude));
+    return text;
+}
 
-const Notation kA18Notation{"a18",
-                            ";",
-                            a18_number,
-                            "$%@",
-                            is_word_char,
-                            kA18Operators,
-                            "$",
-                            true,
-                            weak_register_names,
-                            true,
-                            true,
-                            false,
-                            false,
-                            false,
-                            false,
-                            kA18Directives,
-                            kForeignAliases,
-                            {},
-                            false,
-                            false,
-                            false,
-                            true,
-                            false};
+const Notation kCosmacNotation{
+    .name = "cosmac",
+    .comment = ";",
+    .number = cosmac_number,
+    .number_prefixes = "",
+    .is_name_char = is_identifier_char,
+    .operators = kCosmacOperators,
+    .value_bits = 32,
+    .location_counters = "$",
+    .register_name = no_register_names,
+    .low_byte_branch_literals = true,
+    .directives = kCosmacDirectives,
+};
 
-const Notation kAsm02Notation{"asm02",
-                              ";",
-                              asm02_number,
-                              "$%",
-                              is_asm02_name_char,
-                              kAsm02Operators,
-                              "$",
-                              true,
-                              asm02_register_names,
-                              true,
-                              true,
-                              false,
-                              true,
-                              true,
-                              true,
-                              kAsm02Directives,
-                              kAsm02Aliases,
-                              kAsm02Ops,
-                              false,
-                              false,
-                              false,
-                              false,
-                              true};
+const Notation kA18Notation{
+    .name = "a18",
+    .comment = ";",
+    .number = a18_number,
+    .number_prefixes = "$%@",
+    .is_name_char = is_word_char,
+    .operators = kA18Operators,
+    .value_bits = 16,
+    .location_counters = "$",
+    .strings_are_values = true,
+    .register_name = weak_register_names,
+    .column_one_labels = true,
+    .registers_are_expressions = true,
+    .directives = kA18Directives,
+    .aliases = kForeignAliases,
+    .end_only_in_source = true,
+};
 
-const Notation kRcaNotation{"rca",
-                            "..",
-                            rca_number,
-                            "#",
-                            is_rca_name_char,
-                            kRcaOperators,
-                            "*",
-                            false,
-                            rca_register_names,
-                            false,
-                            true,
-                            false,
-                            true,
-                            false,
-                            false,
-                            kRcaDirectives,
-                            kForeignAliases,
-                            {},
-                            true,
-                            true,
-                            false,
-                            false,
-                            false};
+const Notation kAsm02Notation{
+    .name = "asm02",
+    .comment = ";",
+    .number = asm02_number,
+    .number_prefixes = "$%",
+    .is_name_char = is_asm02_name_char,
+    .operators = kAsm02Operators,
+    .value_bits = 16,
+    .location_counters = "$",
+    .strings_are_values = true,
+    .register_name = asm02_register_names,
+    .column_one_labels = true,
+    .registers_are_expressions = true,
+    .symbols_ignore_case = true,
+    .org_label_before = true,
+    .c_preprocessor = true,
+    .directives = kAsm02Directives,
+    .aliases = kAsm02Aliases,
+    .predefined_ops = kAsm02Ops,
+    .labels_want_colons = true,
+};
 
-const Notation kSbNotation{"sb",
-                           ";",
-                           sb_number,
-                           "$%@",
-                           is_identifier_char,
-                           kSbOperators,
-                           "*$",
-                           false,
-                           no_register_names,
-                           true,
-                           true,
-                           false,
-                           true,
-                           false,
-                           false,
-                           kSbDirectives,
-                           kForeignAliases,
-                           {},
-                           false,
-                           true,
-                           true,
-                           false,
-                           false};
+const Notation kRcaNotation{
+    .name = "rca",
+    .comment = "..",
+    .number = rca_number,
+    .number_prefixes = "#",
+    .is_name_char = is_rca_name_char,
+    .operators = kRcaOperators,
+    .value_bits = 16,
+    .location_counters = "*",
+    .register_name = rca_register_names,
+    .registers_are_expressions = true,
+    .symbols_ignore_case = true,
+    .directives = kRcaDirectives,
+    .aliases = kForeignAliases,
+    .rca_free_form = true,
+    .immediates_take_low_byte = true,
+};
+
+const Notation kSbNotation{
+    .name = "sb",
+    .comment = ";",
+    .number = sb_number,
+    .number_prefixes = "$%@",
+    .is_name_char = is_identifier_char,
+    .operators = kSbOperators,
+    .value_bits = 32,
+    .location_counters = "*$",
+    .register_name = no_register_names,
+    .column_one_labels = true,
+    .registers_are_expressions = true,
+    .symbols_ignore_case = true,
+    .directives = kSbDirectives,
+    .aliases = kForeignAliases,
+    .immediates_take_low_byte = true,
+    .sb_layout = true,
+};
 
 namespace {
 

@@ -87,32 +87,36 @@ struct Notation {
     std::optional<Evaluated> (*number)(std::string_view word);
     std::string_view number_prefixes;  // characters that start a number word besides digits ($ % @)
     bool (*is_name_char)(char c);      // after the first character of a name or number word
-    std::span<const Operator> operators;
+    std::span<const Operator> operators{};
+    // Arithmetic keeps this many bits: a result beyond them in either direction
+    // wraps, as the notation's own assembler ignores overflow. Numbers as written
+    // may have up to 32 bits, so that one too large for its place is an error.
+    int value_bits = 16;
     std::string_view location_counters;  // $ or *, where no number follows
-    bool strings_are_values;           // "AB" in an expression: 4142H
+    bool strings_are_values = false;           // "AB" in an expression: 4142H
     // R0-RF as registers where the source defines no symbol of that name.
     std::optional<int64_t> (*register_name)(std::string_view word);
-    bool column_one_labels;            // a label starts in column 1, its colon optional
-    bool registers_are_expressions;    // register and port operands: any expression
-    bool low_byte_branch_literals;     // a short branch to a literal of two hex digits means that low byte
-    bool symbols_ignore_case;          // labels and symbols match in any case
-    bool org_label_before;             // a label on an ORG line takes the address before it
-    bool c_preprocessor;               // #include, #define, #if and the like
-    std::span<const DirectiveName> directives;
-    std::span<const Alias> aliases;    // looked up before the opcode table
-    std::span<const std::string_view> predefined_ops;  // the operands of .op lines the notation has built in
+    bool column_one_labels = false;            // a label starts in column 1, its colon optional
+    bool registers_are_expressions = false;    // register and port operands: any expression
+    bool low_byte_branch_literals = false;     // a short branch to a literal of two hex digits means that low byte
+    bool symbols_ignore_case = false;          // labels and symbols match in any case
+    bool org_label_before = false;             // a label on an ORG line takes the address before it
+    bool c_preprocessor = false;               // #include, #define, #if and the like
+    std::span<const DirectiveName> directives{};
+    std::span<const Alias> aliases{};    // looked up before the opcode table
+    std::span<const std::string_view> predefined_ops{};  // the operands of .op lines the notation has built in
     // RCA's free form: statements separated by ;, blanks between tokens optional,
     // NAME=value equates, instructions followed by ",data list", X'..' D'..'
     // B'..' T'..' constants, immediates and registers taking their low bits.
-    bool rca_free_form;
-    bool immediates_take_low_byte;  // an immediate is the low byte of any value (RCA, SB)
+    bool rca_free_form = false;
+    bool immediates_take_low_byte = false;  // an immediate is the low byte of any value (RCA, SB)
     // SB-Assembler's layout: comment lines start with ; * # or @, the operand is
     // one word that ends at the first blank and the rest of the line is comment,
     // .NAME labels are local to the last global label, directives count by their
     // first three characters, 'A and "A are characters ("A with bit 7 set).
-    bool sb_layout;
-    bool end_only_in_source;  // END inside an included file is an error (A18)
-    bool labels_want_colons;  // a label without its colon is taken with a warning (Asm/02)
+    bool sb_layout = false;
+    bool end_only_in_source = false;  // END inside an included file is an error (A18)
+    bool labels_want_colons = false;  // a label without its colon is taken with a warning (Asm/02)
 };
 
 // The value of an RCA constant written KIND'body' (X hex, D decimal, B binary,
@@ -120,6 +124,10 @@ struct Notation {
 std::optional<Evaluated> quoted_constant(char kind, std::string_view body);
 
 Directive directive_named(const Notation& notation, std::string_view name);
+
+// A value as the notation writes numbers without a prefix: decimal where plain
+// digits are decimal, hexadecimal where they are hex.
+std::string value_text(const Notation& notation, int64_t value);
 
 // For a word this notation does not know: where it is a number, or a directive
 // or instruction, in the other notations, as "; `0FFH` is a number in --syntax
