@@ -203,6 +203,25 @@ TEST(A18Notation, IncludesAndErrors)
     }
 }
 
+// An include's own error comes in its place among the other lines' errors.
+TEST(Notations, IncludeErrorsInTheirPlace)
+{
+    const struct {
+        const char* syntax;
+        const char* source;
+    } cases[] = {
+        {"a18", " INCL \"none.asm\"\n BYTE 1/0\n INCL \"none.asm\""},
+        {"asm02", "#include none.asm\n db 1/0\n#include none.asm"},
+    };
+    for (const auto& c : cases) {
+        const Assembly assembly = assemble(c.source, options_for(c.syntax));
+        ASSERT_EQ(assembly.errors.size(), 3u) << c.syntax;
+        EXPECT_EQ(assembly.errors[0].line, 1) << c.syntax;
+        EXPECT_EQ(assembly.errors[1].line, 2) << c.syntax;
+        EXPECT_EQ(assembly.errors[2].line, 3) << c.syntax;
+    }
+}
+
 // The same text means different bytes, or is an error, in different notations.
 TEST(Notations, Conflicts)
 {

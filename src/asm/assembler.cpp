@@ -243,9 +243,14 @@ private:
         statements_.insert(at, lines.begin(), lines.end());
     }
 
+    // For a statement of statements_; error_at names the place of a copy.
     void error(const Statement& s, std::string message)
     {
-        const auto order = static_cast<std::size_t>(&s - statements_.data());
+        error_at(static_cast<std::size_t>(&s - statements_.data()), s, std::move(message));
+    }
+
+    void error_at(std::size_t order, const Statement& s, std::string message)
+    {
         errors_.push_back({order, {s.line, std::move(message), s.file == 0 ? std::string() : files_[s.file]}});
     }
 
@@ -656,20 +661,20 @@ private:
             ++depth;
         for (int file = s.file;; file = parents_[file - 1]) {
             if (files_[file] == path) {
-                error(s, "include cycle: " + path + " includes itself");
+                error_at(index, s, "include cycle: " + path + " includes itself");
                 return;
             }
             if (file == 0)
                 break;
         }
         if (depth >= kIncludeDepth) {
-            error(s, "includes nest deeper than " + std::to_string(kIncludeDepth));
+            error_at(index, s, "includes nest deeper than " + std::to_string(kIncludeDepth));
             return;
         }
         std::string reason = "includes are not available here";
         const auto text = options_.read_include ? options_.read_include(path, reason) : std::nullopt;
         if (!text) {
-            error(s, path + ": " + reason);
+            error_at(index, s, path + ": " + reason);
             return;
         }
         texts_.push_back(*text);

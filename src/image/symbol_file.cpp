@@ -17,7 +17,7 @@ bool is_name_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) |
 // "xxxx name": four hex digits, white space, a name.
 bool parse_line(std::string_view line, SymbolEntry& entry)
 {
-    if (line.size() < 6 || !std::all_of(line.begin(), line.begin() + 4, [](char c) { return std::isxdigit(c); }))
+    if (line.size() < 6 || !std::all_of(line.begin(), line.begin() + 4, [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }))
         return false;
     std::size_t start = 4;
     while (start < line.size() && (line[start] == ' ' || line[start] == '\t'))
