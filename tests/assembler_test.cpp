@@ -344,6 +344,9 @@ TEST(Asm02Notation, Features)
         {"predefined push and mov", " push rf\n mov r7, 1234h", {0x9F, 0x73, 0x8F, 0x73, 0xF8, 0x12, 0xB7, 0xF8, 0x34, 0xA7}},
         {"a source's own .op first", ".op \"PUSH\",\"N\",\"8$1 73 9$1 73\"\n push r1", {0x81, 0x73, 0x91, 0x73}},
         {"mov from a register", " mov rc, rd", {0x9D, 0xBC, 0x8D, 0xAC}},
+        {"a forward reference takes the .op form for any value",
+         ".op \"LDV\",\"NB\",\"F8 L2 A$1\"\n.op \"LDV\",\"NW\",\"F8 H2 B$1 F8 L2 A$1\"\n ldv r1, 5\n ldv r1, there\nthere: nop",
+         {0xF8, 0x05, 0xA1, 0xF8, 0x00, 0xB1, 0xF8, 0x09, 0xA1, 0xC4}},
         {"nbr and nlbr without operands", " nbr\n nlbr\n skp\n lskp", {0x38, 0xC8, 0x38, 0xC8}},
         {".align", " nop\n.align para\n nop", {0xC4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xC4}},
         {"end goes on", " nop\n end\n nop", {0xC4, 0xC4}},
@@ -354,6 +357,10 @@ TEST(Asm02Notation, Features)
         EXPECT_EQ(bytes_at(assembly.memory, assembly.lowest(), c.bytes.size()), c.bytes) << c.topic;
         EXPECT_EQ(assembly.highest() - assembly.lowest() + 1u, c.bytes.size()) << c.topic;
     }
+    const Assembly late = assemble(".op \"LDV\",\"NB\",\"F8 L2 A$1\"\n ldv r1, there\n org 1234h\nthere: nop",
+                                   options_for("asm02"));
+    ASSERT_EQ(late.errors.size(), 1u);
+    EXPECT_EQ(late.errors[0].message, "the operands do not fit the form LDV NB, which the first pass chose for a forward reference");
     const Assembly copy = assemble(" mov r7, r0", options_for("asm02"));
     ASSERT_EQ(copy.warnings.size(), 1u);
     EXPECT_EQ(copy.warnings[0].message, "r0 is the value 0 here, not a register to copy");

@@ -32,6 +32,7 @@ struct Statement {
     uint16_t address = 0;
     unsigned size = 0;
     uint32_t count = 0;     // FILL's count, taken in the first pass
+    std::optional<std::string> user_op;  // the .op form the first pass chose, by its operand letters
     bool is_code = false;   // an instruction or data directive, which the second pass encodes
     bool active = true;     // not in a false IF branch nor after END
     bool skipped = false;   // a preprocessor line, or one in a false #if region
@@ -404,6 +405,7 @@ private:
         }
         s.is_code = true;
         s.size = static_cast<unsigned>(encoded->bytes.size());
+        s.user_op = encoded->user_op;
         if (address_ + s.size > 0x10000)
             error(s, "code runs past ffff");
         address_ += s.size;
@@ -435,7 +437,7 @@ private:
 
     EncodeRequest request(const Statement& s) const
     {
-        return {s.operation, s.directive, s.operands, s.address, s.count, user_ops_, s.data_list, s.scope};
+        return {s.operation, s.directive, s.operands, s.address, s.count, user_ops_, s.data_list, s.scope, s.user_op};
     }
 
     // ORG, BLK (DS) and PAGE move the location counter without writing bytes.
@@ -701,6 +703,9 @@ private:
                 error(s, std::move(message));
             for (std::string& message : encoded.warnings)
                 warn(s, std::move(message));
+            if (encoded.bytes.size() != s.size)
+                error(s, "this statement makes " + std::to_string(encoded.bytes.size()) +
+                             " bytes, but the first pass laid out " + std::to_string(s.size));
             place(s, encoded.bytes);
             listing.bytes = std::move(encoded.bytes);
         }

@@ -1,5 +1,6 @@
 #include "asm/encoder.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -250,24 +251,29 @@ int64_t operand_value(Encoder& e, const std::vector<std::string_view>& operands,
     return n < operands.size() ? e.number_in(operands[n], -0x8000, 0xFFFF, "a word").value_or(0) : 0;
 }
 
-bool user_op_fits(Encoder& e, const UserOp& op, const std::vector<std::string_view>& operands)
+// An operand that has no value yet (a forward reference in the first pass) fits
+// only where any value does, unless undecided says it may fit anywhere.
+bool user_op_fits(Encoder& e, const UserOp& op, const std::vector<std::string_view>& operands, bool undecided)
 {
     if (op.arguments.size() != operands.size())
         return false;
     for (std::size_t i = 0; i < operands.size(); ++i) {
         const auto name = e.notation().register_name(operands[i]);
         const Evaluated v = evaluate(operands[i], e.symbols(), e.address(), e.notation(), e.scope());
+        const auto outside = [&](int64_t low, int64_t high) {
+            return v.value ? *v.value < low || *v.value > high : !undecided;
+        };
         switch (op.arguments[i]) {
         case 'R':
             if (!name || *name == 0)
                 return false;
             break;
         case 'N':
-            if (v.value && (*v.value < 0 || *v.value > 15))
+            if (outside(0, 15))
                 return false;
             break;
         case 'B':
-            if (v.value && (*v.value < -0x80 || *v.value > 0xFF))
+            if (outside(-0x80, 0xFF))
                 return false;
             break;
         default:
@@ -301,22 +307,37 @@ void encode_user_op(Encoder& e, const UserOp& op, const std::vector<std::string_
     }
 }
 
-// The first of the source's instructions of that name whose operands fit.
-bool encode_user_ops(Encoder& e, std::span<const UserOp> ops, const std::vector<std::string_view>& operands)
+// The first of the source's instructions of that name whose operands fit. An
+// operand that cannot be valued yet takes a form that fits any value, where
+// there is one; the second pass keeps the first pass's choice, so that a forward
+// reference cannot change a statement's size between the passes.
+bool encode_user_ops(Encoder& e, std::span<const UserOp> ops, const std::vector<std::string_view>& operands,
+                     const std::optional<std::string>& chosen)
 {
-    bool named = false;
+    const auto named = [&](const UserOp& op) { return op.name == e.operation(); };
+    if (std::none_of(ops.begin(), ops.end(), named))
+        return false;
     for (const UserOp& op : ops) {
-        if (op.name != e.operation())
-            continue;
-        named = true;
-        if (user_op_fits(e, op, operands)) {
+        if (chosen && named(op) && op.arguments == *chosen) {
+            if (!user_op_fits(e, op, operands, false))
+                e.error("the operands do not fit the form " + op.name + " " + op.arguments +
+                        ", which the first pass chose for a forward reference");
             encode_user_op(e, op, operands);
+            e.result.user_op = op.arguments;
             return true;
         }
     }
-    if (named)
-        e.error("no .op " + e.operation() + " takes these operands");
-    return named;
+    for (const bool undecided : {false, true}) {
+        for (const UserOp& op : ops) {
+            if (named(op) && user_op_fits(e, op, operands, undecided)) {
+                encode_user_op(e, op, operands);
+                e.result.user_op = op.arguments;
+                return true;
+            }
+        }
+    }
+    e.error("no .op " + e.operation() + " takes these operands");
+    return true;
 }
 
 // RCA's data list: T'..' gives its characters, A(e) two bytes, A.0(e), A.1(e) and
@@ -465,7 +486,7 @@ std::optional<Encoded> encode(const EncodeRequest& request, const Symbols& symbo
             encode_fixed(e, *fixed, operands);
         else if (const Family* family = find_family(operation))
             encode_family(e, *family, operands);
-        else if (!encode_user_ops(e, request.user_ops, operands))
+        else if (!encode_user_ops(e, request.user_ops, operands, request.user_op))
             return std::nullopt;
         break;
     default:

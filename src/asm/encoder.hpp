@@ -1,7 +1,8 @@
 // The bytes of one instruction or data statement. The first pass takes a
 // statement's size from the same encoding that the second pass takes its bytes
 // from: each operand form emits a number of bytes that its text alone decides,
-// whatever its value, so the two passes cannot disagree.
+// whatever its value, and a .op form chosen in the first pass is kept in the
+// second, so the two passes cannot disagree.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +21,7 @@ struct Encoded {
     std::vector<uint8_t> bytes;
     std::vector<std::string> errors;  // meaningful once every symbol is defined
     std::vector<std::string> warnings;
+    std::optional<std::string> user_op;  // the .op form chosen, by its operand letters
 };
 
 // An instruction of the source's own (Asm/02's .op): its operands' letters (B a
@@ -45,6 +47,7 @@ struct EncodeRequest {
     std::span<const UserOp> user_ops;
     std::string_view data_list;  // RCA: bytes that follow the instruction's own
     std::string_view scope;      // SB: the global label of .NAME labels
+    std::optional<std::string> user_op;  // the .op form the first pass chose, which the second keeps
 };
 
 // Empty when the operation names no instruction or directive that makes bytes.
