@@ -11,21 +11,25 @@ namespace {
 
 TEST(Disassembler, LineFormatsAndLengths)
 {
+    constexpr int kNone = -1;
     const struct {
         uint16_t address;
         uint8_t bytes[3];
         const char* line;
         uint8_t length;
+        int target;  // of a branch or Call
     } cases[] = {
-        {0xFFFF, {0xC0}, "ffff LBR 1234\n", 3},  // operand bytes from 0000 and 0001
-        {0xFFFE, {0xF8, 0xC0}, "fffe LDI c0\n", 2},
-        {0x0200, {0x00}, "0200 IDLE\n", 1},                    {0x0abc, {0x13}, "0abc INC R3\n", 1},
-        {0x0010, {0x30, 0x05}, "0010 BR 05\n", 2},
-        {0x0020, {0xC0, 0x02, 0x0B}, "0020 LBR 020b\n", 3},
-        {0x0030, {0xD4, 0x12, 0x34}, "0030 Call 1234\n", 3},
-        {0x0040, {0xD5}, "0040 Ret\n", 1},                     {0x0050, {0xC5, 0x12, 0x34}, "0050 LSNQ\n", 1},
-        {0x0060, {0x68, 0x01}, "0060 INVALID\n", 1},           {0x0061, {0x01}, "0061 LDN 1\n", 1},
-        {0x0062, {0x75}, "0062 SDC\n", 1},                     {0x0063, {0x6C}, "0063 INP 4\n", 1},
+        {0xFFFF, {0xC0}, "ffff LBR 1234\n", 3, 0x1234},  // operand bytes from 0000 and 0001
+        {0xFFFE, {0xF8, 0xC0}, "fffe LDI c0\n", 2, kNone},
+        {0x0200, {0x00}, "0200 IDLE\n", 1, kNone},               {0x0abc, {0x13}, "0abc INC R3\n", 1, kNone},
+        {0x0010, {0x30, 0x05}, "0010 BR 05\n", 2, 0x0005},
+        {0x10FF, {0x3A, 0x05}, "10ff BNZ 05\n", 2, 0x1105},      // in the page of the operand byte
+        {0x0020, {0xC0, 0x02, 0x0B}, "0020 LBR 020b\n", 3, 0x020B},
+        {0x0030, {0xD4, 0x12, 0x34}, "0030 Call 1234\n", 3, 0x1234},
+        {0x0040, {0xD5}, "0040 Ret\n", 1, kNone},                {0x0050, {0xC5, 0x12, 0x34}, "0050 LSNQ\n", 1, kNone},
+        {0x0060, {0x68, 0x01}, "0060 INVALID\n", 1, kNone},      {0x0061, {0x01}, "0061 LDN 1\n", 1, kNone},
+        {0x0062, {0x75}, "0062 SDC\n", 1, kNone},                {0x0063, {0x6C}, "0063 INP 4\n", 1, kNone},
+        {0x0064, {0x38, 0x12}, "0064 SKP\n", 1, kNone},
     };
     const auto memory = std::make_unique<Memory>();
     Memory& m = *memory;
@@ -37,6 +41,7 @@ TEST(Disassembler, LineFormatsAndLengths)
         const Disassembly d = disassemble(m, c.address);
         EXPECT_EQ(d.line, c.line);
         EXPECT_EQ(d.length, c.length);
+        EXPECT_EQ(d.target ? int{*d.target} : kNone, c.target) << c.line;
     }
 }
 
