@@ -6,7 +6,6 @@
 #include <memory>
 #include <random>
 
-#include "scripted_console.hpp"
 #include "scripted_io.hpp"
 
 namespace cosmac::testing {
@@ -14,8 +13,7 @@ namespace {
 
 TEST(Debugger, SteppingBackUndoesEveryOpcodeExactly)
 {
-    ScriptedConsole console("");
-    Debugger debugger(console, 1.76, ProtectedWindow{});
+    Debugger debugger{ProtectedWindow{}};
     std::mt19937 random(1802);
     const auto memory = std::make_unique<Memory>();
     const auto original = std::make_unique<Memory>();

@@ -114,7 +114,9 @@ TEST_F(TerminalSession, RunningProgramsOutputShowsAtOnceAndControlCInterruptsIt)
     EXPECT_EQ(session.wait(), 0);
 }
 
-TEST_F(TerminalSession, ControlCAtAReplyCountsAsNoNumber)
+// Control-C at a reply stops the run on the instruction, which changes nothing:
+// neither D nor the byte at M(R(X)) takes a value that was not typed.
+TEST_F(TerminalSession, ControlCAtAReplyStopsBeforeTheInstruction)
 {
     enter_program(session, {"e1", "6a", "30", "01"});  // SEX 1; loop: INP 2; BR loop
     session.type("r 1 80\ng 0\n");
@@ -122,17 +124,25 @@ TEST_F(TerminalSession, ControlCAtAReplyCountsAsNoNumber)
     session.type("7\n");
     ASSERT_TRUE(session.expect("INP 2 ?"));
     session.type("12\x03");
-    ASSERT_TRUE(session.expect("Break\r\n\r\n4 instructions executed\r\n"));
-    ASSERT_TRUE(session.expect(" D = 00, DF = 0, B = 00, P = 0, X = 1\r\n"));
-    ASSERT_TRUE(session.expect("0002 BR 01\r\n-"));
+    ASSERT_TRUE(session.expect("\r\nBreak\r\n\r\n4 instructions executed\r\n"));
+    ASSERT_TRUE(session.expect(" D = 07, DF = 0, B = 00, P = 0, X = 1\r\n"));
+    ASSERT_TRUE(session.expect("0001 INP 2\r\n-"));
 
     session.type("s 1\n");  // a single step shows its display as usual
     ASSERT_TRUE(session.expect("INP 2 ?"));
     session.type("5\x03");
-    ASSERT_TRUE(session.expect(" D = 00, DF = 0, B = 00, P = 0, X = 1\r\n"));
-    ASSERT_TRUE(session.expect("0002 BR 01\r\n-"));
+    ASSERT_TRUE(session.expect(" D = 07, DF = 0, B = 00, P = 0, X = 1\r\n"));
+    ASSERT_TRUE(session.expect("0001 INP 2\r\n-"));
     session.type("d 80\n");
-    ASSERT_TRUE(session.expect("0080: 00 00"));
+    ASSERT_TRUE(session.expect("0080: 07 00"));
+
+    session.type("m 10 37\nm 10\ng 10\n");  // loop: B4 loop
+    ASSERT_TRUE(session.expect("EF4 ?"));
+    session.type("1\n");
+    ASSERT_TRUE(session.expect("EF4 ?"));
+    session.type("\x03");
+    ASSERT_TRUE(session.expect("\r\nBreak\r\n\r\n2 instructions executed\r\n"));
+    ASSERT_TRUE(session.expect("0010 B4 10\r\n-"));
     session.type("\x03");  // at the prompt, Control-C ends the monitor
     EXPECT_EQ(session.wait(), 128 + SIGINT);
 }

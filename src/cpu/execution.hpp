@@ -123,6 +123,10 @@ private:
 [[gnu::always_inline]] inline StepResult query_ef4_then_branch(Cpu& s, const Memory& m, HostIo& io, uint8_t wanted)
 {
     const Reply reply = io.query_ef4();
+    if (reply.interrupted) {
+        --s.pc;
+        return StepResult::Stop;
+    }
     if (reply.value)
         s.EF4 = *reply.value;
     short_branch(s, m, s.EF4 == wanted);
@@ -133,6 +137,10 @@ template <class Policy>
 [[gnu::always_inline]] inline StepResult input(Cpu& s, Memory& m, HostIo& io, Policy& policy)
 {
     const Reply reply = io.input_port(s.N & 7);
+    if (reply.interrupted) {
+        --s.pc;
+        return StepResult::Stop;
+    }
     const uint8_t value = reply.value.value_or(0);
     policy.store(m, s.r(s.X), value, /*guarded=*/false);  // INP is not subject to the protected window
     s.D = value;

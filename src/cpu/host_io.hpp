@@ -11,11 +11,13 @@ namespace cosmac {
 enum class StepResult : uint8_t { Continue = 0, Stop = 1 };
 
 // A reply typed for INP or EF4. value is empty when the reply held no number;
-// stop asks the executor to end a run after this instruction, because input ended
-// or the user interrupted while the reply was awaited.
+// stop asks the executor to end a run after this instruction, because input
+// ended; interrupted, because the user interrupted while the reply was awaited,
+// ends it before: the instruction changes nothing and runs again next time.
 struct Reply {
     std::optional<uint8_t> value;
     bool stop = false;
+    bool interrupted = false;
 };
 
 class HostIo {

@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 namespace cosmac {
 
@@ -37,6 +38,34 @@ struct MachineState {
 
     bool operator==(const MachineState&) const = default;
 };
+
+// The 8-bit registers and flags by name, with the largest value each holds: the
+// one list that the register display, the debugger's x and its trace read.
+struct StateField {
+    std::string_view name;
+    uint8_t MachineState::*member;
+    uint8_t largest;  // FF, F or 1; shown with as many hex digits as it has
+
+    constexpr int digits() const { return largest > 0xF ? 2 : 1; }
+};
+
+inline constexpr StateField kStateFields[] = {
+    {"D", &MachineState::D, 0xFF},     {"DF", &MachineState::DF, 1},      {"B", &MachineState::B, 0xFF},
+    {"P", &MachineState::P, 0xF},      {"X", &MachineState::X, 0xF},      {"N", &MachineState::N, 0xF},
+    {"I", &MachineState::I, 0xF},      {"T", &MachineState::T, 0xFF},     {"IE", &MachineState::IE, 1},
+    {"Q", &MachineState::Q, 1},        {"EF1", &MachineState::EF1, 0xFF}, {"EF2", &MachineState::EF2, 0xFF},
+    {"EF3", &MachineState::EF3, 0xFF}, {"EF4", &MachineState::EF4, 0xFF},
+};
+
+// The field of that name, in upper case, or null.
+constexpr const StateField* state_field(std::string_view name)
+{
+    for (const StateField& field : kStateFields) {
+        if (field.name == name)
+            return &field;
+    }
+    return nullptr;
+}
 
 // Indexed by uint16_t, so no address can fall outside it.
 using Memory = std::array<uint8_t, 0x10000>;

@@ -44,6 +44,7 @@ public:
         }
         if (unbuffered_)
             flush();
+        text_end_ = written();
     }
     void write_char(char c)
     {
@@ -53,10 +54,22 @@ public:
     }
     void flush()
     {
-        if (used_ > 0)
+        if (used_ > 0) {
+            last_delivered_ = output_[used_ - 1];
+            delivered_ += used_;
             deliver(std::string_view(output_.data(), used_));
+        }
         used_ = 0;
     }
+
+    // True when the newest output is characters that a program wrote one at a
+    // time and they left their line open; a reply read since then has ended it.
+    bool character_line_open() const
+    {
+        const char last = used_ > 0 ? output_[used_ - 1] : last_delivered_;
+        return written() != text_end_ && last != '\n';
+    }
+    void line_ended() { text_end_ = written(); }
 
     virtual void write_error(std::string_view text) = 0;
 
@@ -72,9 +85,14 @@ protected:
     virtual void deliver(std::string_view text) = 0;
 
 private:
+    uint64_t written() const { return delivered_ + used_; }
+
     std::array<char, 1 << 16> output_;
     std::size_t used_ = 0;
     bool unbuffered_;
+    uint64_t delivered_ = 0;     // bytes handed on by flush
+    char last_delivered_ = '\n';
+    uint64_t text_end_ = 0;      // where the last text (not single characters) ended
 };
 
 // The console on standard input, output and error. On a terminal everything

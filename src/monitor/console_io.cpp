@@ -13,9 +13,17 @@ void ConsoleIo::output_port(unsigned, uint8_t value)
     console_.write(text);
 }
 
+// Control-C at the prompt stops the run with the instruction unexecuted; the
+// Break that reports it goes on a line of its own.
 Reply ConsoleIo::ask(std::string_view prompt)
 {
-    if (!console_.read_line(prompt, reply_, /*command=*/false))
+    const bool answered = console_.read_line(prompt, reply_, /*command=*/false);
+    console_.line_ended();
+    if (!answered && console_.interrupt_requested()) {
+        console_.write("\n");
+        return {std::nullopt, true, true};
+    }
+    if (!answered)
         return {std::nullopt, true};
     if (const auto number = parse_hex(reply_))
         return {static_cast<uint8_t>(*number), false};

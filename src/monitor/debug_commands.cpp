@@ -2,133 +2,143 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "cpu/disassembler.hpp"
-#include "monitor/hex_number.hpp"
+#include "monitor/arguments.hpp"
+#include "monitor/debug_text.hpp"
 #include "monitor/run_control.hpp"
 #include "monitor/session.hpp"
+#include "text/text.hpp"
 
 namespace cosmac {
 namespace {
 
-constexpr uint64_t kDefaultCount = 16;
-
-// The words after the command letter. An empty line, which repeats the previous
-// command, has none.
-std::vector<std::string_view> arguments(std::string_view text)
-{
-    std::vector<std::string_view> words;
-    for (std::size_t i = 1; i < text.size();) {
-        while (i < text.size() && is_blank(text[i]))
-            ++i;
-        const std::size_t start = i;
-        while (i < text.size() && !is_blank(text[i]))
-            ++i;
-        if (i > start)
-            words.push_back(text.substr(start, i - start));
-    }
-    return words;
-}
-
-// A whole word read as a hexadecimal number.
-std::optional<uint32_t> number(std::string_view word)
-{
-    std::size_t position = 0;
-    const auto value = parse_hex(word, position);
-    return value && position == word.size() ? value : std::nullopt;
-}
+constexpr uint64_t kDefaultCount = 0x10;
 
 void say(Session& session, const std::string& line) { session.console.write(line + "\n"); }
 
-std::string hex4(uint32_t value)
+// A value for the field, or empty once the user has been told why not.
+std::optional<uint32_t> value(Session& session, std::string_view word, const Field& field)
 {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04x", value & 0xFFFF);
-    return text;
+    const Reading reading = read_value(word, session.symbols, field);
+    if (!reading.value)
+        say(session, reading.error);
+    return reading.value;
 }
 
-// An address or a symbol; says so when it is neither.
 std::optional<uint16_t> address(Session& session, std::string_view word)
 {
-    const auto value = session.debugger->address_of(word);
-    if (!value)
-        say(session, "Unknown symbol: " + std::string(word));
-    return value;
+    const auto read = value(session, word, kAddressField);
+    return read ? std::optional<uint16_t>(static_cast<uint16_t>(*read)) : std::nullopt;
 }
 
 // The optional count of t, y and k; says so when it is 0 or no number.
 std::optional<uint64_t> count(Session& session, const CommandLine& command, const char* usage,
                               uint64_t otherwise = kDefaultCount)
 {
-    const auto words = arguments(command.text);
+    const auto words = argument_words(command.text);
     if (words.empty())
         return otherwise;
-    const auto value = words.size() == 1 ? number(words[0]) : std::nullopt;
-    if (!value)
+    if (words.size() > 1) {
         say(session, usage);
-    else if (*value == 0)
+        return std::nullopt;
+    }
+    const auto read = value(session, words[0], kCountField);
+    if (read && *read == 0)
         say(session, "The count must be at least 1");
-    return value && *value > 0 ? std::optional<uint64_t>(*value) : std::nullopt;
+    return read && *read > 0 ? std::optional<uint64_t>(*read) : std::nullopt;
+}
+
+std::string at(const Session& session, uint16_t address)
+{
+    return hex_text(address, 4) + session.symbols.describe(address);
+}
+
+std::string range(const Session& session, std::pair<uint16_t, uint32_t> watched)
+{
+    const auto [first, length] = watched;
+    return hex_text(first, 4) + "-" + hex_text(static_cast<uint16_t>(first + length - 1), 4) +
+           session.symbols.describe(first);
 }
 
 Next breakpoint(Session& session, const CommandLine& command)
 {
-    const auto words = arguments(command.text);
+    const auto words = argument_words(command.text);
     Debugger& debugger = *session.debugger;
     if (words.empty()) {
+        if (debugger.breakpoints().empty())
+            say(session, "No breakpoints");
         for (const uint16_t address : debugger.breakpoints())
-            say(session, hex4(address));
+            say(session, at(session, address));
     } else if (words.size() > 1) {
-        say(session, "usage: b [address]");
-    } else if (const auto at = address(session, words[0])) {
-        say(session, (debugger.toggle_breakpoint(*at) ? "Breakpoint set at " : "Breakpoint cleared at ") + hex4(*at));
+        say(session, "usage: b [address | -]");
+    } else if (words[0] == "-") {
+        debugger.clear_breakpoints();
+        say(session, "Breakpoints cleared");
+    } else if (const auto address_read = address(session, words[0])) {
+        say(session, (debugger.toggle_breakpoint(*address_read) ? "Breakpoint set at " : "Breakpoint cleared at ") +
+                         at(session, *address_read));
     }
     return Next::Prompt;
 }
 
 Next watchpoint(Session& session, const CommandLine& command)
 {
-    const auto words = arguments(command.text);
+    const auto words = argument_words(command.text);
     Debugger& debugger = *session.debugger;
-    const auto range = [](uint16_t first, uint32_t length) { return hex4(first) + "-" + hex4(first + length - 1); };
     if (words.empty()) {
-        for (const auto& [first, length] : debugger.watchpoints())
-            say(session, range(first, length));
+        if (debugger.watchpoints().empty())
+            say(session, "No watchpoints");
+        for (const auto& watched : debugger.watchpoints())
+            say(session, range(session, watched));
         return Next::Prompt;
     }
-    const auto length = words.size() == 2 ? number(words[1]) : std::optional<uint32_t>(1);
-    if (words.size() > 2 || !length) {
-        say(session, "usage: w [address] [length]");
-    } else if (*length == 0 || *length > 0x10000) {
-        say(session, "The watch length must be 1 to 10000");
-    } else if (const auto first = address(session, words[0])) {
-        const bool set = debugger.toggle_watchpoint(*first, *length);
-        say(session, (set ? "Watchpoint set on " : "Watchpoint cleared on ") + range(*first, *length));
+    if (words.size() > 2) {
+        say(session, "usage: w [address [length] | -]");
+        return Next::Prompt;
     }
+    if (words[0] == "-" && words.size() == 1) {
+        debugger.clear_watchpoints();
+        say(session, "Watchpoints cleared");
+        return Next::Prompt;
+    }
+    const auto first = address(session, words[0]);
+    if (!first)
+        return Next::Prompt;
+    std::optional<uint32_t> length = 1;
+    if (words.size() == 2 && (length = value(session, words[1], Field{"a watch length", 0x10000})) && *length == 0)
+        say(session, "The watch length must be at least 1");
+    if (!length || *length == 0)
+        return Next::Prompt;
+    std::pair<uint16_t, uint32_t> changed;
+    const bool set = debugger.toggle_watchpoint(*first, *length, changed);
+    say(session, (set ? "Watchpoint set on " : "Watchpoint cleared on ") + range(session, changed));
     return Next::Prompt;
 }
 
 // n and o take no arguments.
 bool no_arguments(Session& session, const CommandLine& command, const char* usage)
 {
-    if (arguments(command.text).empty())
+    if (argument_words(command.text).empty())
         return true;
     say(session, usage);
     return false;
 }
 
+// n over a call runs until the call comes back; on a return it runs out to the
+// caller, as o does; on anything else it is one step.
 Next step_over(Session& session, const CommandLine& command)
 {
     if (!no_arguments(session, command, "usage: n"))
         return Next::Prompt;
     const uint8_t p = session.state.P;
     const uint8_t opcode = session.memory[session.state.R[p]];
-    const bool calls = opcode >> 4 == 0xD && (opcode & 0xF) != p;  // Call (D4) or a SEP to another register
-    return calls ? debug_run(session, RunGoal::StepOver) : debug_run(session, RunGoal::Count, 1);
+    const bool sep_away = opcode >> 4 == 0xD && (opcode & 0xF) != p;
+    if (sep_away && opcode == kReturn)
+        return debug_run(session, RunGoal::StepOut);
+    return sep_away ? debug_run(session, RunGoal::StepOver) : debug_run(session, RunGoal::Count, 1);
 }
 
 Next step_out(Session& session, const CommandLine& command)
@@ -150,7 +160,7 @@ Next show_history(Session& session, const CommandLine& command)
     if (!n)
         return Next::Prompt;
     for (const HistoryStep& step : session.debugger->recent(*n, session.state))
-        session.console.write(session.debugger->trace_line(session.memory, step));
+        session.console.write(trace_line(step, session.symbols));
     return Next::Prompt;
 }
 
@@ -168,35 +178,27 @@ Next step_back(Session& session, const CommandLine& command)
     return Next::Prompt;
 }
 
+// With nothing to stop at, K would undo the whole history, which cannot be redone.
 Next run_back(Session& session, const CommandLine& command)
 {
     if (!no_arguments(session, command, "usage: K"))
         return Next::Prompt;
+    if (session.debugger->breakpoints().empty() && session.debugger->watchpoints().empty()) {
+        say(session, "No breakpoint or watchpoint to run back to");
+        return Next::Prompt;
+    }
     session.console.begin_run();
-    const std::string reason = session.debugger->run_back(session.state, session.memory);
+    const DebugOutcome outcome = session.debugger->run_back(session.state, session.memory, session.io);
     session.console.end_run();
-    say(session, reason.empty() ? kOldestReached : reason + "\n");
+    say(session, outcome.stop == StopKind::OldestReached ? kOldestReached : stop_reason(outcome, session.symbols) + "\n");
     show_state(session);
     session.current_location = session.state.R[session.state.P];
     return Next::Prompt;
 }
 
-struct Register {
-    std::string_view name;
-    uint8_t MachineState::*field;
-    uint8_t mask;
-};
-
-constexpr Register kRegisters[] = {
-    {"D", &MachineState::D, 0xFF},     {"DF", &MachineState::DF, 1},      {"P", &MachineState::P, 0xF},
-    {"X", &MachineState::X, 0xF},      {"T", &MachineState::T, 0xFF},     {"IE", &MachineState::IE, 1},
-    {"Q", &MachineState::Q, 1},        {"EF1", &MachineState::EF1, 0xFF}, {"EF2", &MachineState::EF2, 0xFF},
-    {"EF3", &MachineState::EF3, 0xFF}, {"EF4", &MachineState::EF4, 0xFF},
-};
-
 Next set_register(Session& session, const CommandLine& command)
 {
-    const auto words = arguments(command.text);
+    const auto words = argument_words(command.text);
     if (words.size() != 2) {
         say(session, "usage: x name value");
         return Next::Prompt;
@@ -204,45 +206,39 @@ Next set_register(Session& session, const CommandLine& command)
     std::string name(words[0]);
     for (char& c : name)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    const auto value = session.debugger->address_of(words[1]);
-    if (!value) {
-        say(session, "Not a number or symbol: " + std::string(words[1]));
+    if (name.size() == 2 && name[0] == 'R' && hex_digit_value(name[1]) >= 0) {
+        if (const auto read = value(session, words[1], Field{name, 0xFFFF}))
+            session.state.R[hex_digit_value(name[1])] = static_cast<uint16_t>(*read);
         return Next::Prompt;
     }
-    if (name.size() == 2 && name[0] == 'R' && std::isxdigit(static_cast<unsigned char>(name[1]))) {
-        session.state.R[std::stoul(name.substr(1), nullptr, 16)] = *value;
+    const StateField* field = state_field(name);
+    if (field == nullptr) {
+        say(session, "Unknown register: " + std::string(words[0]));
         return Next::Prompt;
     }
-    for (const Register& r : kRegisters) {
-        if (r.name == name) {
-            session.state.*r.field = static_cast<uint8_t>(*value & r.mask);
-            return Next::Prompt;
-        }
-    }
-    say(session, "Unknown register: " + std::string(words[0]));
+    if (const auto read = value(session, words[1], Field{field->name, field->largest}))
+        session.state.*field->member = static_cast<uint8_t>(*read);
     return Next::Prompt;
 }
 
 Next enter_bytes(Session& session, const CommandLine& command)
 {
-    const auto words = arguments(command.text);
-    std::vector<uint8_t> bytes;
-    for (std::size_t i = 1; i < words.size(); ++i) {
-        const auto value = number(words[i]);
-        if (!value) {
-            say(session, "usage: e address byte...");
-            return Next::Prompt;
-        }
-        bytes.push_back(static_cast<uint8_t>(*value));
-    }
-    if (bytes.empty()) {
+    const auto words = argument_words(command.text);
+    if (words.size() < 2) {
         say(session, "usage: e address byte...");
         return Next::Prompt;
     }
-    const auto at = address(session, words[0]);
-    if (!at)
+    const auto first = address(session, words[0]);
+    if (!first)
         return Next::Prompt;
-    session.current_location = *at;
+    std::vector<uint8_t> bytes;
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        const auto byte = value(session, words[i], kByteField);
+        if (!byte)
+            return Next::Prompt;
+        bytes.push_back(static_cast<uint8_t>(*byte));
+    }
+    session.current_location = *first;
     for (const uint8_t byte : bytes)
         session.memory[session.current_location++] = byte;  // straight to memory, as m does
     return Next::Prompt;
@@ -264,13 +260,13 @@ const std::array<Command, 10> kDebuggerCommands = {{
 }};
 
 const std::string_view kDebuggerHelp =
-    " b [location]\t\t\tToggle a breakpoint, or list them\n"
-    " w [location] [length]\t\tToggle a watchpoint on stores, or list them\n"
+    " b [location | -]\t\tToggle a breakpoint, list them, or clear all\n"
+    " w [location] [length] | -\tToggle a watchpoint on stores, list them, or clear all\n"
     " n\t\t\t\tStep over a call\n"
     " o\t\t\t\tStep out of a subroutine\n"
-    " t [count]\t\t\tTrace count instructions\n"
-    " y [count]\t\t\tShow the last count instructions run\n"
-    " k [count]\t\t\tStep back count instructions\n"
+    " t [count]\t\t\tTrace count (hex, 10) instructions\n"
+    " y [count]\t\t\tShow the last count (hex, 10) instructions run\n"
+    " k [count]\t\t\tStep back count (hex, 1) instructions\n"
     " K\t\t\t\tRun back to a breakpoint or a watched store\n"
     " x [name] [value]\t\tSet a register or flag by name\n"
     " e [location] [bytes]\t\tEnter bytes\n";

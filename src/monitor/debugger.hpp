@@ -1,70 +1,91 @@
-// Debugger mode: breakpoints, watchpoints on stores, stepping over and out of
-// calls, tracing, a history of executed instructions that can be stepped back
-// through, machine cycles and symbols. The plain monitor never creates one, so
-// none of this costs a plain run anything.
+// Debugger mode's engine: breakpoints, watchpoints on stores, stepping over and
+// out of calls, a history of executed instructions that can be stepped back
+// through, and machine cycles. It prints nothing: a run returns how it ended, and
+// traced instructions go to a sink the caller supplies, so that the wording stays
+// with the commands. The plain monitor never creates one, so none of this costs a
+// plain run anything.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <map>
-#include <optional>
 #include <set>
-#include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "cpu/executor.hpp"
 #include "cpu/host_io.hpp"
 #include "cpu/machine_state.hpp"
-#include "image/symbol_file.hpp"
-#include "monitor/console.hpp"
 #include "monitor/history.hpp"
 
 namespace cosmac {
 
+// The standard call technique: SEP R4 with the target address inline after it,
+// and SEP R5 to come back.
+constexpr uint8_t kCall = 0xD4;
+constexpr uint8_t kReturn = 0xD5;
+
 enum class RunGoal {
     Go,        // g
     StepOver,  // n over a call
-    StepOut,   // o
+    StepOut,   // o, and n on a return
     Count,     // t, or n on an instruction that calls nothing
+};
+
+// Why a debugger's run stopped, beyond what a plain run knows.
+enum class StopKind : uint8_t {
+    None,         // as a plain run ends: an IDLE, a stopping instruction, the count, or the user
+    Goal,         // n and o reached where they were going
+    Breakpoint,   // at address
+    Watchpoint,   // record's instruction stored into a watched range
+    Interrupted,  // the user stopped a run back
+    OldestReached,  // a run back went through the whole history
+};
+
+struct DebugOutcome {
+    RunResult result;
+    StopKind stop = StopKind::None;
+    uint16_t address = 0;     // of the breakpoint
+    HistoryRecord record{};   // of the watched store
+    uint64_t cycles = 0;
+};
+
+// Where a traced run hands each instruction once it has executed.
+class TraceSink {
+public:
+    virtual ~TraceSink() = default;
+    virtual void traced(const HistoryStep& step) = 0;
 };
 
 template <RunGoal kGoal, bool kTrace>
 struct DebugRun;
 
-struct DebugOutcome {
-    RunResult result;
-    std::string reason;  // "Breakpoint at 0100", a watchpoint's message, or empty
-    uint64_t cycles = 0;
-};
-
 class Debugger {
 public:
-    Debugger(Console& console, double clock_mhz, const ProtectedWindow& window)
-        : console_(console), clock_mhz_(clock_mhz), window_(window)
-    {
-    }
+    explicit Debugger(const ProtectedWindow& window) : window_(window) {}
 
     // Each returns true when the point is now set, false when it was cleared.
     bool toggle_breakpoint(uint16_t address);
-    bool toggle_watchpoint(uint16_t first, uint32_t length);  // length 1 to 10000; the range wraps past ffff
+    // A range that holds first is cleared, whatever its length; otherwise the
+    // range first..first+length-1 (length 1 to 10000, wrapping past ffff) is set.
+    // The range changed comes back in range.
+    bool toggle_watchpoint(uint16_t first, uint32_t length, std::pair<uint16_t, uint32_t>& range);
+    void clear_breakpoints();
+    void clear_watchpoints();
     const std::set<uint16_t>& breakpoints() const { return breakpoints_; }
     const std::set<std::pair<uint16_t, uint32_t>>& watchpoints() const { return watchpoints_; }
 
-    // Runs toward the goal; count is the number of instructions for Count, and
-    // trace prints a line for each instruction as it executes.
+    // Runs toward the goal; count is the number of instructions for Count, and a
+    // trace sink sees each instruction as it executes.
     DebugOutcome run(MachineState& state, Memory& memory, HostIo& io, RunGoal goal, uint64_t count = 0,
-                     bool trace = false);
+                     TraceSink* trace = nullptr);
     // One instruction, whatever it is, as s executes it, recorded in the history.
     void step(MachineState& state, Memory& memory, HostIo& io);
 
     // Undoes up to count instructions of the history; returns how many it undid.
     std::size_t step_back(MachineState& state, Memory& memory, std::size_t count);
     // Undoes instructions until one at a breakpoint or one that stored into a
-    // watched range has been undone, or the user interrupts ("Break"). Returns
-    // the reason, or empty when the history ran out first.
-    std::string run_back(MachineState& state, Memory& memory);
+    // watched range has been undone, the user interrupts, or the history runs out.
+    DebugOutcome run_back(MachineState& state, Memory& memory, HostIo& io);
 
     // The newest count instructions of the history, oldest first.
     std::vector<HistoryStep> recent(std::size_t count, const MachineState& current) const
@@ -72,34 +93,20 @@ public:
         return history_.recent(count, current);
     }
 
-    // Lines of the trace: labels, then the instruction as u shows it and what it changed.
-    std::string trace_line(const Memory& memory, const HistoryStep& step) const;
-    std::string cycles_line(uint64_t cycles) const;
-
-    void add_symbols(const std::vector<SymbolEntry>& symbols);
-    // "name:" for each label at the address.
-    std::string label_lines(uint16_t address) const;
-    // A word that reads as a hexadecimal number is that number; any other a symbol.
-    std::optional<uint16_t> address_of(std::string_view word) const;
-
 private:
     template <RunGoal kGoal, bool kTrace>
     friend struct DebugRun;
 
     template <RunGoal kGoal, bool kTrace>
-    DebugOutcome run_toward(MachineState& state, Memory& memory, HostIo& io, uint64_t count);
+    DebugOutcome run_toward(MachineState& state, Memory& memory, HostIo& io, uint64_t count, TraceSink* trace);
     void rebuild_watched();
 
-    Console& console_;
-    double clock_mhz_;
     ProtectedWindow window_;
     std::set<uint16_t> breakpoints_;
     std::set<std::pair<uint16_t, uint32_t>> watchpoints_;
     std::array<bool, 0x10000> at_breakpoint_{};
     std::array<bool, 0x10000> watched_{};
     History history_;
-    std::map<std::string, uint16_t, std::less<>> symbols_;
-    std::multimap<uint16_t, std::string> labels_;
 };
 
 }  // namespace cosmac

@@ -1,6 +1,9 @@
 #include "monitor/displays.hpp"
 
 #include <cstdio>
+#include <initializer_list>
+
+#include "text/text.hpp"
 
 namespace cosmac {
 
@@ -18,22 +21,38 @@ const std::string_view kHelpText =
     " q\t\t\t\tQuit\n"
     "\n\n";
 
-std::string register_display(const MachineState& s)
+namespace {
+
+// " D = 00, DF = 1\n": the named fields, each with its own number of digits.
+std::string fields_line(const MachineState& s, std::initializer_list<std::string_view> names)
+{
+    std::string line;
+    for (const std::string_view name : names) {
+        const StateField& field = *state_field(name);
+        line += (line.empty() ? " " : ", ") + std::string(name) + " = " + hex_text(s.*field.member, field.digits());
+    }
+    return line + "\n";
+}
+
+}  // namespace
+
+std::string register_display(const MachineState& s, bool with_flags)
 {
     const auto& R = s.R;
-    char text[320];
+    char text[256];
     std::snprintf(text, sizeof text,
                   "\n"
                   " R0 = %04x, R4 = %04x, R8 = %04x, RC = %04x\n"
                   " R1 = %04x, R5 = %04x, R9 = %04x, RD = %04x\n"
                   " R2 = %04x, R6 = %04x, RA = %04x, RE = %04x\n"
                   " R3 = %04x, R7 = %04x, RB = %04x, RF = %04x\n"
-                  "\n"
-                  " D = %02x, DF = %01x, B = %02x, P = %01x, X = %01x\n"
-                  " Q = %01x, N = %01x, I = %01x\n\n",
+                  "\n",
                   R[0], R[4], R[8], R[12], R[1], R[5], R[9], R[13], R[2], R[6], R[10], R[14], R[3], R[7], R[11],
-                  R[15], s.D, s.DF, s.B, s.P, s.X, s.Q, s.N, s.I);
-    return text;
+                  R[15]);
+    std::string display = text + fields_line(s, {"D", "DF", "B", "P", "X"}) + fields_line(s, {"Q", "N", "I"});
+    if (with_flags)
+        display += fields_line(s, {"T", "IE", "EF1", "EF2", "EF3", "EF4"});
+    return display + "\n";
 }
 
 std::string memory_dump(const Memory& memory, uint16_t start)

@@ -12,7 +12,9 @@ namespace cosmac {
 
 extern const std::string_view kHelpText;
 
-std::string register_display(const MachineState& state);
+// with_flags adds debugger mode's line of T, IE and EF1-EF4, which the display
+// otherwise keeps to itself.
+std::string register_display(const MachineState& state, bool with_flags = false);
 
 // 256 bytes from start, sixteen to a line; addresses past FFFF wrap to 0000.
 std::string memory_dump(const Memory& memory, uint16_t start);

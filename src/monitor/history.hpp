@@ -1,12 +1,13 @@
 // The debugger's history: an undo log of the last kCapacity executed
-// instructions. Each record holds what its instruction was about to overwrite,
-// in 20 bytes: besides R(P), an instruction changes at most the registers R(N),
+// instructions. Each record holds the bytes that ran and what the instruction
+// was about to overwrite, in 22 bytes: besides R(P), an instruction changes at most the registers R(N),
 // R(X) and R(2), D, DF, P, X, N, I and one memory byte, and a few instructions
 // T, IE, Q or EF4 as well (changes_rare_fields). Stepping back replays the records
 // in reverse; the full states before and after each instruction are rebuilt the
 // same way from the state that followed them.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -23,6 +24,7 @@ struct HistoryRecord {
     uint16_t r_2;
     uint16_t store_address;
     uint8_t opcode;
+    std::array<uint8_t, 2> operands;  // the bytes after the opcode as it ran: code may change them later
     uint8_t p_x;   // P in the high nibble, X in the low
     uint8_t i_n;   // I in the high nibble, N in the low
     uint8_t D;
@@ -36,6 +38,7 @@ struct HistoryRecord {
     bool has_store() const { return bits & kHasStore; }
     bool dropped() const { return bits & kDropped; }  // by the protected window
     bool has_after() const { return bits & kHasAfter; }  // the last of a run: its after state is kept apart
+    std::array<uint8_t, 3> bytes() const { return {opcode, operands[0], operands[1]}; }
 };
 
 // One instruction of the history as it ran.

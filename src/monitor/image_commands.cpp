@@ -55,7 +55,7 @@ void read_symbols(Session& session, const std::string& program_path)
     const SymbolFile symbols = read_symbol_file(symbol_file_name(program_path));
     for (const std::string& problem : symbols.problems)
         session.console.write_error(problem + "\n");
-    session.debugger->add_symbols(symbols.symbols);
+    session.symbols.add(symbols.symbols);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "monitor/arguments.hpp"
 #include "monitor/command_line.hpp"
 #include "monitor/debug_commands.hpp"
 #include "monitor/displays.hpp"
@@ -37,7 +38,7 @@ Next registers(Session& session, const CommandLine& command)
     if (command.count == 3)
         session.state.R[command.arg1 & 0xF] = static_cast<uint16_t>(command.arg2);
     else
-        session.console.write(register_display(session.state));
+        session.console.write(register_display(session.state, session.debugger != nullptr));
     return Next::Prompt;
 }
 
@@ -116,8 +117,9 @@ std::unique_ptr<Session> make_session(Console& console, const MonitorOptions& op
 {
     auto session = std::make_unique<Session>(console);
     session->window = options.window;
+    session->clock_mhz = options.clock_mhz;
     if (options.debugger)
-        session->debugger = std::make_unique<Debugger>(console, options.clock_mhz, options.window);
+        session->debugger = std::make_unique<Debugger>(options.window);
     return session;
 }
 
@@ -132,7 +134,12 @@ int run_monitor(Console& console, const MonitorOptions& options)
     for (;;) {
         if (!console.read_line("-", line, /*command=*/true))
             return 0;
-        parse_command_line(line, command);
+        if (session->debugger) {
+            for (const std::string& note : parse_standard_command(line, session->symbols, command))
+                console.write(note + "\n");
+        } else {
+            parse_command_line(line, command);
+        }
         if (handler_for(*session, command.letter)(*session, command) == Next::Quit)
             return 0;
     }

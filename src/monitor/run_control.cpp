@@ -5,16 +5,11 @@
 
 #include "cpu/disassembler.hpp"
 #include "cpu/executor.hpp"
+#include "monitor/debug_text.hpp"
 #include "monitor/displays.hpp"
 
 namespace cosmac {
 namespace {
-
-// What a debugger adds before an instruction: its labels.
-std::string labels(const Session& session, uint16_t address)
-{
-    return session.debugger ? session.debugger->label_lines(address) : std::string();
-}
 
 void set_program_counter(Session& session, const CommandLine& command)
 {
@@ -23,9 +18,12 @@ void set_program_counter(Session& session, const CommandLine& command)
 }
 
 // The end of every run: why it stopped, the count, in debugger mode the cycles,
-// the registers and the next instruction.
+// the registers and the next instruction. In debugger mode this report starts on
+// a line of its own when the program's output left one open.
 void show_run_end(Session& session, const RunResult& result, std::string_view reason, std::string_view cycles)
 {
+    if (session.debugger && session.console.character_line_open())
+        session.console.write("\n");
     if (!reason.empty()) {
         session.console.write(reason);
         session.console.write("\n\n");
@@ -36,6 +34,16 @@ void show_run_end(Session& session, const RunResult& result, std::string_view re
     session.console.write(cycles);
     show_state(session);
 }
+
+// Traced instructions, as they execute, to the console.
+class ConsoleTrace final : public TraceSink {
+public:
+    explicit ConsoleTrace(Session& session) : session_(session) {}
+    void traced(const HistoryStep& step) override { session_.console.write(trace_line(step, session_.symbols)); }
+
+private:
+    Session& session_;
+};
 
 }  // namespace
 
@@ -49,9 +57,9 @@ void show_count(Session& session, uint64_t executed)
 void show_state(Session& session)
 {
     const uint16_t pc = session.state.R[session.state.P];
-    session.console.write(register_display(session.state));
-    session.console.write(labels(session, pc));
-    session.console.write(disassemble(session.memory, pc).line);
+    session.console.write(register_display(session.state, session.debugger != nullptr));
+    session.console.write(session.symbols.label_lines(pc));
+    session.console.write(instruction_line(disassemble(session.memory, pc), session.symbols));
 }
 
 Next step_command(Session& session, const CommandLine& command)
@@ -83,10 +91,13 @@ Next go_command(Session& session, const CommandLine& command)
 
 Next debug_run(Session& session, RunGoal goal, uint64_t count, bool trace)
 {
+    ConsoleTrace console_trace(session);
     session.console.begin_run();
-    const DebugOutcome outcome = session.debugger->run(session.state, session.memory, session.io, goal, count, trace);
+    const DebugOutcome outcome = session.debugger->run(session.state, session.memory, session.io, goal, count,
+                                                       trace ? &console_trace : nullptr);
     session.console.end_run();
-    show_run_end(session, outcome.result, outcome.reason, session.debugger->cycles_line(outcome.cycles));
+    show_run_end(session, outcome.result, stop_reason(outcome, session.symbols),
+                 cycles_line(outcome.cycles, session.clock_mhz));
     return Next::Prompt;
 }
 
@@ -96,9 +107,9 @@ Next list_command(Session& session, const CommandLine& command)
         session.current_location = static_cast<uint16_t>(command.arg1);
     for (int i = 0; i < 16; ++i) {
         const Disassembly instruction = disassemble(session.memory, session.current_location);
-        session.console.write(labels(session, session.current_location));
+        session.console.write(session.symbols.label_lines(session.current_location));
         session.current_location = static_cast<uint16_t>(session.current_location + instruction.length);
-        session.console.write(instruction.line);
+        session.console.write(instruction_line(instruction, session.symbols));
     }
     return Next::Prompt;
 }

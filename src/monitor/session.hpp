@@ -7,6 +7,7 @@
 #include "monitor/console.hpp"
 #include "monitor/console_io.hpp"
 #include "monitor/debugger.hpp"
+#include "monitor/symbols.hpp"
 
 namespace cosmac {
 
@@ -22,6 +23,8 @@ struct Session {
     uint16_t current_location = 0;  // shared by m, d, u and s
     ProtectedWindow window;
     std::unique_ptr<Debugger> debugger;  // only in debugger mode
+    SymbolTable symbols;                 // loaded in debugger mode only
+    double clock_mhz = 0;                // what machine cycles are shown at
 };
 
 }  // namespace cosmac

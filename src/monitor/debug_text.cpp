@@ -1,0 +1,101 @@
+#include "monitor/debug_text.hpp"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+
+#include "text/text.hpp"
+
+namespace cosmac {
+namespace {
+
+std::string at(uint16_t address, const SymbolTable& symbols) { return hex_text(address, 4) + symbols.describe(address); }
+
+}  // namespace
+
+std::string stop_reason(const DebugOutcome& outcome, const SymbolTable& symbols)
+{
+    const HistoryRecord& record = outcome.record;
+    switch (outcome.stop) {
+    case StopKind::Breakpoint:
+        return "Breakpoint at " + at(outcome.address, symbols);
+    case StopKind::Watchpoint:
+        return "Watchpoint: " + at(record.store_address, symbols) + " written by " + at(record.pc, symbols) +
+               (record.dropped() ? ", dropped by the protected window"
+                                 : ", " + hex_text(record.old_byte, 2) + " -> " + hex_text(record.new_byte, 2));
+    case StopKind::Interrupted:
+        return "Break";
+    default:
+        return {};
+    }
+}
+
+std::string instruction_line(const Disassembly& instruction, const SymbolTable& symbols)
+{
+    const std::string_view name = instruction.target ? symbols.name_at(*instruction.target) : std::string_view();
+    if (name.empty())
+        return instruction.line;
+    std::string line(instruction.line, 0, instruction.line.size() - 1);  // without its newline
+    line += ' ';
+    line += name;
+    return line + '\n';
+}
+
+std::string trace_line(const HistoryStep& step, const SymbolTable& symbols)
+{
+    const MachineState& before = step.before;
+    const MachineState& after = step.after;
+    const HistoryRecord& record = *step.record;
+    std::string line = instruction_line(disassemble(record.bytes(), record.pc), symbols);
+    line.pop_back();  // the newline
+
+    std::string changes;
+    char text[32];
+    const struct {
+        const char* format;
+        uint8_t MachineState::*field;
+    } fields[] = {
+        {" D=%02x", &MachineState::D},     {" DF=%x", &MachineState::DF},     {" P=%x", &MachineState::P},
+        {" X=%x", &MachineState::X},       {" T=%02x", &MachineState::T},     {" IE=%x", &MachineState::IE},
+        {" Q=%x", &MachineState::Q},       {" EF1=%02x", &MachineState::EF1}, {" EF2=%02x", &MachineState::EF2},
+        {" EF3=%02x", &MachineState::EF3}, {" EF4=%02x", &MachineState::EF4},
+    };
+    for (const auto& [format, field] : fields) {
+        if (before.*field != after.*field) {
+            std::snprintf(text, sizeof text, format, after.*field);
+            changes += text;
+        }
+    }
+    for (unsigned n = 0; n < 16; ++n) {
+        if (n != before.P && before.R[n] != after.R[n]) {  // R(P) moves on every instruction
+            std::snprintf(text, sizeof text, " R%X=%04x", n, after.R[n]);
+            changes += text;
+        }
+    }
+    if (record.has_store()) {
+        std::snprintf(text, sizeof text, " M(%04x)=%02x%s", record.store_address, record.new_byte,
+                      record.dropped() ? " dropped" : "");
+        changes += text;
+    }
+    if (!changes.empty()) {
+        constexpr std::size_t kChangesColumn = 20;
+        line.resize(std::max(line.size() + 1, kChangesColumn), ' ');
+        line += changes.substr(1);
+    }
+    return symbols.label_lines(record.pc) + line + "\n";
+}
+
+std::string cycles_line(uint64_t cycles, double clock_mhz)
+{
+    const double milliseconds = static_cast<double>(cycles) * 8 / (clock_mhz * 1000);
+    char text[96];
+    if (milliseconds > 10000)
+        std::snprintf(text, sizeof text, "%" PRIu64 " machine cycles, %.3f s at %g MHz\n", cycles, milliseconds / 1000,
+                      clock_mhz);
+    else
+        std::snprintf(text, sizeof text, "%" PRIu64 " machine cycles, %.3f ms at %g MHz\n", cycles, milliseconds,
+                      clock_mhz);
+    return text;
+}
+
+}  // namespace cosmac
