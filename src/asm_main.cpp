@@ -1,11 +1,15 @@
 // cosmac-asm: assembles 1802 source into an image the monitor's L command loads,
 // Intel HEX or raw binary, a symbol file beside it, and optionally a listing.
+#include <CLI/CLI.hpp>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string>
 
 #include "asm/assembler.hpp"
+#include "cli/options.hpp"
 #include "image/image_file.hpp"
 #include "image/intel_hex.hpp"
 #include "image/posix_file.hpp"
@@ -16,6 +20,11 @@ namespace {
 constexpr const char* kUsage =
     "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin] [--syntax cosmac|rca|a18|asm02|sb]\n";
 
+constexpr const char* kDescription =
+    "Assembles 1802 source into an image that cosmac's L command loads (elf), Intel HEX\n"
+    "or a raw binary, and writes the program's symbols beside it as OUTPUT with .sym in\n"
+    "the place of its extension, where cosmac's debugger mode finds them.";
+
 struct Options {
     std::string source;
     std::string output;
@@ -24,55 +33,54 @@ struct Options {
     std::string syntax = "cosmac";
 };
 
+// Where - names standard output.
+constexpr std::string_view kStandardOutput = "-";
+
 // Parsed options, or an exit status when there is nothing more to do.
 std::optional<int> parse_options(int argc, char** argv, Options& options)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        const bool takes_value =
-            argument == "-o" || argument == "-l" || argument == "--format" || argument == "--syntax";
-        if (takes_value && i + 1 >= argc) {
-            std::fprintf(stderr, "cosmac-asm: %s needs a value\n%s", argument.c_str(), kUsage);
-            return 2;
-        }
-        if (argument == "--help" || argument == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (argument == "--version") {
-            std::printf("cosmac-asm %s\nMIT licence\n", COSMAC_VERSION);
-            return 0;
-        }
-        if (argument == "-o")
-            options.output = argv[++i];
-        else if (argument == "-l")
-            options.listing = argv[++i];
-        else if (argument == "--format")
-            options.format = argv[++i];
-        else if (argument == "--syntax")
-            options.syntax = argv[++i];
-        else if (argument.size() > 1 && argument[0] == '-') {
-            std::fprintf(stderr, "cosmac-asm: unknown option %s\n%s", argument.c_str(), kUsage);
-            return 2;
-        } else if (options.source.empty())
-            options.source = argument;
-        else {
-            std::fprintf(stderr, "cosmac-asm: more than one source file\n%s", kUsage);
-            return 2;
-        }
+    CLI::App app(kDescription, "cosmac-asm");
+    app.formatter(std::make_shared<cosmac::HelpFormatter>());
+    app.set_help_flag("-h,--help", "this text");
+    app.set_version_flag("--version", "cosmac-asm " COSMAC_VERSION "\nMIT licence", "the version and licence");
+    app.add_option("-o", options.output,
+                   "the output file (SOURCE with the format's extension);\n"
+                   "- writes it to standard output, with no symbol file")
+        ->type_name("OUTPUT");
+    app.add_option("-l", options.listing, "a listing of addresses, bytes and source lines;\n- for standard output")
+        ->type_name("LISTING");
+    app.add_option("--format", options.format,
+                   "elf: an image for cosmac (the default), hex: Intel\n"
+                   "HEX, bin: the bytes from the lowest address to the\nhighest")
+        ->type_name("FORMAT");
+    app.add_option("--syntax", options.syntax,
+                   "the notation of the source: cosmac (the default), or\n"
+                   "that of RCA's assembler, A18, Asm/02 or SB-Assembler\n"
+                   "3; a first line \"; cosmac-asm: syntax=NAME\" chooses too")
+        ->type_name("NAME");
+    app.add_option("SOURCE", options.source)->group("");
+    const auto failure = [](const std::string& message) {
+        std::fprintf(stderr, "cosmac-asm: %s\n%s", message.c_str(), kUsage);
+        return 2;
+    };
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::printf("%s\n%s", kUsage, app.help().c_str());
+        return 0;
+    } catch (const CLI::CallForVersion& version) {
+        return app.exit(version);
+    } catch (const CLI::ParseError& error) {
+        return failure(cosmac::option_error(error));
     }
     if (options.source.empty()) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    if (options.format != "elf" && options.format != "hex" && options.format != "bin") {
-        std::fprintf(stderr, "cosmac-asm: unknown format %s\n%s", options.format.c_str(), kUsage);
-        return 2;
-    }
-    if (!cosmac::known_syntax(options.syntax)) {
-        std::fprintf(stderr, "cosmac-asm: unknown syntax %s\n%s", options.syntax.c_str(), kUsage);
-        return 2;
-    }
+    if (options.format != "elf" && options.format != "hex" && options.format != "bin")
+        return failure("unknown format " + options.format);
+    if (!cosmac::known_syntax(options.syntax))
+        return failure("unknown syntax " + options.syntax);
     if (options.output.empty())
         options.output = cosmac::with_extension(options.source, "." + options.format);
     return std::nullopt;
@@ -81,7 +89,8 @@ std::optional<int> parse_options(int argc, char** argv, Options& options)
 // Writes the whole text, or reports why not on standard error.
 bool write_output(const std::string& path, std::string_view text)
 {
-    const int error = cosmac::write_file(path, text);
+    const int error = path == kStandardOutput ? cosmac::write_all(STDOUT_FILENO, text.data(), text.size())
+                                              : cosmac::write_file(path, text);
     if (error != 0)
         std::fprintf(stderr, "cosmac-asm: %s: %s\n", path.c_str(), std::strerror(error));
     return error == 0;
@@ -136,8 +145,11 @@ int main(int argc, char** argv)
 
     bool ok = true;
     if (options.format == "elf") {
-        const auto result = cosmac::save_image(options.output, assembly.memory, assembly.lowest(),
-                                               static_cast<uint16_t>(length));
+        const auto image_length = static_cast<uint16_t>(length);
+        const auto result =
+            options.output == kStandardOutput
+                ? cosmac::write_image(STDOUT_FILENO, assembly.memory, assembly.lowest(), image_length)
+                : cosmac::save_image(options.output, assembly.memory, assembly.lowest(), image_length);
         if (result.kind != cosmac::ImageResult::Kind::Ok) {
             std::fprintf(stderr, "cosmac-asm: %s: %s\n", options.output.c_str(), std::strerror(result.error_number));
             ok = false;
@@ -152,7 +164,7 @@ int main(int argc, char** argv)
         ok = write_output(options.listing, cosmac::listing_text(assembly));
     // The debugger reads the symbols of a program from beside its image.
     const std::string symbols = cosmac::symbol_file_name(options.output);
-    if (ok && symbols != options.output)
+    if (ok && options.output != kStandardOutput && symbols != options.output)
         ok = write_output(symbols, cosmac::symbol_file_text(assembly.symbols));
     return ok ? 0 : 1;
 }

@@ -70,8 +70,13 @@ TEST(Programs, OptionsAndUsage)
         {false, {"--version"}, 0, "cosmac " COSMAC_VERSION "\nMIT licence\n", ""},
         {false, {"-x"}, 2, "", "cosmac: unknown option -x\n" + kUsage},
         {false, {"--protect", "9000-4000"}, 2, "",
+         "cosmac: --protect 9000-4000 ends before it starts; give the lower address first\n" + kUsage},
+        {false, {"--protect", "9000"}, 2, "",
          "cosmac: --protect needs START-END, two hexadecimal addresses, or none\n" + kUsage},
-        {false, {"--clock", "0"}, 2, "", "cosmac: --clock needs a frequency in MHz, such as 1.76\n" + kUsage},
+        {false, {"--clock", "0", "-d"}, 2, "", "cosmac: --clock needs a frequency in MHz, such as 1.76\n" + kUsage},
+        {false, {"--clock", "2"}, 2, "", "cosmac: --clock goes with --debug\n" + kUsage},
+        {false, {"--run", "--limit", "5", "--limit", "6", "x"}, 2, "",
+         "cosmac: --limit: At Most 1 required but received 2\n" + kUsage},
         {false, {"--run"}, 2, "", "cosmac: --run needs a program file\n" + kUsage},
         {false, {"--run", "-d", "x"}, 2, "", "cosmac: --run and --debug do not go together\n" + kUsage},
         {false, {"--regs", "x"}, 2, "", "cosmac: --start, --limit and --regs go with --run\n" + kUsage},
@@ -79,12 +84,12 @@ TEST(Programs, OptionsAndUsage)
          "cosmac: --limit needs a number of instructions, 1 or more\n" + kUsage},
         {false, {"--run", "--start", "10000", "x"}, 2, "",
          "cosmac: --start needs a hexadecimal address from 0 to ffff\n" + kUsage},
-        {false, {"--start"}, 2, "", "cosmac: --start needs a value\n" + kUsage},
+        {false, {"--start"}, 2, "", "cosmac: --start: 1 required ADDRESS missing\n" + kUsage},
         {false, {"missing"}, 1, "", "cosmac: missing.elf: No such file or directory\n"},
         {false, {"--run", "missing.hex"}, 2, "", "cosmac: missing.hex: No such file or directory\n"},
         {true, {}, 2, "", kAssemblerUsage},
         {true, {"--version"}, 0, "cosmac-asm " COSMAC_VERSION "\nMIT licence\n", ""},
-        {true, {"-h"}, 0, kAssemblerUsage, ""},
+        {true, {"x.asm", "y.asm"}, 2, "", "cosmac-asm: unexpected y.asm\n" + kAssemblerUsage},
         {true, {"x.asm", "--format", "srec"}, 2, "", "cosmac-asm: unknown format srec\n" + kAssemblerUsage},
         {true, {"x.asm", "--syntax", "z80"}, 2, "", "cosmac-asm: unknown syntax z80\n" + kAssemblerUsage},
         {true, {"missing.asm"}, 1, "", "cosmac-asm: missing.asm: No such file or directory\n"},
@@ -97,8 +102,13 @@ TEST(Programs, OptionsAndUsage)
         EXPECT_EQ(result.out, c.out);
         EXPECT_EQ(result.err, c.err);
     }
-    for (const char* help : {"--help", "-h"})
+    for (const char* help : {"--help", "-h"}) {
         EXPECT_TRUE(run_piped("", dir.path(), {help}).out.starts_with(kUsage + "\n")) << help;
+        const std::string assembler_help = run_piped("", dir.path(), {help}, kAssemblerBinary).out;
+        EXPECT_TRUE(assembler_help.starts_with(kAssemblerUsage + "\n")) << help;
+        for (const char* option : {"-o OUTPUT", "-l LISTING", "--format", "--syntax", "--version", ".sym"})
+            EXPECT_NE(assembler_help.find(option), std::string::npos) << option;
+    }
 }
 
 // The example of each other assembler's notation assembles to the bytes that
@@ -149,6 +159,13 @@ TEST(Programs, AssemblerFormatsAndErrors)
     ASSERT_EQ(run_piped("", dir.path(), {"two.asm", "--format", "hex", "-o", "out.hex"}, kAssemblerBinary).exit_status,
               0);
     EXPECT_EQ(read_file(dir.path() / "out.hex"), ":02010000F841C4\n:0101040007F3\n:00000001FF\n");
+    fs::remove(dir.path() / "two.sym");
+    const Transcript piped = run_piped("", dir.path(), {"two.asm", "--format", "hex", "-o", "-"}, kAssemblerBinary);
+    EXPECT_EQ(piped.out, ":02010000F841C4\n:0101040007F3\n:00000001FF\n");
+    EXPECT_EQ(run_piped("", dir.path(), {"two.asm", "-o", "-"}, kAssemblerBinary).out,
+              std::string("\xBE\xDE\x01\x00\x00\x01\x05\x00\xF8\x41\x00\x00\x07", 13));
+    EXPECT_FALSE(fs::exists(dir.path() / "-"));
+    EXPECT_FALSE(fs::exists(dir.path() / "-.sym"));
 }
 
 void write(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }

@@ -34,29 +34,6 @@ Runs split_at_end_of_memory(uint16_t location, uint16_t length)
     return length <= to_end ? Runs{length, 0} : Runs{to_end, length - to_end};
 }
 
-ImageResult write_image(int fd, const Memory& memory, uint16_t location, uint16_t length)
-{
-    const uint8_t header[kImageHeaderSize] = {kMagic[0],
-                                         kMagic[1],
-                                         kVersion[0],
-                                         kVersion[1],
-                                         static_cast<uint8_t>(location),
-                                         static_cast<uint8_t>(location >> 8),
-                                         static_cast<uint8_t>(length),
-                                         static_cast<uint8_t>(length >> 8)};
-    if (const int error = write_all(fd, header, sizeof header))
-        return system_error("write", error);
-    // An empty save is reported as a failed write, with no system error behind it;
-    // users and stored files rely on that.
-    if (length == 0)
-        return system_error("write", 0);
-    const Runs runs = split_at_end_of_memory(location, length);
-    if (const int error = write_all(fd, &memory[location], runs.first_size))
-        return system_error("write", error);
-    if (const int error = write_all(fd, &memory[0], runs.second_size))
-        return system_error("write", error);
-    return {};
-}
 
 // A symbolic link is saved through: the file it leads to, however many links on.
 std::string link_target(const std::string& path)
@@ -162,6 +139,30 @@ ImageResult read_image(int fd, Memory& memory)
 }
 
 }  // namespace
+
+ImageResult write_image(int fd, const Memory& memory, uint16_t location, uint16_t length)
+{
+    const uint8_t header[kImageHeaderSize] = {kMagic[0],
+                                         kMagic[1],
+                                         kVersion[0],
+                                         kVersion[1],
+                                         static_cast<uint8_t>(location),
+                                         static_cast<uint8_t>(location >> 8),
+                                         static_cast<uint8_t>(length),
+                                         static_cast<uint8_t>(length >> 8)};
+    if (const int error = write_all(fd, header, sizeof header))
+        return system_error("write", error);
+    // An empty save is reported as a failed write, with no system error behind it;
+    // users and stored files rely on that.
+    if (length == 0)
+        return system_error("write", 0);
+    const Runs runs = split_at_end_of_memory(location, length);
+    if (const int error = write_all(fd, &memory[location], runs.first_size))
+        return system_error("write", error);
+    if (const int error = write_all(fd, &memory[0], runs.second_size))
+        return system_error("write", error);
+    return {};
+}
 
 std::optional<ImageHeader> image_header(std::span<const uint8_t> bytes)
 {

@@ -41,6 +41,9 @@ std::string image_file_name(std::string_view name);
 
 ImageResult save_image(const std::string& path, const Memory& memory, uint16_t location, uint16_t length);
 
+// The image, header and bytes, to an open file such as standard output.
+ImageResult write_image(int fd, const Memory& memory, uint16_t location, uint16_t length);
+
 // Reads straight into memory, not subject to the protected window; on a short
 // body the bytes read stay in memory.
 ImageResult load_image(const std::string& path, Memory& memory);
