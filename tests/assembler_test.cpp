@@ -73,7 +73,9 @@ TEST(Assembler, ReportsEveryErrorWithItsLine)
         int line;
         const char* message;
     } cases[] = {
-        {"NOP\nFOO 1", 2, "unknown mnemonic 'FOO'"},             {"INC RG", 1, "bad register 'RG' for INC"},
+        {"NOP\nFOO 1", 2, "unknown mnemonic 'FOO'; try --syntax a18 (or asm02, sb), where a word in column 1 is a label"},
+        {" FOO 1", 1, "unknown mnemonic 'FOO'"},                  {"x: FOO", 1, "unknown mnemonic 'FOO'"},
+        {"INC RG", 1, "bad register 'RG' for INC"},
         {"LDN 0", 1, "bad register '0' for LDN"},                {"OUT 8", 1, "bad port '8' for OUT (1-7)"},
         {"LBR nowhere", 1, "undefined label 'nowhere'"},
         {"x: NOP\nx: NOP", 2, "duplicate label 'x' (first defined on line 1)"},

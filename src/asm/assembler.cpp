@@ -400,7 +400,8 @@ private:
             return;
         const auto encoded = encode(request(s), symbols_, notation_);
         if (!encoded) {
-            error(s, "unknown mnemonic '" + std::string(s.operation) + "'" + operation_hint(notation_, s.operation));
+            error(s, "unknown mnemonic '" + std::string(s.operation) + "'" + operation_hint(notation_, s.operation) +
+                         column_one_hint(s));
             return;
         }
         s.is_code = true;
@@ -433,6 +434,23 @@ private:
         default:
             return false;
         }
+    }
+
+    // A word in column 1 that is no instruction is a label in the notations that
+    // take labels there without a colon, as most other 1802 assemblers do.
+    std::string column_one_hint(const Statement& s) const
+    {
+        if (notation_.column_one_labels || s.operation.data() != s.source.data() || !s.label.empty())
+            return {};
+        std::vector<std::string_view> names;
+        for (const Notation* notation : notations()) {
+            if (notation->column_one_labels)
+                names.push_back(notation->name);
+        }
+        std::string hint = "; try --syntax " + std::string(names[0]);
+        for (std::size_t i = 1; i < names.size(); ++i)
+            hint += (i == 1 ? " (or " : ", ") + std::string(names[i]);
+        return hint + (names.size() > 1 ? ")" : "") + ", where a word in column 1 is a label";
     }
 
     EncodeRequest request(const Statement& s) const

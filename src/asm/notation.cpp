@@ -538,6 +538,8 @@ std::string operation_hint(const Notation& notation, std::string_view word)
     });
 }
 
+std::span<const Notation* const> notations() { return kNotations; }
+
 const Notation* notation_named(std::string_view name)
 {
     for (const Notation* notation : kNotations) {

@@ -155,6 +155,9 @@ extern const Notation kSbNotation;
 // preprocessor; .op instructions; labels with colons in any case.
 extern const Notation kAsm02Notation;
 
+// Every notation, the monitor's own first.
+std::span<const Notation* const> notations();
+
 // The notation of that name, or null.
 const Notation* notation_named(std::string_view name);
 
