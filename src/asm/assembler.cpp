@@ -8,7 +8,10 @@
 
 #include "asm/encoder.hpp"
 #include "asm/expression.hpp"
+#include "asm/line_reader.hpp"
 #include "asm/notation.hpp"
+#include "asm/preprocessor.hpp"
+#include "asm/statement.hpp"
 #include "asm/text.hpp"
 
 namespace cosmac {
@@ -17,157 +20,6 @@ namespace {
 using namespace assembler;
 
 constexpr int kIncludeDepth = 16;
-
-// One source line: "[label:] operation operands", or "name EQU value".
-struct Statement {
-    int file = 0;  // index into the assembler's file names; 0 is the source itself
-    int line = 0;
-    std::string_view source;
-    std::string_view label;
-    std::string_view operation;  // mnemonic or directive, as written
-    std::string_view operands;
-    std::string_view data_list;  // RCA: the bytes after ", " that follow an instruction
-    std::string scope;           // SB: the global label that .NAME labels here belong to
-    Directive directive = Directive::None;
-    uint16_t address = 0;
-    unsigned size = 0;
-    uint32_t count = 0;     // FILL's count, taken in the first pass
-    std::optional<std::string> user_op;  // the .op form the first pass chose, by its operand letters
-    bool is_code = false;   // an instruction or data directive, which the second pass encodes
-    bool active = true;     // not in a false IF branch nor after END
-    bool skipped = false;   // a preprocessor line, or one in a false #if region
-    bool colon_missing = false;  // a column-1 label written without its colon
-};
-
-std::size_t label_length(std::string_view text, const Notation& notation)
-{
-    std::size_t end = 0;
-    while (end < text.size() && (notation.is_name_char(text[end]) || (end == 0 && text[end] == '_')))
-        ++end;
-    return end;
-}
-
-// SB's operand is one word: it ends at the first blank outside quotes, and the
-// rest of the line is comment. Delimited text (.AS) may hold blanks.
-std::size_t sb_operand_length(std::string_view operand, Directive directive)
-{
-    std::size_t i = 0;
-    if (directive == Directive::Text7) {
-        if (i < operand.size() && operand[i] == '-')
-            ++i;
-        while (i < operand.size() && operand[i] != ' ' && operand[i] != '\t') {
-            const char delimiter = operand[i];
-            if (delimiter == '#') {
-                while (i < operand.size() && operand[i] != ',' && operand[i] != ' ' && operand[i] != '\t')
-                    ++i;
-            } else {
-                for (++i; i < operand.size() && operand[i] != delimiter; ++i)
-                    i += operand[i] == '\\';
-                ++i;
-            }
-            if (i < operand.size() && operand[i] == ',')
-                ++i;
-        }
-        return std::min(i, operand.size());
-    }
-    return find_unquoted(operand, [&](std::size_t at) { return operand[at] == ' ' || operand[at] == '\t'; });
-}
-
-// One RCA statement: "LABEL: body", "NAME=value", ",data list", or a mnemonic
-// (letters and digits, blanks after it optional), its operand and ",data list".
-Statement parse_rca_statement(std::string_view text)
-{
-    Statement s;
-    text = trim(text);
-    const auto word_end = [](std::string_view t) {
-        std::size_t end = 0;
-        while (end < t.size() && std::isalnum(static_cast<unsigned char>(t[end])))
-            ++end;
-        return end;
-    };
-    std::size_t end = word_end(text);
-    if (end > 0 && end < text.size() && text[end] == ':') {
-        s.label = text.substr(0, end);
-        text = trim(text.substr(end + 1));
-        end = word_end(text);
-    }
-    const std::string_view after = trim(text.substr(end));
-    if (text.starts_with(',')) {
-        s.operation = text.substr(0, 1);
-        s.directive = Directive::DataList;
-        s.data_list = text.substr(1);
-    } else if (end > 0 && after.starts_with('=')) {
-        s.label = text.substr(0, end);
-        s.operation = "=";
-        s.directive = Directive::Equ;
-        s.operands = trim(after.substr(1));
-    } else {
-        s.operation = text.substr(0, end);
-        s.directive = directive_named(kRcaNotation, s.operation);
-        const std::size_t comma = find_unquoted(after, [&](std::size_t i) { return after[i] == ','; });
-        if (s.directive == Directive::DataList) {
-            s.data_list = after;
-        } else {
-            s.operands = trim(after.substr(0, comma));
-            s.data_list = comma < after.size() ? after.substr(comma + 1) : std::string_view();
-        }
-        if (s.operation.empty() && !text.empty())
-            s.operation = text;  // not a word at all: reported as an unknown mnemonic
-    }
-    return s;
-}
-
-Statement parse_statement(std::string_view source, int line, const Notation& notation)
-{
-    Statement s;
-    s.line = line;
-    s.source = source;
-    std::string_view text =
-        source.substr(0, find_unquoted(source, [&](std::size_t i) { return source.substr(i).starts_with(notation.comment); }));
-
-    if (notation.column_one_labels) {
-        // A label starts in column 1; its colon is optional.
-        if (!text.empty() && !std::isspace(static_cast<unsigned char>(text[0]))) {
-            const std::size_t end = label_length(text, notation);
-            s.label = text.substr(0, end);
-            text.remove_prefix(end);
-            if (!text.empty() && text[0] == ':')
-                text.remove_prefix(1);
-            else
-                s.colon_missing = !s.label.empty();
-        }
-        text = trim(text);
-        const std::size_t end = notation.sb_layout && text.starts_with('=') ? 1 : word_length(text);
-        s.operation = text.substr(0, end);
-        s.operands = trim(text.substr(end));
-        if (notation.sb_layout)
-            s.operands = s.operands.substr(0, sb_operand_length(s.operands, directive_named(notation, s.operation)));
-    } else {
-        text = trim(text);
-        std::size_t end = word_length(text);
-        if (end > 0 && end < text.size() && text[end] == ':') {
-            s.label = text.substr(0, end);
-            text = trim(text.substr(end + 1));
-            end = word_length(text);
-        }
-        s.operation = text.substr(0, end);
-        s.operands = trim(text.substr(end));
-        // "name EQU value" names its symbol without a colon.
-        if (s.label.empty() && !s.operation.empty()) {
-            const std::size_t next = word_length(s.operands);
-            if (directive_named(notation, s.operands.substr(0, next)) == Directive::Equ &&
-                (next == s.operands.size() || std::isspace(static_cast<unsigned char>(s.operands[next])))) {
-                s.label = s.operation;
-                s.operation = s.operands.substr(0, next);
-                s.operands = trim(s.operands.substr(next));
-            }
-        }
-    }
-    s.directive = directive_named(notation, s.operation);
-    if (!text.empty() && s.operation.empty())
-        s.operation = text;  // not a word at all: reported as an unknown mnemonic
-    return s;
-}
 
 // "; cosmac-asm: syntax=NAME" on the first line chooses the notation.
 std::string_view declared_syntax(std::string_view source)
@@ -186,7 +38,11 @@ std::string_view declared_syntax(std::string_view source)
 class Assembler {
 public:
     Assembler(Assembly& out, const Notation& notation, const AssemblyOptions& options)
-        : out_(out), notation_(notation), options_(options)
+        : out_(out),
+          notation_(notation),
+          options_(options),
+          reader_(notation),
+          preprocessor_([this](std::string_view expression) { return evaluate(expression, symbols_, 0, notation_); })
     {
         files_.push_back(options.source_name);
         for (const std::string_view line : notation.predefined_ops) {
@@ -215,6 +71,8 @@ public:
     }
 
 private:
+    // A file's statements in their place. With a preprocessor, its #include
+    // brings its file in at once, since its #defines hold for the lines after it.
     void add_lines(std::string_view source, int file, std::vector<Statement>::iterator at)
     {
         if (notation_.c_preprocessor) {
@@ -223,25 +81,30 @@ private:
         }
         std::vector<Statement> lines;
         int line_number = 0;
+        for (const std::string_view line : source_lines(source))
+            reader_.read(line, ++line_number, file, lines);
+        statements_.insert(at, lines.begin(), lines.end());
+    }
+
+    void preprocess(std::string_view source, int file)
+    {
+        int line_number = 0;
         for (const std::string_view line : source_lines(source)) {
             ++line_number;
-            if (notation_.rca_free_form) {
-                add_rca_statements(line, line_number, file, lines);
-                continue;
-            }
-            const bool comment_line = notation_.sb_layout && (in_comment_block_ || (!line.empty() && std::string_view(";*#@").find(line[0]) != std::string_view::npos));
-            Statement s = comment_line ? Statement{} : parse_statement(line, line_number, notation_);
-            if (notation_.sb_layout && upper(s.operation) == ".CO")
-                in_comment_block_ = true;
-            if (notation_.sb_layout && upper(trim(line)).starts_with(".EC"))
-                in_comment_block_ = false;
+            PreprocessedLine preprocessed = preprocessor_.line(line);
+            Statement s;
+            if (!preprocessed.skipped)
+                s = parse_statement(line_texts_.emplace_back(std::move(preprocessed.text)), line_number, notation_);
             s.source = line;
             s.line = line_number;
             s.file = file;
-            s.skipped = comment_line || (notation_.sb_layout && upper(s.operation) == ".CO");
-            lines.push_back(s);
+            s.skipped = preprocessed.skipped;
+            statements_.push_back(s);
+            if (!preprocessed.error.empty())
+                error(statements_.back(), preprocessed.error);
+            if (!preprocessed.include.empty())
+                include(statements_.size() - 1, preprocessed.include);
         }
-        statements_.insert(at, lines.begin(), lines.end());
     }
 
     // For a statement of statements_; error_at names the place of a copy.
@@ -481,135 +344,6 @@ private:
             s.address = static_cast<uint16_t>(address_);
     }
 
-    // An RCA line: statements separated by ; before any .. comment; the listing
-    // shows the line with the first of them.
-    void add_rca_statements(std::string_view line, int line_number, int file, std::vector<Statement>& lines)
-    {
-        std::string_view text = line.substr(0, find_unquoted(line, [&](std::size_t i) { return line.substr(i).starts_with(".."); }));
-        bool first = true;
-        while (true) {
-            const std::size_t semicolon = find_unquoted(text, [&](std::size_t i) { return text[i] == ';'; });
-            Statement s = parse_rca_statement(text.substr(0, semicolon));
-            s.source = first ? line : std::string_view();
-            s.line = line_number;
-            s.file = file;
-            if (first || !s.operation.empty() || !s.label.empty())
-                lines.push_back(s);
-            first = false;
-            if (semicolon == text.size())
-                break;
-            text.remove_prefix(semicolon + 1);
-        }
-    }
-
-    // The lines of a source for a notation with a C-like preprocessor, appended:
-    // #include puts a file's lines in its place, #define'd names are replaced in
-    // every line they stand in (also in strings and comments), #if and its kind
-    // leave out what they exclude.
-    void preprocess(std::string_view source, int file)
-    {
-        int line_number = 0;
-        for (const std::string_view line : source_lines(source)) {
-            ++line_number;
-            const std::string_view text = trim(line);
-            // Older sources write "include file" in column 1, without the #.
-            const bool bare_include =
-                line.size() > 8 && upper(line.substr(0, 7)) == "INCLUDE" && (line[7] == ' ' || line[7] == '\t');
-            const bool directive = text.starts_with('#') || bare_include;
-            const bool skipped = directive || !preprocessor_active();
-            Statement s;
-            if (skipped) {
-                s.source = line;
-            } else {
-                const std::string& substituted = line_texts_.emplace_back(substitute(line));
-                s = parse_statement(substituted, line_number, notation_);
-                s.source = line;
-            }
-            s.line = line_number;
-            s.file = file;
-            s.skipped = skipped;
-            statements_.push_back(s);
-            if (directive)
-                preprocessor_line(bare_include ? text : text.substr(1), statements_.size() - 1);
-        }
-    }
-
-    bool preprocessor_active() const
-    {
-        return std::all_of(pp_conditions_.begin(), pp_conditions_.end(), [](const Condition& c) { return c.taking; });
-    }
-
-    // Each whole word that a #define names, in the order of the definitions.
-    std::string substitute(std::string_view line) const
-    {
-        std::string text(line);
-        for (const auto& [name, value] : defines_) {
-            for (std::size_t at = text.find(name); at != std::string::npos; at = text.find(name, at)) {
-                const bool starts = at == 0 || !is_word_char(text[at - 1]);
-                const bool ends = at + name.size() >= text.size() || !is_word_char(text[at + name.size()]);
-                if (starts && ends) {
-                    text.replace(at, name.size(), value);
-                    at += value.size();
-                } else {
-                    at += name.size();
-                }
-            }
-        }
-        return text;
-    }
-
-    const std::string* defined(std::string_view name) const
-    {
-        for (const auto& [defined_name, value] : defines_) {
-            if (upper(defined_name) == upper(name))
-                return &value;
-        }
-        return nullptr;
-    }
-
-    void preprocessor_line(std::string_view text, std::size_t index)
-    {
-        const std::size_t end = word_length(text);
-        const std::string keyword = upper(text.substr(0, end));
-        const std::string_view rest = trim(text.substr(end));
-        const std::string_view name = rest.substr(0, word_length(rest));
-        const bool active = preprocessor_active();
-        if (keyword == "IFDEF" || keyword == "IFNDEF") {
-            const bool taking = active && (defined(name) != nullptr) == (keyword == "IFDEF");
-            pp_conditions_.push_back({taking, active && !taking});
-        } else if (keyword == "IF") {
-            const Evaluated v = active ? evaluate(substitute(rest), symbols_, 0, notation_) : Evaluated{0, {}};
-            if (!v.value)
-                error(statements_[index], v.error);
-            pp_conditions_.push_back({active && v.value.value_or(0) != 0, active && v.value.value_or(0) == 0});
-        } else if (keyword == "ELSE" || keyword == "ENDIF") {
-            if (pp_conditions_.empty())
-                error(statements_[index], "#" + std::string(text.substr(0, end)) + " without #if");
-            else if (keyword == "ELSE")
-                pp_conditions_.back().taking = std::exchange(pp_conditions_.back().else_taking, false);
-            else
-                pp_conditions_.pop_back();
-        } else if (!active) {
-            return;
-        } else if (keyword == "DEFINE" && name.empty()) {
-            error(statements_[index], "#define needs a name");
-        } else if (keyword == "DEFINE") {
-            // A trailing comment is no part of the value, whatever Asm/02 did.
-            std::string_view value = trim(rest.substr(name.size()));
-            value = trim(value.substr(0, find_unquoted(value, [&](std::size_t i) { return value[i] == ';'; })));
-            std::erase_if(defines_, [&](const auto& d) { return d.first == name; });
-            defines_.emplace_back(std::string(name), value.empty() ? "1" : std::string(value));
-        } else if (keyword == "UNDEF") {
-            std::erase_if(defines_, [&](const auto& d) { return d.first == name; });
-        } else if (keyword == "ERROR") {
-            error(statements_[index], "#error " + std::string(rest));
-        } else if (keyword == "INCLUDE") {
-            include(index, rest);
-        } else {
-            error(statements_[index], "unknown preprocessor line #" + std::string(text.substr(0, end)));
-        }
-    }
-
     // .align word, dword, qword, para, page or a power of two.
     void align(const Statement& s)
     {
@@ -759,14 +493,13 @@ private:
     std::vector<std::pair<std::size_t, AssemblyError>> errors_;  // with the index of their statement
     std::vector<Condition> conditions_;
     std::vector<UserOp> user_ops_;
-    std::vector<Condition> pp_conditions_;                      // #if and its kind
-    std::vector<std::pair<std::string, std::string>> defines_;  // in the order of their definitions
-    std::deque<std::string> line_texts_;                        // lines after #define substitution
+    LineReader reader_;
+    Preprocessor preprocessor_;
+    std::deque<std::string> line_texts_;  // lines after #define substitution, which statements point into
     Symbols symbols_;
     unsigned address_ = 0;
     std::set<int> ended_files_;
-    bool in_comment_block_ = false;  // SB: between .CO and .EC
-    std::string scope_;              // SB: the last global label
+    std::string scope_;  // SB: the last global label
 };
 
 }  // namespace
