@@ -79,6 +79,12 @@ struct Alias {
     uint8_t operand_bytes;  // 0, 1 (a short branch) or 2 (an address)
 };
 
+// A construct the notation's own assembler takes and cosmac-asm does not, and why.
+struct Unsupported {
+    std::string_view word;  // upper case; directives as the notation folds them
+    std::string_view why;
+};
+
 struct Notation {
     std::string_view name;
     std::string_view comment;  // starts a comment outside quotes
@@ -117,6 +123,7 @@ struct Notation {
     bool sb_layout = false;
     bool end_only_in_source = false;  // END inside an included file is an error (A18)
     bool labels_want_colons = false;  // a label without its colon is taken with a warning (Asm/02)
+    std::span<const Unsupported> unsupported{};  // named in the error for such a word
 };
 
 // The value of an RCA constant written KIND'body' (X hex, D decimal, B binary,

@@ -1,0 +1,59 @@
+#include <cctype>
+#include <string>
+
+#include "asm/notations/shared.hpp"
+#include "asm/text.hpp"
+
+namespace cosmac::assembler {
+namespace {
+
+std::optional<Evaluated> a18_number(std::string_view word) { return intel_number(word, false); }
+
+// Lowest first: HIGH LOW .1 .0; OR XOR; AND; NOT; relations; + -; * / MOD SHL
+// SHR; unary + -.
+constexpr Operator kA18Operators[] = {
+    {"HIGH", Fix::Prefix, 0, high},   {"LOW", Fix::Prefix, 0, low},       {".1", Fix::Postfix, 0, high},
+    {".0", Fix::Postfix, 0, low},     {"OR", Fix::Infix, 1, bit_or},      {"XOR", Fix::Infix, 1, bit_xor},
+    {"AND", Fix::Infix, 2, bit_and},  {"NOT", Fix::Prefix, 3, complemented},
+    {"LT", Fix::Infix, 4, less},      {"<", Fix::Infix, 4, less},         {"LE", Fix::Infix, 4, less_or_equal},
+    {"<=", Fix::Infix, 4, less_or_equal}, {"=<", Fix::Infix, 4, less_or_equal}, {"EQ", Fix::Infix, 4, equal},
+    {"=", Fix::Infix, 4, equal},      {"GE", Fix::Infix, 4, greater_or_equal}, {">=", Fix::Infix, 4, greater_or_equal},
+    {"=>", Fix::Infix, 4, greater_or_equal}, {"GT", Fix::Infix, 4, greater}, {">", Fix::Infix, 4, greater},
+    {"NE", Fix::Infix, 4, not_equal}, {"<>", Fix::Infix, 4, not_equal},  {"><", Fix::Infix, 4, not_equal},
+    {"+", Fix::Infix, 5, plus},       {"-", Fix::Infix, 5, minus},        {"*", Fix::Infix, 6, times},
+    {"/", Fix::Infix, 6, divided},    {"MOD", Fix::Infix, 6, modulo},     {"SHL", Fix::Infix, 6, shifted_left},
+    {"SHR", Fix::Infix, 6, shifted_right}, {"+", Fix::Prefix, 7, same},   {"-", Fix::Prefix, 7, negated},
+};
+
+constexpr DirectiveName kA18Directives[] = {
+    {"ORG", Directive::Org},      {"EQU", Directive::Equ},        {"SET", Directive::Set},
+    {"BYTE", Directive::Bytes},   {"DB", Directive::Bytes},       {"WORD", Directive::Words},
+    {"DW", Directive::Words},     {"TEXT", Directive::Text},      {"BLK", Directive::Reserve},
+    {"DS", Directive::Reserve},   {"FILL", Directive::Fill},      {"PAGE", Directive::Page},
+    {"END", Directive::End},      {"IF", Directive::If},          {"ELSE", Directive::Else},
+    {"ENDI", Directive::EndIf},   {"INCL", Directive::Include},   {"INCLUDE", Directive::Include},
+    {"CPU", Directive::Cpu},      {"TITL", Directive::Ignored},   {"EJCT", Directive::Ignored},
+    {"LOAD", Directive::Load},    {"CALL", Directive::Call},      {"RETN", Directive::Return},
+};
+
+}  // namespace
+
+const Notation kA18Notation{
+    .name = "a18",
+    .comment = ";",
+    .number = a18_number,
+    .number_prefixes = "$%@",
+    .is_name_char = is_word_char,
+    .operators = kA18Operators,
+    .value_bits = 16,
+    .location_counters = "$",
+    .strings_are_values = true,
+    .register_name = weak_register_names,
+    .column_one_labels = true,
+    .registers_are_expressions = true,
+    .directives = kA18Directives,
+    .aliases = kForeignAliases,
+    .end_only_in_source = true,
+};
+
+}  // namespace cosmac::assembler

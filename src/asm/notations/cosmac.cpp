@@ -1,0 +1,60 @@
+#include <cctype>
+#include <string>
+
+#include "asm/notations/shared.hpp"
+#include "asm/text.hpp"
+
+namespace cosmac::assembler {
+namespace {
+
+std::optional<Evaluated> cosmac_number(std::string_view word)
+{
+    if (word.size() > 1 && word.back() == '.') {
+        int64_t value = 0;
+        for (char c : word.substr(0, word.size() - 1)) {
+            if (!std::isdigit(static_cast<unsigned char>(c)))
+                return Evaluated{{}, "bad decimal number '" + std::string(word) + "'"};
+            value = value * 10 + (c - '0');
+            if (value > 0xFFFFFFFF)
+                return Evaluated{{}, "number '" + std::string(word) + "' is too large"};
+        }
+        return Evaluated{value, {}};
+    }
+    std::string_view digits = word;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
+        digits.remove_prefix(2);
+    if (!all_hex_digits(digits))
+        return std::nullopt;
+    if (digits.size() > 8)
+        return Evaluated{{}, "number '" + std::string(word) + "' is too large"};
+    return digits_in_base(digits, 16, word);
+}
+
+constexpr Operator kCosmacOperators[] = {
+    {"+", Fix::Infix, 1, plus},          {"-", Fix::Infix, 1, minus},
+    {"+", Fix::Prefix, 2, same},         {"-", Fix::Prefix, 2, negated},
+    {"LOW", Fix::Prefix, 2, low, true},  {"HIGH", Fix::Prefix, 2, high, true},
+};
+
+
+constexpr DirectiveName kCosmacDirectives[] = {
+    {"ORG", Directive::Org}, {"EQU", Directive::Equ}, {"DB", Directive::Bytes}, {"DW", Directive::Words}};
+
+
+}  // namespace
+
+const Notation kCosmacNotation{
+    .name = "cosmac",
+    .comment = ";",
+    .number = cosmac_number,
+    .number_prefixes = "",
+    .is_name_char = is_identifier_char,
+    .operators = kCosmacOperators,
+    .value_bits = 32,
+    .location_counters = "$",
+    .register_name = no_register_names,
+    .low_byte_branch_literals = true,
+    .directives = kCosmacDirectives,
+};
+
+}  // namespace cosmac::assembler
