@@ -3,10 +3,14 @@
 #include <CLI/CLI.hpp>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "asm/assembler.hpp"
 #include "cli/options.hpp"
@@ -18,7 +22,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin] [--syntax cosmac|rca|a18|asm02|sb]\n";
+    "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin] [--syntax cosmac|rca|a18|asm02|sb]\n"
+    "                  [-I DIR]... [-D NAME[=VALUE]]... [--build N]\n";
 
 constexpr const char* kDescription =
     "Assembles 1802 source into an image that cosmac's L command loads (elf), Intel HEX\n"
@@ -31,6 +36,9 @@ struct Options {
     std::string listing;
     std::string format = "elf";
     std::string syntax = "cosmac";
+    std::vector<std::string> include_directories;
+    std::vector<std::string> definitions;
+    unsigned build = 0;
 };
 
 // Where - names standard output.
@@ -58,6 +66,18 @@ std::optional<int> parse_options(int argc, char** argv, Options& options)
                    "that of RCA's assembler, A18, Asm/02 or SB-Assembler\n"
                    "3; a first line \"; cosmac-asm: syntax=NAME\" chooses too")
         ->type_name("NAME");
+    app.add_option("-I", options.include_directories,
+                   "where includes are searched after the including\nfile's own directory, in the order given")
+        ->type_name("DIR")
+        ->allow_extra_args(false);
+    app.add_option("-D", options.definitions,
+                   "defines NAME (as 1 without a value): for #ifdef and\n#if in asm02, an equate in the other notations")
+        ->type_name("NAME[=VALUE]")
+        ->allow_extra_args(false);
+    app.add_option("--build", options.build,
+                   "the build number that asm02's EVER and EEVER stamp\n(0); their date is SOURCE_DATE_EPOCH's where that\nis set, otherwise the clock's")
+        ->check(CLI::Range(0, 0xFFFF))
+        ->option_text("N");
     app.add_option("SOURCE", options.source)->group("");
     const auto failure = [](const std::string& message) {
         std::fprintf(stderr, "cosmac-asm: %s\n%s", message.c_str(), kUsage);
@@ -84,6 +104,29 @@ std::optional<int> parse_options(int argc, char** argv, Options& options)
     if (options.output.empty())
         options.output = cosmac::with_extension(options.source, "." + options.format);
     return std::nullopt;
+}
+
+// The date of the build: SOURCE_DATE_EPOCH's (in UTC, as reproducible builds
+// read it) where it is set, otherwise the local time now; empty when the
+// variable holds no number of seconds.
+std::optional<cosmac::BuildStamp> build_stamp(unsigned build)
+{
+    std::time_t seconds = std::time(nullptr);
+    std::tm time{};
+    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
+        char* end = nullptr;
+        errno = 0;
+        const long long value = std::strtoll(epoch, &end, 10);
+        if (*epoch == '\0' || *end != '\0' || errno != 0 || value < 0)
+            return std::nullopt;
+        seconds = static_cast<std::time_t>(value);
+        if (gmtime_r(&seconds, &time) == nullptr)
+            return std::nullopt;
+    } else {
+        localtime_r(&seconds, &time);
+    }
+    return cosmac::BuildStamp{time.tm_year + 1900, time.tm_mon + 1, time.tm_mday, time.tm_hour,
+                              time.tm_min,         time.tm_sec,     build};
 }
 
 // Writes the whole text, or reports why not on standard error.
@@ -113,6 +156,14 @@ int main(int argc, char** argv)
     cosmac::AssemblyOptions assembly_options;
     assembly_options.syntax = options.syntax;
     assembly_options.source_name = options.source;
+    assembly_options.include_directories = options.include_directories;
+    assembly_options.predefined = options.definitions;
+    const auto stamp = build_stamp(options.build);
+    if (!stamp) {
+        std::fprintf(stderr, "cosmac-asm: SOURCE_DATE_EPOCH is not a number of seconds: %s\n", std::getenv("SOURCE_DATE_EPOCH"));
+        return 2;
+    }
+    assembly_options.build_stamp = *stamp;
     assembly_options.read_include = [](const std::string& path, std::string& error) -> std::optional<std::string> {
         cosmac::FileContents file = cosmac::read_file(path);
         if (file.error_number != 0) {

@@ -152,6 +152,7 @@ TEST(A18Notation, Features)
         {"the first line names the syntax", "; cosmac-asm: syntax=a18\n BYTE 10", {10}},
         {"16-bit arithmetic wraps", " DW 65535*65535*65535*65535*65535, -1-65535, -32768-1", {0xFF, 0xFF, 0, 0, 0x7F, 0xFF}},
         {"a word at its limits", " DW 0FFFFH, -32768", {0xFF, 0xFF, 0x80, 0x00}},
+        {"an equate repeated with its value", "R0 EQU 0\nR0 EQU 0\n BYTE R0 + 1", {1}},
     };
     for (const auto& c : cases) {
         const Assembly assembly = assemble(c.source, c.topic == std::string("the first line names the syntax")
@@ -184,6 +185,10 @@ TEST(A18Notation, IncludesAndErrors)
         {" INCL \"e.asm\"", {{"e.asm", " NOP\n END"}}, "e.asm", 2, "END inside an included file"},
         {" CPU 1805", {}, "", 1, "only the 1802 is supported (CPU 1802)"},
         {"x SET 1\nx EQU 2", {}, "", 2, "duplicate label 'x' (first defined on line 1)"},
+        {"x SET 1\nx EQU 1", {}, "", 2, "duplicate label 'x' (first defined on line 1)"},
+        {"x: NOP\nx EQU 1", {}, "", 2, "duplicate label 'x' (first defined on line 1)"},
+        {"R0 EQU 0\n INCL \"r.asm\"", {{"r.asm", "\nR0 EQU 1"}}, "r.asm", 2,
+         "duplicate label 'R0' (first defined on line 1 of main.asm)"},
         {" ELSE", {}, "", 1, "ELSE without IF"},
         {" IF 1\n NOP", {}, "", 2, "IF without ENDI"},
         {" BYTE 1 / 0", {}, "", 1, "division by zero"},
@@ -202,6 +207,45 @@ TEST(A18Notation, IncludesAndErrors)
         EXPECT_EQ(assembly.errors[0].file, c.file) << c.source;
         EXPECT_EQ(assembly.errors[0].line, c.line) << c.source;
         EXPECT_EQ(assembly.errors[0].message, c.message) << c.source;
+    }
+}
+
+// -I: an include is found beside its includer first, then in each directory in
+// order. -D: an equate, or a #define in asm02, before the first line.
+TEST(Notations, IncludeDirectoriesAndDefinitions)
+{
+    const std::map<std::string, std::string> files = {
+        {"src/a.asm", " BYTE 1"}, {"one/a.asm", " BYTE 2"}, {"one/b.asm", " BYTE 3"},
+        {"two/b.asm", " BYTE 4"}, {"two/c.asm", " BYTE 5"}, {"/abs/d.asm", " BYTE 6"}};
+    const struct {
+        const char* syntax;
+        const char* source;
+        std::vector<std::string> definitions;
+        std::vector<uint8_t> bytes;  // empty: an error, shown below
+        const char* error;
+    } cases[] = {
+        {"a18", " INCL \"a.asm\"\n INCL \"b.asm\"\n INCL \"c.asm\"\n INCL \"/abs/d.asm\"", {}, {1, 3, 5, 6}, ""},
+        {"a18", " INCL \"e.asm\"", {}, {}, "src/e.asm: No such file or directory"},
+        {"a18", " BYTE FAST, SLOW\nFAST EQU 2", {"FAST=2", "SLOW"}, {2, 1}, ""},
+        {"a18", "FAST EQU 3", {"FAST=2"}, {}, "duplicate label 'FAST' (first defined by -D)"},
+        {"a18", " NOP", {"FAST=x"}, {}, "-D FAST=x: undefined label 'x'"},
+        {"a18", " NOP", {"2X=1"}, {}, "-D 2X=1: bad name"},
+        {"sb", " .DB LIMIT", {"LIMIT=$10"}, {0x10}, ""},
+        {"asm02", "#ifdef FAST\n db FAST\n#endif\n#if SLOW == 1\n db 9\n#endif", {"FAST=7", "SLOW"}, {7, 9}, ""},
+    };
+    for (const auto& c : cases) {
+        AssemblyOptions options = options_for(c.syntax, files);
+        options.source_name = "src/main.asm";
+        options.include_directories = {"one", "two/"};
+        options.predefined = c.definitions;
+        const Assembly assembly = assemble(c.source, options);
+        if (c.bytes.empty()) {
+            ASSERT_FALSE(assembly.errors.empty()) << c.source;
+            EXPECT_EQ(assembly.errors[0].message, c.error);
+            continue;
+        }
+        ASSERT_TRUE(assembly.errors.empty()) << c.source << ": " << assembly.errors[0].message;
+        EXPECT_EQ(bytes_at(assembly.memory, assembly.lowest(), c.bytes.size()), c.bytes) << c.source;
     }
 }
 
@@ -249,6 +293,9 @@ TEST(Notations, Conflicts)
         {"cosmac", " BYTE 1", {}, "unknown mnemonic 'BYTE'; `BYTE` is a directive in --syntax a18"},
         {"sb", " .MACRO X", {}, "unknown mnemonic '.MACRO'; `.MACRO` is not supported: cosmac-asm has no macros"},
         {"asm02", " proc", {}, "unknown mnemonic 'proc'; `proc` is not supported: relocatable modules need a linker"},
+        {"sb", " .DB 1,2\n .NO 1", {}, ".NO 0001 is behind 0002"},
+        {"sb", " .NO $10001", {}, ".NO 10001 is past ffff from 0000"},
+        {"sb", "X .EQ 5\nX .EQ 6", {}, "duplicate label 'X' (first defined on line 1)"},
     };
     for (const auto& c : cases) {
         const Assembly assembly = assemble(c.source, options_for(c.syntax));
@@ -314,6 +361,11 @@ TEST(SbNotation, Features)
         {"only three characters count", " .ORG $10\n .BYTE 1", {}},
         {".IN adds .asm", " .IN lib\n .DB 1", {7, 1}},
         {".IN in quotes", " .IN \"lib\"", {7}},
+        {"a blank after a comma continues the operand", " .DB 0, 2,  4 rest\n .AS /a b/, #13 rest\n .DA 1, 2",
+         {0, 2, 4, 0x61, 0x20, 0x62, 0x0D, 0, 1, 0, 2}},
+        {".NO fills or skips up to an address", " .NO 2,$EA\n .DB 1\n .NO 5\n .DB 2\n .NO 6\n .DB 3",
+         {0xEA, 0xEA, 1, 0, 0, 2, 3}},
+        {"an equate repeated with its value", "R5 .EQ 5\nR5 = 5\n .DB R5", {5}},
         {"32-bit arithmetic wraps", " .DL $FFFFFFFF*$FFFFFFFF,-1", {0, 0, 0, 1, 0xFF, 0xFF, 0xFF, 0xFF}},
     };
     for (const auto& c : cases) {
@@ -352,13 +404,24 @@ TEST(Asm02Notation, Features)
         {"nbr and nlbr without operands", " nbr\n nlbr\n skp\n lskp", {0x38, 0xC8, 0x38, 0xC8}},
         {".align", " nop\n.align para\n nop", {0xC4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xC4}},
         {"end goes on", " nop\n end\n nop", {0xC4, 0xC4}},
+        {"db keeps the low byte", " db 255, -128, 2023, -129, 65535", {0xFF, 0x80, 0xE7, 0x7F, 0xFF}},
+        {"ver, ever and eever", " ver\n ever\n eever",
+         {0x0C, 0x1F, 0x07, 0xD0, 0x8C, 0x1F, 0x07, 0xD0, 0x01, 0x02, 0xCC, 0x1F, 0x07, 0xD0, 23, 59, 58, 0x01, 0x02}},
+        {".suppress writes no bytes but moves on", " nop\n.suppress\n db 1\n ds 2", {0xC4}},
+        {"an equate repeated with its value", "R0: equ 0\nr0: equ 0\n db r0", {0}},
     };
+    AssemblyOptions options = options_for("asm02");
+    options.build_stamp = {2000, 12, 31, 23, 59, 58, 258};
     for (const auto& c : cases) {
-        const Assembly assembly = assemble(c.source, options_for("asm02"));
+        const Assembly assembly = assemble(c.source, options);
         ASSERT_TRUE(assembly.errors.empty()) << c.topic << ": " << assembly.errors[0].message;
         EXPECT_EQ(bytes_at(assembly.memory, assembly.lowest(), c.bytes.size()), c.bytes) << c.topic;
         EXPECT_EQ(assembly.highest() - assembly.lowest() + 1u, c.bytes.size()) << c.topic;
     }
+    const Assembly wide = assemble(" db 255, 256, -128, -129", options);
+    ASSERT_EQ(wide.warnings.size(), 2u);
+    EXPECT_EQ(wide.warnings[0].message, "256 does not fit in a byte; stored 00");
+    EXPECT_EQ(wide.warnings[1].message, "-129 does not fit in a byte; stored 7f");
     const Assembly late = assemble(".op \"LDV\",\"NB\",\"F8 L2 A$1\"\n ldv r1, there\n org 1234h\nthere: nop",
                                    options_for("asm02"));
     ASSERT_EQ(late.errors.size(), 1u);

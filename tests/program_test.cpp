@@ -55,7 +55,8 @@ const std::string kUsage =
     "usage: cosmac [--debug] [--clock MHZ] [--protect START-END|none] [FILE...]\n"
     "       cosmac --run [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n";
 const std::string kAssemblerUsage =
-    "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin] [--syntax cosmac|rca|a18|asm02|sb]\n";
+    "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin] [--syntax cosmac|rca|a18|asm02|sb]\n"
+    "                  [-I DIR]... [-D NAME[=VALUE]]... [--build N]\n";
 
 TEST(Programs, OptionsAndUsage)
 {
@@ -92,6 +93,8 @@ TEST(Programs, OptionsAndUsage)
         {true, {"x.asm", "y.asm"}, 2, "", "cosmac-asm: unexpected y.asm\n" + kAssemblerUsage},
         {true, {"x.asm", "--format", "srec"}, 2, "", "cosmac-asm: unknown format srec\n" + kAssemblerUsage},
         {true, {"x.asm", "--syntax", "z80"}, 2, "", "cosmac-asm: unknown syntax z80\n" + kAssemblerUsage},
+        {true, {"x.asm", "--build", "65536"}, 2, "",
+         "cosmac-asm: --build: Value 65536 not in range 0 to 65535\n" + kAssemblerUsage},
         {true, {"missing.asm"}, 1, "", "cosmac-asm: missing.asm: No such file or directory\n"},
         {true, {"."}, 1, "", "cosmac-asm: .: Is a directory\n"},
     };
@@ -140,6 +143,40 @@ TEST(Programs, OwnSourcesInEachNotation)
         EXPECT_EQ(result.out + result.err, "") << syntax;
         EXPECT_EQ(read_file(dir.path() / "out.hex"), read_file(own / "strlen.hex")) << syntax;
     }
+}
+
+// Sources in the style of real builds: SB lists with and without blanks, A18
+// register names included twice through -I, and an Elf/OS header stamped under a
+// fixed SOURCE_DATE_EPOCH with --build and -D. Each assembles to the bytes
+// worked out by hand in its .hex file.
+TEST(Programs, RealBuilds)
+{
+    TempDir dir;
+    const fs::path builds = fs::path(COSMAC_NOTATIONS) / "builds";
+    const struct {
+        const char* name;
+        std::vector<std::string> options;
+        std::string err;
+    } cases[] = {
+        {"sb-lists", {"--syntax", "sb"}, ""},
+        {"a18-registers", {"--syntax", "a18", "-I", (builds / "include").string()}, ""},
+        {"elfos-header",
+         {"--syntax", "asm02", "--build", "258", "-D", "BEEP"},
+         (builds / "elfos-header.asm").string() + ":18: warning: 2023 does not fit in a byte; stored e7\n"},
+    };
+    setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+    for (const auto& c : cases) {
+        std::vector<std::string> arguments = {(builds / c.name).string() + ".asm", "--format", "hex", "-o", "out.hex"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        const Transcript result = run_piped("", dir.path(), arguments, kAssemblerBinary);
+        EXPECT_EQ(result.out + result.err, c.err) << c.name;
+        EXPECT_EQ(read_file(dir.path() / "out.hex"), read_file(builds / (std::string(c.name) + ".hex"))) << c.name;
+    }
+    setenv("SOURCE_DATE_EPOCH", "yesterday", 1);
+    const Transcript bad = run_piped("", dir.path(), {(builds / "elfos-header.asm").string()}, kAssemblerBinary);
+    EXPECT_EQ(bad.exit_status, 2);
+    EXPECT_EQ(bad.err, "cosmac-asm: SOURCE_DATE_EPOCH is not a number of seconds: yesterday\n");
+    unsetenv("SOURCE_DATE_EPOCH");
 }
 
 TEST(Programs, AssemblerFormatsAndErrors)

@@ -11,6 +11,7 @@
 #include "asm/line_reader.hpp"
 #include "asm/notation.hpp"
 #include "asm/preprocessor.hpp"
+#include "asm/source_files.hpp"
 #include "asm/statement.hpp"
 #include "asm/text.hpp"
 
@@ -19,7 +20,7 @@ namespace {
 
 using namespace assembler;
 
-constexpr int kIncludeDepth = 16;
+constexpr int kPredefined = -1;  // the file of a symbol that -D defines
 
 // "; cosmac-asm: syntax=NAME" on the first line chooses the notation.
 std::string_view declared_syntax(std::string_view source)
@@ -41,10 +42,10 @@ public:
         : out_(out),
           notation_(notation),
           options_(options),
+          sources_(notation, options),
           reader_(notation),
           preprocessor_([this](std::string_view expression) { return evaluate(expression, symbols_, 0, notation_); })
     {
-        files_.push_back(options.source_name);
         for (const std::string_view line : notation.predefined_ops) {
             user_ops_.push_back(*user_op(line));
             user_ops_.back().predefined = true;
@@ -53,6 +54,8 @@ public:
 
     void run(std::string_view source)
     {
+        for (const std::string& definition : options_.predefined)
+            predefine(definition);
         add_lines(source, 0, statements_.end());
         for (std::size_t i = 0; i < statements_.size(); ++i)
             first_pass(i);
@@ -71,6 +74,23 @@ public:
     }
 
 private:
+    // -D NAME=VALUE: a #define, or an equate defined before every line.
+    void predefine(std::string_view definition)
+    {
+        const std::size_t equals = definition.find('=');
+        const std::string name(definition.substr(0, equals));
+        const std::string text(equals == std::string_view::npos ? "1" : definition.substr(equals + 1));
+        if (notation_.c_preprocessor) {
+            preprocessor_.define(name, text);
+            return;
+        }
+        const Evaluated v = evaluate(text, symbols_, 0, notation_);
+        if (!v.value || name.empty() || !is_identifier_start(name[0]))
+            errors_.push_back({0, {0, "-D " + std::string(definition) + ": " + (v.value ? "bad name" : v.error), {}}});
+        else
+            symbols_.try_emplace(symbol_name(name), Symbol{*v.value, 0, false, kPredefined});
+    }
+
     // A file's statements in their place. With a preprocessor, its #include
     // brings its file in at once, since its #defines hold for the lines after it.
     void add_lines(std::string_view source, int file, std::vector<Statement>::iterator at)
@@ -115,13 +135,15 @@ private:
 
     void error_at(std::size_t order, const Statement& s, std::string message)
     {
-        errors_.push_back({order, {s.line, std::move(message), s.file == 0 ? std::string() : files_[s.file]}});
+        errors_.push_back({order, {s.line, std::move(message), file_name(s.file)}});
     }
 
     void warn(const Statement& s, std::string message)
     {
-        out_.warnings.push_back({s.line, std::move(message), s.file == 0 ? std::string() : files_[s.file]});
+        out_.warnings.push_back({s.line, std::move(message), file_name(s.file)});
     }
+
+    std::string file_name(int file) const { return file == 0 ? std::string() : sources_.path(file); }
 
     std::optional<int64_t> value(const Statement& s, std::string_view text)
     {
@@ -137,6 +159,8 @@ private:
         return notation_.symbols_ignore_case ? upper(name) : name;
     }
 
+    // A name is defined once; a SET variable may be set again, and an equate may
+    // be repeated with the same value, as register-name include files are.
     void define(const Statement& s, int64_t symbol_value, bool variable = false)
     {
         const std::string name = symbol_name(s.label);
@@ -153,12 +177,18 @@ private:
             error(s, "bad label '" + name + "'");
             return;
         }
-        const auto [it, inserted] = symbols_.try_emplace(name, Symbol{symbol_value, s.line, variable});
+        const auto [it, inserted] = symbols_.try_emplace(name, Symbol{symbol_value, s.line, variable, s.file});
         if (inserted || (variable && it->second.variable)) {
             it->second.value = symbol_value;
             return;
         }
-        error(s, "duplicate label '" + name + "' (first defined on line " + std::to_string(it->second.line) + ")");
+        if (s.directive == Directive::Equ && !it->second.variable && it->second.value == symbol_value)
+            return;
+        const Symbol& first = it->second;
+        std::string where = first.file == kPredefined ? "by -D" : "on line " + std::to_string(first.line);
+        if (first.file != s.file && first.file != kPredefined)
+            where.append(" of ").append(first.file == 0 ? options_.source_name : sources_.path(first.file));
+        error(s, "duplicate label '" + name + "' (first defined " + where + ")");
     }
 
     bool active(int file) const
@@ -207,6 +237,7 @@ private:
         if (notation_.sb_layout && !s.label.empty() && s.label[0] != '.')
             scope_ = std::string(s.label);
         s.scope = scope_;
+        s.suppressed = suppressing_;
         if (conditional(s) || !(s.active = active(s.file)))
             return;
         const uint16_t before = s.address;
@@ -232,6 +263,12 @@ private:
                 s.count = static_cast<uint32_t>(std::clamp<int64_t>(value(s, operands[0]).value_or(0), 0, 0x10000));
             else
                 move_location(s);
+            break;
+        case Directive::Suppress:
+            suppressing_ = true;
+            break;
+        case Directive::NewOrigin:
+            new_origin(s);
             break;
         case Directive::UserError:
             error(s, "error: " + std::string(s.operands));
@@ -263,8 +300,9 @@ private:
             return;
         const auto encoded = encode(request(s), symbols_, notation_);
         if (!encoded) {
+            const bool in_column_one = s.operation.data() == s.source.data() && s.label.empty();
             error(s, "unknown mnemonic '" + std::string(s.operation) + "'" + operation_hint(notation_, s.operation) +
-                         column_one_hint(s));
+                         (in_column_one ? column_one_hint(notation_) : std::string()));
             return;
         }
         s.is_code = true;
@@ -292,33 +330,19 @@ private:
         case Directive::Addresses:
         case Directive::Reversed:
         case Directive::Longs:
+        case Directive::Version:
         case Directive::Block:  // with a fill value; without one it makes no bytes
+        case Directive::NewOrigin:
             return true;
         default:
             return false;
         }
     }
 
-    // A word in column 1 that is no instruction is a label in the notations that
-    // take labels there without a colon, as most other 1802 assemblers do.
-    std::string column_one_hint(const Statement& s) const
-    {
-        if (notation_.column_one_labels || s.operation.data() != s.source.data() || !s.label.empty())
-            return {};
-        std::vector<std::string_view> names;
-        for (const Notation* notation : notations()) {
-            if (notation->column_one_labels)
-                names.push_back(notation->name);
-        }
-        std::string hint = "; try --syntax " + std::string(names[0]);
-        for (std::size_t i = 1; i < names.size(); ++i)
-            hint += (i == 1 ? " (or " : ", ") + std::string(names[i]);
-        return hint + (names.size() > 1 ? ")" : "") + ", where a word in column 1 is a label";
-    }
-
     EncodeRequest request(const Statement& s) const
     {
-        return {s.operation, s.directive, s.operands, s.address, s.count, user_ops_, s.data_list, s.scope, s.user_op};
+        return {s.operation, s.directive, s.operands, s.address,  s.count,
+                user_ops_,   s.data_list, s.scope,    s.user_op, &options_.build_stamp};
     }
 
     // ORG, BLK (DS) and PAGE move the location counter without writing bytes.
@@ -342,6 +366,23 @@ private:
             address_ = static_cast<unsigned>(target);
         if (s.directive == Directive::Org)
             s.address = static_cast<uint16_t>(address_);
+    }
+
+    // .NO addr[,fill]: up to an address ahead, filling the gap where a value is given.
+    void new_origin(Statement& s)
+    {
+        const auto operands = split_operands(s.operands);
+        const auto target = value(s, operands[0]);
+        if (!target)
+            return;
+        if (*target < address_ || *target > 0x10000) {
+            error(s, upper(s.operation) + " " + hex(*target) + (*target < address_ ? " is behind " : " is past ffff from ") +
+                         hex(address_));
+        } else if (operands.size() == 2) {
+            s.count = static_cast<uint32_t>(*target - address_);
+        } else {
+            address_ = static_cast<unsigned>(*target);
+        }
     }
 
     // .align word, dword, qword, para, page or a power of two.
@@ -400,41 +441,11 @@ private:
     // The file's lines take the place right after the statement that includes it.
     void include(std::size_t index, std::string_view written_name)
     {
-        const Statement s = statements_[index];
-        std::string name(trim(written_name));
-        if (name.size() >= 2 && (name[0] == '"' || name[0] == '\'') && name.back() == name[0])
-            name = name.substr(1, name.size() - 2);
-        if (notation_.sb_layout && name.find('.') == std::string::npos)
-            name += ".asm";
-        const std::string& including = files_[s.file];
-        const std::size_t slash = including.rfind('/');
-        const std::string path =
-            name.starts_with('/') || slash == std::string::npos ? name : including.substr(0, slash + 1) + name;
-        int depth = 0;
-        for (int file = s.file; file != 0; file = parents_[file - 1])
-            ++depth;
-        for (int file = s.file;; file = parents_[file - 1]) {
-            if (files_[file] == path) {
-                error_at(index, s, "include cycle: " + path + " includes itself");
-                return;
-            }
-            if (file == 0)
-                break;
-        }
-        if (depth >= kIncludeDepth) {
-            error_at(index, s, "includes nest deeper than " + std::to_string(kIncludeDepth));
-            return;
-        }
-        std::string reason = "includes are not available here";
-        const auto text = options_.read_include ? options_.read_include(path, reason) : std::nullopt;
-        if (!text) {
-            error_at(index, s, path + ": " + reason);
-            return;
-        }
-        texts_.push_back(*text);
-        files_.push_back(path);
-        parents_.push_back(s.file);
-        add_lines(texts_.back(), static_cast<int>(files_.size() - 1), statements_.begin() + index + 1);
+        const OpenedInclude opened = sources_.open(statements_[index].file, written_name);
+        if (!opened.error.empty())
+            error_at(index, statements_[index], opened.error);
+        else
+            add_lines(opened.text, opened.file, statements_.begin() + static_cast<std::ptrdiff_t>(index) + 1);
     }
 
     void second_pass(const Statement& s)
@@ -458,8 +469,10 @@ private:
             if (encoded.bytes.size() != s.size)
                 error(s, "this statement makes " + std::to_string(encoded.bytes.size()) +
                              " bytes, but the first pass laid out " + std::to_string(s.size));
-            place(s, encoded.bytes);
-            listing.bytes = std::move(encoded.bytes);
+            if (!s.suppressed) {
+                place(s, encoded.bytes);
+                listing.bytes = std::move(encoded.bytes);
+            }
         }
         out_.listing.push_back(std::move(listing));
     }
@@ -487,9 +500,7 @@ private:
     const Notation& notation_;
     const AssemblyOptions& options_;
     std::vector<Statement> statements_;
-    std::vector<std::string> files_;   // 0: the source; then each included file
-    std::vector<int> parents_;         // the file that included files_[i + 1]
-    std::deque<std::string> texts_;    // the included files' text, which statements point into
+    SourceFiles sources_;
     std::vector<std::pair<std::size_t, AssemblyError>> errors_;  // with the index of their statement
     std::vector<Condition> conditions_;
     std::vector<UserOp> user_ops_;
@@ -500,6 +511,7 @@ private:
     unsigned address_ = 0;
     std::set<int> ended_files_;
     std::string scope_;  // SB: the last global label
+    bool suppressing_ = false;
 };
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "cpu/machine_state.hpp"
-#include "image/symbol_file.hpp"
+#include "cpu/symbol.hpp"
 
 namespace cosmac {
 
@@ -45,10 +45,27 @@ struct Assembly {
 // Reads an included file: its text, or empty with the reason in error.
 using IncludeReader = std::function<std::optional<std::string>(const std::string& path, std::string& error)>;
 
+// The date, time and build number that Asm/02's VER, EVER and EEVER stamp into
+// Elf/OS program headers.
+struct BuildStamp {
+    int year = 1970;
+    int month = 1;  // 1-12
+    int day = 1;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    unsigned build = 0;
+};
+
 struct AssemblyOptions {
     std::string_view syntax = "cosmac";  // a name known_syntax() takes; a first-line comment may choose another
     std::string source_name;             // the source's path, against which includes are found
     IncludeReader read_include;          // none: includes are errors
+    std::vector<std::string> include_directories;  // searched in order after the including file's own
+    // NAME=VALUE (or NAME, for 1) before the first line: #define in a notation
+    // with a preprocessor, an equate in the others.
+    std::vector<std::string> predefined;
+    BuildStamp build_stamp;
 };
 
 // The notations, by the names --syntax takes.

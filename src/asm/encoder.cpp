@@ -45,6 +45,19 @@ public:
         emit(static_cast<uint8_t>(number_in(text, -0x80000000LL, 0xFFFFFFFF, "a value").value_or(0)));
     }
 
+    // A DB value. Asm/02 keeps the low byte of a wider one, which this says.
+    void emit_data_byte(std::string_view text)
+    {
+        if (!notation_.data_bytes_keep_low_byte) {
+            emit_byte(text);
+            return;
+        }
+        const int64_t value = number_in(text, -0x8000, 0xFFFF, "a value").value_or(0);
+        if (value > 0xFF || value < -0x80)
+            warning(value_text(notation_, value) + " does not fit in a byte; stored " + hex(value & 0xFF, 2));
+        emit(static_cast<uint8_t>(value));
+    }
+
     // Always two bytes, high first, as the 1802 keeps addresses.
     void emit_word(std::string_view text, int64_t low, const char* what)
     {
@@ -131,7 +144,7 @@ void encode_bytes(Encoder& e, const std::vector<std::string_view>& items)
         e.error(e.operation() + " needs at least one value");
     for (std::string_view item : items) {
         if (!is_string_item(e, item)) {
-            e.emit_byte(item);
+            e.emit_data_byte(item);
             continue;
         }
         const StringLiteral literal = string_literal(item);
@@ -369,8 +382,8 @@ void encode_text7(Encoder& e, std::string_view text)
     const bool high = text.starts_with('-');
     std::vector<uint8_t> bytes;
     for (std::size_t i = high ? 1 : 0; i < text.size();) {
-        if (text[i] == ',') {
-            ++i;
+        if (text[i] == ',' || text[i] == ' ' || text[i] == '\t') {
+            ++i;  // blanks only follow commas here, where they continue the operand
         } else if (text[i] == '#') {
             const std::size_t end = std::min(text.find(',', i), text.size());
             Encoder part(e.operation(), e.address(), e.symbols(), e.notation(), e.scope());
@@ -434,6 +447,27 @@ void encode_wide(Encoder& e, const std::vector<std::string_view>& items, bool re
     }
 }
 
+// VER: month, day, year (two bytes). EVER: the month + 80, and the build number
+// after the year. EEVER: the month + c0, and the time between year and build.
+void encode_version(Encoder& e, const BuildStamp& stamp)
+{
+    const std::string& name = e.operation();
+    const int month_flags = name == "EEVER" ? 0xC0 : name == "EVER" ? 0x80 : 0;
+    e.emit(static_cast<uint8_t>(stamp.month + month_flags));
+    e.emit(static_cast<uint8_t>(stamp.day));
+    e.emit(static_cast<uint8_t>(stamp.year >> 8));
+    e.emit(static_cast<uint8_t>(stamp.year));
+    if (name == "EEVER") {
+        e.emit(static_cast<uint8_t>(stamp.hour));
+        e.emit(static_cast<uint8_t>(stamp.minute));
+        e.emit(static_cast<uint8_t>(stamp.second));
+    }
+    if (month_flags != 0) {
+        e.emit(static_cast<uint8_t>(stamp.build >> 8));
+        e.emit(static_cast<uint8_t>(stamp.build));
+    }
+}
+
 const Alias* find_alias(const Notation& notation, std::string_view name)
 {
     const std::string folded = upper(name);
@@ -471,7 +505,9 @@ std::optional<Encoded> encode(const EncodeRequest& request, const Symbols& symbo
     case Directive::Addresses: encode_addresses(e, operands); break;
     case Directive::Reversed: encode_wide(e, operands, true); break;
     case Directive::Longs: encode_wide(e, operands, false); break;
+    case Directive::Version: encode_version(e, *request.build_stamp); break;
     case Directive::Block:
+    case Directive::NewOrigin:
         if (operands.size() == 2)
             encode_fill(e, {operands[1]}, request.count);
         break;

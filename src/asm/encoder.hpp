@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "asm/assembler.hpp"
 #include "asm/expression.hpp"
 #include "asm/notation.hpp"
 
@@ -48,6 +49,7 @@ struct EncodeRequest {
     std::string_view data_list;  // RCA: bytes that follow the instruction's own
     std::string_view scope;      // SB: the global label of .NAME labels
     std::optional<std::string> user_op;  // the .op form the first pass chose, which the second keeps
+    const BuildStamp* build_stamp = nullptr;
 };
 
 // Empty when the operation names no instruction or directive that makes bytes.

@@ -16,30 +16,45 @@ std::size_t label_length(std::string_view text, const Notation& notation)
     return end;
 }
 
-// SB's operand is one word: it ends at the first blank outside quotes, and the
-// rest of the line is comment. Delimited text (.AS) may hold blanks.
+bool is_blank_char(char c) { return c == ' ' || c == '\t'; }
+
+// SB's operand is one word: it ends at the first blank outside quotes that does
+// not follow a comma (".db 0, 2, 4" is one operand), and the rest of the line is
+// comment. Delimited text (.AS) may hold blanks.
 std::size_t sb_operand_length(std::string_view operand, Directive directive)
 {
+    const auto skip_blanks_after_comma = [&](std::size_t& i) {
+        if (i < operand.size() && operand[i] == ',') {
+            for (++i; i < operand.size() && is_blank_char(operand[i]);)
+                ++i;
+        }
+    };
     std::size_t i = 0;
     if (directive == Directive::Text7) {
         if (i < operand.size() && operand[i] == '-')
             ++i;
-        while (i < operand.size() && operand[i] != ' ' && operand[i] != '\t') {
+        while (i < operand.size() && !is_blank_char(operand[i])) {
             const char delimiter = operand[i];
             if (delimiter == '#') {
-                while (i < operand.size() && operand[i] != ',' && operand[i] != ' ' && operand[i] != '\t')
+                while (i < operand.size() && operand[i] != ',' && !is_blank_char(operand[i]))
                     ++i;
             } else {
                 for (++i; i < operand.size() && operand[i] != delimiter; ++i)
                     i += operand[i] == '\\';
                 ++i;
             }
-            if (i < operand.size() && operand[i] == ',')
-                ++i;
+            skip_blanks_after_comma(i);
         }
         return std::min(i, operand.size());
     }
-    return find_unquoted(operand, [&](std::size_t at) { return operand[at] == ' ' || operand[at] == '\t'; });
+    return find_unquoted(operand, [&](std::size_t at) {
+        if (!is_blank_char(operand[at]))
+            return false;
+        std::size_t before = at;
+        while (before > 0 && is_blank_char(operand[before - 1]))
+            --before;
+        return before == 0 || operand[before - 1] != ',';
+    });
 }
 
 // One RCA statement: "LABEL: body", "NAME=value", ",data list", or a mnemonic

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <vector>
 
 #include "asm/notations/shared.hpp"
 #include "asm/text.hpp"
@@ -185,6 +186,21 @@ std::string operation_hint(const Notation& notation, std::string_view word)
 }
 
 std::span<const Notation* const> notations() { return kNotations; }
+
+std::string column_one_hint(const Notation& notation)
+{
+    if (notation.column_one_labels)
+        return {};
+    std::vector<std::string_view> names;
+    for (const Notation* other : kNotations) {
+        if (other->column_one_labels)
+            names.push_back(other->name);
+    }
+    std::string hint = "; try --syntax " + std::string(names[0]);
+    for (std::size_t i = 1; i < names.size(); ++i)
+        hint += (i == 1 ? " (or " : ", ") + std::string(names[i]);
+    return hint + (names.size() > 1 ? ")" : "") + ", where a word in column 1 is a label";
+}
 
 const Notation* notation_named(std::string_view name)
 {

@@ -64,7 +64,10 @@ enum class Directive {
     Reversed,   // SB's .DR: words, low byte first
     Longs,      // SB's .DL: 32-bit values, high byte first
     Block,      // SB's .BS n[,fill]: skips n bytes, or fills them
+    NewOrigin,  // SB's .NO addr[,fill]: skips or fills up to an address ahead
     UserError,  // SB's .ER
+    Suppress,   // Asm/02's .suppress: later bytes take their addresses but are not written
+    Version,    // Asm/02's VER, EVER, EEVER: the build's date (and time and number)
 };
 
 struct DirectiveName {
@@ -123,6 +126,7 @@ struct Notation {
     bool sb_layout = false;
     bool end_only_in_source = false;  // END inside an included file is an error (A18)
     bool labels_want_colons = false;  // a label without its colon is taken with a warning (Asm/02)
+    bool data_bytes_keep_low_byte = false;  // DB 2023 stores e7, with a warning (Asm/02)
     std::span<const Unsupported> unsupported{};  // named in the error for such a word
 };
 
@@ -141,6 +145,9 @@ std::string value_text(const Notation& notation, int64_t value);
 // a18/asm02"; empty where it is none.
 std::string number_hint(const Notation& notation, std::string_view word);
 std::string operation_hint(const Notation& notation, std::string_view word);
+// For an unknown word in column 1, in a notation where column 1 holds no label:
+// the notations where it would be one.
+std::string column_one_hint(const Notation& notation);
 
 // The monitor's own notation: numbers are hexadecimal as everywhere in the
 // monitor (12ab, 0x12ab), decimal ones end with a dot (65.), comments start with ;.

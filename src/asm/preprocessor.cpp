@@ -48,6 +48,12 @@ std::string Preprocessor::substitute(std::string_view line) const
     return text;
 }
 
+void Preprocessor::define(std::string name, std::string value)
+{
+    std::erase_if(defines_, [&](const auto& d) { return d.first == name; });
+    defines_.emplace_back(std::move(name), std::move(value));
+}
+
 const std::string* Preprocessor::defined(std::string_view name) const
 {
     for (const auto& [defined_name, value] : defines_) {
@@ -86,8 +92,7 @@ void Preprocessor::directive(std::string_view text, PreprocessedLine& result)
         // A trailing comment is no part of the value, whatever Asm/02 did.
         std::string_view value = trim(rest.substr(name.size()));
         value = trim(value.substr(0, find_unquoted(value, [&](std::size_t i) { return value[i] == ';'; })));
-        std::erase_if(defines_, [&](const auto& d) { return d.first == name; });
-        defines_.emplace_back(std::string(name), value.empty() ? "1" : std::string(value));
+        define(std::string(name), value.empty() ? "1" : std::string(value));
     } else if (keyword == "UNDEF") {
         std::erase_if(defines_, [&](const auto& d) { return d.first == name; });
     } else if (keyword == "ERROR") {

@@ -30,6 +30,9 @@ public:
 
     PreprocessedLine line(std::string_view line);
 
+    // As #define NAME VALUE would.
+    void define(std::string name, std::string value);
+
 private:
     void directive(std::string_view text, PreprocessedLine& result);
     bool active() const;

@@ -30,6 +30,7 @@ struct Statement {
     bool active = true;                  // not in a false IF branch nor after END
     bool skipped = false;                // a preprocessor line, or one in a false #if region
     bool colon_missing = false;          // a column-1 label written without its colon
+    bool suppressed = false;             // after Asm/02's .suppress: its bytes take addresses but are not written
 };
 
 }  // namespace cosmac::assembler

@@ -7,12 +7,9 @@
 #include <string_view>
 #include <vector>
 
-namespace cosmac {
+#include "cpu/symbol.hpp"
 
-struct SymbolEntry {
-    uint16_t address;
-    std::string name;
-};
+namespace cosmac {
 
 std::string symbol_file_text(std::vector<SymbolEntry> symbols);
 

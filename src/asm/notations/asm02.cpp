@@ -62,7 +62,8 @@ constexpr DirectiveName kAsm02Directives[] = {
     {"DW", Directive::Words},         {"DS", Directive::Reserve},      {"END", Directive::Ignored},
     {".ALIGN", Directive::Align},     {".OP", Directive::UserOp},      {".LIST", Directive::Ignored},
     {".SYM", Directive::Ignored},     {".INTEL", Directive::Ignored},  {".BINARY", Directive::Ignored},
-    {".RCS", Directive::Ignored},     {".LINK", Directive::Ignored},   {".ARCH", Directive::Ignored},
+    {"VER", Directive::Version},      {"EVER", Directive::Version},    {"EEVER", Directive::Version},
+    {".SUPPRESS", Directive::Suppress}, {".RCS", Directive::Ignored},     {".LINK", Directive::Ignored},   {".ARCH", Directive::Ignored},
 };
 
 // NBR and NLBR take no operand here, and SKP and LSKP are their other names.
@@ -84,13 +85,9 @@ constexpr Unsupported kAsm02Unsupported[] = {
     {"ENDP", "relocatable modules need a linker"},
     {"PUBLIC", "relocatable modules need a linker"},
     {"EXTRN", "relocatable modules need a linker"},
-    {"VER", "its bytes are the build date, which no two builds share"},
-    {"EVER", "its bytes are the build date, which no two builds share"},
-    {"EEVER", "its bytes are the build date, which no two builds share"},
     {"DD", "values are 16 bits here"},
     {"DF", "values are 16 bits here"},
     {".1805", "only the 1802's opcodes are assembled"},
-    {".SUPPRESS", "every assembled byte is written"},
 };
 
 }  // namespace
@@ -115,6 +112,7 @@ const Notation kAsm02Notation{
     .aliases = kAsm02Aliases,
     .predefined_ops = kAsm02Ops,
     .labels_want_colons = true,
+    .data_bytes_keep_low_byte = true,
     .unsupported = kAsm02Unsupported,
 };
 

@@ -58,7 +58,7 @@ constexpr DirectiveName kSbDirectives[] = {
     {".FI", Directive::EndIf},   {".IN", Directive::Include},   {".EN", Directive::End},      {".CR", Directive::Cpu},
     {".ER", Directive::UserError}, {".TF", Directive::Ignored}, {".LF", Directive::Ignored},  {".LI", Directive::Ignored},
     {".SF", Directive::Ignored}, {".EF", Directive::Ignored},    {".EB", Directive::Ignored},  {".RU", Directive::Ignored},
-    {".TW", Directive::Ignored},
+    {".TW", Directive::Ignored}, {".NO", Directive::NewOrigin},
 };
 
 // What SB-Assembler takes and cosmac-asm does not, and why.
@@ -69,7 +69,6 @@ constexpr Unsupported kSbUnsupported[] = {
     {".EP", "code is assembled only for the address it loads at"},
     {".DU", "cosmac-asm has no dummy sections"},
     {".ED", "cosmac-asm has no dummy sections"},
-    {".NO", "write .BS with the count of bytes"},
     {".CH", "write .IN and .EN"},
     {".RF", "its bytes are random or the build time"},
     {".TS", "its bytes are random or the build time"},
