@@ -23,12 +23,14 @@ enum class Next { Prompt, Quit };
 
 struct Session;
 
-// A command is a row of a table: its letter and its handler.
+// A command is a row of a table: its letter, its handler and its line of the
+// help text, which lists the rows in order.
 using Handler = Next (*)(Session&, const CommandLine&);
 
 struct Command {
     char letter;
     Handler handler;
+    std::string_view help;
 };
 
 }  // namespace cosmac

@@ -247,28 +247,16 @@ Next enter_bytes(Session& session, const CommandLine& command)
 }  // namespace
 
 const std::array<Command, 10> kDebuggerCommands = {{
-    {'b', breakpoint},
-    {'w', watchpoint},
-    {'n', step_over},
-    {'o', step_out},
-    {'t', trace},
-    {'y', show_history},
-    {'k', step_back},
-    {'K', run_back},
-    {'x', set_register},
-    {'e', enter_bytes},
+    {'b', breakpoint, " b [location | -]\t\tToggle a breakpoint, list them, or clear all\n"},
+    {'w', watchpoint, " w [location] [length] | -\tToggle a watchpoint on stores, list them, or clear all\n"},
+    {'n', step_over, " n\t\t\t\tStep over a call\n"},
+    {'o', step_out, " o\t\t\t\tStep out of a subroutine\n"},
+    {'t', trace, " t [count]\t\t\tTrace count (hex, 10) instructions\n"},
+    {'y', show_history, " y [count]\t\t\tShow the last count (hex, 10) instructions run\n"},
+    {'k', step_back, " k [count]\t\t\tStep back count (hex, 1) instructions\n"},
+    {'K', run_back, " K\t\t\t\tRun back to a breakpoint or a watched store\n"},
+    {'x', set_register, " x [name] [value]\t\tSet a register or flag by name\n"},
+    {'e', enter_bytes, " e [location] [bytes]\t\tEnter bytes\n"},
 }};
-
-const std::string_view kDebuggerHelp =
-    " b [location | -]\t\tToggle a breakpoint, list them, or clear all\n"
-    " w [location] [length] | -\tToggle a watchpoint on stores, list them, or clear all\n"
-    " n\t\t\t\tStep over a call\n"
-    " o\t\t\t\tStep out of a subroutine\n"
-    " t [count]\t\t\tTrace count (hex, 10) instructions\n"
-    " y [count]\t\t\tShow the last count (hex, 10) instructions run\n"
-    " k [count]\t\t\tStep back count (hex, 1) instructions\n"
-    " K\t\t\t\tRun back to a breakpoint or a watched store\n"
-    " x [name] [value]\t\tSet a register or flag by name\n"
-    " e [location] [bytes]\t\tEnter bytes\n";
 
 }  // namespace cosmac

@@ -8,9 +8,7 @@
 
 namespace cosmac {
 
+// In the order of their lines in the help text, after the monitor's own.
 extern const std::array<Command, 10> kDebuggerCommands;
-
-// One help line for each, as the monitor's help text lays out its own.
-extern const std::string_view kDebuggerHelp;
 
 }  // namespace cosmac

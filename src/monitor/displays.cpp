@@ -7,20 +7,6 @@
 
 namespace cosmac {
 
-const std::string_view kHelpText =
-    "\nCommands:\n\n"
-    " h\t\t\t\tThis message\n"
-    " m [location] [value]\t\tChange memory\n"
-    " r [reg] [value]\t\tDisplay or change registers\n"
-    " s [location]\t\t\tSingle Step\n"
-    " g [location]\t\t\tGo\n"
-    " u [location]\t\t\tDisassemble\n"
-    " d [location]\t\t\tDump memory\n"
-    " S [file] [location] [length]\tSave Memory to a file\n"
-    " L [file]\t\t\tLoad Memory from a file\n"
-    " q\t\t\t\tQuit\n"
-    "\n\n";
-
 namespace {
 
 // " D = 00, DF = 1\n": the named fields, each with its own number of digits.

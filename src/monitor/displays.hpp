@@ -10,8 +10,6 @@
 
 namespace cosmac {
 
-extern const std::string_view kHelpText;
-
 // with_flags adds debugger mode's line of T, IE and EF1-EF4, which the display
 // otherwise keeps to itself.
 std::string register_display(const MachineState& state, bool with_flags = false);

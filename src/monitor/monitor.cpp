@@ -15,21 +15,7 @@
 namespace cosmac {
 namespace {
 
-// In debugger mode the debugger's commands follow the standard lines, before the
-// two blank lines that close the help text.
-Next help(Session& session, const CommandLine&)
-{
-    if (!session.debugger) {
-        session.console.write(kHelpText);
-        return Next::Prompt;
-    }
-    std::string_view standard = kHelpText;
-    standard.remove_suffix(2);
-    session.console.write(standard);
-    session.console.write(kDebuggerHelp);
-    session.console.write("\n\n");
-    return Next::Prompt;
-}
+Next help(Session& session, const CommandLine&);
 
 Next quit(Session&, const CommandLine&) { return Next::Quit; }
 
@@ -71,10 +57,34 @@ Next dump(Session& session, const CommandLine& command)
     return Next::Prompt;
 }
 
+// In the order of their lines in the help text.
 constexpr Command kCommands[] = {
-    {'h', help},         {'q', quit},       {'r', registers},    {'m', change_memory}, {'d', dump},
-    {'s', step_command}, {'g', go_command}, {'u', list_command}, {'S', save_command},  {'L', load_command},
+    {'h', help, " h\t\t\t\tThis message\n"},
+    {'m', change_memory, " m [location] [value]\t\tChange memory\n"},
+    {'r', registers, " r [reg] [value]\t\tDisplay or change registers\n"},
+    {'s', step_command, " s [location]\t\t\tSingle Step\n"},
+    {'g', go_command, " g [location]\t\t\tGo\n"},
+    {'u', list_command, " u [location]\t\t\tDisassemble\n"},
+    {'d', dump, " d [location]\t\t\tDump memory\n"},
+    {'S', save_command, " S [file] [location] [length]\tSave Memory to a file\n"},
+    {'L', load_command, " L [file]\t\t\tLoad Memory from a file\n"},
+    {'q', quit, " q\t\t\t\tQuit\n"},
 };
+
+// The rows' lines, debugger mode's after the monitor's own, between the heading
+// and two blank lines.
+Next help(Session& session, const CommandLine&)
+{
+    std::string text = "\nCommands:\n\n";
+    for (const Command& command : kCommands)
+        text += command.help;
+    if (session.debugger) {
+        for (const Command& command : kDebuggerCommands)
+            text += command.help;
+    }
+    session.console.write(text + "\n\n");
+    return Next::Prompt;
+}
 
 Handler handler_for(const Session& session, char letter)
 {
