@@ -422,6 +422,8 @@ TEST(Asm02Notation, Features)
     ASSERT_EQ(wide.warnings.size(), 2u);
     EXPECT_EQ(wide.warnings[0].message, "256 does not fit in a byte; stored 00");
     EXPECT_EQ(wide.warnings[1].message, "-129 does not fit in a byte; stored 7f");
+    EXPECT_EQ(assemble(".op \"X\",\"\",\"123456789ABCDEF\"\n x", options).errors.at(0).message,
+              ".op byte '123456789ABCDEF' is not two hex digits, a hex digit and $n, Hn, Ln or Wn");
     const Assembly late = assemble(".op \"LDV\",\"NB\",\"F8 L2 A$1\"\n ldv r1, there\n org 1234h\nthere: nop",
                                    options_for("asm02"));
     ASSERT_EQ(late.errors.size(), 1u);

@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <memory>
 #include <string>
 
 #include "image/image_file.hpp"
 #include "image/intel_hex.hpp"
+#include "image/symbol_file.hpp"
 
 namespace cosmac::testing {
 namespace {
@@ -92,6 +95,26 @@ TEST(ImageFile, BodyRunsOnFromFfffToZero)
     EXPECT_EQ((*memory)[0xFFFF], 2);
     EXPECT_EQ((*memory)[0x0000], 3);
     EXPECT_EQ(image_chunks(0xFFFD, body).size(), 1u);
+}
+
+// Every name the assembler writes reads back, CR LF line ends included; a line
+// that is no "xxxx name" is named with its line number and skipped.
+TEST(SymbolFile, ReadsBackWhatTheAssemblerWrites)
+{
+    const std::string text = symbol_file_text({{0x0300, "START.LOOP"}, {0x0010, "f_hexout!"}, {0xFFFF, "_end"}});
+    EXPECT_EQ(text, "0010 f_hexout!\n0300 START.LOOP\nffff _end\n");
+    const std::string path = ::testing::TempDir() + "symbols.sym";
+    std::ofstream(path, std::ios::binary) << "0010 f_hexout!\r\n0300\tSTART.LOOP\r\n\r\n12345 long\n030g bad\n0300 9lives\n";
+    const SymbolFile file = read_symbol_file(path);
+    std::remove(path.c_str());
+    ASSERT_EQ(file.symbols.size(), 2u);
+    EXPECT_EQ(file.symbols[0].address, 0x0010);
+    EXPECT_EQ(file.symbols[0].name, "f_hexout!");
+    EXPECT_EQ(file.symbols[1].address, 0x0300);
+    EXPECT_EQ(file.symbols[1].name, "START.LOOP");
+    ASSERT_EQ(file.problems.size(), 3u);
+    EXPECT_EQ(file.problems[0], path + ":4: not an \"xxxx name\" line");
+    EXPECT_EQ(file.problems[2], path + ":6: not an \"xxxx name\" line");
 }
 
 }  // namespace

@@ -85,7 +85,7 @@ private:
             return;
         }
         const Evaluated v = evaluate(text, symbols_, 0, notation_);
-        if (!v.value || name.empty() || !is_identifier_start(name[0]))
+        if (!v.value || name.empty() || !is_name_start(name[0]))
             errors_.push_back({0, {0, "-D " + std::string(definition) + ": " + (v.value ? "bad name" : v.error), {}}});
         else
             symbols_.try_emplace(symbol_name(name), Symbol{*v.value, 0, false, kPredefined});
@@ -101,7 +101,7 @@ private:
         }
         std::vector<Statement> lines;
         int line_number = 0;
-        for (const std::string_view line : source_lines(source))
+        for (const std::string_view line : text_lines(source))
             reader_.read(line, ++line_number, file, lines);
         statements_.insert(at, lines.begin(), lines.end());
     }
@@ -109,7 +109,7 @@ private:
     void preprocess(std::string_view source, int file)
     {
         int line_number = 0;
-        for (const std::string_view line : source_lines(source)) {
+        for (const std::string_view line : text_lines(source)) {
             ++line_number;
             PreprocessedLine preprocessed = preprocessor_.line(line);
             Statement s;
@@ -173,7 +173,7 @@ private:
             error(s, "label '" + name + "' reads as a register");
             return;
         }
-        if (!is_identifier_start(name[0]) && !(notation_.sb_layout && name[0] == '.')) {
+        if (!is_name_start(name[0]) && !(notation_.sb_layout && name[0] == '.')) {
             error(s, "bad label '" + name + "'");
             return;
         }
@@ -361,7 +361,7 @@ private:
             return;
         const int64_t target = s.directive == Directive::Org ? *v : address_ + *v;  // BLK, DS, .BS n: relative
         if (target < 0 || target > 0xFFFF)
-            error(s, upper(s.operation) + " " + hex(target) + " is outside memory");
+            error(s, upper(s.operation) + " " + hex_text(target, 4) + " is outside memory");
         else
             address_ = static_cast<unsigned>(target);
         if (s.directive == Directive::Org)
@@ -376,8 +376,8 @@ private:
         if (!target)
             return;
         if (*target < address_ || *target > 0x10000) {
-            error(s, upper(s.operation) + " " + hex(*target) + (*target < address_ ? " is behind " : " is past ffff from ") +
-                         hex(address_));
+            error(s, upper(s.operation) + " " + hex_text(*target, 4) + (*target < address_ ? " is behind " : " is past ffff from ") +
+                         hex_text(address_, 4));
         } else if (operands.size() == 2) {
             s.count = static_cast<uint32_t>(*target - address_);
         } else {
@@ -424,6 +424,18 @@ private:
         return op;
     }
 
+    // A byte of .op: two hex digits, a hex digit and $n (the digit, then the low
+    // four bits of operand n), or Hn, Ln and Wn (operand n's high byte, low byte,
+    // or both).
+    static bool is_user_op_byte(std::string_view token)
+    {
+        const auto operand = [](char c) { return c >= '1' && c <= '9'; };
+        if (token.size() == 3)
+            return hex_digit_value(token[0]) >= 0 && token[1] == '$' && operand(token[2]);
+        return token.size() == 2 && ((hex_digit_value(token[0]) >= 0 && hex_digit_value(token[1]) >= 0) ||
+                                     ((token[0] == 'H' || token[0] == 'L' || token[0] == 'W') && operand(token[1])));
+    }
+
     // The first .op of a name hides the notation's own of that name.
     void define_user_op(const Statement& s)
     {
@@ -431,6 +443,12 @@ private:
         if (!op) {
             error(s, ".op takes three quoted fields: name, operand letters, bytes");
             return;
+        }
+        for (const std::string& token : op->tokens) {
+            if (!is_user_op_byte(token)) {
+                error(s, ".op byte '" + token + "' is not two hex digits, a hex digit and $n, Hn, Ln or Wn");
+                return;
+            }
         }
         const auto own = [&](const UserOp& o) { return o.name == op->name && !o.predefined; };
         if (std::none_of(user_ops_.begin(), user_ops_.end(), own))
@@ -483,7 +501,7 @@ private:
         for (std::size_t i = 0; i < bytes.size(); ++i) {
             const auto address = static_cast<uint16_t>(s.address + i);
             if (out_.assembled[address] && !overlap_reported) {
-                error(s, "address " + hex(address) + " is assembled twice (ORG overlap)");
+                error(s, "address " + hex_text(address, 4) + " is assembled twice (ORG overlap)");
                 overlap_reported = true;
             }
             out_.assembled[address] = true;

@@ -54,7 +54,7 @@ public:
         }
         const int64_t value = number_in(text, -0x8000, 0xFFFF, "a value").value_or(0);
         if (value > 0xFF || value < -0x80)
-            warning(value_text(notation_, value) + " does not fit in a byte; stored " + hex(value & 0xFF, 2));
+            warning(value_text(notation_, value) + " does not fit in a byte; stored " + hex_text(value & 0xFF, 2));
         emit(static_cast<uint8_t>(value));
     }
 
@@ -79,8 +79,8 @@ public:
         const auto target = number_in(text, 0, 0xFFFF, "an address");
         const auto operand_address = static_cast<uint16_t>(address_ + result.bytes.size());
         if (target && (*target & 0xFF00) != (operand_address & 0xFF00))
-            error("branch target " + hex(*target) + " is outside the page of the branch's operand byte at " +
-                  hex(operand_address) + " (" + hex(operand_address & 0xFF00) + "-" + hex(operand_address | 0xFF) +
+            error("branch target " + hex_text(*target, 4) + " is outside the page of the branch's operand byte at " +
+                  hex_text(operand_address, 4) + " (" + hex_text(operand_address & 0xFF00, 4) + "-" + hex_text(operand_address | 0xFF, 4) +
                   ")");
         emit(static_cast<uint8_t>(target.value_or(0)));
     }
@@ -305,8 +305,7 @@ void encode_user_op(Encoder& e, const UserOp& op, const std::vector<std::string_
     }
     for (const std::string& token : op.tokens) {
         if (token.size() == 3 && token[1] == '$') {
-            const int digit = is_hex_digit(token[0]) ? std::stoi(token.substr(0, 1), nullptr, 16) : 0;
-            e.emit(static_cast<uint8_t>(digit << 4 | (operand_value(e, operands, token[2]) & 0xF)));
+            e.emit(static_cast<uint8_t>(hex_digit_value(token[0]) << 4 | (operand_value(e, operands, token[2]) & 0xF)));
         } else if (token.size() == 2 && (token[0] == 'H' || token[0] == 'L' || token[0] == 'W') &&
                    std::isdigit(static_cast<unsigned char>(token[1]))) {
             const int64_t value = operand_value(e, operands, token[1]);
@@ -315,7 +314,7 @@ void encode_user_op(Encoder& e, const UserOp& op, const std::vector<std::string_
             if (token[0] != 'H')
                 e.emit(static_cast<uint8_t>(value));
         } else {
-            e.emit(static_cast<uint8_t>(all_hex_digits(token) ? std::stoi(token, nullptr, 16) : 0));
+            e.emit(static_cast<uint8_t>(hex_digit_value(token[0]) << 4 | hex_digit_value(token[1])));
         }
     }
 }
@@ -419,7 +418,7 @@ void encode_hex_string(Encoder& e, std::string_view text)
     if (digits.size() % 2 != 0 || !all_hex_digits(digits))
         e.error(".HS takes pairs of hexadecimal digits");
     for (std::size_t i = 0; i + 1 < digits.size(); i += 2)
-        e.emit(static_cast<uint8_t>(all_hex_digits(digits) ? std::stoi(digits.substr(i, 2), nullptr, 16) : 0));
+        e.emit(static_cast<uint8_t>(all_hex_digits(digits) ? hex_digit_value(digits[i]) << 4 | hex_digit_value(digits[i + 1]) : 0));
 }
 
 // SB's .DA: a word each, or one byte where the item starts with a selector.

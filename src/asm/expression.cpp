@@ -229,7 +229,7 @@ private:
                 return fail(number->error);
             return number->value;
         }
-        if (!is_identifier_start(word[0]) && !(notation_.sb_layout && word[0] == '.'))
+        if (!is_name_start(word[0]) && !(notation_.sb_layout && word[0] == '.'))
             return fail("bad number '" + std::string(word) + "'" + number_hint(notation_, word));
         std::string name = word[0] == '.' ? scope_ + std::string(word) : std::string(word);  // local to a global label
         const auto symbol = symbols_.find(notation_.symbols_ignore_case ? upper(name) : name);

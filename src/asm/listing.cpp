@@ -14,7 +14,7 @@ std::string listing_text(const Assembly& assembly)
         do {
             std::string bytes;
             for (std::size_t i = shown; i < line.bytes.size() && i < shown + kBytesPerLine; ++i)
-                bytes += assembler::hex(line.bytes[i], 2) + " ";
+                bytes += hex_text(line.bytes[i], 2) + " ";
             char prefix[32];
             if (line.has_address)
                 std::snprintf(prefix, sizeof prefix, "%04x  %-13s", static_cast<unsigned>(line.address + shown),

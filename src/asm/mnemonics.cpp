@@ -37,7 +37,7 @@ public:
                 family->second.port = name == "OUT" || name == "INP";
             }
             const char digit = info.mnemonic.back();
-            family->second.opcodes[std::isdigit(static_cast<unsigned char>(digit)) ? digit - '0' : digit - 'A' + 10] =
+            family->second.opcodes[static_cast<std::size_t>(hex_digit_value(digit))] =
                 static_cast<int>(op);
         }
         // The published names where the table prints others: SDB for SDC, and SEP R4

@@ -38,17 +38,15 @@ std::optional<int64_t> weak_register_names(std::string_view word)
 {
     if (word.size() != 2 || (word[0] != 'R' && word[0] != 'r') || !is_hex_digit(word[1]))
         return std::nullopt;
-    return std::isdigit(static_cast<unsigned char>(word[1])) ? word[1] - '0' : (word[1] | 0x20) - 'a' + 10;
+    return hex_digit_value(word[1]);
 }
 
 std::optional<Evaluated> digits_in_base(std::string_view digits, int base, std::string_view word)
 {
     uint64_t value = 0;
     for (const char c : digits) {
-        const int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
-                          : std::isalpha(static_cast<unsigned char>(c)) ? (c | 0x20) - 'a' + 10
-                                                                        : 99;
-        if (digit >= base)
+        const int digit = hex_digit_value(c);  // no base is above 16
+        if (digit < 0 || digit >= base)
             return Evaluated{{}, "bad number '" + std::string(word) + "'"};
         value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
         if (value > 0xFFFFFFFF)

@@ -22,10 +22,7 @@ std::string_view trim(std::string_view text)
     return text;
 }
 
-bool is_identifier_start(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
-bool is_identifier_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.'; }
 bool is_word_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
-bool is_hex_digit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
 
 bool all_hex_digits(std::string_view text)
 {
@@ -41,32 +38,9 @@ bool all_hex_digits(std::string_view text)
 std::size_t word_length(std::string_view text)
 {
     std::size_t end = 0;
-    while (end < text.size() && is_identifier_char(text[end]))
+    while (end < text.size() && is_name_char(text[end]))
         ++end;
     return end;
-}
-
-std::string hex(int64_t value, int digits)
-{
-    char text[24];
-    std::snprintf(text, sizeof text, "%0*llx", digits, static_cast<unsigned long long>(value));
-    return text;
-}
-
-std::vector<std::string_view> source_lines(std::string_view source)
-{
-    std::vector<std::string_view> lines;
-    for (std::size_t start = 0; start < source.size();) {
-        std::size_t end = source.find('\n', start);
-        if (end == std::string_view::npos)
-            end = source.size();
-        std::string_view line = source.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
 }
 
 std::vector<std::string_view> split_operands(std::string_view text)

@@ -7,22 +7,18 @@
 #include <string_view>
 #include <vector>
 
+#include "text/text.hpp"
+
 namespace cosmac::assembler {
 
 std::string upper(std::string_view text);
 std::string_view trim(std::string_view text);
 
-bool is_identifier_start(char c);
-bool is_identifier_char(char c);
 bool is_word_char(char c);  // a letter, digit or _: what whole-word matches stop at
-bool is_hex_digit(char c);
 bool all_hex_digits(std::string_view text);
 
 // The length of the word of identifier characters at the start of text.
 std::size_t word_length(std::string_view text);
-
-// Lowercase hexadecimal with at least the given number of digits.
-std::string hex(int64_t value, int digits = 4);
 
 // The index of the first character outside quotes for which found(i) holds, or
 // text.size(). A backslash inside quotes escapes the next character.
@@ -48,9 +44,6 @@ std::size_t find_unquoted(std::string_view text, Predicate found)
 
 // Operands split at commas outside quotes and parentheses, each trimmed.
 std::vector<std::string_view> split_operands(std::string_view text);
-
-// The lines of a source, without their line ends (LF or CR LF).
-std::vector<std::string_view> source_lines(std::string_view source);
 
 // One character of a quoted literal at text[i], with the escapes \n \r \t \0 \\ \'
 // \"; advances i. Empty at a bad escape.

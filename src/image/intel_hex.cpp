@@ -3,29 +3,13 @@
 #include <cstdio>
 #include <optional>
 
+#include "text/text.hpp"
+
 namespace cosmac {
 namespace {
 
 // The longest record: a colon and 1 + 2 + 1 + 255 + 1 bytes as hex digits.
 constexpr std::size_t kLongestRecord = 1 + 2 * 260;
-
-std::optional<uint8_t> hex_digit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return static_cast<uint8_t>(c - '0');
-    if (c >= 'a' && c <= 'f')
-        return static_cast<uint8_t>(c - 'a' + 10);
-    if (c >= 'A' && c <= 'F')
-        return static_cast<uint8_t>(c - 'A' + 10);
-    return std::nullopt;
-}
-
-std::string hex2(unsigned value)
-{
-    char text[4];
-    std::snprintf(text, sizeof text, "%02x", value & 0xFF);
-    return text;
-}
 
 // A character as a message shows it: 'g', or byte 07 when it does not print.
 std::string quoted(char c)
@@ -45,13 +29,13 @@ std::string decode_record(std::string_view line, std::vector<uint8_t>& bytes)
         return "a record starts with ':'";
     line.remove_prefix(1);
     for (const char c : line) {
-        if (!hex_digit(c))
+        if (!is_hex_digit(c))
             return quoted(c) + " is not a hexadecimal digit";
     }
     if (line.size() % 2 != 0)
         return "the record has an odd number of digits";
     for (std::size_t i = 0; i < line.size(); i += 2)
-        bytes.push_back(static_cast<uint8_t>(*hex_digit(line[i]) << 4 | *hex_digit(line[i + 1])));
+        bytes.push_back(static_cast<uint8_t>(hex_digit_value(line[i]) << 4 | hex_digit_value(line[i + 1])));
     if (bytes.size() < 5)
         return "the record is too short";
     if (bytes.size() != 5u + bytes[0])
@@ -62,7 +46,7 @@ std::string decode_record(std::string_view line, std::vector<uint8_t>& bytes)
         sum += bytes[i];
     const unsigned checksum = (0x100 - sum % 0x100) % 0x100;
     if (checksum != bytes.back())
-        return "checksum is " + hex2(checksum) + ", the record says " + hex2(bytes.back());
+        return "checksum is " + hex_text(checksum & 0xFF, 2) + ", the record says " + hex_text(bytes.back(), 2);
     return {};
 }
 
@@ -82,15 +66,8 @@ ProgramBytes read_intel_hex(std::string_view text, const std::string& name)
     uint64_t base = 0;
     int line_number = 0;
     bool any_record = false;
-    for (std::size_t start = 0; start < text.size();) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos)
-            end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        start = end + 1;
+    for (const std::string_view line : text_lines(text)) {
         ++line_number;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
         if (line.find_first_not_of(" \t") == std::string_view::npos)
             continue;
         std::vector<uint8_t> bytes;
@@ -118,7 +95,7 @@ ProgramBytes read_intel_hex(std::string_view text, const std::string& name)
         case 0x05:
             break;
         default:
-            return fail(line_number, "unknown record type " + hex2(bytes[3]));
+            return fail(line_number, "unknown record type " + hex_text(bytes[3], 2));
         }
     }
     if (!any_record)

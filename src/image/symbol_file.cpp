@@ -7,17 +7,18 @@
 #include <cstring>
 
 #include "image/posix_file.hpp"
+#include "text/text.hpp"
 
 namespace cosmac {
 namespace {
 
-bool is_name_start(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
-bool is_name_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.'; }
+// Asm/02's names may hold a !, too.
+bool is_symbol_char(char c) { return is_name_char(c) || c == '!'; }
 
 // "xxxx name": four hex digits, white space, a name.
 bool parse_line(std::string_view line, SymbolEntry& entry)
 {
-    if (line.size() < 6 || !std::all_of(line.begin(), line.begin() + 4, [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }))
+    if (line.size() < 6 || !std::all_of(line.begin(), line.begin() + 4, is_hex_digit))
         return false;
     std::size_t start = 4;
     while (start < line.size() && (line[start] == ' ' || line[start] == '\t'))
@@ -25,7 +26,7 @@ bool parse_line(std::string_view line, SymbolEntry& entry)
     std::string_view name = line.substr(start);
     while (!name.empty() && std::isspace(static_cast<unsigned char>(name.back())))
         name.remove_suffix(1);
-    if (start == 4 || name.empty() || !is_name_start(name[0]) || !std::all_of(name.begin(), name.end(), is_name_char))
+    if (start == 4 || name.empty() || !is_name_start(name[0]) || !std::all_of(name.begin(), name.end(), is_symbol_char))
         return false;
     entry.address = static_cast<uint16_t>(std::stoul(std::string(line.substr(0, 4)), nullptr, 16));
     entry.name = std::string(name);
@@ -41,9 +42,7 @@ std::string symbol_file_text(std::vector<SymbolEntry> symbols)
     });
     std::string text;
     for (const SymbolEntry& symbol : symbols) {
-        char address[8];
-        std::snprintf(address, sizeof address, "%04x ", symbol.address);
-        text += address + symbol.name + "\n";
+        text.append(hex_text(symbol.address, 4)).append(" ").append(symbol.name).append("\n");
     }
     return text;
 }
@@ -59,20 +58,14 @@ SymbolFile read_symbol_file(const std::string& path)
         file.problems.push_back(path + ": " + std::strerror(contents.error_number));
         return file;
     }
-    const std::string& text = contents.bytes;
     int line_number = 0;
-    for (std::size_t start = 0; start < text.size();) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string_view line = std::string_view(text).substr(start, end - start);
+    for (const std::string_view line : text_lines(contents.bytes)) {
         ++line_number;
         SymbolEntry entry;
         if (parse_line(line, entry))
             file.symbols.push_back(std::move(entry));
-        else if (line.find_first_not_of(" \t\r") != std::string_view::npos)
+        else if (line.find_first_not_of(" \t") != std::string_view::npos)
             file.problems.push_back(path + ":" + std::to_string(line_number) + ": not an \"xxxx name\" line");
-        start = end + 1;
     }
     return file;
 }

@@ -1,21 +1,8 @@
 #include "monitor/hex_number.hpp"
 
+#include "text/text.hpp"
+
 namespace cosmac {
-namespace {
-
-int digit_value(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
-
 std::optional<uint32_t> parse_hex(std::string_view text, std::size_t& position)
 {
     std::size_t i = position;
@@ -34,7 +21,7 @@ std::optional<uint32_t> parse_hex(std::string_view text, std::size_t& position)
     }
 
     uint32_t value = 0;
-    for (int digit; i < text.size() && (digit = digit_value(text[i])) >= 0; ++i) {
+    for (int digit; i < text.size() && (digit = hex_digit_value(text[i])) >= 0; ++i) {
         value = value << 4 | static_cast<uint32_t>(digit);
         have_digits = true;
     }

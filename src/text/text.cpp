@@ -14,6 +14,25 @@ std::string hex_text(uint64_t value, int width)
     return text;
 }
 
+bool is_name_start(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
+bool is_name_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.'; }
+
+std::vector<std::string_view> text_lines(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
 bool equal_ignoring_case(std::string_view a, std::string_view b)
 {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace cosmac {
 
@@ -19,8 +20,19 @@ constexpr int hex_digit_value(char c)
     return -1;
 }
 
+constexpr bool is_hex_digit(char c) { return hex_digit_value(c) >= 0; }
+
 // The value in lower-case hexadecimal, at least width digits.
 std::string hex_text(uint64_t value, int width);
+
+// The names of programs' labels and constants: a letter or _, then letters,
+// digits, _ and . (SB's local labels are GLOBAL.LOCAL).
+bool is_name_start(char c);
+bool is_name_char(char c);
+
+// The lines of a text without their line ends, LF or CR LF; a last line needs no
+// line end.
+std::vector<std::string_view> text_lines(std::string_view text);
 
 bool equal_ignoring_case(std::string_view a, std::string_view b);
 

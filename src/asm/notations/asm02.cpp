@@ -16,7 +16,7 @@ std::optional<int64_t> asm02_register_names(std::string_view word)
         return std::nullopt;
     const std::string_view rest = word.substr(1);
     if (rest.size() == 1 && std::isalpha(static_cast<unsigned char>(rest[0])))
-        return is_hex_digit(rest[0]) ? std::optional<int64_t>((rest[0] | 0x20) - 'a' + 10) : std::nullopt;
+        return is_hex_digit(rest[0]) ? std::optional<int64_t>(hex_digit_value(rest[0])) : std::nullopt;
     const auto number = digits_in_base(rest, 10, word);
     return number->value && *number->value <= 15 ? number->value : std::nullopt;
 }

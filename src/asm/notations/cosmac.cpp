@@ -48,7 +48,7 @@ const Notation kCosmacNotation{
     .comment = ";",
     .number = cosmac_number,
     .number_prefixes = "",
-    .is_name_char = is_identifier_char,
+    .is_name_char = is_name_char,
     .operators = kCosmacOperators,
     .value_bits = 32,
     .location_counters = "$",

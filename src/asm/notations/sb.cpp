@@ -84,7 +84,7 @@ const Notation kSbNotation{
     .comment = ";",
     .number = sb_number,
     .number_prefixes = "$%@",
-    .is_name_char = is_identifier_char,
+    .is_name_char = is_name_char,
     .operators = kSbOperators,
     .value_bits = 32,
     .location_counters = "*$",
