@@ -51,20 +51,10 @@ std::string trace_line(const HistoryStep& step, const SymbolTable& symbols)
 
     std::string changes;
     char text[32];
-    const struct {
-        const char* format;
-        uint8_t MachineState::*field;
-    } fields[] = {
-        {" D=%02x", &MachineState::D},     {" DF=%x", &MachineState::DF},     {" P=%x", &MachineState::P},
-        {" X=%x", &MachineState::X},       {" T=%02x", &MachineState::T},     {" IE=%x", &MachineState::IE},
-        {" Q=%x", &MachineState::Q},       {" EF1=%02x", &MachineState::EF1}, {" EF2=%02x", &MachineState::EF2},
-        {" EF3=%02x", &MachineState::EF3}, {" EF4=%02x", &MachineState::EF4},
-    };
-    for (const auto& [format, field] : fields) {
-        if (before.*field != after.*field) {
-            std::snprintf(text, sizeof text, format, after.*field);
-            changes += text;
-        }
+    for (const StateField& field : kStateFields) {
+        // N and I hold the opcode, which the line shows already.
+        if (field.name != "N" && field.name != "I" && before.*field.member != after.*field.member)
+            changes.append(" ").append(field.name).append("=").append(hex_text(after.*field.member, field.digits()));
     }
     for (unsigned n = 0; n < 16; ++n) {
         if (n != before.P && before.R[n] != after.R[n]) {  // R(P) moves on every instruction
