@@ -21,11 +21,6 @@ constexpr uint16_t kStart = 0x0100;
 
 void apply(const std::string& assignments, MachineState& s, Memory& m)
 {
-    static constexpr std::pair<std::string_view, uint8_t MachineState::*> kFields[] = {
-        {"D", &MachineState::D}, {"DF", &MachineState::DF}, {"P", &MachineState::P},
-        {"X", &MachineState::X}, {"T", &MachineState::T},   {"IE", &MachineState::IE},
-        {"Q", &MachineState::Q}, {"EF4", &MachineState::EF4},
-    };
     std::istringstream items(assignments);
     for (std::string item; items >> item;) {
         const std::size_t equals = item.find('=');
@@ -35,10 +30,8 @@ void apply(const std::string& assignments, MachineState& s, Memory& m)
             m[std::stoul(name.substr(2), nullptr, 16)] = static_cast<uint8_t>(value);
         else if (name.size() == 2 && name[0] == 'R')
             s.R[std::stoul(name.substr(1), nullptr, 16)] = value;
-        for (const auto& [field, member] : kFields) {
-            if (field == name)
-                s.*member = static_cast<uint8_t>(value);
-        }
+        else if (const StateField* field = state_field(name))
+            s.*field->member = static_cast<uint8_t>(value);
     }
 }
 
