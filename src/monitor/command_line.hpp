@@ -1,7 +1,9 @@
 // A monitor command line and what every command handler returns.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace cosmac {
@@ -18,6 +20,13 @@ struct CommandLine {
 
 // An empty line repeats the previous letter without arguments.
 void parse_command_line(std::string_view line, CommandLine& command);
+
+// The command line as scanf sees it: text ends at a NUL byte.
+std::string_view as_c_string(std::string_view line);
+
+// "%c %s": the letter, then a file name of non-blank characters; position is left
+// after it, where S reads its numbers.
+std::optional<std::string_view> file_name_argument(std::string_view line, std::size_t& position);
 
 enum class Next { Prompt, Quit };
 

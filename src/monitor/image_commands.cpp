@@ -28,24 +28,6 @@ bool report(Console& console, const ImageResult& result)
     return false;
 }
 
-// The command line as scanf sees it: text ends at a NUL byte.
-std::string_view as_c_string(std::string_view line) { return line.substr(0, line.find('\0')); }
-
-// "%c %s": the letter, then a file name of non-blank characters.
-std::optional<std::string_view> file_name_argument(std::string_view line, std::size_t& position)
-{
-    if (line.empty())
-        return std::nullopt;
-    position = 1;
-    while (position < line.size() && is_blank(line[position]))
-        ++position;
-    const std::size_t start = position;
-    while (position < line.size() && !is_blank(line[position]))
-        ++position;
-    if (position == start)
-        return std::nullopt;
-    return line.substr(start, position - start);
-}
 
 // In debugger mode, the symbols that cosmac-asm wrote beside a program file.
 void read_symbols(Session& session, const std::string& program_path)

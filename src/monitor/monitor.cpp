@@ -7,7 +7,6 @@
 #include "monitor/command_line.hpp"
 #include "monitor/debug_commands.hpp"
 #include "monitor/displays.hpp"
-#include "monitor/hex_number.hpp"
 #include "monitor/image_commands.hpp"
 #include "monitor/run_control.hpp"
 #include "monitor/session.hpp"
@@ -103,25 +102,6 @@ Handler handler_for(const Session& session, char letter)
 
 }  // namespace
 
-void parse_command_line(std::string_view line, CommandLine& command)
-{
-    command.text = line;
-    command.count = 1;
-    if (line.empty())
-        return;
-    command.letter = line[0];
-    std::size_t position = 1;
-    const auto arg1 = parse_hex(line, position);
-    if (!arg1)
-        return;
-    command.arg1 = *arg1;
-    command.count = 2;
-    const auto arg2 = parse_hex(line, position);
-    if (!arg2)
-        return;
-    command.arg2 = *arg2;
-    command.count = 3;
-}
 
 std::unique_ptr<Session> make_session(Console& console, const MonitorOptions& options)
 {
