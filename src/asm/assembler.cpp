@@ -47,7 +47,8 @@ public:
           preprocessor_([this](std::string_view expression) { return evaluate(expression, symbols_, 0, notation_); })
     {
         for (const std::string_view line : notation.predefined_ops) {
-            user_ops_.push_back(*user_op(line));
+            std::string unused;
+            user_ops_.push_back(*parse_user_op(line, unused));
             user_ops_.back().predefined = true;
         }
     }
@@ -313,32 +314,6 @@ private:
         address_ += s.size;
     }
 
-    static bool makes_bytes(Directive directive)
-    {
-        switch (directive) {
-        case Directive::None:
-        case Directive::Bytes:
-        case Directive::Words:
-        case Directive::Text:
-        case Directive::Fill:
-        case Directive::Load:
-        case Directive::Call:
-        case Directive::Return:
-        case Directive::DataList:
-        case Directive::Text7:
-        case Directive::HexString:
-        case Directive::Addresses:
-        case Directive::Reversed:
-        case Directive::Longs:
-        case Directive::Version:
-        case Directive::Block:  // with a fill value; without one it makes no bytes
-        case Directive::NewOrigin:
-            return true;
-        default:
-            return false;
-        }
-    }
-
     EncodeRequest request(const Statement& s) const
     {
         return {s.operation, s.directive, s.operands, s.address,  s.count,
@@ -403,52 +378,14 @@ private:
             address_ = (address_ + size - 1) & ~(size - 1);
     }
 
-    // The operands of .op: "NAME","ARGS","BYTES".
-    static std::optional<UserOp> user_op(std::string_view operands)
-    {
-        std::vector<std::string> fields;
-        for (std::string_view field : split_operands(operands)) {
-            if (field.size() < 2 || field.front() != '"' || field.back() != '"')
-                return std::nullopt;
-            fields.emplace_back(field.substr(1, field.size() - 2));
-        }
-        if (fields.size() != 3)
-            return std::nullopt;
-        UserOp op{upper(fields[0]), upper(fields[1]), {}};
-        std::string_view bytes = fields[2];
-        while (!(bytes = trim(bytes)).empty()) {
-            const std::size_t end = std::min(bytes.find(' '), bytes.size());
-            op.tokens.emplace_back(upper(bytes.substr(0, end)));
-            bytes.remove_prefix(end);
-        }
-        return op;
-    }
-
-    // A byte of .op: two hex digits, a hex digit and $n (the digit, then the low
-    // four bits of operand n), or Hn, Ln and Wn (operand n's high byte, low byte,
-    // or both).
-    static bool is_user_op_byte(std::string_view token)
-    {
-        const auto operand = [](char c) { return c >= '1' && c <= '9'; };
-        if (token.size() == 3)
-            return hex_digit_value(token[0]) >= 0 && token[1] == '$' && operand(token[2]);
-        return token.size() == 2 && ((hex_digit_value(token[0]) >= 0 && hex_digit_value(token[1]) >= 0) ||
-                                     ((token[0] == 'H' || token[0] == 'L' || token[0] == 'W') && operand(token[1])));
-    }
-
     // The first .op of a name hides the notation's own of that name.
     void define_user_op(const Statement& s)
     {
-        auto op = user_op(s.operands);
+        std::string problem;
+        auto op = parse_user_op(s.operands, problem);
         if (!op) {
-            error(s, ".op takes three quoted fields: name, operand letters, bytes");
+            error(s, problem);
             return;
-        }
-        for (const std::string& token : op->tokens) {
-            if (!is_user_op_byte(token)) {
-                error(s, ".op byte '" + token + "' is not two hex digits, a hex digit and $n, Hn, Ln or Wn");
-                return;
-            }
         }
         const auto own = [&](const UserOp& o) { return o.name == op->name && !o.predefined; };
         if (std::none_of(user_ops_.begin(), user_ops_.end(), own))
@@ -533,24 +470,6 @@ private:
 };
 
 }  // namespace
-
-uint16_t Assembly::lowest() const
-{
-    for (unsigned a = 0; a < 0x10000; ++a) {
-        if (assembled[a])
-            return static_cast<uint16_t>(a);
-    }
-    return 0;
-}
-
-uint16_t Assembly::highest() const
-{
-    for (unsigned a = 0x10000; a-- > 0;) {
-        if (assembled[a])
-            return static_cast<uint16_t>(a);
-    }
-    return 0;
-}
 
 bool known_syntax(std::string_view name) { return notation_named(name) != nullptr; }
 

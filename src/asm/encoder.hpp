@@ -36,6 +36,10 @@ struct UserOp {
     bool predefined = false;  // the notation's, which a source's own .op of the name replaces
 };
 
+// The operands of a .op line: "NAME","ARGS","BYTES"; empty, with the problem
+// said, where they are not that.
+std::optional<UserOp> parse_user_op(std::string_view operands, std::string& problem);
+
 // What encode needs of a statement: its operation (an instruction, or a data or
 // pseudo-instruction directive), operands, address and, for FILL, the count that
 // the first pass took.

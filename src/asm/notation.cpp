@@ -111,6 +111,32 @@ std::string folded_directive(const Notation& notation, std::string_view name)
 
 }  // namespace
 
+bool makes_bytes(Directive directive)
+{
+    switch (directive) {
+    case Directive::None:
+    case Directive::Bytes:
+    case Directive::Words:
+    case Directive::Text:
+    case Directive::Fill:
+    case Directive::Load:
+    case Directive::Call:
+    case Directive::Return:
+    case Directive::DataList:
+    case Directive::Text7:
+    case Directive::HexString:
+    case Directive::Addresses:
+    case Directive::Reversed:
+    case Directive::Longs:
+    case Directive::Version:
+    case Directive::Block:  // with a fill value; without one it makes no bytes
+    case Directive::NewOrigin:
+        return true;
+    default:
+        return false;
+    }
+}
+
 Directive directive_named(const Notation& notation, std::string_view name)
 {
     const std::string folded = folded_directive(notation, name);

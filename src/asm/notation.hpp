@@ -136,6 +136,9 @@ std::optional<Evaluated> quoted_constant(char kind, std::string_view body);
 
 Directive directive_named(const Notation& notation, std::string_view name);
 
+// Whether a statement of the directive (or an instruction, None) makes bytes.
+bool makes_bytes(Directive directive);
+
 // A value as the notation writes numbers without a prefix: decimal where plain
 // digits are decimal, hexadecimal where they are hex.
 std::string value_text(const Notation& notation, int64_t value);

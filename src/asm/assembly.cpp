@@ -1,3 +1,4 @@
+// What an assembly yields beside its bytes: the range it covers and its listing.
 #include <cstdio>
 
 #include "asm/assembler.hpp"
@@ -31,6 +32,24 @@ std::string listing_text(const Assembly& assembly)
         } while (shown < line.bytes.size());
     }
     return text;
+}
+
+uint16_t Assembly::lowest() const
+{
+    for (unsigned a = 0; a < 0x10000; ++a) {
+        if (assembled[a])
+            return static_cast<uint16_t>(a);
+    }
+    return 0;
+}
+
+uint16_t Assembly::highest() const
+{
+    for (unsigned a = 0x10000; a-- > 0;) {
+        if (assembled[a])
+            return static_cast<uint16_t>(a);
+    }
+    return 0;
 }
 
 }  // namespace cosmac

@@ -1,0 +1,184 @@
+#include "asm/data_directives.hpp"
+
+#include <cctype>
+#include <string>
+
+#include "asm/text.hpp"
+
+namespace cosmac::assembler {
+namespace {
+
+// A string item: a quoted literal and nothing after it, "..." always, '...' of
+// more than one character where strings are values ('A'+1 is an expression).
+bool is_string_item(const Encoder& e, std::string_view item)
+{
+    if (item.size() < 2 || (item[0] != '"' && item[0] != '\''))
+        return false;
+    std::size_t i = 1;
+    while (i < item.size() && item[i] != item[0])
+        i += item[i] == '\\' ? 2 : 1;
+    if (i + 1 != item.size())
+        return item[0] == '"';  // an unterminated "..." is reported as a string
+    return item[0] == '"' || (e.notation().strings_are_values && item.size() > 3);
+}
+
+}  // namespace
+
+void encode_bytes(Encoder& e, const std::vector<std::string_view>& items)
+{
+    if (items.empty())
+        e.error(e.operation() + " needs at least one value");
+    for (std::string_view item : items) {
+        if (!is_string_item(e, item)) {
+            e.emit_data_byte(item);
+            continue;
+        }
+        const StringLiteral literal = string_literal(item);
+        if (literal.error)
+            e.error(literal.error);
+        for (uint8_t byte : literal.bytes)
+            e.emit(byte);
+    }
+}
+
+void encode_words(Encoder& e, const std::vector<std::string_view>& items)
+{
+    for (std::string_view item : items)
+        e.emit_word(item.empty() ? "0" : item, -0x8000, "a word");
+}
+
+void encode_text(Encoder& e, std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        if (c == ' ' || c == '\t' || c == ',') {
+            ++i;
+            continue;
+        }
+        const std::size_t close = c == '"' || c == '\'' ? text.find(c, i + 1) : std::string_view::npos;
+        if (close == std::string_view::npos) {
+            e.error("TEXT takes quoted strings");
+            return;
+        }
+        for (const char byte : text.substr(i + 1, close - i - 1))
+            e.emit(static_cast<uint8_t>(byte));
+        i = close + 1;
+    }
+}
+
+void encode_fill(Encoder& e, const std::vector<std::string_view>& operands, uint32_t count)
+{
+    const std::string_view value = operands.empty() ? "0" : operands[0];
+    for (uint32_t i = 0; i < count; ++i)
+        e.emit_byte(value);
+}
+
+
+void encode_data_list(Encoder& e, std::string_view list)
+{
+    for (std::string_view item : split_operands(list)) {
+        const std::string folded = upper(item);
+        if (folded.starts_with("T'") && item.size() >= 3 && item.back() == '\'') {
+            const std::string_view body = item.substr(2, item.size() - 3);
+            for (std::size_t i = 0; i < body.size(); ++i) {
+                e.emit(static_cast<uint8_t>(body[i]));
+                i += body[i] == '\'' && i + 1 < body.size() && body[i + 1] == '\'';
+            }
+            continue;
+        }
+        const bool constant = e.notation().number(item) || folded.starts_with("X'") || folded.starts_with("D'");
+        const int64_t value = e.number_in(item, -0x8000, 0xFFFF, "a word").value_or(0);
+        if (folded.starts_with("A(") || (constant && value > 0xFF))
+            e.emit(static_cast<uint8_t>(value >> 8));
+        e.emit(static_cast<uint8_t>(value));
+    }
+}
+
+void encode_text7(Encoder& e, std::string_view text)
+{
+    const bool high = text.starts_with('-');
+    std::vector<uint8_t> bytes;
+    for (std::size_t i = high ? 1 : 0; i < text.size();) {
+        if (text[i] == ',' || text[i] == ' ' || text[i] == '\t') {
+            ++i;  // blanks only follow commas here, where they continue the operand
+        } else if (text[i] == '#') {
+            const std::size_t end = std::min(text.find(',', i), text.size());
+            Encoder part(e.operation(), e.address(), e.symbols(), e.notation(), e.scope());
+            part.emit_byte(text.substr(i + 1, end - i - 1));
+            for (std::string& message : part.result.errors)
+                e.error(std::move(message));
+            bytes.push_back(part.result.bytes[0]);
+            i = end;
+        } else {
+            const char delimiter = text[i];
+            for (++i; i < text.size() && text[i] != delimiter; ++i) {
+                i += text[i] == '\\' && i + 1 < text.size();
+                bytes.push_back(static_cast<uint8_t>(text[i]));
+            }
+            if (i >= text.size())
+                e.error("unterminated text");
+            ++i;
+        }
+    }
+    if (e.operation().starts_with(".AT") && !bytes.empty())
+        bytes.back() ^= 0x80;
+    if (e.operation().starts_with(".AZ"))
+        bytes.push_back(0);
+    for (const uint8_t byte : bytes)
+        e.emit(high ? byte | 0x80 : byte);
+}
+
+void encode_hex_string(Encoder& e, std::string_view text)
+{
+    std::string digits(text);
+    std::erase(digits, '.');
+    if (digits.size() % 2 != 0 || !all_hex_digits(digits))
+        e.error(".HS takes pairs of hexadecimal digits");
+    for (std::size_t i = 0; i + 1 < digits.size(); i += 2)
+        e.emit(static_cast<uint8_t>(all_hex_digits(digits) ? hex_digit_value(digits[i]) << 4 | hex_digit_value(digits[i + 1]) : 0));
+}
+
+void encode_addresses(Encoder& e, const std::vector<std::string_view>& items)
+{
+    for (std::string_view item : items) {
+        if (!item.empty() && std::string_view("#/=\\").find(item[0]) != std::string_view::npos)
+            e.emit(static_cast<uint8_t>(e.number_in(item, 0, 0xFF, "a byte").value_or(0)));
+        else
+            e.emit_word(item, -0x8000, "a word");
+    }
+}
+
+void encode_wide(Encoder& e, const std::vector<std::string_view>& items, bool reversed)
+{
+    for (std::string_view item : items) {
+        const int64_t value = e.number_in(item, -0x80000000LL, 0xFFFFFFFF, "a value").value_or(0);
+        if (reversed) {
+            e.emit(static_cast<uint8_t>(value));
+            e.emit(static_cast<uint8_t>(value >> 8));
+        } else {
+            for (const int shift : {24, 16, 8, 0})
+                e.emit(static_cast<uint8_t>(value >> shift));
+        }
+    }
+}
+
+void encode_version(Encoder& e, const BuildStamp& stamp)
+{
+    const std::string& name = e.operation();
+    const int month_flags = name == "EEVER" ? 0xC0 : name == "EVER" ? 0x80 : 0;
+    e.emit(static_cast<uint8_t>(stamp.month + month_flags));
+    e.emit(static_cast<uint8_t>(stamp.day));
+    e.emit(static_cast<uint8_t>(stamp.year >> 8));
+    e.emit(static_cast<uint8_t>(stamp.year));
+    if (name == "EEVER") {
+        e.emit(static_cast<uint8_t>(stamp.hour));
+        e.emit(static_cast<uint8_t>(stamp.minute));
+        e.emit(static_cast<uint8_t>(stamp.second));
+    }
+    if (month_flags != 0) {
+        e.emit(static_cast<uint8_t>(stamp.build >> 8));
+        e.emit(static_cast<uint8_t>(stamp.build));
+    }
+}
+
+}  // namespace cosmac::assembler

@@ -1,0 +1,91 @@
+#include "asm/statement_encoder.hpp"
+
+#include <string>
+
+#include "asm/text.hpp"
+
+namespace cosmac::assembler {
+
+Encoder::Encoder(std::string_view operation, uint16_t address, const Symbols& symbols, const Notation& notation,
+                 std::string_view scope)
+    : operation_(upper(operation)), address_(address), symbols_(symbols), notation_(notation), scope_(scope)
+{
+}
+
+void Encoder::emit_selected_byte(std::string_view text, int shift)
+{
+    emit(static_cast<uint8_t>(number_in(text, -0x8000, 0xFFFF, "a word").value_or(0) >> shift));
+}
+
+void Encoder::emit_byte(std::string_view text)
+{
+    if (!notation_.immediates_take_low_byte) {
+        emit(static_cast<uint8_t>(number_in(text, -0x80, 0xFF, "a byte").value_or(0)));
+        return;
+    }
+    if (notation_.rca_free_form && upper(trim(text)).starts_with("A("))
+        error("A(...) is two bytes; an immediate takes one (A.0 or A.1)");
+    emit(static_cast<uint8_t>(number_in(text, -0x80000000LL, 0xFFFFFFFF, "a value").value_or(0)));
+}
+
+void Encoder::emit_data_byte(std::string_view text)
+{
+    if (!notation_.data_bytes_keep_low_byte) {
+        emit_byte(text);
+        return;
+    }
+    const int64_t value = number_in(text, -0x8000, 0xFFFF, "a value").value_or(0);
+    if (value > 0xFF || value < -0x80)
+        warning(value_text(notation_, value) + " does not fit in a byte; stored " + hex_text(value & 0xFF, 2));
+    emit(static_cast<uint8_t>(value));
+}
+
+void Encoder::emit_word(std::string_view text, int64_t low, const char* what)
+{
+    const bool wide = notation_.sb_layout;  // SB cuts wider values silently
+    const int64_t value = number_in(text, wide ? -0x80000000LL : low, wide ? 0xFFFFFFFF : 0xFFFF, what).value_or(0);
+    emit(static_cast<uint8_t>(value >> 8));
+    emit(static_cast<uint8_t>(value));
+}
+
+void Encoder::emit_short_branch(std::string_view text)
+{
+    if (notation_.low_byte_branch_literals && text.size() <= 2 && all_hex_digits(text)) {
+        emit(static_cast<uint8_t>(std::stoul(std::string(text), nullptr, 16)));
+        return;
+    }
+    const auto target = number_in(text, 0, 0xFFFF, "an address");
+    const auto operand_address = static_cast<uint16_t>(address_ + result.bytes.size());
+    if (target && (*target & 0xFF00) != (operand_address & 0xFF00))
+        error("branch target " + hex_text(*target, 4) + " is outside the page of the branch's operand byte at " +
+              hex_text(operand_address, 4) + " (" + hex_text(operand_address & 0xFF00, 4) + "-" + hex_text(operand_address | 0xFF, 4) +
+              ")");
+    emit(static_cast<uint8_t>(target.value_or(0)));
+}
+
+bool Encoder::expect_operands(const std::vector<std::string_view>& operands, std::size_t count)
+{
+    if (operands.size() == count && (count == 0 || !operands[0].empty()))
+        return true;
+    if (operands.size() < count || (count == 1 && operands[0].empty()))
+        error("missing operand for " + operation_);
+    else
+        error(operation_ + " takes " + (count == 0 ? "no operand" : "one operand"));
+    return false;
+}
+
+std::optional<int64_t> Encoder::number_in(std::string_view text, int64_t low, int64_t high, const char* what)
+{
+    const Evaluated v = evaluate(text, symbols_, address_, notation_, scope_);
+    if (!v.value) {
+        error(v.error);
+        return std::nullopt;
+    }
+    if (*v.value < low || *v.value > high) {
+        error("value " + value_text(notation_, *v.value) + " does not fit in " + what);
+        return std::nullopt;
+    }
+    return v.value;
+}
+
+}  // namespace cosmac::assembler
