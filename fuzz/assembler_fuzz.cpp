@@ -1,7 +1,8 @@
 // The assembler in every notation. Its first byte picks the notation and the
 // rest is the source; an include of any name reads the source again (a few
 // times), so that cycles and the depth limit are reached too. Any text assembles or is reported
-// with errors that say what is wrong.
+// with errors that say what is wrong. assembler.dict holds the words of every
+// notation and numbers at the edges of their widths.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -20,6 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     AssemblyOptions options;
     options.syntax = kSyntaxes[data[0] % std::size(kSyntaxes)];
     options.source_name = "fuzz.asm";
+    options.include_directories = {"include"};
+    options.predefined = {"FUZZ", "LIMIT=10"};
     int reads = 0;  // a few, since a source that includes twice at each level grows exponentially
     options.read_include = [&](const std::string&, std::string& error) -> std::optional<std::string> {
         if (++reads > 24) {
