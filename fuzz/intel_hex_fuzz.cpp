@@ -12,19 +12,9 @@
 #include <string_view>
 
 #include "image/intel_hex.hpp"
+#include "text/text.hpp"
 
 namespace {
-
-int digit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 void put_byte(std::string& text, std::size_t at, unsigned value)
 {
@@ -41,13 +31,13 @@ void repair_record(std::string& text, std::size_t colon, std::size_t end)
     if (digits < 10 || digits % 2 != 0 || digits / 2 - 5 > 255)
         return;
     for (std::size_t i = colon + 1; i < end; ++i) {
-        if (digit(text[i]) < 0)
+        if (cosmac::hex_digit_value(text[i]) < 0)
             return;
     }
     put_byte(text, colon + 1, static_cast<unsigned>(digits / 2 - 5));
     unsigned sum = 0;
     for (std::size_t i = colon + 1; i + 2 < end; i += 2)
-        sum += static_cast<unsigned>(digit(text[i]) << 4 | digit(text[i + 1]));
+        sum += static_cast<unsigned>(cosmac::hex_digit_value(text[i]) << 4 | cosmac::hex_digit_value(text[i + 1]));
     put_byte(text, end - 2, (0x100 - sum % 0x100) % 0x100);
 }
 

@@ -83,16 +83,8 @@ std::optional<int> parse_options(int argc, char** argv, Options& options)
         std::fprintf(stderr, "cosmac-asm: %s\n%s", message.c_str(), kUsage);
         return 2;
     };
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp&) {
-        std::printf("%s\n%s", kUsage, app.help().c_str());
-        return 0;
-    } catch (const CLI::CallForVersion& version) {
-        return app.exit(version);
-    } catch (const CLI::ParseError& error) {
-        return failure(cosmac::option_error(error));
-    }
+    if (const auto status = cosmac::parse_command_line(app, argc, argv, kUsage, failure))
+        return status;
     if (options.source.empty()) {
         std::fputs(kUsage, stderr);
         return 2;

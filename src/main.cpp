@@ -101,16 +101,8 @@ int main(int argc, char** argv)
         app.add_flag("--regs", batch.show_registers, "end a --run with the count line and the registers");
     app.add_option("FILE", options.files)->group("");
 
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp&) {
-        std::printf("%s\n%s", kUsage, app.help().c_str());
-        return 0;
-    } catch (const CLI::CallForVersion& version) {
-        return app.exit(version);
-    } catch (const CLI::ParseError& error) {
-        return usage_error(cosmac::option_error(error));
-    }
+    if (const auto status = cosmac::parse_command_line(app, argc, argv, kUsage, usage_error))
+        return *status;
 
     const bool batch_run = run_option->count() > 0;
     if (*clock_option && !options.debugger)

@@ -3,6 +3,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdio>
+#include <optional>
 #include <string>
 
 namespace cosmac {
@@ -26,6 +28,25 @@ inline std::string option_error(const CLI::ParseError& error)
         return message;
     const std::string words = message.substr(colon + 14);
     return (words.starts_with("-") ? "unknown option " : "unexpected ") + words;
+}
+
+// Parses the command line: empty to go on, or the exit status once the help
+// text (after the usage lines), the version, or an error (through failure) has
+// been written.
+template <class Failure>
+std::optional<int> parse_command_line(CLI::App& app, int argc, char** argv, const char* usage, Failure failure)
+{
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::printf("%s\n%s", usage, app.help().c_str());
+        return 0;
+    } catch (const CLI::CallForVersion& version) {
+        return app.exit(version);
+    } catch (const CLI::ParseError& error) {
+        return failure(option_error(error));
+    }
+    return std::nullopt;
 }
 
 }  // namespace cosmac
