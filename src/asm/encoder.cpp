@@ -70,8 +70,8 @@ void encode_family(Encoder& e, const Family& family, const std::vector<std::stri
     } else {
         if (operand.size() == 2 && (operand[0] == 'R' || operand[0] == 'r') && !family.port)
             operand.remove_prefix(1);
-        if (operand.size() == 1 && is_hex_digit(operand[0]))
-            number = static_cast<int>(std::stoi(std::string(operand), nullptr, 16));
+        if (operand.size() == 1)
+            number = hex_digit_value(operand[0]);
     }
     const int opcode = number >= 0 ? family.opcodes[static_cast<std::size_t>(number)] : -1;
     if (opcode < 0)

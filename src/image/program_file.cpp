@@ -9,6 +9,7 @@
 #include "image/image_file.hpp"
 #include "image/intel_hex.hpp"
 #include "image/posix_file.hpp"
+#include "text/text.hpp"
 
 namespace cosmac {
 namespace {
@@ -61,9 +62,8 @@ ProgramBytes binary_bytes(std::string_view bytes, std::string_view address_text,
     if (bytes.empty())
         return {{}, name + ": the file is empty"};
     if (!fits_in_memory(address, bytes.size())) {
-        char range[32];
-        std::snprintf(range, sizeof range, "%04lx and ffff", address);
-        return {{}, name + ": " + std::to_string(bytes.size()) + " bytes do not fit between " + range};
+        return {{}, name + ": " + std::to_string(bytes.size()) + " bytes do not fit between " + hex_text(address, 4) +
+                        " and ffff"};
     }
     return {{{address, {bytes.begin(), bytes.end()}}}, {}};
 }
