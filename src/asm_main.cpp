@@ -171,7 +171,10 @@ int main(int argc, char** argv)
     }
     for (const auto& error : assembly.errors) {
         const std::string& file = error.file.empty() ? options.source : error.file;
-        std::fprintf(stderr, "%s:%d: %s\n", file.c_str(), error.line, error.message.c_str());
+        if (error.line == 0)  // of the command line, such as a -D
+            std::fprintf(stderr, "cosmac-asm: %s\n", error.message.c_str());
+        else
+            std::fprintf(stderr, "%s:%d: %s\n", file.c_str(), error.line, error.message.c_str());
     }
     if (!assembly.errors.empty())
         return 1;

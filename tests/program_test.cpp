@@ -172,6 +172,10 @@ TEST(Programs, RealBuilds)
         EXPECT_EQ(result.out + result.err, c.err) << c.name;
         EXPECT_EQ(read_file(dir.path() / "out.hex"), read_file(builds / (std::string(c.name) + ".hex"))) << c.name;
     }
+    const Transcript bad_name =
+        run_piped("", dir.path(), {(builds / "sb-lists.asm").string(), "--syntax", "sb", "-D", "2X=1"}, kAssemblerBinary);
+    EXPECT_EQ(bad_name.exit_status, 1);
+    EXPECT_EQ(bad_name.err, "cosmac-asm: -D 2X=1: bad name\n");
     setenv("SOURCE_DATE_EPOCH", "yesterday", 1);
     const Transcript bad = run_piped("", dir.path(), {(builds / "elfos-header.asm").string()}, kAssemblerBinary);
     EXPECT_EQ(bad.exit_status, 2);

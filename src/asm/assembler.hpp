@@ -16,7 +16,7 @@
 namespace cosmac {
 
 struct AssemblyError {
-    int line;          // 1-based
+    int line;          // 1-based; 0 for what the options define (-D)
     std::string message;
     std::string file;  // an included file; empty for the source itself
 };
