@@ -152,32 +152,32 @@ TEST(Programs, OwnSourcesInEachNotation)
 TEST(Programs, RealBuilds)
 {
     TempDir dir;
-    const fs::path builds = fs::path(COSMAC_NOTATIONS) / "builds";
+    const fs::path sources = fs::path(COSMAC_NOTATIONS) / "real-sources";
     const struct {
         const char* name;
         std::vector<std::string> options;
         std::string err;
     } cases[] = {
         {"sb-lists", {"--syntax", "sb"}, ""},
-        {"a18-registers", {"--syntax", "a18", "-I", (builds / "include").string()}, ""},
+        {"a18-registers", {"--syntax", "a18", "-I", (sources / "include").string()}, ""},
         {"elfos-header",
          {"--syntax", "asm02", "--build", "258", "-D", "BEEP"},
-         (builds / "elfos-header.asm").string() + ":18: warning: 2023 does not fit in a byte; stored e7\n"},
+         (sources / "elfos-header.asm").string() + ":18: warning: 2023 does not fit in a byte; stored e7\n"},
     };
     setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
     for (const auto& c : cases) {
-        std::vector<std::string> arguments = {(builds / c.name).string() + ".asm", "--format", "hex", "-o", "out.hex"};
+        std::vector<std::string> arguments = {(sources / c.name).string() + ".asm", "--format", "hex", "-o", "out.hex"};
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
         const Transcript result = run_piped("", dir.path(), arguments, kAssemblerBinary);
         EXPECT_EQ(result.out + result.err, c.err) << c.name;
-        EXPECT_EQ(read_file(dir.path() / "out.hex"), read_file(builds / (std::string(c.name) + ".hex"))) << c.name;
+        EXPECT_EQ(read_file(dir.path() / "out.hex"), read_file(sources / (std::string(c.name) + ".hex"))) << c.name;
     }
     const Transcript bad_name =
-        run_piped("", dir.path(), {(builds / "sb-lists.asm").string(), "--syntax", "sb", "-D", "2X=1"}, kAssemblerBinary);
+        run_piped("", dir.path(), {(sources / "sb-lists.asm").string(), "--syntax", "sb", "-D", "2X=1"}, kAssemblerBinary);
     EXPECT_EQ(bad_name.exit_status, 1);
     EXPECT_EQ(bad_name.err, "cosmac-asm: -D 2X=1: bad name\n");
     setenv("SOURCE_DATE_EPOCH", "yesterday", 1);
-    const Transcript bad = run_piped("", dir.path(), {(builds / "elfos-header.asm").string()}, kAssemblerBinary);
+    const Transcript bad = run_piped("", dir.path(), {(sources / "elfos-header.asm").string()}, kAssemblerBinary);
     EXPECT_EQ(bad.exit_status, 2);
     EXPECT_EQ(bad.err, "cosmac-asm: SOURCE_DATE_EPOCH is not a number of seconds: yesterday\n");
     unsetenv("SOURCE_DATE_EPOCH");
