@@ -249,6 +249,57 @@ TEST(Notations, IncludeDirectoriesAndDefinitions)
     }
 }
 
+// Each pair of adjacent precedence levels, with operands at which the other
+// order gives another value.
+TEST(Notations, AdjacentPrecedenceLevels)
+{
+    const struct {
+        const char* syntax;
+        const char* expression;
+        uint16_t value;
+    } cases[] = {
+        {"a18", "HIGH 1234H OR 1", 0x12},      {"a18", "1 OR 2 AND 0", 1},
+        {"a18", "NOT 0 AND 1", 1},             {"a18", "NOT 1 EQ 1", 0xFFFE},
+        {"a18", "1 + 2 LT 2", 0},              {"a18", "2 + 3 * 4", 14},
+        {"a18", "- 1 SHR 1", 0x7FFF},          {"a18", "1 XOR 3 AND 1", 0},
+        {"asm02", "high 1234h.0", 0x12},       {"asm02", "512*2.0", 0x400},
+        {"asm02", "2+3*4", 14},                {"asm02", "1<<2+1", 8},
+        {"asm02", "1|2<<1", 5},                {"asm02", "2 & 3 == 2", 1},
+        {"asm02", "0 == 1 || 1", 1},           {"asm02", "7 % 4 * 2", 6},
+        {"sb", "2+3*4", 20},                   {"sb", "1<<4+1", 17},
+        {"sb", "10-4-3", 3},                   {"rca", "10-4-3", 3},
+        {"cosmac", "10-4-3", 9},
+    };
+    for (const auto& c : cases) {
+        const std::string source =
+            std::string(c.syntax == std::string("sb") ? " .DW " : c.syntax == std::string("rca") ? "DC A(" : " DW ") +
+            c.expression + (c.syntax == std::string("rca") ? ")" : "");
+        const Assembly assembly = assemble(source, options_for(c.syntax));
+        ASSERT_TRUE(assembly.errors.empty()) << c.syntax << c.expression << ": " << assembly.errors[0].message;
+        EXPECT_EQ(bytes_at(assembly.memory, 0, 2), (std::vector<uint8_t>{uint8_t(c.value >> 8), uint8_t(c.value)}))
+            << c.syntax << " " << c.expression;
+    }
+}
+
+// A digit equal to its number's base, in each notation's forms, is an error.
+TEST(Notations, DigitsEqualToTheBase)
+{
+    const struct {
+        const char* syntax;
+        const char* number;
+    } cases[] = {
+        {"a18", "18Q"},    {"a18", "18O"},  {"a18", "12B"},     {"a18", "1AD"},   {"a18", "@8"},
+        {"a18", "%2"},     {"a18", "$G"},   {"asm02", "%12"},   {"asm02", "$G"},  {"asm02", "1Gh"},
+        {"sb", "%102"},    {"sb", "@18"},   {"sb", "0b12"},     {"sb", "0xG"},    {"sb", "1A"},
+        {"rca", "#G"},     {"rca", "1A"},   {"cosmac", "1A."},  {"cosmac", "0xG"},
+    };
+    for (const auto& c : cases) {
+        const std::string source = std::string(c.syntax == std::string("sb") ? " .DB " : c.syntax == std::string("rca") ? "DC " : " DB ") + c.number;
+        const Assembly assembly = assemble(source, options_for(c.syntax));
+        EXPECT_FALSE(assembly.errors.empty()) << c.syntax << " " << c.number;
+    }
+}
+
 // An include's own error comes in its place among the other lines' errors.
 TEST(Notations, IncludeErrorsInTheirPlace)
 {
