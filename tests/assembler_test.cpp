@@ -267,6 +267,9 @@ TEST(Notations, AdjacentPrecedenceLevels)
         {"asm02", "1|2<<1", 5},                {"asm02", "2 & 3 == 2", 1},
         {"asm02", "0 == 1 || 1", 1},           {"asm02", "7 % 4 * 2", 6},
         {"sb", "2+3*4", 20},                   {"sb", "1<<4+1", 17},
+        {"a18", "HIGH 1234H.0", 0},            {"a18", "3 <= 1 + 1", 0},
+        {"a18", "7 MOD 1", 0},                 {"sb", "5>5", 0},
+        {"sb", "5>=5", 0xFFFF},                {"sb", "8>>1", 4},
         {"sb", "10-4-3", 3},                   {"rca", "10-4-3", 3},
         {"cosmac", "10-4-3", 9},
     };
@@ -291,7 +294,7 @@ TEST(Notations, DigitsEqualToTheBase)
         {"a18", "18Q"},    {"a18", "18O"},  {"a18", "12B"},     {"a18", "1AD"},   {"a18", "@8"},
         {"a18", "%2"},     {"a18", "$G"},   {"asm02", "%12"},   {"asm02", "$G"},  {"asm02", "1Gh"},
         {"sb", "%102"},    {"sb", "@18"},   {"sb", "0b12"},     {"sb", "0xG"},    {"sb", "1A"},
-        {"rca", "#G"},     {"rca", "1A"},   {"cosmac", "1A."},  {"cosmac", "0xG"},
+        {"asm02", "r16+"},  {"rca", "#G"},     {"rca", "1A"},   {"cosmac", "1A."},  {"cosmac", "0xG"},
     };
     for (const auto& c : cases) {
         const std::string source = std::string(c.syntax == std::string("sb") ? " .DB " : c.syntax == std::string("rca") ? "DC " : " DB ") + c.number;
@@ -369,6 +372,7 @@ TEST(RcaNotation, Features)
     } cases[] = {
         {"statements, comments, equates", "N=5;LDI N ..FIVE\nM = #10; LDI M", {0xF8, 5, 0xF8, 0x10}},
         {"constants", "DC 17,D'17',#11,X'11',B'00010001'", {17, 17, 17, 17, 17}},
+        {"a doubled quote last", "DC T'A'''", {0x41, 0x27}},
         {"data lists", "W=#1234\nDC T'IT''S',A(W),A.1(W),A.0(W),300,9,W", {0x49, 0x54, 0x27, 0x53, 0x12, 0x34, 0x12, 0x34,
                                                                           0x01, 0x2C, 9, 0x34}},
         {"an instruction's data list", "DIS,#23\nOUT 4,#10\nSEP R6,A(#1234)", {0x71, 0x23, 0x64, 0x10, 0xD6, 0x12, 0x34}},

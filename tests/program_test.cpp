@@ -173,7 +173,7 @@ TEST(Programs, RealBuilds)
         EXPECT_EQ(read_file(dir.path() / "out.hex"), read_file(sources / (std::string(c.name) + ".hex"))) << c.name;
     }
     const Transcript bad_name =
-        run_piped("", dir.path(), {(sources / "sb-lists.asm").string(), "--syntax", "sb", "-D", "2X=1"}, kAssemblerBinary);
+        run_piped("", dir.path(), {(sources / "sb-lists.asm").string(), "--syntax", "sb", "-D", "2X=1", "-o", "out.elf"}, kAssemblerBinary);
     EXPECT_EQ(bad_name.exit_status, 1);
     EXPECT_EQ(bad_name.err, "cosmac-asm: -D 2X=1: bad name\n");
     setenv("SOURCE_DATE_EPOCH", "yesterday", 1);

@@ -188,7 +188,7 @@ private:
         const Symbol& first = it->second;
         std::string where = first.file == kPredefined ? "by -D" : "on line " + std::to_string(first.line);
         if (first.file != s.file && first.file != kPredefined)
-            where.append(" of ").append(first.file == 0 ? options_.source_name : sources_.path(first.file));
+            where.append(" of ").append(sources_.path(first.file));
         error(s, "duplicate label '" + name + "' (first defined " + where + ")");
     }
 
