@@ -89,6 +89,7 @@ TEST(Assembler, ReportsEveryErrorWithItsLine)
         {"NOP 1", 1, "NOP takes no operand"},                    {"LDI 1, 2", 1, "LDI takes one operand"},
         {"DB \"abc", 1, "unterminated string"},                  {"DB \"a\\\"", 1, "unterminated string"},
         {"DB \"a\\q\"", 1, "unknown escape in string"},          {"LDI 'a", 1, "expected '''"},
+        {"LDI '", 1, "unterminated character"},
         {"DB", 1, "DB needs at least one value"},                {"LDI 1 +", 1, "missing operand"},
         {"LDI (1", 1, "expected ')'"},                           {"ORG 10000", 1, "ORG 10000 is outside memory"},
         {"ORG ffff\nLBR 0", 2, "code runs past ffff"},           {"ORG ffff\nLDI 0", 2, "code runs past ffff"},
@@ -134,6 +135,8 @@ TEST(A18Notation, Features)
         {"selectors", "x EQU 1234H\n BYTE x.1, x.0, HIGH x + 100H, LOW NOT 1", {0x12, 0x34, 0x13, 0xFE}},
         {"strings as values", " DW \"AB\"\n BYTE 'A', -1", {0x41, 0x42, 0x41, 0xFF}},
         {"relations: 16 bits, true is 1", " BYTE 8000H EQ 0, 10000H EQ 0, 1 LT 2, 2 LT 1", {0, 1, 1, 0}},
+        {"every relation at 16 bits", " BYTE 10000H NE 0, 10000H LE 0, 10000H GT 0, 10000H GE 1, 10000H LT 1, 1 GT 10000H",
+         {0, 1, 0, 0, 1, 1}},
         {"labels are case-sensitive", "lab EQU 1\nLab EQU 2\n BYTE lab, Lab", {1, 2}},
         {"a label without a colon", "here NOP\n BR here", {0xC4, 0x30, 0x00}},
         {"registers by name", " SEP R3\nLINK EQU 6\n GHI LINK", {0xD3, 0x96}},
@@ -141,7 +144,8 @@ TEST(A18Notation, Features)
         {"SET again", "F SET 1\n BYTE F\nF SET F + 1\n BYTE F", {1, 2}},
         {"IF and ELSE", "D EQU 0\n IF D\n IDL\n IF 1\n IDL\n ENDI\n ELSE\n NOP\n ENDI", {0xC4}},
         {"FILL and BLK", " FILL 0E5H, 3\n BLK 2\n BYTE 7", {0xE5, 0xE5, 0xE5, 0, 0, 7}},
-        {"TEXT", " TEXT \"ok\" 'ay'", {0x6F, 0x6B, 0x61, 0x79}},
+        {"FILL of none or fewer", " FILL 5, 0\n FILL 5, -1\n BYTE 7", {7}},
+        {"TEXT", " TEXT \"ok\" '' 'ay'", {0x6F, 0x6B, 0x61, 0x79}},
         {"LOAD, CALL, RETN", " LOAD 7, 1234H\n CALL 5678H\n RETN",
          {0xF8, 0x12, 0xB7, 0xF8, 0x34, 0xA7, 0xD4, 0x56, 0x78, 0xD5}},
         {"aliases", " NBR $\n NLBR 0\n LSKP\n IDL\n BPZ 0\n BM 0\n RSHR\n RSHL\n RET",
@@ -271,7 +275,9 @@ TEST(Notations, AdjacentPrecedenceLevels)
         {"a18", "7 MOD 1", 0},                 {"sb", "5>5", 0},
         {"sb", "5>=5", 0xFFFF},                {"sb", "8>>1", 4},
         {"sb", "10-4-3", 3},                   {"rca", "10-4-3", 3},
-        {"cosmac", "10-4-3", 9},
+        {"cosmac", "10-4-3", 9},               {"a18", "4 / 2 SHL 1", 4},
+        {"a18", "1 + 1 SHL 2", 5},             {"a18", "3 > 1 + 1", 1},
+        {"a18", "NOT 0 > 1", 0xFFFF},
     };
     for (const auto& c : cases) {
         const std::string source =
@@ -371,7 +377,7 @@ TEST(RcaNotation, Features)
         std::vector<uint8_t> bytes;
     } cases[] = {
         {"statements, comments, equates", "N=5;LDI N ..FIVE\nM = #10; LDI M", {0xF8, 5, 0xF8, 0x10}},
-        {"constants", "DC 17,D'17',#11,X'11',B'00010001'", {17, 17, 17, 17, 17}},
+        {"constants", "DC 17,D'17',#11,X'11',B'00010001',#F", {17, 17, 17, 17, 17, 15}},
         {"a doubled quote last", "DC T'A'''", {0x41, 0x27}},
         {"data lists", "W=#1234\nDC T'IT''S',A(W),A.1(W),A.0(W),300,9,W", {0x49, 0x54, 0x27, 0x53, 0x12, 0x34, 0x12, 0x34,
                                                                           0x01, 0x2C, 9, 0x34}},
@@ -393,6 +399,7 @@ TEST(RcaNotation, Features)
     const Assembly immediate = assemble("LDI A(#1234)", options_for("rca"));
     ASSERT_FALSE(immediate.errors.empty());
     EXPECT_EQ(immediate.errors[0].message, "A(...) is two bytes; an immediate takes one (A.0 or A.1)");
+    EXPECT_EQ(assemble("DC A.0 #1234", options_for("rca")).errors.at(0).message, "unexpected '.0 #1234' in expression");
 }
 
 TEST(SbNotation, Features)
@@ -422,11 +429,13 @@ TEST(SbNotation, Features)
          {0xEA, 0xEA, 1, 0, 0, 2, 3}},
         {"an equate repeated with its value", "R5 .EQ 5\nR5 = 5\n .DB R5", {5}},
         {"32-bit arithmetic wraps", " .DL $FFFFFFFF*$FFFFFFFF,-1", {0, 0, 0, 1, 0xFF, 0xFF, 0xFF, 0xFF}},
+        {".HS of an odd count of digits", " .HS 123", {}},
+        {".HS with a digit that is not hex", " .HS 1G", {}},
     };
     for (const auto& c : cases) {
         const Assembly assembly = assemble(c.source, options_for("sb", {{"lib.asm", " .DB 7"}}));
         if (c.bytes.empty()) {
-            EXPECT_FALSE(assembly.errors.empty()) << c.topic;  // .BYTE is .BY, which SB does not know
+            EXPECT_FALSE(assembly.errors.empty()) << c.topic;
             continue;
         }
         ASSERT_TRUE(assembly.errors.empty()) << c.topic << ": " << assembly.errors[0].message;
@@ -473,6 +482,8 @@ TEST(Asm02Notation, Features)
         EXPECT_EQ(bytes_at(assembly.memory, assembly.lowest(), c.bytes.size()), c.bytes) << c.topic;
         EXPECT_EQ(assembly.highest() - assembly.lowest() + 1u, c.bytes.size()) << c.topic;
     }
+    const Assembly epoch = assemble(" ver", options_for("asm02"));  // without a stamp, builds are reproducible
+    EXPECT_EQ(bytes_at(epoch.memory, 0, 4), (std::vector<uint8_t>{0x01, 0x01, 0x07, 0xB2}));
     const Assembly wide = assemble(" db 255, 256, -128, -129", options);
     ASSERT_EQ(wide.warnings.size(), 2u);
     EXPECT_EQ(wide.warnings[0].message, "256 does not fit in a byte; stored 00");

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 
@@ -46,6 +47,23 @@ TEST(Debugger, SteppingBackUndoesEveryOpcodeExactly)
             EXPECT_TRUE(*memory == *original) << std::hex << opcode;
         }
     }
+}
+
+TEST(Debugger, SteppingBackStopsAtItsCountOrAtTheFirstStep)
+{
+    Debugger debugger{ProtectedWindow{}};
+    const auto memory = std::make_unique<Memory>();
+    std::fill(memory->begin(), memory->begin() + 3, uint8_t{0x11});  // INC R1 three times
+    MachineState state;
+    ScriptedIo io;
+    for (int i = 0; i < 3; ++i)
+        debugger.step(state, *memory, io);
+    ASSERT_EQ(state.R[1], 3);
+    EXPECT_EQ(debugger.step_back(state, *memory, 2), 2u);
+    EXPECT_EQ(state.R[1], 1);
+    EXPECT_EQ(debugger.step_back(state, *memory, 5), 1u);
+    EXPECT_EQ(state, MachineState{});
+    EXPECT_EQ(debugger.step_back(state, *memory, 1), 0u);
 }
 
 }  // namespace

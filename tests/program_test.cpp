@@ -305,10 +305,11 @@ TEST(ProgramFiles, SafeSaves)
     const fs::path old = dir.path() / "old.elf";
     write(old, "old bytes");
     fs::permissions(old, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    fs::create_symlink("old.elf", dir.path() / "link.elf");
-    Transcript result = run_piped("m 0 aa\nS link 0 1\nq\n", dir.path());
+    fs::create_directory(dir.path() / "links");
+    fs::create_symlink("../old.elf", dir.path() / "links" / "link.elf");  // relative to the link's own directory
+    Transcript result = run_piped("m 0 aa\nS links/link 0 1\nq\n", dir.path());
     EXPECT_EQ(result.err, "");
-    EXPECT_TRUE(fs::is_symlink(dir.path() / "link.elf"));
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "links" / "link.elf"));
     EXPECT_EQ(read_file(old), "\xBE\xDE\x01\x00\x00\x00\x01\x00\xAA"s);
     EXPECT_EQ(fs::status(old).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 
@@ -334,7 +335,7 @@ TEST(ProgramFiles, SafeSaves)
     for (const auto& entry : fs::directory_iterator(dir.path()))
         left.push_back(entry.path().filename().string());
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"link.elf", "locked", "old.elf"}));  // no temporary file
+    EXPECT_EQ(left, (std::vector<std::string>{"links", "locked", "old.elf"}));  // no temporary file
 }
 
 // Image files as the S command leaves them on disk.

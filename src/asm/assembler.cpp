@@ -62,7 +62,6 @@ public:
             first_pass(i);
         if (!conditions_.empty())
             error(statements_.back(), "IF without ENDI");
-        address_ = 0;
         for (const Statement& s : statements_)
             second_pass(s);
         // In the order of the statements, includes in their place.

@@ -12,7 +12,7 @@ bool is_rca_name_char(char c) { return std::isalnum(static_cast<unsigned char>(c
 // Decimal, or hex after #.
 std::optional<Evaluated> rca_number(std::string_view word)
 {
-    if (word.size() > 1 && word[0] == '#')
+    if (word.starts_with('#'))
         return digits_in_base(word.substr(1), 16, word);
     if (word.empty() || !std::isdigit(static_cast<unsigned char>(word[0])))
         return std::nullopt;
