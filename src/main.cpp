@@ -5,10 +5,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <vector>
 
 #include "cli/options.hpp"
 #include "image/program_file.hpp"
 #include "monitor/batch.hpp"
+#include "monitor/board_batch.hpp"
 #include "monitor/console.hpp"
 #include "monitor/monitor.hpp"
 
@@ -16,7 +19,9 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: cosmac [--debug] [--clock MHZ] [--protect START-END|none] [FILE...]\n"
-    "       cosmac --run [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n";
+    "       cosmac --run [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n"
+    "       cosmac --board NAME --run [--ram START-END]... [--rom START-END]... [--clock MHZ]\n"
+    "              [--serial efN[,rx-invert][,tx-invert]|none] [--baud N] [--quiet SECONDS] FILE...\n";
 
 constexpr const char* kDescription =
     "Loads each FILE, then starts the 1802 monitor; type h at its prompt for the commands.\n"
@@ -29,21 +34,57 @@ int usage_error(const std::string& message)
     return cosmac::kUsageError;
 }
 
-// The protected window, or why the text is none: "6000-5000" names its end first.
+// An address range START-END, or why the text is none: "6000-5000" names its end first.
+std::optional<std::string> read_range(std::string_view text, const std::string& option, uint16_t& first,
+                                      uint16_t& last, std::string_view alternative = "")
+{
+    const std::size_t dash = text.find('-');
+    const auto start = cosmac::parse_address(text.substr(0, dash));
+    const auto end = dash == std::string_view::npos ? std::nullopt : cosmac::parse_address(text.substr(dash + 1));
+    if (!start || !end)
+        return option + " needs START-END, two hexadecimal addresses" + std::string(alternative);
+    if (*start > *end)
+        return option + " " + std::string(text) + " ends before it starts; give the lower address first";
+    first = *start;
+    last = *end;
+    return std::nullopt;
+}
+
 std::optional<std::string> read_window(std::string_view text, cosmac::ProtectedWindow& window)
 {
     if (text == "none") {
         window = cosmac::kNoProtectedWindow;
         return std::nullopt;
     }
-    const std::size_t dash = text.find('-');
-    const auto first = cosmac::parse_address(text.substr(0, dash));
-    const auto last = dash == std::string_view::npos ? std::nullopt : cosmac::parse_address(text.substr(dash + 1));
-    if (!first || !last)
-        return "--protect needs START-END, two hexadecimal addresses, or none";
-    if (*first > *last)
-        return "--protect " + std::string(text) + " ends before it starts; give the lower address first";
-    window = {*first, *last};
+    return read_range(text, "--protect", window.first, window.last, ", or none");
+}
+
+// --serial efN[,rx-invert][,tx-invert] or none, over the board's own line.
+std::optional<std::string> read_serial(const std::string& text, cosmac::BoardSpec& spec)
+{
+    if (text == "none") {
+        spec.serial.reset();
+        return std::nullopt;
+    }
+    cosmac::SerialSettings settings = spec.serial.value_or(cosmac::SerialSettings{});
+    settings.rx_invert = settings.tx_invert = false;
+    std::string_view rest = text;
+    bool first = true;
+    while (!rest.empty() || first) {
+        const std::size_t comma = rest.find(',');
+        const std::string_view word = rest.substr(0, comma);
+        rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
+        if (first && word.size() == 3 && word.starts_with("ef") && word[2] >= '1' && word[2] <= '4')
+            settings.ef_line = static_cast<unsigned>(word[2] - '0');
+        else if (!first && word == "rx-invert")
+            settings.rx_invert = true;
+        else if (!first && word == "tx-invert")
+            settings.tx_invert = true;
+        else
+            return "--serial needs efN (1-4), then rx-invert or tx-invert if wanted, or none";
+        first = false;
+    }
+    spec.serial = settings;
     return std::nullopt;
 }
 
@@ -72,7 +113,8 @@ int main(int argc, char** argv)
 {
     cosmac::MonitorOptions options;
     cosmac::BatchOptions batch;
-    std::string clock, window, start, limit;
+    std::string clock, window, start, limit, board, serial, baud, quiet;
+    std::vector<std::string> ram, rom;
 
     CLI::App app(kDescription, "cosmac");
     app.formatter(std::make_shared<cosmac::HelpFormatter>());
@@ -84,7 +126,10 @@ int main(int argc, char** argv)
                  "counts, and the symbols cosmac-asm writes beside a\n"
                  "program");
     const auto* clock_option =
-        app.add_option("--clock", clock, "debugger mode's clock for cycle times (1.76)")->type_name("MHZ");
+        app.add_option("--clock", clock,
+                       "debugger mode's clock for cycle times (1.76), or\n"
+                       "the board's clock")
+            ->type_name("MHZ");
     app.add_option("--protect", window,
                    "the range that programs cannot store to\n"
                    "(4000-9000); none for no such range")
@@ -99,18 +144,39 @@ int main(int argc, char** argv)
     const auto* limit_option = app.add_option("--limit", limit, "run at most N instructions (decimal)")->type_name("N");
     const auto* regs_option =
         app.add_flag("--regs", batch.show_registers, "end a --run with the count line and the registers");
+    const auto* board_option =
+        app.add_option("--board", board,
+                       "simulate a board instead: mcard, elf2k, picoelf\n"
+                       "or elf, with its serial line on standard input\n"
+                       "and output (with --run)")
+            ->type_name("NAME");
+    const auto* ram_option =
+        app.add_option("--ram", ram, "a board's RAM; with --rom, the board's map is\nreplaced")
+            ->type_name("START-END")
+            ->allow_extra_args(false);
+    const auto* rom_option = app.add_option("--rom", rom, "a board's ROM")->type_name("START-END")->allow_extra_args(false);
+    const auto* serial_option =
+        app.add_option("--serial", serial, "a board's serial line: efN[,rx-invert][,tx-invert]\nor none")
+            ->type_name("LINE");
+    const auto* baud_option = app.add_option("--baud", baud, "the serial line's speed (1200)")->type_name("N");
+    const auto* quiet_option =
+        app.add_option("--quiet", quiet,
+                       "a board's --run ends once nothing has been sent\n"
+                       "or received for this long, simulated (1)")
+            ->type_name("SECONDS");
     app.add_option("FILE", options.files)->group("");
 
     if (const auto status = cosmac::parse_command_line(app, argc, argv, kUsage, usage_error))
         return *status;
 
     const bool batch_run = run_option->count() > 0;
-    if (*clock_option && !options.debugger)
-        return usage_error("--clock goes with --debug");
+    if (*clock_option && !options.debugger && !*board_option)
+        return usage_error("--clock goes with --debug or --board");
     if (batch_run && options.debugger)
         return usage_error("--run and --debug do not go together");
+    std::optional<double> mhz;
     if (*clock_option) {
-        const auto mhz = clock_mhz(clock);
+        mhz = clock_mhz(clock);
         if (!mhz)
             return usage_error("--clock needs a frequency in MHz, such as 1.76");
         options.clock_mhz = *mhz;
@@ -133,6 +199,52 @@ int main(int argc, char** argv)
         return usage_error("--start, --limit and --regs go with --run");
     if (batch_run && options.files.empty())
         return usage_error("--run needs a program file");
+    if (*board_option || *ram_option || *rom_option || *serial_option || *baud_option || *quiet_option) {
+        if (!*board_option)
+            return usage_error("--ram, --rom, --serial, --baud and --quiet go with --board");
+        auto spec = cosmac::board_named(board);
+        if (!spec)
+            return usage_error("--board needs one of " + cosmac::board_names());
+        if (!batch_run || options.debugger)
+            return usage_error("--board goes with --run: the board's own terminal is not built yet");
+        if (*ram_option || *rom_option) {
+            spec->ram.clear();
+            spec->rom.clear();
+        }
+        for (const auto& [texts, option, ranges] :
+             {std::tuple{&ram, "--ram", &spec->ram}, std::tuple{&rom, "--rom", &spec->rom}}) {
+            for (const std::string& text : *texts) {
+                cosmac::AddressRange range{};
+                if (const auto problem = read_range(text, option, range.first, range.last))
+                    return usage_error(*problem);
+                ranges->push_back(range);
+            }
+        }
+        if (mhz)
+            spec->clock_hz = static_cast<uint64_t>(*mhz * 1e6 + 0.5);
+        if (*serial_option) {
+            if (const auto problem = read_serial(serial, *spec))
+                return usage_error(*problem);
+        }
+        if (spec->serial) {
+            spec->serial->clock_hz = spec->clock_hz;
+            if (*baud_option) {
+                const auto rate = count(baud);
+                if (!rate || *rate > 1000000)
+                    return usage_error("--baud needs a speed in bits a second, such as 1200");
+                spec->serial->baud = static_cast<uint32_t>(*rate);
+            }
+        }
+        cosmac::BoardBatchOptions board_options{*spec};
+        if (*quiet_option) {
+            const auto seconds = clock_mhz(quiet);
+            if (!seconds)
+                return usage_error("--quiet needs a number of seconds, such as 1 or 0.5");
+            board_options.quiet_seconds = *seconds;
+        }
+        cosmac::StandardConsole console;
+        return cosmac::run_board_batch(console, options, batch, board_options);
+    }
     cosmac::StandardConsole console;
     return batch_run ? cosmac::run_batch(console, options, batch) : cosmac::run_monitor(console, options);
 }

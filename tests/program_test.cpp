@@ -53,7 +53,9 @@ INSTANTIATE_TEST_SUITE_P(Examples, ExampleTest, ::testing::Values("hello", "echo
 
 const std::string kUsage =
     "usage: cosmac [--debug] [--clock MHZ] [--protect START-END|none] [FILE...]\n"
-    "       cosmac --run [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n";
+    "       cosmac --run [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n"
+    "       cosmac --board NAME --run [--ram START-END]... [--rom START-END]... [--clock MHZ]\n"
+    "              [--serial efN[,rx-invert][,tx-invert]|none] [--baud N] [--quiet SECONDS] FILE...\n";
 const std::string kAssemblerUsage =
     "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin] [--syntax cosmac|rca|a18|asm02|sb]\n"
     "                  [-I DIR]... [-D NAME[=VALUE]]... [--build N]\n";
@@ -75,7 +77,23 @@ TEST(Programs, OptionsAndUsage)
         {false, {"--protect", "9000"}, 2, "",
          "cosmac: --protect needs START-END, two hexadecimal addresses, or none\n" + kUsage},
         {false, {"--clock", "0", "-d"}, 2, "", "cosmac: --clock needs a frequency in MHz, such as 1.76\n" + kUsage},
-        {false, {"--clock", "2"}, 2, "", "cosmac: --clock goes with --debug\n" + kUsage},
+        {false, {"--clock", "2"}, 2, "", "cosmac: --clock goes with --debug or --board\n" + kUsage},
+        {false, {"--baud", "300", "x"}, 2, "", "cosmac: --ram, --rom, --serial, --baud and --quiet go with --board\n" + kUsage},
+        {false, {"--board", "kim1", "--run", "x"}, 2, "", "cosmac: --board needs one of mcard, elf2k, picoelf, elf\n" + kUsage},
+        {false, {"--board", "elf", "x"}, 2, "",
+         "cosmac: --board goes with --run: the board's own terminal is not built yet\n" + kUsage},
+        {false, {"--board", "elf", "--run", "--ram", "8000-7fff", "x"}, 2, "",
+         "cosmac: --ram 8000-7fff ends before it starts; give the lower address first\n" + kUsage},
+        {false, {"--board", "elf", "--run", "--rom", "8000", "x"}, 2, "",
+         "cosmac: --rom needs START-END, two hexadecimal addresses\n" + kUsage},
+        {false, {"--board", "mcard", "--run", "--serial", "ef5", "x"}, 2, "",
+         "cosmac: --serial needs efN (1-4), then rx-invert or tx-invert if wanted, or none\n" + kUsage},
+        {false, {"--board", "mcard", "--run", "--serial", "ef4,rx-inverted", "x"}, 2, "",
+         "cosmac: --serial needs efN (1-4), then rx-invert or tx-invert if wanted, or none\n" + kUsage},
+        {false, {"--board", "mcard", "--run", "--baud", "0", "x"}, 2, "",
+         "cosmac: --baud needs a speed in bits a second, such as 1200\n" + kUsage},
+        {false, {"--board", "mcard", "--run", "--quiet", "-1", "x"}, 2, "",
+         "cosmac: --quiet needs a number of seconds, such as 1 or 0.5\n" + kUsage},
         {false, {"--run", "--limit", "5", "--limit", "6", "x"}, 2, "",
          "cosmac: --limit: At Most 1 required but received 2\n" + kUsage},
         {false, {"--run"}, 2, "", "cosmac: --run needs a program file\n" + kUsage},

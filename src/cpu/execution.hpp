@@ -11,11 +11,17 @@
 //   bool after(const Cpu&, uint64_t executed) true stops the run after the instruction
 //
 // PlainRun is the policy of the monitor's own s and g.
+//
+// The instruction set is chosen at compile time too, by the bus it runs on: the
+// console machine's (ConsoleBus), whose ports, EF4 and console service are the
+// user's, or a board's (BoardBus), with the datasheet's RET, DIS, MARK, OUT, INP
+// and IDLE, a memory map, devices timed in machine cycles, and interrupts.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
+#include "cpu/board_bus.hpp"
 #include "cpu/executor.hpp"
 #include "cpu/host_io.hpp"
 #include "cpu/machine_state.hpp"
@@ -27,6 +33,14 @@ namespace cosmac {
 constexpr unsigned kInterruptPollInterval = 4096;
 
 constexpr uint8_t kControlC = 0x03;
+
+// The console machine: memory is read as it is, and the user serves the rest.
+struct ConsoleBus {
+    static constexpr bool kBoard = false;
+    HostIo& io;
+
+    [[gnu::always_inline]] static uint8_t read(const Memory& m, uint16_t address) { return m[address]; }
+};
 
 // The executor's working copy of the machine. A run keeps a local Cpu that
 // nothing outside the loop can see, so the compiler holds its fields in machine
@@ -90,18 +104,20 @@ private:
 
 // A short branch stays in the page of its operand byte: only the low byte of R(P)
 // is replaced, so a branch whose operand sits at xxFF lands in the next page.
-[[gnu::always_inline]] inline void short_branch(Cpu& s, const Memory& m, bool taken)
+template <class Bus>
+[[gnu::always_inline]] inline void short_branch(Cpu& s, const Memory& m, Bus& bus, bool taken)
 {
     if (taken)
-        s.pc = static_cast<uint16_t>((s.pc & 0xFF00) | m[s.pc]);
+        s.pc = static_cast<uint16_t>((s.pc & 0xFF00) | bus.read(m, s.pc));
     else
         ++s.pc;
 }
 
-[[gnu::always_inline]] inline void long_branch(Cpu& s, const Memory& m, bool taken)
+template <class Bus>
+[[gnu::always_inline]] inline void long_branch(Cpu& s, const Memory& m, Bus& bus, bool taken)
 {
     if (taken)
-        s.pc = static_cast<uint16_t>(m[s.pc] << 8 | m[static_cast<uint16_t>(s.pc + 1)]);
+        s.pc = static_cast<uint16_t>(bus.read(m, s.pc) << 8 | bus.read(m, static_cast<uint16_t>(s.pc + 1)));
     else
         s.pc = static_cast<uint16_t>(s.pc + 2);
 }
@@ -113,23 +129,31 @@ private:
 }
 
 // M(R(X)), the memory operand of most instructions.
-[[gnu::always_inline]] inline uint8_t operand(const Cpu& s, const Memory& m) { return m[s.r(s.X)]; }
+template <class Bus>
+[[gnu::always_inline]] inline uint8_t operand(const Cpu& s, const Memory& m, Bus& bus)
+{
+    return bus.read(m, s.r(s.X));
+}
 
-[[gnu::always_inline]] inline uint8_t immediate(Cpu& s, const Memory& m) { return m[s.pc++]; }
+template <class Bus>
+[[gnu::always_inline]] inline uint8_t immediate(Cpu& s, const Memory& m, Bus& bus)
+{
+    return bus.read(m, s.pc++);
+}
 
 [[gnu::always_inline]] inline void increment(Cpu& s, unsigned n) { s.set_r(n, static_cast<uint16_t>(s.r(n) + 1)); }
 [[gnu::always_inline]] inline void decrement(Cpu& s, unsigned n) { s.set_r(n, static_cast<uint16_t>(s.r(n) - 1)); }
 
-[[gnu::always_inline]] inline StepResult query_ef4_then_branch(Cpu& s, const Memory& m, HostIo& io, uint8_t wanted)
+[[gnu::always_inline]] inline StepResult query_ef4_then_branch(Cpu& s, const Memory& m, ConsoleBus& bus, uint8_t wanted)
 {
-    const Reply reply = io.query_ef4();
+    const Reply reply = bus.io.query_ef4();
     if (reply.interrupted) {
         --s.pc;
         return StepResult::Stop;
     }
     if (reply.value)
         s.EF4 = *reply.value;
-    short_branch(s, m, s.EF4 == wanted);
+    short_branch(s, m, bus, s.EF4 == wanted);
     return reply.stop ? StepResult::Stop : StepResult::Continue;
 }
 
@@ -177,111 +201,187 @@ template <class Policy>
     return StepResult::Continue;
 }
 
+// A program's store. On a board every store goes through the memory map, which
+// the board's policy applies; on the console machine guarded ones meet the
+// protected window.
+template <class Bus, class Policy>
+[[gnu::always_inline]] inline void store(Bus& bus, Policy& policy, Memory& m, uint16_t address, uint8_t value,
+                                         bool guarded = true)
+{
+    if constexpr (Bus::kBoard)
+        bus.touch(address);
+    policy.store(m, address, value, guarded);
+}
+
+// The execute cycle of the instruction being executed: the second machine cycle.
+[[gnu::always_inline]] inline uint64_t execute_cycle(const BoardBus& bus) { return bus.cycles + 1; }
+
+// B1-B4 and BN1-BN4: the console machine's EF1-EF3 hold what the user set, and
+// its EF4 is asked for; a board's lines are read from its devices.
+template <unsigned kLine, class Bus>
+[[gnu::always_inline]] inline StepResult flag_branch(Cpu& s, const Memory& m, Bus& bus, uint8_t wanted)
+{
+    uint8_t& flag = kLine == 1 ? s.EF1 : kLine == 2 ? s.EF2 : kLine == 3 ? s.EF3 : s.EF4;
+    if constexpr (Bus::kBoard)
+        flag = bus.devices.ef(kLine, execute_cycle(bus));
+    else if constexpr (kLine == 4)
+        return query_ef4_then_branch(s, m, bus, wanted);
+    short_branch(s, m, bus, flag == wanted);
+    return StepResult::Continue;
+}
+
+template <class Bus>
+[[gnu::always_inline]] inline void set_q(Cpu& s, Bus& bus, uint8_t q)
+{
+    s.Q = q;
+    if constexpr (Bus::kBoard)
+        bus.devices.q_changed(q, execute_cycle(bus));
+    else if (q)
+        bus.io.set_q();
+    else
+        bus.io.reset_q();
+}
+
+// RET and DIS on a board: X and P from M(R(X)), R(X) + 1, IE as given.
+template <class Bus>
+[[gnu::always_inline]] inline void return_from_interrupt(Cpu& s, const Memory& m, Bus& bus, uint8_t ie)
+{
+    const uint8_t value = operand(s, m, bus);
+    increment(s, s.X);
+    s.X = value >> 4;
+    s.set_p(value & 0xF);
+    s.IE = ie;
+}
+
 // Dispatches on the whole opcode: one jump per instruction, with the rows of the
 // datasheet's table as case ranges. The opcodes that reach the console or stop a
 // run are marked unlikely, which keeps their calls and spills out of the way of
 // the register and memory instructions that a run spends its time in.
-template <class Policy>
-[[gnu::always_inline]] inline StepResult execute(Cpu& s, Memory& m, HostIo& io, uint8_t opcode, Policy& policy)
+template <class Bus, class Policy>
+[[gnu::always_inline]] inline StepResult execute(Cpu& s, Memory& m, Bus& bus, uint8_t opcode, Policy& policy)
 {
     s.N = opcode & 0xF;
     s.I = opcode >> 4;
     ++s.pc;
     const unsigned n = opcode & 0xF;
+    constexpr bool kBoard = Bus::kBoard;
 
     switch (opcode) {
     // 0x: IDLE, LDN
-    case 0x00: break;                                           // IDLE
-    case 0x01 ... 0x0F: s.D = m[s.r(n)]; break;                 // LDN
+    case 0x00:                                                  // IDLE
+        if constexpr (kBoard)
+            bus.idle = true;
+        break;
+    case 0x01 ... 0x0F: s.D = bus.read(m, s.r(n)); break;       // LDN
     // 1x, 2x: INC, DEC
     case 0x10 ... 0x1F: increment(s, n); break;                 // INC
     case 0x20 ... 0x2F: decrement(s, n); break;                 // DEC
     // 3x: short branches
-    case 0x30: short_branch(s, m, true); break;                 // BR
-    case 0x31: short_branch(s, m, s.Q == 1); break;             // BQ
-    case 0x32: short_branch(s, m, s.D == 0); break;             // BZ
-    case 0x33: short_branch(s, m, s.DF == 1); break;            // BDF
-    case 0x34: short_branch(s, m, s.EF1 == 1); break;           // B1
-    case 0x35: short_branch(s, m, s.EF2 == 1); break;           // B2
-    case 0x36: short_branch(s, m, s.EF3 == 1); break;           // B3
-    [[unlikely]] case 0x37: return query_ef4_then_branch(s, m, io, 1);       // B4
+    case 0x30: short_branch(s, m, bus, true); break;            // BR
+    case 0x31: short_branch(s, m, bus, s.Q == 1); break;        // BQ
+    case 0x32: short_branch(s, m, bus, s.D == 0); break;        // BZ
+    case 0x33: short_branch(s, m, bus, s.DF == 1); break;       // BDF
+    case 0x34: return flag_branch<1>(s, m, bus, 1);             // B1
+    case 0x35: return flag_branch<2>(s, m, bus, 1);             // B2
+    case 0x36: return flag_branch<3>(s, m, bus, 1);             // B3
+    [[unlikely]] case 0x37: return flag_branch<4>(s, m, bus, 1);             // B4
     case 0x38: ++s.pc; break;                                   // SKP
-    case 0x39: short_branch(s, m, s.Q == 0); break;             // BNQ
-    case 0x3A: short_branch(s, m, s.D != 0); break;             // BNZ
-    case 0x3B: short_branch(s, m, s.DF == 0); break;            // BNF
-    case 0x3C: short_branch(s, m, s.EF1 == 0); break;           // BN1
-    case 0x3D: short_branch(s, m, s.EF2 == 0); break;           // BN2
-    case 0x3E: short_branch(s, m, s.EF3 == 0); break;           // BN3
-    [[unlikely]] case 0x3F: return query_ef4_then_branch(s, m, io, 0);       // BN4
+    case 0x39: short_branch(s, m, bus, s.Q == 0); break;        // BNQ
+    case 0x3A: short_branch(s, m, bus, s.D != 0); break;        // BNZ
+    case 0x3B: short_branch(s, m, bus, s.DF == 0); break;       // BNF
+    case 0x3C: return flag_branch<1>(s, m, bus, 0);             // BN1
+    case 0x3D: return flag_branch<2>(s, m, bus, 0);             // BN2
+    case 0x3E: return flag_branch<3>(s, m, bus, 0);             // BN3
+    [[unlikely]] case 0x3F: return flag_branch<4>(s, m, bus, 0);             // BN4
     // 4x, 5x: LDA, STR
-    case 0x40 ... 0x4F: s.D = m[s.r(n)]; increment(s, n); break;  // LDA
-    case 0x50 ... 0x5F: policy.store(m, s.r(n), s.D, true); break;  // STR
+    case 0x40 ... 0x4F: s.D = bus.read(m, s.r(n)); increment(s, n); break;  // LDA
+    case 0x50 ... 0x5F: store(bus, policy, m, s.r(n), s.D); break;  // STR
     // 6x: IRX, OUT, console service, INP
     case 0x60: increment(s, s.X); break;                        // IRX
     [[unlikely]] case 0x61 ... 0x67:                                         // OUT
-        s.D = operand(s, m);
-        io.output_port(n, s.D);
+        if constexpr (kBoard) {
+            bus.devices.output_port(n, operand(s, m, bus), execute_cycle(bus));
+        } else {
+            s.D = operand(s, m, bus);
+            bus.io.output_port(n, s.D);
+        }
         increment(s, s.X);
         break;
-    [[unlikely]] case 0x68: return console_service(s, m, io);
-    [[unlikely]] case 0x69 ... 0x6F: return input(s, m, io, policy);                 // INP
+    [[unlikely]] case 0x68 ... 0x6F:                                         // console service, INP
+        if constexpr (kBoard) {
+            // 68 has no device behind it: it reads as an input from port 0.
+            s.D = bus.devices.input_port(n & 7, execute_cycle(bus)).value_or(0xFF);
+            store(bus, policy, m, s.r(s.X), s.D);
+            break;
+        } else {
+            if (opcode == 0x68)
+                return console_service(s, m, bus.io);
+            return input(s, m, bus.io, policy);
+        }
     // 7x: control and arithmetic with carry
-    [[unlikely]] case 0x70: return StepResult::Stop;                         // RET: stops a run, changes nothing
-    [[unlikely]] case 0x71: {                                                // DIS
-        const uint8_t value = operand(s, m);
-        increment(s, s.X);
-        s.X = value >> 4;
-        s.set_p(value & 0xF);
-        s.IE = 0;
-        return StepResult::Stop;
-    }
-    case 0x72: s.D = operand(s, m); increment(s, s.X); break;   // LDXA
-    case 0x73: policy.store(m, s.r(s.X), s.D, true); decrement(s, s.X); break;  // STXD
-    case 0x74: add(s, operand(s, m), s.DF); break;              // ADC
-    case 0x75: subtract(s, operand(s, m), s.D, 1 - s.DF); break;  // SDB
+    [[unlikely]] case 0x70:                                                  // RET
+        if constexpr (kBoard) {
+            return_from_interrupt(s, m, bus, 1);
+            break;
+        } else {
+            return StepResult::Stop;  // stops a run, changes nothing
+        }
+    [[unlikely]] case 0x71:                                                  // DIS
+        return_from_interrupt(s, m, bus, 0);
+        if constexpr (kBoard)
+            break;
+        else
+            return StepResult::Stop;
+    case 0x72: s.D = operand(s, m, bus); increment(s, s.X); break;  // LDXA
+    case 0x73: store(bus, policy, m, s.r(s.X), s.D); decrement(s, s.X); break;  // STXD
+    case 0x74: add(s, operand(s, m, bus), s.DF); break;         // ADC
+    case 0x75: subtract(s, operand(s, m, bus), s.D, 1 - s.DF); break;  // SDB
     case 0x76: {                                                // SHRC
         const uint8_t carry_out = s.D & 1;
         s.D = static_cast<uint8_t>(s.D >> 1 | s.DF << 7);
         s.DF = carry_out;
         break;
     }
-    case 0x77: subtract(s, s.D, operand(s, m), 1 - s.DF); break;  // SMB
-    case 0x78: policy.store(m, s.r(s.X), s.T, true); break;  // SAV
+    case 0x77: subtract(s, s.D, operand(s, m, bus), 1 - s.DF); break;  // SMB
+    case 0x78: store(bus, policy, m, s.r(s.X), s.T); break;     // SAV
     [[unlikely]] case 0x79:                                                  // MARK
         s.T = static_cast<uint8_t>(s.X << 4 | s.P);
-        policy.store(m, s.r(2), s.T, true);
+        store(bus, policy, m, s.r(2), s.T);
         s.X = s.P;
         decrement(s, 2);
-        return StepResult::Stop;
-    [[unlikely]] case 0x7A: s.Q = 0; io.reset_q(); break;                    // REQ
-    [[unlikely]] case 0x7B: s.Q = 1; io.set_q(); break;                      // SEQ
-    case 0x7C: add(s, immediate(s, m), s.DF); break;            // ADCI
-    case 0x7D: subtract(s, immediate(s, m), s.D, 1 - s.DF); break;  // SDBI
+        if constexpr (kBoard)
+            break;
+        else
+            return StepResult::Stop;
+    [[unlikely]] case 0x7A: set_q(s, bus, 0); break;                         // REQ
+    [[unlikely]] case 0x7B: set_q(s, bus, 1); break;                         // SEQ
+    case 0x7C: add(s, immediate(s, m, bus), s.DF); break;       // ADCI
+    case 0x7D: subtract(s, immediate(s, m, bus), s.D, 1 - s.DF); break;  // SDBI
     case 0x7E: {                                                // SHLC
         const uint8_t carry_out = s.D >> 7;
         s.D = static_cast<uint8_t>(s.D << 1 | s.DF);
         s.DF = carry_out;
         break;
     }
-    case 0x7F: subtract(s, s.D, immediate(s, m), 1 - s.DF); break;  // SMBI
+    case 0x7F: subtract(s, s.D, immediate(s, m, bus), 1 - s.DF); break;  // SMBI
     // 8x-Bx: register bytes to and from D
     case 0x80 ... 0x8F: s.D = low_byte(s.r(n)); break;          // GLO
     case 0x90 ... 0x9F: s.D = high_byte(s.r(n)); break;         // GHI
     case 0xA0 ... 0xAF: s.set_r(n, with_low_byte(s.r(n), s.D)); break;   // PLO
     case 0xB0 ... 0xBF: s.set_r(n, with_high_byte(s.r(n), s.D)); break;  // PHI
     // Cx: long branches and long skips
-    case 0xC0: long_branch(s, m, true); break;                  // LBR
-    case 0xC1: long_branch(s, m, s.Q == 1); break;              // LBQ
-    case 0xC2: long_branch(s, m, s.D == 0); break;              // LBZ
-    case 0xC3: long_branch(s, m, s.DF == 1); break;             // LBDF
+    case 0xC0: long_branch(s, m, bus, true); break;             // LBR
+    case 0xC1: long_branch(s, m, bus, s.Q == 1); break;         // LBQ
+    case 0xC2: long_branch(s, m, bus, s.D == 0); break;         // LBZ
+    case 0xC3: long_branch(s, m, bus, s.DF == 1); break;        // LBDF
     case 0xC4: break;                                           // NOP
     case 0xC5: long_skip(s, s.Q == 0); break;                   // LSNQ
     case 0xC6: long_skip(s, s.D != 0); break;                   // LSNZ
     case 0xC7: long_skip(s, s.DF == 0); break;                  // LSNF
     case 0xC8: long_skip(s, true); break;                       // NLBR
-    case 0xC9: long_branch(s, m, s.Q == 0); break;              // LBNQ
-    case 0xCA: long_branch(s, m, s.D != 0); break;              // LBNZ
-    case 0xCB: long_branch(s, m, s.DF == 0); break;             // LBNF
+    case 0xC9: long_branch(s, m, bus, s.Q == 0); break;         // LBNQ
+    case 0xCA: long_branch(s, m, bus, s.D != 0); break;         // LBNZ
+    case 0xCB: long_branch(s, m, bus, s.DF == 0); break;        // LBNF
     case 0xCC: long_skip(s, s.IE == 1); break;                  // LSIE
     case 0xCD: long_skip(s, s.Q == 1); break;                   // LSQ
     case 0xCE: long_skip(s, s.D == 0); break;                   // LSZ
@@ -290,22 +390,22 @@ template <class Policy>
     case 0xD0 ... 0xDF: s.set_p(n); break;                      // SEP
     case 0xE0 ... 0xEF: s.X = static_cast<uint8_t>(n); break;   // SEX
     // Fx: logic and arithmetic on M(R(X)), and immediate
-    case 0xF0: s.D = operand(s, m); break;                      // LDX
-    case 0xF1: s.D |= operand(s, m); break;                     // OR
-    case 0xF2: s.D &= operand(s, m); break;                     // AND
-    case 0xF3: s.D ^= operand(s, m); break;                     // XOR
-    case 0xF4: add(s, operand(s, m), 0); break;                 // ADD
-    case 0xF5: subtract(s, operand(s, m), s.D, 0); break;       // SD
+    case 0xF0: s.D = operand(s, m, bus); break;                 // LDX
+    case 0xF1: s.D |= operand(s, m, bus); break;                // OR
+    case 0xF2: s.D &= operand(s, m, bus); break;                // AND
+    case 0xF3: s.D ^= operand(s, m, bus); break;                // XOR
+    case 0xF4: add(s, operand(s, m, bus), 0); break;            // ADD
+    case 0xF5: subtract(s, operand(s, m, bus), s.D, 0); break;  // SD
     case 0xF6: s.DF = s.D & 1; s.D >>= 1; break;                // SHR
-    case 0xF7: subtract(s, s.D, operand(s, m), 0); break;       // SM
-    case 0xF8: s.D = immediate(s, m); break;                    // LDI
-    case 0xF9: s.D |= immediate(s, m); break;                   // ORI
-    case 0xFA: s.D &= immediate(s, m); break;                   // ANI
-    case 0xFB: s.D ^= immediate(s, m); break;                   // XRI
-    case 0xFC: add(s, immediate(s, m), 0); break;               // ADI
-    case 0xFD: subtract(s, immediate(s, m), s.D, 0); break;     // SDI
+    case 0xF7: subtract(s, s.D, operand(s, m, bus), 0); break;  // SM
+    case 0xF8: s.D = immediate(s, m, bus); break;               // LDI
+    case 0xF9: s.D |= immediate(s, m, bus); break;              // ORI
+    case 0xFA: s.D &= immediate(s, m, bus); break;              // ANI
+    case 0xFB: s.D ^= immediate(s, m, bus); break;              // XRI
+    case 0xFC: add(s, immediate(s, m, bus), 0); break;          // ADI
+    case 0xFD: subtract(s, immediate(s, m, bus), s.D, 0); break;  // SDI
     case 0xFE: s.DF = s.D >> 7; s.D = static_cast<uint8_t>(s.D << 1); break;  // SHL
-    case 0xFF: subtract(s, s.D, immediate(s, m), 0); break;     // SMI
+    case 0xFF: subtract(s, s.D, immediate(s, m, bus), 0); break;  // SMI
     }
     return StepResult::Continue;
 }
@@ -331,7 +431,8 @@ StepResult step_with(MachineState& state, Memory& memory, HostIo& io, Policy& po
     Cpu cpu(state);
     const uint8_t opcode = memory[cpu.pc];
     policy.before(cpu, opcode, 0);
-    const StepResult result = execute(cpu, memory, io, opcode, policy);
+    ConsoleBus bus{io};
+    const StepResult result = execute(cpu, memory, bus, opcode, policy);
     policy.after(cpu, 1);
     state = cpu.machine();
     return result;
@@ -344,6 +445,7 @@ RunResult run_with(MachineState& state, Memory& memory, HostIo& io, Policy& call
 {
     Policy policy = caller_policy;  // a local, which the compiler can keep in machine registers
     Cpu cpu(state);
+    ConsoleBus bus{io};
     RunResult result;
     for (;;) {
         for (const uint64_t poll_at = result.executed + kInterruptPollInterval; result.executed != poll_at;) {
@@ -353,7 +455,7 @@ RunResult run_with(MachineState& state, Memory& memory, HostIo& io, Policy& call
             if (policy.before(cpu, opcode, result.executed)) [[unlikely]]
                 goto done;
             ++result.executed;
-            const StepResult step = execute(cpu, memory, io, opcode, policy);
+            const StepResult step = execute(cpu, memory, bus, opcode, policy);
             const bool policy_stops = policy.after(cpu, result.executed);
             if (step == StepResult::Stop) [[unlikely]] {
                 result.stopped = true;
@@ -363,6 +465,83 @@ RunResult run_with(MachineState& state, Memory& memory, HostIo& io, Policy& call
                 goto done;
         }
         if (io.interrupt_requested()) {
+            result.stopped = true;
+            break;
+        }
+    }
+done:
+    state = cpu.machine();
+    caller_policy = policy;
+    return result;
+}
+
+// A board's plain run: stores reach RAM only, and a limit of instructions
+// (0 for none) ends it.
+struct BoardRun {
+    const WritableMap* writable;
+    uint64_t limit = 0;
+
+    static constexpr bool before(const Cpu&, uint8_t, uint64_t) { return false; }
+    void store(Memory& m, uint16_t address, uint8_t value, bool) const
+    {
+        if ((*writable)[address])
+            m[address] = value;
+    }
+    bool after(const Cpu&, uint64_t executed) const { return executed == limit; }
+};
+
+// Takes an interrupt or, at an IDLE that nothing can wake, stops with the
+// program counter back on the IDLE: true then.
+[[gnu::always_inline]] inline bool after_board_instruction(Cpu& cpu, BoardBus& bus, uint8_t opcode)
+{
+    bus.cycles += opcode >> 4 == 0xC ? 3 : 2;
+    if (bus.interrupt_line && cpu.IE) [[unlikely]] {
+        cpu.T = static_cast<uint8_t>(cpu.X << 4 | cpu.P);
+        cpu.X = 2;
+        cpu.set_p(1);
+        cpu.IE = 0;
+        bus.idle = false;
+        bus.cycles += 1;
+    } else if (bus.idle) [[unlikely]] {
+        --cpu.pc;
+        return true;
+    }
+    return false;
+}
+
+template <class Policy>
+void step_board_with(MachineState& state, Memory& memory, BoardBus& bus, Policy& policy)
+{
+    Cpu cpu(state);
+    const uint8_t opcode = bus.read(memory, cpu.pc);
+    policy.before(cpu, opcode, 0);
+    execute(cpu, memory, bus, opcode, policy);
+    after_board_instruction(cpu, bus, opcode);
+    policy.after(cpu, 1);
+    state = cpu.machine();
+}
+
+// Instructions until an IDLE that nothing can wake (bus.idle is left set), the
+// devices end the run (stopped), or the policy stops it.
+template <class Policy>
+RunResult run_board_with(MachineState& state, Memory& memory, BoardBus& bus, Policy& caller_policy)
+{
+    Policy policy = caller_policy;
+    Cpu cpu(state);
+    RunResult result;
+    bus.idle = false;
+    for (;;) {
+        for (const uint64_t poll_at = result.executed + kInterruptPollInterval; result.executed != poll_at;) {
+            const uint8_t opcode = bus.read(memory, cpu.pc);
+            if (policy.before(cpu, opcode, result.executed)) [[unlikely]]
+                goto done;
+            ++result.executed;
+            execute(cpu, memory, bus, opcode, policy);
+            const bool idle = after_board_instruction(cpu, bus, opcode);
+            if (policy.after(cpu, result.executed) || idle) [[unlikely]]
+                goto done;
+        }
+        if (bus.devices.poll(bus.cycles)) {
             result.stopped = true;
             break;
         }

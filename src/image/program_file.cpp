@@ -68,6 +68,19 @@ ProgramBytes binary_bytes(std::string_view bytes, std::string_view address_text,
     return {{{address, {bytes.begin(), bytes.end()}}}, {}};
 }
 
+// Intel HEX written from 0000 for a ROM that sits elsewhere, as rom.hex@8000:
+// every record moves by the address.
+ProgramBytes moved_intel_hex(std::string_view bytes, std::string_view address_text, const std::string& name)
+{
+    const auto offset = parse_address(address_text);
+    if (!offset)
+        return {{}, name + ": '" + std::string(address_text) + "' is not an address from 0 to ffff"};
+    ProgramBytes program = read_intel_hex(bytes, name);
+    for (Chunk& chunk : program.chunks)
+        chunk.address += *offset;
+    return program;
+}
+
 }  // namespace
 
 std::optional<uint16_t> parse_address(std::string_view text)
@@ -81,8 +94,8 @@ LoadedProgram load_program(std::string_view argument, Memory& memory)
 {
     LoadedProgram loaded;
     const std::size_t at = argument.rfind('@');
-    const bool binary = at != std::string_view::npos;
-    loaded.path = binary ? std::string(argument.substr(0, at)) : image_file_name(argument);
+    const bool moved = at != std::string_view::npos;
+    loaded.path = moved ? std::string(argument.substr(0, at)) : image_file_name(argument);
     const FileContents file = read_file(loaded.path, kLargestProgramFile);
     if (file.error_number != 0) {
         const bool too_large = file.error_number == EFBIG;
@@ -91,13 +104,16 @@ LoadedProgram load_program(std::string_view argument, Memory& memory)
         return loaded;
     }
     const std::string_view bytes = file.bytes;
-    const bool image = !binary && looks_like_image(bytes);
+    const bool hex = has_hex_extension(loaded.path) || looks_like_intel_hex(bytes);
+    const bool image = !moved && looks_like_image(bytes);
     ProgramBytes program;
-    if (binary)
+    if (moved && hex)
+        program = moved_intel_hex(bytes, argument.substr(at + 1), loaded.path);
+    else if (moved)
         program = binary_bytes(bytes, argument.substr(at + 1), loaded.path);
     else if (image)
         program = image_bytes(bytes, loaded.path);
-    else if (has_hex_extension(loaded.path) || looks_like_intel_hex(bytes))
+    else if (hex)
         program = read_intel_hex(bytes, loaded.path);
     else if (bytes.empty())
         program.error = loaded.path + ": the file is empty";
