@@ -26,7 +26,7 @@ constexpr const char* kUsage =
 constexpr const char* kDescription =
     "Loads each FILE, then starts the 1802 monitor; type h at its prompt for the commands.\n"
     "A FILE is an image (a name without a dot gets .elf), Intel HEX (.hex, .ihx) or a raw\n"
-    "binary given with its address, as rom.bin@8000.";
+    "binary given with its address, as rom.bin@8000; rom.hex@8000 moves a HEX file by 8000.";
 
 int usage_error(const std::string& message)
 {

@@ -81,7 +81,8 @@ TEST(Assembler, ReportsEveryErrorWithItsLine)
         {"x: NOP\nx: NOP", 2, "duplicate label 'x' (first defined on line 1)"},
         {"add: NOP", 1, "label 'add' reads as a hexadecimal number; choose another name"},
         {"face EQU 1", 1, "label 'face' reads as a hexadecimal number; choose another name"},
-        {"r3: NOP", 1, "label 'r3' reads as a register"},        {"LDI 100", 1, "value 100 does not fit in a byte"},
+        {"r3: NOP", 1, "label 'r3' reads as a register"},
+        {"R3: NOP", 1, "label 'R3' reads as a register"},        {"LDI 100", 1, "value 100 does not fit in a byte"},
         {"LDI -81", 1, "value -81 does not fit in a byte"},
         {"LBR 10000", 1, "value 10000 does not fit in an address"},
         {"NOP\nNOP\nORG 1\nNOP", 4, "address 0001 is assembled twice (ORG overlap)"},
@@ -129,7 +130,7 @@ TEST(A18Notation, Features)
         const char* source;
         std::vector<uint8_t> bytes;
     } cases[] = {
-        {"numbers", " BYTE 10, 0AH, $0A, %1010, @12, 12Q, 12O, 1010B, 10D", {10, 10, 10, 10, 10, 10, 10, 10, 10}},
+        {"numbers", " BYTE 10, 0AH, $0A, %1010, @12, 12Q, 12O, 1010B, 10D, $1A", {10, 10, 10, 10, 10, 10, 10, 10, 10, 26}},
         {"precedence", " BYTE 2 + 3 * 4, (2 + 3) * 4, HIGH 1234H SHL 1, LOW 1234H SHR 4, 1 + 7 MOD 4",
          {14, 20, 0x24, 0x23, 4}},
         {"selectors", "x EQU 1234H\n BYTE x.1, x.0, HIGH x + 100H, LOW NOT 1", {0x12, 0x34, 0x13, 0xFE}},
@@ -175,6 +176,17 @@ TEST(A18Notation, IncludesAndErrors)
     const Assembly included = assemble(" INCL \"lib/inc.asm\"\n BYTE 2", options_for("a18", files));
     ASSERT_TRUE(included.errors.empty()) << included.errors[0].message;
     EXPECT_EQ(bytes_at(included.memory, 0, 3), (std::vector<uint8_t>{0, 1, 2}));
+
+    // Sixteen includes deep is the limit: i16 may include nothing more.
+    std::map<std::string, std::string> chain;
+    for (int i = 1; i <= 16; ++i)
+        chain["i" + std::to_string(i) + ".asm"] = " INCL \"i" + std::to_string(i + 1) + ".asm\"";
+    chain["i16.asm"] = " BYTE 16";
+    EXPECT_TRUE(assemble(" INCL \"i1.asm\"", options_for("a18", chain)).errors.empty());
+    chain["i16.asm"] = " INCL \"i17.asm\"";
+    chain["i17.asm"] = " BYTE 17";
+    EXPECT_EQ(assemble(" INCL \"i1.asm\"", options_for("a18", chain)).errors.at(0).message,
+              "includes nest deeper than 16");
 
     const struct {
         std::string source;
@@ -451,7 +463,7 @@ TEST(Asm02Notation, Features)
         const char* source;
         std::vector<uint8_t> bytes;
     } cases[] = {
-        {"numbers", " db 12, 0ch, $0c, %0000_1100, 'A'+1", {12, 12, 12, 12, 0x42}},
+        {"numbers", " db 12, 0ch, $0c, %0000_1100, 'A'+1, $1c, %1_100", {12, 12, 12, 12, 0x42, 28, 12}},
         {"the binary . binds tightest", "b: equ 12h\n db b+256.1, (b+256).1, high b, b.0, 2+3*4, 1<<4|1",
          {0x13, 0x01, 0x00, 0x12, 14, 17}},
         {"labels in any case", "Here: nop\n br HERE", {0xC4, 0x30, 0x00}},
@@ -460,6 +472,8 @@ TEST(Asm02Notation, Features)
         {"#define, its comment left out", "#define PORT 4 ; the LEDs\n#if PORT == 4\n out PORT\n#endif", {0x64}},
         {"#ifdef in a false region", "#ifdef NONE\n#ifndef NONE\n idl\n#endif\n#else\n nop\n#endif", {0xC4}},
         {"predefined push and mov", " push rf\n mov r7, 1234h", {0x9F, 0x73, 0x8F, 0x73, 0xF8, 0x12, 0xB7, 0xF8, 0x34, 0xA7}},
+        {"predefined pop", " pop rf", {0x60, 0x72, 0xAF, 0xF0, 0xBF}},
+        {"#if false takes #else", "#if 0\n db 1\n#else\n db 2\n#endif", {2}},
         {"a source's own .op first", ".op \"PUSH\",\"N\",\"8$1 73 9$1 73\"\n push r1", {0x81, 0x73, 0x91, 0x73}},
         {"mov from a register", " mov rc, rd", {0x9D, 0xBC, 0x8D, 0xAC}},
         {"a forward reference takes the .op form for any value",
@@ -468,7 +482,7 @@ TEST(Asm02Notation, Features)
         {"nbr and nlbr without operands", " nbr\n nlbr\n skp\n lskp", {0x38, 0xC8, 0x38, 0xC8}},
         {".align", " nop\n.align para\n nop", {0xC4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xC4}},
         {"end goes on", " nop\n end\n nop", {0xC4, 0xC4}},
-        {"db keeps the low byte", " db 255, -128, 2023, -129, 65535", {0xFF, 0x80, 0xE7, 0x7F, 0xFF}},
+        {"db keeps the low byte", " db 255, -128, 2023, -129, 65535, -32768", {0xFF, 0x80, 0xE7, 0x7F, 0xFF, 0x00}},
         {"ver, ever and eever", " ver\n ever\n eever",
          {0x0C, 0x1F, 0x07, 0xD0, 0x8C, 0x1F, 0x07, 0xD0, 0x01, 0x02, 0xCC, 0x1F, 0x07, 0xD0, 23, 59, 58, 0x01, 0x02}},
         {".suppress writes no bytes but moves on", " nop\n.suppress\n db 1\n ds 2", {0xC4}},
@@ -490,6 +504,8 @@ TEST(Asm02Notation, Features)
     EXPECT_EQ(wide.warnings[1].message, "-129 does not fit in a byte; stored 7f");
     EXPECT_EQ(assemble(".op \"X\",\"\",\"123456789ABCDEF\"\n x", options).errors.at(0).message,
               ".op byte '123456789ABCDEF' is not two hex digits, a hex digit and $n, Hn, Ln or Wn");
+    EXPECT_EQ(assemble(".op \"X\",\"N\",\"F8 L0\"\n x 1", options).errors.at(0).message,
+              ".op byte 'L0' is not two hex digits, a hex digit and $n, Hn, Ln or Wn");
     const Assembly late = assemble(".op \"LDV\",\"NB\",\"F8 L2 A$1\"\n ldv r1, there\n org 1234h\nthere: nop",
                                    options_for("asm02"));
     ASSERT_EQ(late.errors.size(), 1u);

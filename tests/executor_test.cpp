@@ -12,28 +12,13 @@
 #include <string>
 
 #include "cpu/opcode_table.hpp"
+#include "machine_text.hpp"
 #include "scripted_io.hpp"
 
 namespace cosmac::testing {
 namespace {
 
 constexpr uint16_t kStart = 0x0100;
-
-void apply(const std::string& assignments, MachineState& s, Memory& m)
-{
-    std::istringstream items(assignments);
-    for (std::string item; items >> item;) {
-        const std::size_t equals = item.find('=');
-        const std::string name = item.substr(0, equals);
-        const auto value = static_cast<uint16_t>(std::stoul(item.substr(equals + 1), nullptr, 16));
-        if (name.starts_with("M("))
-            m[std::stoul(name.substr(2), nullptr, 16)] = static_cast<uint8_t>(value);
-        else if (name.size() == 2 && name[0] == 'R')
-            s.R[std::stoul(name.substr(1), nullptr, 16)] = value;
-        else if (const StateField* field = state_field(name))
-            s.*field->member = static_cast<uint8_t>(value);
-    }
-}
 
 class Cpu : public ::testing::Test {
 protected:
@@ -46,12 +31,7 @@ protected:
         s.R[1] = 0x0200;
         io = ScriptedIo{};
     }
-    void load(uint16_t address, const std::string& hex_bytes)
-    {
-        std::istringstream bytes(hex_bytes);
-        for (std::string byte; bytes >> byte;)
-            m[address++] = static_cast<uint8_t>(std::stoul(byte, nullptr, 16));
-    }
+    void load(uint16_t address, const std::string& hex_bytes) { load_bytes(m, address, hex_bytes); }
     StepResult step() { return execute_instruction(s, m, io); }
 
     MachineState s;

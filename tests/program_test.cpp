@@ -124,7 +124,9 @@ TEST(Programs, OptionsAndUsage)
         EXPECT_EQ(result.err, c.err);
     }
     for (const char* help : {"--help", "-h"}) {
-        EXPECT_TRUE(run_piped("", dir.path(), {help}).out.starts_with(kUsage + "\n")) << help;
+        const std::string cosmac_help = run_piped("", dir.path(), {help}).out;
+        EXPECT_TRUE(cosmac_help.starts_with(kUsage + "\n")) << help;
+        EXPECT_NE(cosmac_help.find("\n  -h,--help             this text\n"), std::string::npos);
         const std::string assembler_help = run_piped("", dir.path(), {help}, kAssemblerBinary).out;
         EXPECT_TRUE(assembler_help.starts_with(kAssemblerUsage + "\n")) << help;
         for (const char* option : {"-o OUTPUT", "-l LISTING", "--format", "--syntax", "--version", ".sym"})
@@ -323,6 +325,9 @@ TEST(ProgramFiles, SafeSaves)
     const fs::path old = dir.path() / "old.elf";
     write(old, "old bytes");
     fs::permissions(old, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink("/dev/null", dir.path() / "null.elf");  // a device is written as it is
+    EXPECT_EQ(run_piped("S null 0 10\nq\n", dir.path()).err, "");
+    fs::remove(dir.path() / "null.elf");
     fs::create_directory(dir.path() / "links");
     fs::create_symlink("../old.elf", dir.path() / "links" / "link.elf");  // relative to the link's own directory
     Transcript result = run_piped("m 0 aa\nS links/link 0 1\nq\n", dir.path());
@@ -354,6 +359,52 @@ TEST(ProgramFiles, SafeSaves)
         left.push_back(entry.path().filename().string());
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{"links", "locked", "old.elf"}));  // no temporary file
+}
+
+// A monitor of the kind board owners run, built for each serial convention:
+// it times the first Enter, then reads four hex digits at each * and prints the
+// byte there. Through pipes the run ends once the line has been quiet a second.
+TEST(Boards, FirmwareRunsThroughPipes)
+{
+    const struct {
+        const char* topic;
+        std::vector<std::string> defines;  // EF, RXINV, TXINV, ORIGIN
+        std::vector<std::string> arguments;
+        const char* keys;
+        int status;
+        const char* out;
+    } cases[] = {
+        {"mcard: flag 0 and Q 1 at mark", {"3", "0", "0", "8000H"}, {"--board", "mcard", "fw.hex"}, "\r8003",
+         0, "OK\r\n*8003 F8\r\n*"},
+        {"mcard at 300 baud", {"3", "0", "0", "8000H"}, {"--board", "mcard", "--baud", "300", "fw.hex"}, "\r8000",
+         0, "OK\r\n*8000 C0\r\n*"},
+        {"mcard with Q 0 at mark", {"3", "0", "1", "8000H"},
+         {"--board", "mcard", "--serial", "ef3,tx-invert", "fw.hex"}, "\r8000", 0, "OK\r\n*8000 C0\r\n*"},
+        {"elf2k: flag 1 and Q 0 at mark, jump-on-reset, an image from 0000 moved to 8000", {"3", "1", "1", "0"},
+         {"--board", "elf2k", "fw.hex@8000"}, "\r80007FFF", 0, "OK\r\n*8000 C0\r\n*7FFF 00\r\n*"},
+        {"picoelf: EF2 at 4 MHz", {"2", "0", "0", "8000H"}, {"--board", "picoelf", "fw.hex"}, "\r8003", 0,
+         "OK\r\n*8003 F8\r\n*"},
+        {"a key the program never takes keeps the run going to the limit", {"3", "0", "0", "8000H"},
+         {"--board", "picoelf", "--limit", "100000", "fw.hex"}, "\r", 3, ""},
+        {"a run with nothing to send ends when quiet", {"3", "0", "0", "8000H"},
+         {"--board", "mcard", "--quiet", "0.5", "fw.hex"}, "", 0, ""},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const std::vector<std::string> names = {"EF", "RXINV", "TXINV", "ORIGIN"};
+        std::vector<std::string> assemble = {COSMAC_BOARD_FIRMWARE, "--syntax", "a18", "--format", "hex", "-o", "fw.hex"};
+        for (std::size_t i = 0; i < names.size(); ++i)
+            assemble.insert(assemble.end(), {"-D", names[i] + "=" + c.defines[i]});
+        const Transcript assembled = run_piped("", dir.path(), assemble, kAssemblerBinary);
+        ASSERT_EQ(assembled.exit_status, 0) << assembled.err;
+        std::vector<std::string> arguments = {"--run"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const Transcript first = run_piped(c.keys, dir.path(), arguments);
+        EXPECT_EQ(first.exit_status, c.status) << c.topic;
+        EXPECT_EQ(first.out, c.out) << c.topic;
+        EXPECT_EQ(first.err, "") << c.topic;
+        EXPECT_EQ(run_piped(c.keys, dir.path(), arguments).out, first.out) << c.topic << ": the same every time";
+    }
 }
 
 // Image files as the S command leaves them on disk.

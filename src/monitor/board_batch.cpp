@@ -12,13 +12,14 @@ int run_board_batch(Console& console, const MonitorOptions& options, const Batch
                     const BoardBatchOptions& board_options)
 {
     const auto session = make_session(console, options);
-    const StartUpLoad load = load_program_files(*session, options.files);
-    if (!load.ok)
-        return kUsageError;
     const auto quiet_cycles =
         static_cast<uint64_t>(board_options.quiet_seconds * static_cast<double>(board_options.spec.clock_hz) / 8);
     Board board(board_options.spec, [&console](uint8_t byte) { console.write_char(static_cast<char>(byte)); },
                 quiet_cycles);
+    board.clear_unmapped(session->memory);
+    const StartUpLoad load = load_program_files(*session, options.files);
+    if (!load.ok)
+        return kUsageError;
     if (const auto outside = board.clear_unmapped(session->memory)) {
         console.write_error("cosmac: warning: the board has no memory at " + hex_text(*outside, 4) +
                             ", where a file loaded bytes; it reads ff there\n");
