@@ -11,7 +11,7 @@
 #include "cli/options.hpp"
 #include "image/program_file.hpp"
 #include "monitor/batch.hpp"
-#include "monitor/board_batch.hpp"
+#include "monitor/board_run.hpp"
 #include "monitor/console.hpp"
 #include "monitor/monitor.hpp"
 
@@ -20,8 +20,9 @@ namespace {
 constexpr const char* kUsage =
     "usage: cosmac [--debug] [--clock MHZ] [--protect START-END|none] [FILE...]\n"
     "       cosmac --run [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n"
-    "       cosmac --board NAME --run [--ram START-END]... [--rom START-END]... [--clock MHZ]\n"
-    "              [--serial efN[,rx-invert][,tx-invert]|none] [--baud N] [--quiet SECONDS] FILE...\n";
+    "       cosmac --board NAME [--run] [--ram START-END]... [--rom START-END]... [--clock MHZ]\n"
+    "              [--serial efN[,rx-invert][,tx-invert]|none] [--baud N] [--quiet SECONDS]\n"
+    "              [--speed N|max] [FILE...]\n";
 
 constexpr const char* kDescription =
     "Loads each FILE, then starts the 1802 monitor; type h at its prompt for the commands.\n"
@@ -107,14 +108,70 @@ std::optional<uint64_t> count(const std::string& text)
     return value;
 }
 
+// The board and what the command line changes of it.
+struct BoardArguments {
+    std::string board, serial, baud, quiet, speed;
+    std::vector<std::string> ram, rom;
+};
+
+std::optional<std::string> read_board(const BoardArguments& arguments, std::optional<double> mhz,
+                                      std::optional<cosmac::BoardOptions>& options)
+{
+    auto spec = cosmac::board_named(arguments.board);
+    if (!spec)
+        return "--board needs one of " + cosmac::board_names();
+    if (!arguments.ram.empty() || !arguments.rom.empty()) {
+        spec->ram.clear();
+        spec->rom.clear();
+    }
+    for (const auto& [texts, option, ranges] : {std::tuple{&arguments.ram, "--ram", &spec->ram},
+                                                 std::tuple{&arguments.rom, "--rom", &spec->rom}}) {
+        for (const std::string& text : *texts) {
+            cosmac::AddressRange range{};
+            if (const auto problem = read_range(text, option, range.first, range.last))
+                return problem;
+            ranges->push_back(range);
+        }
+    }
+    if (mhz)
+        spec->clock_hz = static_cast<uint64_t>(*mhz * 1e6 + 0.5);
+    if (!arguments.serial.empty()) {
+        if (const auto problem = read_serial(arguments.serial, *spec))
+            return problem;
+    }
+    if (spec->serial) {
+        spec->serial->clock_hz = spec->clock_hz;
+        if (!arguments.baud.empty()) {
+            const auto rate = count(arguments.baud);
+            if (!rate || *rate > 1000000)
+                return "--baud needs a speed in bits a second, such as 1200";
+            spec->serial->baud = static_cast<uint32_t>(*rate);
+        }
+    }
+    options = cosmac::BoardOptions{*spec};
+    if (!arguments.quiet.empty()) {
+        const auto seconds = clock_mhz(arguments.quiet);
+        if (!seconds)
+            return "--quiet needs a number of seconds, such as 1 or 0.5";
+        options->quiet_seconds = *seconds;
+    }
+    if (!arguments.speed.empty()) {
+        const auto speed = arguments.speed == "max" ? std::optional<double>(0) : clock_mhz(arguments.speed);
+        if (!speed)
+            return "--speed needs a number, such as 1 or 0.5, or max";
+        options->speed = *speed;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     cosmac::MonitorOptions options;
     cosmac::BatchOptions batch;
-    std::string clock, window, start, limit, board, serial, baud, quiet;
-    std::vector<std::string> ram, rom;
+    std::string clock, window, start, limit;
+    BoardArguments board_arguments;
 
     CLI::App app(kDescription, "cosmac");
     app.formatter(std::make_shared<cosmac::HelpFormatter>());
@@ -145,25 +202,29 @@ int main(int argc, char** argv)
     const auto* regs_option =
         app.add_flag("--regs", batch.show_registers, "end a --run with the count line and the registers");
     const auto* board_option =
-        app.add_option("--board", board,
+        app.add_option("--board", board_arguments.board,
                        "simulate a board instead: mcard, elf2k, picoelf\n"
-                       "or elf, with its serial line on standard input\n"
-                       "and output (with --run)")
+                       "or elf, with its serial terminal on the console")
             ->type_name("NAME");
     const auto* ram_option =
-        app.add_option("--ram", ram, "a board's RAM; with --rom, the board's map is\nreplaced")
+        app.add_option("--ram", board_arguments.ram, "a board's RAM; with --rom, the board's map is\nreplaced")
             ->type_name("START-END")
             ->allow_extra_args(false);
-    const auto* rom_option = app.add_option("--rom", rom, "a board's ROM")->type_name("START-END")->allow_extra_args(false);
+    const auto* rom_option = app.add_option("--rom", board_arguments.rom, "a board's ROM")->type_name("START-END")->allow_extra_args(false);
     const auto* serial_option =
-        app.add_option("--serial", serial, "a board's serial line: efN[,rx-invert][,tx-invert]\nor none")
+        app.add_option("--serial", board_arguments.serial, "a board's serial line: efN[,rx-invert][,tx-invert]\nor none")
             ->type_name("LINE");
-    const auto* baud_option = app.add_option("--baud", baud, "the serial line's speed (1200)")->type_name("N");
+    const auto* baud_option = app.add_option("--baud", board_arguments.baud, "the serial line's speed (1200)")->type_name("N");
     const auto* quiet_option =
-        app.add_option("--quiet", quiet,
+        app.add_option("--quiet", board_arguments.quiet,
                        "a board's --run ends once nothing has been sent\n"
                        "or received for this long, simulated (1)")
             ->type_name("SECONDS");
+    const auto* speed_option =
+        app.add_option("--speed", board_arguments.speed,
+                       "a board on a terminal runs at N times its clock\n"
+                       "(1), or as fast as it can with max")
+            ->type_name("N");
     app.add_option("FILE", options.files)->group("");
 
     if (const auto status = cosmac::parse_command_line(app, argc, argv, kUsage, usage_error))
@@ -199,51 +260,18 @@ int main(int argc, char** argv)
         return usage_error("--start, --limit and --regs go with --run");
     if (batch_run && options.files.empty())
         return usage_error("--run needs a program file");
-    if (*board_option || *ram_option || *rom_option || *serial_option || *baud_option || *quiet_option) {
+    if (*board_option || *ram_option || *rom_option || *serial_option || *baud_option || *quiet_option ||
+        *speed_option) {
         if (!*board_option)
-            return usage_error("--ram, --rom, --serial, --baud and --quiet go with --board");
-        auto spec = cosmac::board_named(board);
-        if (!spec)
-            return usage_error("--board needs one of " + cosmac::board_names());
-        if (!batch_run || options.debugger)
-            return usage_error("--board goes with --run: the board's own terminal is not built yet");
-        if (*ram_option || *rom_option) {
-            spec->ram.clear();
-            spec->rom.clear();
+            return usage_error("--ram, --rom, --serial, --baud, --quiet and --speed go with --board");
+        if (options.debugger)
+            return usage_error("--board and --debug do not go together yet");
+        if (const auto problem = read_board(board_arguments, mhz, options.board))
+            return usage_error(*problem);
+        if (batch_run) {
+            cosmac::StandardConsole console;
+            return cosmac::run_board_batch(console, options, batch);
         }
-        for (const auto& [texts, option, ranges] :
-             {std::tuple{&ram, "--ram", &spec->ram}, std::tuple{&rom, "--rom", &spec->rom}}) {
-            for (const std::string& text : *texts) {
-                cosmac::AddressRange range{};
-                if (const auto problem = read_range(text, option, range.first, range.last))
-                    return usage_error(*problem);
-                ranges->push_back(range);
-            }
-        }
-        if (mhz)
-            spec->clock_hz = static_cast<uint64_t>(*mhz * 1e6 + 0.5);
-        if (*serial_option) {
-            if (const auto problem = read_serial(serial, *spec))
-                return usage_error(*problem);
-        }
-        if (spec->serial) {
-            spec->serial->clock_hz = spec->clock_hz;
-            if (*baud_option) {
-                const auto rate = count(baud);
-                if (!rate || *rate > 1000000)
-                    return usage_error("--baud needs a speed in bits a second, such as 1200");
-                spec->serial->baud = static_cast<uint32_t>(*rate);
-            }
-        }
-        cosmac::BoardBatchOptions board_options{*spec};
-        if (*quiet_option) {
-            const auto seconds = clock_mhz(quiet);
-            if (!seconds)
-                return usage_error("--quiet needs a number of seconds, such as 1 or 0.5");
-            board_options.quiet_seconds = *seconds;
-        }
-        cosmac::StandardConsole console;
-        return cosmac::run_board_batch(console, options, batch, board_options);
     }
     cosmac::StandardConsole console;
     return batch_run ? cosmac::run_batch(console, options, batch) : cosmac::run_monitor(console, options);

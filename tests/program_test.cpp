@@ -54,8 +54,9 @@ INSTANTIATE_TEST_SUITE_P(Examples, ExampleTest, ::testing::Values("hello", "echo
 const std::string kUsage =
     "usage: cosmac [--debug] [--clock MHZ] [--protect START-END|none] [FILE...]\n"
     "       cosmac --run [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n"
-    "       cosmac --board NAME --run [--ram START-END]... [--rom START-END]... [--clock MHZ]\n"
-    "              [--serial efN[,rx-invert][,tx-invert]|none] [--baud N] [--quiet SECONDS] FILE...\n";
+    "       cosmac --board NAME [--run] [--ram START-END]... [--rom START-END]... [--clock MHZ]\n"
+    "              [--serial efN[,rx-invert][,tx-invert]|none] [--baud N] [--quiet SECONDS]\n"
+    "              [--speed N|max] [FILE...]\n";
 const std::string kAssemblerUsage =
     "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin] [--syntax cosmac|rca|a18|asm02|sb]\n"
     "                  [-I DIR]... [-D NAME[=VALUE]]... [--build N]\n";
@@ -78,10 +79,11 @@ TEST(Programs, OptionsAndUsage)
          "cosmac: --protect needs START-END, two hexadecimal addresses, or none\n" + kUsage},
         {false, {"--clock", "0", "-d"}, 2, "", "cosmac: --clock needs a frequency in MHz, such as 1.76\n" + kUsage},
         {false, {"--clock", "2"}, 2, "", "cosmac: --clock goes with --debug or --board\n" + kUsage},
-        {false, {"--baud", "300", "x"}, 2, "", "cosmac: --ram, --rom, --serial, --baud and --quiet go with --board\n" + kUsage},
+        {false, {"--baud", "300", "x"}, 2, "", "cosmac: --ram, --rom, --serial, --baud, --quiet and --speed go with --board\n" + kUsage},
         {false, {"--board", "kim1", "--run", "x"}, 2, "", "cosmac: --board needs one of mcard, elf2k, picoelf, elf\n" + kUsage},
-        {false, {"--board", "elf", "x"}, 2, "",
-         "cosmac: --board goes with --run: the board's own terminal is not built yet\n" + kUsage},
+        {false, {"--board", "elf", "-d"}, 2, "", "cosmac: --board and --debug do not go together yet\n" + kUsage},
+        {false, {"--board", "elf", "--speed", "fast"}, 2, "",
+         "cosmac: --speed needs a number, such as 1 or 0.5, or max\n" + kUsage},
         {false, {"--board", "elf", "--run", "--ram", "8000-7fff", "x"}, 2, "",
          "cosmac: --ram 8000-7fff ends before it starts; give the lower address first\n" + kUsage},
         {false, {"--board", "elf", "--run", "--rom", "8000", "x"}, 2, "",

@@ -288,5 +288,38 @@ TEST(Terminal, OutputIsTheSameAsThroughAPipe)
     EXPECT_NE(piped.out.find("Hi\nQ1\nf8\nXYQ0\nBreak\n"), std::string::npos) << piped.out;
 }
 
+// A board's firmware on its serial terminal, in real time: every key goes to the
+// firmware (Control-C too), and Control-] brings back the monitor's prompt.
+TEST(Terminal, ABoardsSerialTerminal)
+{
+    TempDir dir;
+    const Transcript assembled =
+        run_piped("", dir.path(),
+                  {COSMAC_BOARD_FIRMWARE, "--syntax", "a18", "--format", "hex", "-o", "fw.hex", "-D", "EF=3", "-D",
+                   "RXINV=0", "-D", "TXINV=0", "-D", "ORIGIN=8000H"},
+                  kAssemblerBinary);
+    ASSERT_EQ(assembled.exit_status, 0) << assembled.err;
+    PtySession session(dir.path(), {.transparent = false, .arguments = {"--board", "mcard", "fw.hex"}, .term = "dumb"});
+    ASSERT_TRUE(session.expect("sends a BREAK.\r\n\r\n"));
+    ASSERT_TRUE(wait_for_key_read(session));
+    session.type("\r");  // the firmware times it to find the baud
+    ASSERT_TRUE(session.expect("OK\r\n*"));  // as sent: the terminal adds no "\r"
+    session.type("80\x03");
+    ASSERT_TRUE(session.expect("80\x03"));
+    session.type("\x1d");
+    ASSERT_TRUE(session.expect("\r\nBreak\r\n\r\n"));
+    ASSERT_TRUE(session.expect("\r\n-"));
+    EXPECT_FALSE(session.reading_key());
+    session.type("g\n");
+    ASSERT_TRUE(wait_for_key_read(session));
+    session.type("0");  // the fourth digit: the firmware goes on where it was
+    ASSERT_TRUE(session.expect("0 "));
+    session.type("\x1d");
+    ASSERT_TRUE(session.expect("\r\n-"));
+    session.type("q\n");
+    EXPECT_EQ(session.wait(), 0);
+    EXPECT_TRUE(same_settings(session.settings(), session.initial_settings()));
+}
+
 }  // namespace
 }  // namespace cosmac::testing

@@ -110,12 +110,18 @@ void Board::q_changed(bool q, uint64_t cycle)
         serial_->q_changed(q, cycle);
 }
 
+bool Board::quiet(uint64_t cycle) const
+{
+    if (quiet_cycles_ == 0)
+        return false;
+    return serial_ ? serial_->quiet(cycle, quiet_cycles_) : cycle >= quiet_cycles_;
+}
+
 bool Board::poll(uint64_t cycle)
 {
-    if (!serial_)
-        return quiet_cycles_ != 0 && cycle >= quiet_cycles_;
-    serial_->advance(cycle);
-    return quiet_cycles_ != 0 && serial_->quiet(cycle, quiet_cycles_);
+    if (serial_)
+        serial_->advance(cycle);
+    return cycle >= pause_at_ || quiet(cycle);
 }
 
 }  // namespace cosmac

@@ -56,6 +56,12 @@ public:
     // Power-on: the processor's reset, as the board performs it.
     void reset(MachineState& state, BoardBus& bus);
 
+    // A run's poll ends it at this cycle, and once the line is quiet (0: never).
+    void pause_at(uint64_t cycle) { pause_at_ = cycle; }
+    void set_quiet(uint64_t cycles) { quiet_cycles_ = cycles; }
+    // Nothing has been sent or received for the quiet time, and no key waits.
+    bool quiet(uint64_t cycle) const;
+
     uint8_t leds = 0;
     uint8_t switches = 0;
     bool in_button = false;
@@ -73,6 +79,7 @@ private:
     WritableMap writable_{};
     std::optional<SerialLine> serial_;
     uint64_t quiet_cycles_;
+    uint64_t pause_at_ = UINT64_MAX;
 };
 
 }  // namespace cosmac

@@ -32,6 +32,10 @@ namespace cosmac {
 // A key press is thousands of times slower than this many instructions.
 constexpr unsigned kInterruptPollInterval = 4096;
 
+// A board's devices are polled more often: a run in real time pauses every few
+// milliseconds of the board's time to read keys and keep pace with the clock.
+constexpr unsigned kBoardPollInterval = 256;
+
 constexpr uint8_t kControlC = 0x03;
 
 // The console machine: memory is read as it is, and the user serves the rest.
@@ -531,7 +535,7 @@ RunResult run_board_with(MachineState& state, Memory& memory, BoardBus& bus, Pol
     RunResult result;
     bus.idle = false;
     for (;;) {
-        for (const uint64_t poll_at = result.executed + kInterruptPollInterval; result.executed != poll_at;) {
+        for (const uint64_t poll_at = result.executed + kBoardPollInterval; result.executed != poll_at;) {
             const uint8_t opcode = bus.read(memory, cpu.pc);
             if (policy.before(cpu, opcode, result.executed)) [[unlikely]]
                 goto done;

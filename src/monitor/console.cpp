@@ -44,16 +44,19 @@ void set_interrupt_handler(void (*handler)(int))
 }
 
 // No echo, no line editing, and Control-C arriving as the byte 03 instead of a
-// signal; Enter arrives as CR, as on a serial terminal.
+// signal; Enter arrives as CR, as on a serial terminal. A board's terminal also
+// shows what the firmware sends as it is, without "\n" becoming "\r\n".
 class RawMode {
 public:
-    RawMode()
+    explicit RawMode(bool raw_output = false)
     {
         if (tcgetattr(STDIN_FILENO, &g_cooked_settings) != 0)
             return;
         termios raw = g_cooked_settings;
         raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
         raw.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON);
+        if (raw_output)
+            raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
         raw.c_cc[VMIN] = 1;
         raw.c_cc[VTIME] = 0;
         g_raw_mode = 1;
@@ -212,6 +215,29 @@ std::optional<uint8_t> StandardConsole::next_input_byte()
     if (input_position_ == input_.size() && fill_input() != Fill::Data)
         return std::nullopt;
     return static_cast<uint8_t>(input_[input_position_++]);
+}
+
+// Raw for a board's whole run: its firmware reads every key as it comes.
+void StandardConsole::hold_raw(bool raw)
+{
+    static std::unique_ptr<RawMode> held;
+    if (raw)
+        held = std::make_unique<RawMode>(/*raw_output=*/true);
+    else
+        held.reset();
+}
+
+std::optional<uint8_t> StandardConsole::poll_key()
+{
+    if (input_position_ < input_.size())
+        return static_cast<uint8_t>(input_[input_position_++]);
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    if (input_ended_ || ::poll(&input, 1, 0) <= 0)
+        return std::nullopt;
+    char key = 0;
+    const ssize_t n = ::read(STDIN_FILENO, &key, 1);
+    input_ended_ = n == 0;
+    return n == 1 ? std::optional<uint8_t>(static_cast<uint8_t>(key)) : std::nullopt;
 }
 
 std::optional<uint8_t> StandardConsole::read_key()

@@ -80,6 +80,13 @@ public:
     virtual void end_run() = 0;
     virtual bool interrupt_requested() = 0;
 
+    // A board's terminal: true when keys are typed live as a program runs, in
+    // which case hold_raw keeps the terminal raw for the whole run and poll_key
+    // takes a key only if one is there. Otherwise keys are read ahead with read_key.
+    virtual bool live() const { return false; }
+    virtual void hold_raw(bool) {}
+    virtual std::optional<uint8_t> poll_key() { return std::nullopt; }
+
 protected:
     explicit Console(bool unbuffered) : unbuffered_(unbuffered) {}
     virtual void deliver(std::string_view text) = 0;
@@ -111,6 +118,9 @@ public:
     void begin_run() override;
     void end_run() override;
     bool interrupt_requested() override;
+    bool live() const override { return input_is_terminal_; }
+    void hold_raw(bool raw) override;
+    std::optional<uint8_t> poll_key() override;
 
 private:
     void deliver(std::string_view text) override;

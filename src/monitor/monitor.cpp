@@ -110,17 +110,25 @@ std::unique_ptr<Session> make_session(Console& console, const MonitorOptions& op
     session->clock_mhz = options.clock_mhz;
     if (options.debugger)
         session->debugger = std::make_unique<Debugger>(options.window);
+    if (options.board)
+        session->board = std::make_unique<BoardMachine>(*options.board, console);
     return session;
 }
 
 int run_monitor(Console& console, const MonitorOptions& options)
 {
     const auto session = make_session(console, options);
-    if (!load_program_files(*session, options.files).ok)
+    if (!(session->board ? boot_board(*session, options) : load_program_files(*session, options.files).ok))
         return 1;
     CommandLine command;
     std::string line;
     console.write("\nCOSMAC 1802 Simulator\n\n");
+    if (session->board) {
+        console.write("Board " + std::string(options.board->spec.name) +
+                      ": its serial terminal until Control-], which brings this prompt;\n"
+                      "Control-\\ sends a BREAK.\n\n");
+        board_go(*session, command);
+    }
     for (;;) {
         if (!console.read_line("-", line, /*command=*/true))
             return 0;

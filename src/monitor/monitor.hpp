@@ -1,19 +1,29 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "board/board.hpp"
 #include "cpu/machine_state.hpp"
 #include "monitor/console.hpp"
 
 namespace cosmac {
+
+// Board mode: another machine, with its serial terminal on the console.
+struct BoardOptions {
+    BoardSpec spec;
+    double quiet_seconds = 1;  // a run through pipes ends after this much simulated time with nothing sent or received
+    double speed = 1;          // times the board's clock on a terminal; 0: as fast as it goes
+};
 
 struct MonitorOptions {
     bool debugger = false;    // debugger mode: more commands, and more lines from some
     double clock_mhz = 1.76;  // for the debugger's cycle times
     ProtectedWindow window;
     std::vector<std::string> files;  // program files to load first
+    std::optional<BoardOptions> board;
 };
 
 struct Session;

@@ -11,6 +11,18 @@
 namespace cosmac {
 namespace {
 
+// Traced instructions, as they execute, to the console.
+class ConsoleTrace final : public TraceSink {
+public:
+    explicit ConsoleTrace(Session& session) : session_(session) {}
+    void traced(const HistoryStep& step) override { session_.console.write(trace_line(step, session_.symbols)); }
+
+private:
+    Session& session_;
+};
+
+}  // namespace
+
 void set_program_counter(Session& session, const CommandLine& command)
 {
     if (command.count >= 2)
@@ -18,11 +30,11 @@ void set_program_counter(Session& session, const CommandLine& command)
 }
 
 // The end of every run: why it stopped, the count, in debugger mode the cycles,
-// the registers and the next instruction. In debugger mode this report starts on
-// a line of its own when the program's output left one open.
+// the registers and the next instruction. In debugger and board mode this report
+// starts on a line of its own when the program's output left one open.
 void show_run_end(Session& session, const RunResult& result, std::string_view reason, std::string_view cycles)
 {
-    if (session.debugger && session.console.character_line_open())
+    if ((session.debugger || session.board) && session.console.character_line_open())
         session.console.write("\n");
     if (!reason.empty()) {
         session.console.write(reason);
@@ -35,17 +47,6 @@ void show_run_end(Session& session, const RunResult& result, std::string_view re
     show_state(session);
 }
 
-// Traced instructions, as they execute, to the console.
-class ConsoleTrace final : public TraceSink {
-public:
-    explicit ConsoleTrace(Session& session) : session_(session) {}
-    void traced(const HistoryStep& step) override { session_.console.write(trace_line(step, session_.symbols)); }
-
-private:
-    Session& session_;
-};
-
-}  // namespace
 
 void show_count(Session& session, uint64_t executed)
 {
@@ -64,6 +65,8 @@ void show_state(Session& session)
 
 Next step_command(Session& session, const CommandLine& command)
 {
+    if (session.board)
+        return board_step(session, command);
     set_program_counter(session, command);
     session.console.begin_run();
     // A stop makes no difference to one step.
@@ -79,6 +82,8 @@ Next step_command(Session& session, const CommandLine& command)
 
 Next go_command(Session& session, const CommandLine& command)
 {
+    if (session.board)
+        return board_go(session, command);
     set_program_counter(session, command);
     if (session.debugger)
         return debug_run(session, RunGoal::Go);

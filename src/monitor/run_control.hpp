@@ -10,6 +10,13 @@ Next step_command(Session& session, const CommandLine& command);
 Next go_command(Session& session, const CommandLine& command);
 Next list_command(Session& session, const CommandLine& command);
 
+// g ADDRESS and s ADDRESS: the program counter, R(P), takes the address.
+void set_program_counter(Session& session, const CommandLine& command);
+
+// The end of a run: the reason it stopped (or Break when the user stopped it),
+// the count, the cycles line, the registers and the next instruction.
+void show_run_end(Session& session, const RunResult& result, std::string_view reason, std::string_view cycles);
+
 // The register display and the next instruction, as s shows them.
 void show_state(Session& session);
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "cpu/machine_state.hpp"
+#include "monitor/board_run.hpp"
 #include "monitor/console.hpp"
 #include "monitor/console_io.hpp"
 #include "monitor/debugger.hpp"
@@ -25,6 +26,7 @@ struct Session {
     std::unique_ptr<Debugger> debugger;  // only in debugger mode
     SymbolTable symbols;                 // loaded in debugger mode only
     double clock_mhz = 0;                // what machine cycles are shown at
+    std::unique_ptr<BoardMachine> board;  // only in board mode
 };
 
 }  // namespace cosmac

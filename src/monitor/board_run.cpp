@@ -1,0 +1,173 @@
+#include "monitor/board_run.hpp"
+
+#include <chrono>
+#include <thread>
+
+#include "cpu/execution.hpp"
+#include "monitor/image_commands.hpp"
+#include "monitor/run_control.hpp"
+#include "monitor/session.hpp"
+#include "text/text.hpp"
+
+namespace cosmac {
+namespace {
+
+// How often a run on a terminal stops to read keys and keep pace with the clock.
+constexpr double kSliceSeconds = 0.01;
+
+const char* const kIdleReason = "IDLE: nothing can wake the processor";
+
+// Keys through a pipe: those up to Control-] or the end of input go onto the
+// line in turn; the run ends once they have and the line is quiet.
+void read_keys_ahead(Console& console, SerialLine* serial)
+{
+    while (const auto key = console.read_key()) {
+        if (*key == kMonitorKey)
+            return;
+        if (serial && *key == kBreakKey)
+            serial->queue_break();
+        else if (serial)
+            serial->queue_key(*key);
+    }
+}
+
+// Keys typed while the program runs; true for Control-].
+bool take_live_keys(Console& console, SerialLine* serial)
+{
+    while (const auto key = console.poll_key()) {
+        if (*key == kMonitorKey)
+            return true;
+        if (serial && *key == kBreakKey)
+            serial->queue_break();
+        else if (serial)
+            serial->queue_key(*key);
+    }
+    return false;
+}
+
+struct BoardRunEnd {
+    RunResult result;
+    const char* reason = nullptr;
+};
+
+// Runs in slices of the board's time: between them, live keys are read and, at
+// a finite speed, the run waits for the wall clock to catch up.
+BoardRunEnd run_board(Session& session)
+{
+    BoardMachine& machine = *session.board;
+    Console& console = session.console;
+    SerialLine* serial = machine.board.serial();
+    const bool live = console.live();
+    if (live) {
+        machine.board.set_quiet(0);
+        console.hold_raw(true);
+    } else {
+        read_keys_ahead(console, serial);
+        machine.board.set_quiet(machine.cycles_in(machine.options.quiet_seconds));
+    }
+    const uint64_t slice = std::max<uint64_t>(machine.cycles_in(kSliceSeconds), 1);
+    const auto started = std::chrono::steady_clock::now();
+    const uint64_t started_at = machine.bus.cycles;
+    BoardRunEnd end;
+    for (;;) {
+        machine.board.pause_at(machine.bus.cycles + slice);
+        BoardRun policy{&machine.board.writable()};
+        end.result.executed += run_board_with(session.state, session.memory, machine.bus, policy).executed;
+        if (machine.bus.idle) {
+            end.reason = kIdleReason;
+            break;
+        }
+        if (!live) {
+            if (machine.board.quiet(machine.bus.cycles))
+                break;
+            continue;
+        }
+        if (take_live_keys(console, serial)) {
+            end.result.stopped = true;
+            break;
+        }
+        console.flush();
+        if (machine.options.speed > 0) {
+            const double seconds = static_cast<double>(machine.bus.cycles - started_at) * 8 /
+                                   static_cast<double>(machine.options.spec.clock_hz) / machine.options.speed;
+            std::this_thread::sleep_until(started + std::chrono::duration<double>(seconds));
+        }
+    }
+    if (live)
+        console.hold_raw(false);
+    if (serial)
+        serial->advance(machine.bus.cycles);
+    return end;
+}
+
+}  // namespace
+
+BoardMachine::BoardMachine(const BoardOptions& board_options, Console& console)
+    : options(board_options),
+      board(options.spec, [&console](uint8_t byte) { console.write_char(static_cast<char>(byte)); }, 0),
+      bus{board, board.writable()}
+{
+}
+
+bool boot_board(Session& session, const MonitorOptions& options)
+{
+    BoardMachine& machine = *session.board;
+    machine.board.clear_unmapped(session.memory);
+    const StartUpLoad load = load_program_files(session, options.files);
+    if (!load.ok)
+        return false;
+    if (const auto outside = machine.board.clear_unmapped(session.memory)) {
+        session.console.write_error("cosmac: warning: the board has no memory at " + hex_text(*outside, 4) +
+                                    ", where a file loaded bytes; it reads ff there\n");
+    }
+    machine.board.reset(session.state, machine.bus);
+    return true;
+}
+
+Next board_go(Session& session, const CommandLine& command)
+{
+    set_program_counter(session, command);
+    const BoardRunEnd end = run_board(session);
+    show_run_end(session, end.result, end.reason ? end.reason : "", {});
+    return Next::Prompt;
+}
+
+Next board_step(Session& session, const CommandLine& command)
+{
+    set_program_counter(session, command);
+    BoardMachine& machine = *session.board;
+    BoardRun policy{&machine.board.writable()};
+    step_board_with(session.state, session.memory, machine.bus, policy);
+    if (SerialLine* serial = machine.board.serial())
+        serial->advance(machine.bus.cycles);
+    show_state(session);
+    session.current_location = session.state.R[session.state.P];
+    return Next::Prompt;
+}
+
+int run_board_batch(Console& console, const MonitorOptions& options, const BatchOptions& batch)
+{
+    const auto session = make_session(console, options);
+    BoardMachine& machine = *session->board;
+    if (!boot_board(*session, options))
+        return kUsageError;
+    if (batch.start)
+        session->state.R[session->state.P] = *batch.start;
+    read_keys_ahead(console, machine.board.serial());
+    machine.board.set_quiet(machine.cycles_in(options.board->quiet_seconds));
+
+    console.begin_run();
+    BoardRun policy{&machine.board.writable(), batch.limit.value_or(0)};
+    const RunResult result = run_board_with(session->state, session->memory, machine.bus, policy);
+    if (SerialLine* serial = machine.board.serial())
+        serial->advance(machine.bus.cycles);
+    console.end_run();
+
+    if (batch.show_registers) {
+        show_count(*session, result.executed);
+        show_state(*session);
+    }
+    return result.stopped || machine.bus.idle ? kReachedIdle : kLimitReached;
+}
+
+}  // namespace cosmac
