@@ -4,7 +4,10 @@
 // mode, with the history recording, 8 breakpoints and a watchpoint armed that the
 // script never hits, and that speed is reported against the plain one. Also
 // reports cosmac's start-up time to the end of a "q" session and its peak
-// resident memory.
+// resident memory. It runs each script a third time on a board, cosmac --board elf
+// --serial ef3 --speed max, with the console service's 68 01 turned into SEQ, REQ
+// (two instructions, which the serial line's decoder watches), and reports that
+// speed against the plain one too.
 //
 //   compare COSMAC YARDSTICK SCRIPT_DIR [RUNS]
 #include <fcntl.h>
@@ -30,9 +33,9 @@ struct Run {
     long max_rss_kb = 0;
 };
 
-// Runs program (with an option, if one is given) with the file as standard input;
-// standard output goes to a pipe that is drained here, standard error to /dev/null.
-Run run(const std::string& program, const std::string& input_path, const char* option = nullptr)
+// Runs program with the options and the file as standard input; standard output
+// goes to a pipe that is drained here, standard error to /dev/null.
+Run run(const std::string& program, const std::string& input_path, std::vector<const char*> options = {})
 {
     int out[2];
     if (pipe(out) != 0) {
@@ -48,7 +51,9 @@ Run run(const std::string& program, const std::string& input_path, const char* o
         dup2(out[1], STDOUT_FILENO);
         dup2(null, STDERR_FILENO);
         close(out[0]);
-        execl(program.c_str(), program.c_str(), option, static_cast<char*>(nullptr));
+        options.insert(options.begin(), program.c_str());
+        options.push_back(nullptr);
+        execv(program.c_str(), const_cast<char* const*>(options.data()));
         _exit(127);
     }
     close(out[1]);
@@ -80,23 +85,42 @@ Run run(const std::string& program, const std::string& input_path, const char* o
     return result;
 }
 
+std::string temporary_script(const std::string& text)
+{
+    std::string path = "/tmp/cosmac-script-XXXXXX";
+    const int fd = mkstemp(path.data());
+    if (fd < 0 || write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+        std::perror("script");
+        std::exit(1);
+    }
+    close(fd);
+    return path;
+}
+
+std::string read_script(const std::string& path)
+{
+    std::ifstream script(path);
+    return std::string(std::istreambuf_iterator<char>(script), {});
+}
+
 // The script with breakpoints and a watchpoint armed first, none of which it hits.
 std::string armed_script(const std::string& path)
 {
-    std::string armed_path = "/tmp/cosmac-armed-XXXXXX";
-    const int fd = mkstemp(armed_path.data());
     std::string text;
     for (int i = 0; i < 8; ++i)
         text += "b " + std::to_string(8000 + i) + "\n";
     text += "w f000 10\n";
-    std::ifstream script(path);
-    text += std::string(std::istreambuf_iterator<char>(script), {});
-    if (fd < 0 || write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
-        std::perror("armed script");
-        std::exit(1);
-    }
-    close(fd);
-    return armed_path;
+    return temporary_script(text + read_script(path));
+}
+
+// The script for a board: the console service's character out becomes SEQ, REQ,
+// and a Control-] first ends the run the board starts with.
+std::string board_script(const std::string& path)
+{
+    std::string text = read_script(path);
+    for (std::size_t at; (at = text.find("m 68\nm 01\n")) != std::string::npos;)
+        text.replace(at, 10, "m 7B\nm 7A\n");
+    return temporary_script("\x1d" + text);
 }
 
 double median(std::vector<double> values)
@@ -117,18 +141,20 @@ int main(int argc, char** argv)
     const std::string cosmac = argv[1], yardstick = argv[2], scripts = argv[3];
     const int runs = argc > 4 ? std::max(1, std::atoi(argv[4])) : 5;
 
-    std::printf("%-6s %12s %14s %14s %7s %9s %12s %9s\n", "script", "instructions", "cosmac Mi/s", "yardstick Mi/s",
-                "ratio", "RSS KB", "--debug Mi/s", "of plain");
+    std::printf("%-6s %12s %14s %14s %7s %9s %12s %9s %12s %9s\n", "script", "instructions", "cosmac Mi/s",
+                "yardstick Mi/s", "ratio", "RSS KB", "--debug Mi/s", "of plain", "--board Mi/s", "of plain");
     for (const char* name : {"count", "copy", "print"}) {
         const std::string path = scripts + "/" + name + ".txt";
         const std::string armed = armed_script(path);
-        std::vector<double> cosmac_rates, yardstick_rates, debug_rates;
+        const std::string on_board = board_script(path);
+        std::vector<double> cosmac_rates, yardstick_rates, debug_rates, board_rates;
         unsigned long long instructions = 0;
         long rss = 0;
         for (int i = 0; i < runs; ++i) {
             const Run a = run(cosmac, path);
             const Run b = run(yardstick, path);
-            const Run d = run(cosmac, armed, "--debug");
+            const Run d = run(cosmac, armed, {"--debug"});
+            const Run e = run(cosmac, on_board, {"--board", "elf", "--serial", "ef3", "--speed", "max"});
             if (a.instructions != b.instructions || a.instructions != d.instructions || a.instructions == 0) {
                 std::fprintf(stderr, "%s: cosmac counted %llu, the yardstick %llu, cosmac --debug %llu\n", name,
                              a.instructions, b.instructions, d.instructions);
@@ -139,11 +165,14 @@ int main(int argc, char** argv)
             cosmac_rates.push_back(a.instructions / a.seconds / 1e6);
             yardstick_rates.push_back(b.instructions / b.seconds / 1e6);
             debug_rates.push_back(d.instructions / d.seconds / 1e6);
+            board_rates.push_back(e.instructions / e.seconds / 1e6);
         }
         unlink(armed.c_str());
-        const double a = median(cosmac_rates), b = median(yardstick_rates), d = median(debug_rates);
-        std::printf("%-6s %12llu %14.1f %14.1f %6.2fx %9ld %12.1f %8.2fx\n", name, instructions, a, b, a / b, rss, d,
-                    d / a);
+        unlink(on_board.c_str());
+        const double a = median(cosmac_rates), b = median(yardstick_rates), d = median(debug_rates),
+                     e = median(board_rates);
+        std::printf("%-6s %12llu %14.1f %14.1f %6.2fx %9ld %12.1f %8.2fx %12.1f %8.2fx\n", name, instructions, a, b,
+                    a / b, rss, d, d / a, e, e / a);
     }
 
     char quit_path[] = "/tmp/cosmac-quit-XXXXXX";
