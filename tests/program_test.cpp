@@ -363,6 +363,21 @@ TEST(ProgramFiles, SafeSaves)
     EXPECT_EQ(left, (std::vector<std::string>{"links", "locked", "old.elf"}));  // no temporary file
 }
 
+// Output beyond what the console holds before handing it on comes out whole.
+TEST(Programs, LongOutputComesOutWhole)
+{
+    TempDir dir;
+    const std::string once = run_piped("d 0\nq\n", dir.path()).out;
+    ASSERT_TRUE(once.starts_with(std::string(kBanner) + "-"));
+    const std::string dump = once.substr(kBanner.size() + 1, once.size() - kBanner.size() - 2);
+    std::string input, expected = std::string(kBanner);
+    for (int i = 0; i < 100; ++i) {  // about 90 KB
+        input += "d 0\n";
+        expected += "-" + dump;
+    }
+    EXPECT_EQ(run_piped(input + "q\n", dir.path()).out, expected + "-");
+}
+
 // A monitor of the kind board owners run, built for each serial convention:
 // it times the first Enter, then reads four hex digits at each * and prints the
 // byte there. Through pipes the run ends once the line has been quiet a second.
