@@ -119,10 +119,10 @@ TEST(BoardChip, InstructionsAsTheDatasheetHasThem)
         want.I = (*m)[s.R[s.P]] >> 4;
 
         ScriptedDevices devices;
-        BoardBus bus{devices, writable, 10};
+        BoardBus bus{&devices, 10};
         bus.interrupt_line = c.interrupt;
         BoardRun policy{&writable};
-        step_board_with(s, *m, bus, policy);
+        step_on(s, *m, bus, policy);
         EXPECT_EQ(s, want);
         EXPECT_TRUE(*m == *want_memory);
         EXPECT_EQ(devices.log, c.log);
@@ -150,7 +150,7 @@ TEST(BoardChip, ResetsAsEachBoardDoes)
         state.R[1] = 0x3456;
         state.P = state.X = state.N = state.I = 5;
         state.Q = 1;
-        BoardBus bus{board, board.writable()};
+        BoardBus bus{&board};
         board.reset(state, bus);
         MachineState want;
         want.D = 0x12;
@@ -167,7 +167,7 @@ TEST(BoardChip, ResetsAsEachBoardDoes)
     auto m = std::make_unique<Memory>();
     (*m)[0x8001] = 0xAB;
     (*m)[0x0001] = 0xCD;
-    BoardBus bus{board, board.writable()};
+    BoardBus bus{&board};
     bus.jump_on_reset = true;
     EXPECT_EQ(bus.read(*m, 0x0001), 0xAB);
     EXPECT_EQ(bus.read(*m, 0x8001), 0xAB);
@@ -189,9 +189,9 @@ TEST(BoardChip, ARamProbeFindsTheMembershipCardsRam)
     load_bytes(*m, 0, probe);
     std::fill(m->begin() + 0x8000, m->end(), uint8_t{0xFF});  // a blank ROM
     MachineState state;
-    BoardBus bus{board, board.writable()};
+    BoardBus bus{&board};
     BoardRun policy{&board.writable(), 100000};
-    run_board_with(state, *m, bus, policy);
+    run_on(state, *m, bus, policy);
     EXPECT_TRUE(bus.idle);
     EXPECT_EQ(state.R[0], 0x0018);
     EXPECT_EQ(state.R[1], 0x7FFF);

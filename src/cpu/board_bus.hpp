@@ -32,8 +32,7 @@ using WritableMap = std::array<bool, 0x10000>;
 struct BoardBus {
     static constexpr bool kBoard = true;
 
-    BoardDevices& devices;
-    const WritableMap& writable;
+    BoardDevices* devices;
     uint64_t cycles = 0;          // machine cycles since power-on
     bool jump_on_reset = false;   // reads come from 8000 + (address & 7fff) until an access with A15 set
     bool interrupt_line = false;  // active
@@ -48,6 +47,8 @@ struct BoardBus {
         }
         return m[address];
     }
+
+    bool poll() { return devices->poll(cycles); }
 
     [[gnu::always_inline]] void touch(uint16_t address)
     {

@@ -41,9 +41,10 @@ constexpr uint8_t kControlC = 0x03;
 // The console machine: memory is read as it is, and the user serves the rest.
 struct ConsoleBus {
     static constexpr bool kBoard = false;
-    HostIo& io;
+    HostIo* io;
 
     [[gnu::always_inline]] static uint8_t read(const Memory& m, uint16_t address) { return m[address]; }
+    bool poll() { return io->interrupt_requested(); }
 };
 
 // The executor's working copy of the machine. A run keeps a local Cpu that
@@ -150,7 +151,7 @@ template <class Bus>
 
 [[gnu::always_inline]] inline StepResult query_ef4_then_branch(Cpu& s, const Memory& m, ConsoleBus& bus, uint8_t wanted)
 {
-    const Reply reply = bus.io.query_ef4();
+    const Reply reply = bus.io->query_ef4();
     if (reply.interrupted) {
         --s.pc;
         return StepResult::Stop;
@@ -227,7 +228,7 @@ template <unsigned kLine, class Bus>
 {
     uint8_t& flag = kLine == 1 ? s.EF1 : kLine == 2 ? s.EF2 : kLine == 3 ? s.EF3 : s.EF4;
     if constexpr (Bus::kBoard)
-        flag = bus.devices.ef(kLine, execute_cycle(bus));
+        flag = bus.devices->ef(kLine, execute_cycle(bus));
     else if constexpr (kLine == 4)
         return query_ef4_then_branch(s, m, bus, wanted);
     short_branch(s, m, bus, flag == wanted);
@@ -239,11 +240,20 @@ template <class Bus>
 {
     s.Q = q;
     if constexpr (Bus::kBoard)
-        bus.devices.q_changed(q, execute_cycle(bus));
+        bus.devices->q_changed(q, execute_cycle(bus));
     else if (q)
-        bus.io.set_q();
+        bus.io->set_q();
     else
-        bus.io.reset_q();
+        bus.io->reset_q();
+}
+
+// INP on a board: D and M(R(X)) from the port, ff where no device answers.
+template <class Bus, class Policy>
+[[gnu::always_inline]] inline StepResult board_input(Cpu& s, Memory& m, Bus& bus, Policy& policy)
+{
+    s.D = bus.devices->input_port(s.N & 7, execute_cycle(bus)).value_or(0xFF);
+    store(bus, policy, m, s.r(s.X), s.D);
+    return StepResult::Continue;
 }
 
 // RET and DIS on a board: X and P from M(R(X)), R(X) + 1, IE as given.
@@ -304,24 +314,23 @@ template <class Bus, class Policy>
     case 0x60: increment(s, s.X); break;                        // IRX
     [[unlikely]] case 0x61 ... 0x67:                                         // OUT
         if constexpr (kBoard) {
-            bus.devices.output_port(n, operand(s, m, bus), execute_cycle(bus));
+            bus.devices->output_port(n, operand(s, m, bus), execute_cycle(bus));
         } else {
             s.D = operand(s, m, bus);
-            bus.io.output_port(n, s.D);
+            bus.io->output_port(n, s.D);
         }
         increment(s, s.X);
         break;
-    [[unlikely]] case 0x68 ... 0x6F:                                         // console service, INP
-        if constexpr (kBoard) {
-            // 68 has no device behind it: it reads as an input from port 0.
-            s.D = bus.devices.input_port(n & 7, execute_cycle(bus)).value_or(0xFF);
-            store(bus, policy, m, s.r(s.X), s.D);
-            break;
-        } else {
-            if (opcode == 0x68)
-                return console_service(s, m, bus.io);
-            return input(s, m, bus.io, policy);
-        }
+    [[unlikely]] case 0x68:                                                  // console service
+        if constexpr (kBoard)
+            return board_input(s, m, bus, policy);  // undefined on a plain 1802: port 0, no device
+        else
+            return console_service(s, m, *bus.io);
+    [[unlikely]] case 0x69 ... 0x6F:                                         // INP
+        if constexpr (kBoard)
+            return board_input(s, m, bus, policy);
+        else
+            return input(s, m, *bus.io, policy);
     // 7x: control and arithmetic with carry
     [[unlikely]] case 0x70:                                                  // RET
         if constexpr (kBoard) {
@@ -428,57 +437,6 @@ struct PlainRun {
     static constexpr bool after(const Cpu&, uint64_t) { return false; }
 };
 
-// One instruction, whatever it is: the policy sees it, but cannot stop it.
-template <class Policy>
-StepResult step_with(MachineState& state, Memory& memory, HostIo& io, Policy& policy)
-{
-    Cpu cpu(state);
-    const uint8_t opcode = memory[cpu.pc];
-    policy.before(cpu, opcode, 0);
-    ConsoleBus bus{io};
-    const StepResult result = execute(cpu, memory, bus, opcode, policy);
-    policy.after(cpu, 1);
-    state = cpu.machine();
-    return result;
-}
-
-// Instructions until the one at R(P) is IDLE (00), which is left unexecuted, an
-// instruction returns stop, the io asks to interrupt, or the policy stops the run.
-template <class Policy>
-RunResult run_with(MachineState& state, Memory& memory, HostIo& io, Policy& caller_policy)
-{
-    Policy policy = caller_policy;  // a local, which the compiler can keep in machine registers
-    Cpu cpu(state);
-    ConsoleBus bus{io};
-    RunResult result;
-    for (;;) {
-        for (const uint64_t poll_at = result.executed + kInterruptPollInterval; result.executed != poll_at;) {
-            const uint8_t opcode = memory[cpu.pc];
-            if (opcode == 0x00)
-                goto done;
-            if (policy.before(cpu, opcode, result.executed)) [[unlikely]]
-                goto done;
-            ++result.executed;
-            const StepResult step = execute(cpu, memory, bus, opcode, policy);
-            const bool policy_stops = policy.after(cpu, result.executed);
-            if (step == StepResult::Stop) [[unlikely]] {
-                result.stopped = true;
-                goto done;
-            }
-            if (policy_stops) [[unlikely]]
-                goto done;
-        }
-        if (io.interrupt_requested()) {
-            result.stopped = true;
-            break;
-        }
-    }
-done:
-    state = cpu.machine();
-    caller_policy = policy;
-    return result;
-}
-
 // A board's plain run: stores reach RAM only, and a limit of instructions
 // (0 for none) ends it.
 struct BoardRun {
@@ -513,39 +471,68 @@ struct BoardRun {
     return false;
 }
 
-template <class Policy>
-void step_board_with(MachineState& state, Memory& memory, BoardBus& bus, Policy& policy)
+// One instruction, whatever it is: the policy sees it, but cannot stop it.
+template <class Bus, class Policy>
+StepResult step_on(MachineState& state, Memory& memory, Bus& bus, Policy& policy)
 {
     Cpu cpu(state);
+    if constexpr (Bus::kBoard)
+        bus.idle = false;
     const uint8_t opcode = bus.read(memory, cpu.pc);
     policy.before(cpu, opcode, 0);
-    execute(cpu, memory, bus, opcode, policy);
-    after_board_instruction(cpu, bus, opcode);
+    const StepResult result = execute(cpu, memory, bus, opcode, policy);
+    if constexpr (Bus::kBoard)
+        after_board_instruction(cpu, bus, opcode);
     policy.after(cpu, 1);
     state = cpu.machine();
+    return result;
 }
 
-// Instructions until an IDLE that nothing can wake (bus.idle is left set), the
-// devices end the run (stopped), or the policy stops it.
 template <class Policy>
-RunResult run_board_with(MachineState& state, Memory& memory, BoardBus& bus, Policy& caller_policy)
+StepResult step_with(MachineState& state, Memory& memory, HostIo& io, Policy& policy)
 {
-    Policy policy = caller_policy;
+    ConsoleBus bus{&io};
+    return step_on(state, memory, bus, policy);
+}
+
+// Instructions until an instruction returns stop, the bus's poll asks to end
+// the run (the user's interrupt, or a board's devices), or the policy stops it.
+// On the console machine a run also ends in front of an IDLE (00), which is
+// left unexecuted; on a board it ends at an IDLE that nothing can wake, with
+// bus.idle left set.
+template <class Bus, class Policy>
+RunResult run_on(MachineState& state, Memory& memory, Bus& caller_bus, Policy& caller_policy)
+{
+    constexpr unsigned kPollInterval = Bus::kBoard ? kBoardPollInterval : kInterruptPollInterval;
+    Policy policy = caller_policy;  // locals, which the compiler can keep in machine registers
+    Bus bus = caller_bus;
     Cpu cpu(state);
     RunResult result;
-    bus.idle = false;
+    if constexpr (Bus::kBoard)
+        bus.idle = false;
     for (;;) {
-        for (const uint64_t poll_at = result.executed + kBoardPollInterval; result.executed != poll_at;) {
+        for (const uint64_t poll_at = result.executed + kPollInterval; result.executed != poll_at;) {
             const uint8_t opcode = bus.read(memory, cpu.pc);
+            if constexpr (!Bus::kBoard) {
+                if (opcode == 0x00)
+                    goto done;
+            }
             if (policy.before(cpu, opcode, result.executed)) [[unlikely]]
                 goto done;
             ++result.executed;
-            execute(cpu, memory, bus, opcode, policy);
-            const bool idle = after_board_instruction(cpu, bus, opcode);
-            if (policy.after(cpu, result.executed) || idle) [[unlikely]]
+            const StepResult step = execute(cpu, memory, bus, opcode, policy);
+            bool stops = false;
+            if constexpr (Bus::kBoard)
+                stops = after_board_instruction(cpu, bus, opcode);
+            stops = policy.after(cpu, result.executed) || stops;
+            if (step == StepResult::Stop) [[unlikely]] {
+                result.stopped = true;
+                goto done;
+            }
+            if (stops) [[unlikely]]
                 goto done;
         }
-        if (bus.devices.poll(bus.cycles)) {
+        if (bus.poll()) {
             result.stopped = true;
             break;
         }
@@ -553,7 +540,16 @@ RunResult run_board_with(MachineState& state, Memory& memory, BoardBus& bus, Pol
 done:
     state = cpu.machine();
     caller_policy = policy;
+    if constexpr (Bus::kBoard)
+        caller_bus = bus;  // the console's bus holds nothing that changes
     return result;
+}
+
+template <class Policy>
+RunResult run_with(MachineState& state, Memory& memory, HostIo& io, Policy& policy)
+{
+    ConsoleBus bus{&io};
+    return run_on(state, memory, bus, policy);
 }
 
 }  // namespace cosmac

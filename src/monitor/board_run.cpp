@@ -72,7 +72,7 @@ BoardRunEnd run_board(Session& session)
     for (;;) {
         machine.board.pause_at(machine.bus.cycles + slice);
         BoardRun policy{&machine.board.writable()};
-        end.result.executed += run_board_with(session.state, session.memory, machine.bus, policy).executed;
+        end.result.executed += run_on(session.state, session.memory, machine.bus, policy).executed;
         if (machine.bus.idle) {
             end.reason = kIdleReason;
             break;
@@ -105,7 +105,7 @@ BoardRunEnd run_board(Session& session)
 BoardMachine::BoardMachine(const BoardOptions& board_options, Console& console)
     : options(board_options),
       board(options.spec, [&console](uint8_t byte) { console.write_char(static_cast<char>(byte)); }, 0),
-      bus{board, board.writable()}
+      bus{&board}
 {
 }
 
@@ -137,7 +137,7 @@ Next board_step(Session& session, const CommandLine& command)
     set_program_counter(session, command);
     BoardMachine& machine = *session.board;
     BoardRun policy{&machine.board.writable()};
-    step_board_with(session.state, session.memory, machine.bus, policy);
+    step_on(session.state, session.memory, machine.bus, policy);
     if (SerialLine* serial = machine.board.serial())
         serial->advance(machine.bus.cycles);
     show_state(session);
@@ -158,7 +158,7 @@ int run_board_batch(Console& console, const MonitorOptions& options, const Batch
 
     console.begin_run();
     BoardRun policy{&machine.board.writable(), batch.limit.value_or(0)};
-    const RunResult result = run_board_with(session->state, session->memory, machine.bus, policy);
+    const RunResult result = run_on(session->state, session->memory, machine.bus, policy);
     if (SerialLine* serial = machine.board.serial())
         serial->advance(machine.bus.cycles);
     console.end_run();
