@@ -57,6 +57,7 @@ TEST(Assembler, PublishedNamesAndSpellings)
         {"LBR later\nlater: IDLE", {0xC0, 0x00, 0x03, 0x00}}, {"v EQU 5\nv2: EQU v + 2\nLDI v2", {0xF8, 0x07}},
         // a short branch reaches the page of its operand byte; two digits are the low byte itself
         {"here EQU 12f0\nORG 12fe\nBR here", {0x30, 0xF0}}, {"ORG 12ff\nBZ 05", {0x32, 0x05}},
+        {"ORG ffff\nNOP", {0xC4}},  // the last byte of memory
     };
     for (const auto& c : cases) {
         const Assembly assembly = assemble(c.source);
