@@ -445,6 +445,7 @@ TEST(SbNotation, Features)
         {"32-bit arithmetic wraps", " .DL $FFFFFFFF*$FFFFFFFF,-1", {0, 0, 0, 1, 0xFF, 0xFF, 0xFF, 0xFF}},
         {".HS of an odd count of digits", " .HS 123", {}},
         {".HS with a digit that is not hex", " .HS 1G", {}},
+        {"an escaped delimiter last leaves the text open", " .AS /\\/", {}},
     };
     for (const auto& c : cases) {
         const Assembly assembly = assemble(c.source, options_for("sb", {{"lib.asm", " .DB 7"}}));
@@ -498,6 +499,7 @@ TEST(Asm02Notation, Features)
         EXPECT_EQ(bytes_at(assembly.memory, assembly.lowest(), c.bytes.size()), c.bytes) << c.topic;
         EXPECT_EQ(assembly.highest() - assembly.lowest() + 1u, c.bytes.size()) << c.topic;
     }
+    EXPECT_EQ(assemble(" db 65536", options).errors.at(0).message, "value 65536 does not fit in a value");
     const Assembly epoch = assemble(" ver", options_for("asm02"));  // without a stamp, builds are reproducible
     EXPECT_EQ(bytes_at(epoch.memory, 0, 4), (std::vector<uint8_t>{0x01, 0x01, 0x07, 0xB2}));
     const Assembly wide = assemble(" db 255, 256, -128, -129", options);
