@@ -197,6 +197,30 @@ TEST(BoardChip, ARamProbeFindsTheMembershipCardsRam)
     EXPECT_EQ(state.R[1], 0x7FFF);
 }
 
+TEST(Boards, FrontPanelSwitchesCopiedToTheLeds)
+{
+    // SEX 2; loop: INP 4; OUT 4; DEC 2; B4 in; BR loop; in: IDLE
+    Board board(*board_named("mcard"), [](uint8_t) {}, 0);
+    auto m = std::make_unique<Memory>();
+    load_bytes(*m, 0, "E2 6C 64 22 37 08 30 01 00");
+    MachineState state;
+    state.R[2] = 0x0100;
+    board.switches = 0x5A;
+    BoardBus bus{&board};
+    BoardRun policy{&board.writable(), 5};
+    run_on(state, *m, bus, policy);
+    EXPECT_EQ(board.leds, 0x5A);
+    EXPECT_EQ((*m)[0x0100], 0x5A);
+    EXPECT_EQ(state.R[0], 0x0006);  // IN is up: B4 fell through
+    board.in_button = true;
+    policy.limit = 100;
+    run_on(state, *m, bus, policy);
+    EXPECT_TRUE(bus.idle);
+    EXPECT_EQ(state.R[0], 0x0008);
+    EXPECT_EQ(board.input_port(5, 0), std::nullopt);
+    EXPECT_FALSE(board.ef(1, 0));
+}
+
 TEST(Boards, MapsAndUnmappedAddresses)
 {
     BoardSpec spec = *board_named("elf");
