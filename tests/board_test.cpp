@@ -219,6 +219,10 @@ TEST(Boards, FrontPanelSwitchesCopiedToTheLeds)
     EXPECT_EQ(state.R[0], 0x0008);
     EXPECT_EQ(board.input_port(5, 0), std::nullopt);
     EXPECT_FALSE(board.ef(1, 0));
+    board.in_button = false;
+    board.press_in(1000);  // for 100 ms: 22375 machine cycles at 1.79 MHz
+    EXPECT_TRUE(board.ef(4, 1000 + 22374));
+    EXPECT_FALSE(board.ef(4, 1000 + 22375));
 }
 
 TEST(Boards, MapsAndUnmappedAddresses)

@@ -363,6 +363,28 @@ TEST(ProgramFiles, SafeSaves)
     EXPECT_EQ(left, (std::vector<std::string>{"links", "locked", "old.elf"}));  // no temporary file
 }
 
+// The front panel at the monitor's prompt: the switches set, IN held, and a
+// program that copies the switches to the LEDs until IN is down. Through a pipe,
+// a Control-] ends the keys that a run takes.
+TEST(Boards, FrontPanelThroughPipes)
+{
+    TempDir dir;
+    const Transcript session = run_piped(
+        "\x1dm 0 e2\nm 6c\nm 64\nm 22\nm 3f\nm 01\nm 00\nr 2 100\np 5a\np +\ng 0\n\x1dp\np -\np !\np\np 123\nq\n",
+        dir.path(), {"--board", "elf"});
+    EXPECT_EQ(session.exit_status, 0);
+    const std::string panel = "LEDs 01011010 (5a), Q 0, switches 01011010 (5a), IN ";
+    EXPECT_NE(session.out.find("-LEDs 00000000 (00), Q 0, switches 01011010 (5a), IN up\n"
+                               "-LEDs 00000000 (00), Q 0, switches 01011010 (5a), IN down\n"
+                               "-IDLE: nothing can wake the processor\n\n6 instructions executed\n"),
+              std::string::npos)
+        << session.out;
+    EXPECT_NE(session.out.find("0006 IDLE\n-" + panel + "down\n-" + panel + "up\n-" + panel + "down\n-" + panel +
+                               "down\n-usage: p [switches|+|-|!]\n-"),
+              std::string::npos)
+        << session.out;
+}
+
 // Output beyond what the console holds before handing it on comes out whole.
 TEST(Programs, LongOutputComesOutWhole)
 {

@@ -319,6 +319,12 @@ TEST(Terminal, ABoardsSerialTerminal)
     session.type("q\n");
     EXPECT_EQ(session.wait(), 0);
     EXPECT_TRUE(same_settings(session.settings(), session.initial_settings()));
+
+    // A terminal with a title shows the front panel there.
+    PtySession titled(dir.path(), {.transparent = false, .arguments = {"--board", "mcard", "fw.hex"}, .term = "xterm"});
+    ASSERT_TRUE(titled.expect("\x1b]0;cosmac mcard: LEDs 00000000 (00), Q 1\x07"));
+    titled.type("\x1dq\n");
+    EXPECT_EQ(titled.wait(), 0);
 }
 
 }  // namespace

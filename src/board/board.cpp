@@ -101,7 +101,7 @@ bool Board::ef(unsigned line, uint64_t cycle)
 {
     if (serial_ && line == serial_->settings().ef_line)
         return serial_->ef(cycle);
-    return line == 4 && in_button;
+    return line == 4 && in_down(cycle);
 }
 
 void Board::q_changed(bool q, uint64_t cycle)

@@ -64,7 +64,10 @@ public:
 
     uint8_t leds = 0;
     uint8_t switches = 0;
-    bool in_button = false;
+    bool in_button = false;  // held down
+    // IN pressed now and let go after 100 ms of the board's time.
+    void press_in(uint64_t cycle) { in_released_at_ = cycle + spec_.clock_hz / 80; }
+    bool in_down(uint64_t cycle) const { return in_button || cycle < in_released_at_; }
 
     void output_port(unsigned port, uint8_t value, uint64_t cycle) override;
     std::optional<uint8_t> input_port(unsigned port, uint64_t cycle) override;
@@ -80,6 +83,7 @@ private:
     std::optional<SerialLine> serial_;
     uint64_t quiet_cycles_;
     uint64_t pause_at_ = UINT64_MAX;
+    uint64_t in_released_at_ = 0;
 };
 
 }  // namespace cosmac

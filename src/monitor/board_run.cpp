@@ -5,8 +5,10 @@
 
 #include "cpu/execution.hpp"
 #include "monitor/image_commands.hpp"
+#include "monitor/line_editor.hpp"
 #include "monitor/run_control.hpp"
 #include "monitor/session.hpp"
+#include "image/program_file.hpp"
 #include "text/text.hpp"
 
 namespace cosmac {
@@ -14,6 +16,7 @@ namespace {
 
 // How often a run on a terminal stops to read keys and keep pace with the clock.
 constexpr double kSliceSeconds = 0.01;
+constexpr uint64_t kSlicesATitle = 10;  // the title changes at most 10 times a second
 
 const char* const kIdleReason = "IDLE: nothing can wake the processor";
 
@@ -45,6 +48,28 @@ bool take_live_keys(Console& console, SerialLine* serial)
     return false;
 }
 
+// "01011010 (5a)", as a row of lamps or switches reads
+std::string as_bits(uint8_t byte)
+{
+    std::string bits;
+    for (int bit = 7; bit >= 0; --bit)
+        bits += (byte >> bit & 1) ? '1' : '0';
+    return bits + " (" + hex_text(byte, 2) + ")";
+}
+
+std::string leds_and_q(const Board& board, uint8_t q) { return "LEDs " + as_bits(board.leds) + ", Q " + std::to_string(q); }
+
+// While a board runs on a terminal, the terminal's title shows its LEDs and Q,
+// out of the way of what the firmware shows; a dumb terminal has no title.
+void show_in_title(Session& session, std::string& shown)
+{
+    const std::string panel = leds_and_q(session.board->board, session.state.Q);
+    if (panel == shown)
+        return;
+    shown = panel;
+    session.console.write_error("\x1b]0;cosmac " + std::string(session.board->options.spec.name) + ": " + panel + "\x07");
+}
+
 struct BoardRunEnd {
     RunResult result;
     const char* reason = nullptr;
@@ -69,7 +94,9 @@ BoardRunEnd run_board(Session& session)
     const auto started = std::chrono::steady_clock::now();
     const uint64_t started_at = machine.bus.cycles;
     BoardRunEnd end;
-    for (;;) {
+    const bool titled = live && !terminal_is_dumb();
+    std::string title;
+    for (uint64_t slices = 0;; ++slices) {
         machine.board.pause_at(machine.bus.cycles + slice);
         BoardRun policy{&machine.board.writable()};
         end.result.executed += run_on(session.state, session.memory, machine.bus, policy).executed;
@@ -87,6 +114,8 @@ BoardRunEnd run_board(Session& session)
             break;
         }
         console.flush();
+        if (titled && slices % kSlicesATitle == 0)
+            show_in_title(session, title);
         if (machine.options.speed > 0) {
             const double seconds = static_cast<double>(machine.bus.cycles - started_at) * 8 /
                                    static_cast<double>(machine.options.spec.clock_hz) / machine.options.speed;
@@ -144,6 +173,38 @@ Next board_step(Session& session, const CommandLine& command)
     session.current_location = session.state.R[session.state.P];
     return Next::Prompt;
 }
+
+Next panel_command(Session& session, const CommandLine& command)
+{
+    BoardMachine& machine = *session.board;
+    Board& board = machine.board;
+    std::string_view word = as_c_string(command.text).substr(1);
+    while (!word.empty() && (word.front() == ' ' || word.front() == '\t'))
+        word.remove_prefix(1);
+    while (!word.empty() && (word.back() == ' ' || word.back() == '\t'))
+        word.remove_suffix(1);
+    if (word == "+") {
+        board.in_button = true;
+    } else if (word == "-") {
+        board.in_button = false;
+    } else if (word == "!") {
+        board.press_in(machine.bus.cycles);
+    } else if (!word.empty()) {
+        const auto switches = word.size() <= 2 ? parse_address(word) : std::nullopt;
+        if (!switches) {
+            session.console.write("usage: p [switches|+|-|!]\n");
+            return Next::Prompt;
+        }
+        board.switches = static_cast<uint8_t>(*switches);
+    }
+    session.console.write(leds_and_q(board, session.state.Q) + ", switches " + as_bits(board.switches) + ", IN " +
+                          (board.in_down(machine.bus.cycles) ? "down" : "up") + "\n");
+    return Next::Prompt;
+}
+
+const Command kBoardCommands[1] = {
+    {'p', panel_command, " p [switches|+|-|!]\t\tFront panel; + holds IN, - lets it go, ! presses it\n"},
+};
 
 int run_board_batch(Console& console, const MonitorOptions& options, const BatchOptions& batch)
 {

@@ -39,6 +39,11 @@ bool boot_board(Session& session, const MonitorOptions& options);
 Next board_go(Session& session, const CommandLine& command);
 Next board_step(Session& session, const CommandLine& command);
 
+// The front panel: p shows it; p XX sets the switches, p + holds IN down, p -
+// lets it go, p ! presses it for 100 ms of the board's time.
+Next panel_command(Session& session, const CommandLine& command);
+extern const Command kBoardCommands[1];
+
 // cosmac --board NAME --run: standard input's keys go onto the serial line, and
 // the run ends once they have and the line has been quiet.
 int run_board_batch(Console& console, const MonitorOptions& options, const BatchOptions& batch);

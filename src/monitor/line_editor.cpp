@@ -1,5 +1,8 @@
 #include "monitor/line_editor.hpp"
 
+#include <cstdlib>
+#include <cstring>
+
 #ifdef COSMAC_LINE_EDITING
 
 #include <fcntl.h>
@@ -8,8 +11,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <cwchar>
 
 namespace cosmac {
@@ -140,8 +141,7 @@ private:
 
 std::unique_ptr<LineEditor> LineEditor::open(ReadByte read_byte)
 {
-    const char* term = std::getenv("TERM");
-    if (term == nullptr || term[0] == '\0' || std::strcmp(term, "dumb") == 0)
+    if (terminal_is_dumb())
         return nullptr;
     return std::make_unique<EditLineEditor>(std::move(read_byte));
 }
@@ -157,3 +157,13 @@ std::unique_ptr<LineEditor> LineEditor::open(ReadByte) { return nullptr; }
 }  // namespace cosmac
 
 #endif
+
+namespace cosmac {
+
+bool terminal_is_dumb()
+{
+    const char* term = std::getenv("TERM");
+    return term == nullptr || term[0] == '\0' || std::strcmp(term, "dumb") == 0;
+}
+
+}  // namespace cosmac

@@ -10,6 +10,9 @@
 
 namespace cosmac {
 
+// TERM unset, empty or dumb: a terminal that can neither edit lines nor show a title.
+bool terminal_is_dumb();
+
 class LineEditor {
 public:
     // The next byte of input: 1 with the byte, 0 at the end of input, -1 when the

@@ -1,6 +1,7 @@
 #include "monitor/monitor.hpp"
 
 #include <memory>
+#include <span>
 #include <string>
 
 #include "monitor/arguments.hpp"
@@ -81,21 +82,24 @@ Next help(Session& session, const CommandLine&)
         for (const Command& command : kDebuggerCommands)
             text += command.help;
     }
+    if (session.board) {
+        for (const Command& command : kBoardCommands)
+            text += command.help;
+    }
     session.console.write(text + "\n\n");
     return Next::Prompt;
 }
 
 Handler handler_for(const Session& session, char letter)
 {
-    if (session.debugger) {
-        for (const Command& command : kDebuggerCommands) {
+    const std::span<const Command> tables[] = {session.board ? kBoardCommands : std::span<const Command>{},
+                                               session.debugger ? kDebuggerCommands : std::span<const Command>{},
+                                               kCommands};
+    for (const std::span<const Command> table : tables) {
+        for (const Command& command : table) {
             if (command.letter == letter)
                 return command.handler;
         }
-    }
-    for (const Command& command : kCommands) {
-        if (command.letter == letter)
-            return command.handler;
     }
     return help;
 }
