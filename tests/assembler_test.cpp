@@ -143,6 +143,7 @@ TEST(A18Notation, Features)
         {"labels are case-sensitive", "lab EQU 1\nLab EQU 2\n BYTE lab, Lab", {1, 2}},
         {"a label without a colon", "here NOP\n BR here", {0xC4, 0x30, 0x00}},
         {"registers by name", " SEP R3\nLINK EQU 6\n GHI LINK", {0xD3, 0x96}},
+        {"register 0 where it is one", " INC R0\n GLO 0", {0x10, 0x80}},
         {"a source's R3 over the built-in one", "R3 EQU 5\n SEP R3", {0xD5}},
         {"SET again", "F SET 1\n BYTE F\nF SET F + 1\n BYTE F", {1, 2}},
         {"IF and ELSE", "D EQU 0\n IF D\n IDL\n IF 1\n IDL\n ENDI\n ELSE\n NOP\n ENDI", {0xC4}},
@@ -291,7 +292,7 @@ TEST(Notations, AdjacentPrecedenceLevels)
         {"sb", "10-4-3", 3},                   {"rca", "10-4-3", 3},
         {"cosmac", "10-4-3", 9},               {"a18", "4 / 2 SHL 1", 4},
         {"a18", "1 + 1 SHL 2", 5},             {"a18", "3 > 1 + 1", 1},
-        {"a18", "NOT 0 > 1", 0xFFFF},
+        {"a18", "NOT 0 > 1", 0xFFFF},          {"sb", "1<2", 0xFFFF},
     };
     for (const auto& c : cases) {
         const std::string source =
@@ -500,6 +501,12 @@ TEST(Asm02Notation, Features)
         EXPECT_EQ(assembly.highest() - assembly.lowest() + 1u, c.bytes.size()) << c.topic;
     }
     EXPECT_EQ(assemble(" db 65536", options).errors.at(0).message, "value 65536 does not fit in a value");
+    EXPECT_EQ(assemble(" ldn r0", options).errors.at(0).message, "bad register 'r0' for LDN");
+    const Assembly words = assemble(".op \"LDW\",\"W\",\"W1\"\n ldw 65535\n ldw -32768", options);
+    ASSERT_TRUE(words.errors.empty());
+    EXPECT_EQ(bytes_at(words.memory, 0, 4), (std::vector<uint8_t>{0xFF, 0xFF, 0x80, 0x00}));
+    EXPECT_EQ(assemble(".op \"LDW\",\"W\",\"W1\"\n ldw 65536", options).errors.at(0).message,
+              "value 65536 does not fit in a word");
     const Assembly epoch = assemble(" ver", options_for("asm02"));  // without a stamp, builds are reproducible
     EXPECT_EQ(bytes_at(epoch.memory, 0, 4), (std::vector<uint8_t>{0x01, 0x01, 0x07, 0xB2}));
     const Assembly wide = assemble(" db 255, 256, -128, -129", options);
