@@ -1,14 +1,17 @@
 #include "monitor/board_run.hpp"
 
+#include <algorithm>
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "cpu/execution.hpp"
+#include "image/program_file.hpp"
+#include "monitor/arguments.hpp"
 #include "monitor/image_commands.hpp"
 #include "monitor/line_editor.hpp"
 #include "monitor/run_control.hpp"
 #include "monitor/session.hpp"
-#include "image/program_file.hpp"
 #include "text/text.hpp"
 
 namespace cosmac {
@@ -20,17 +23,25 @@ constexpr uint64_t kSlicesATitle = 10;  // the title changes at most 10 times a 
 
 const char* const kIdleReason = "IDLE: nothing can wake the processor";
 
+// A key for the serial line; false for Control-], which is the monitor's.
+bool to_line(SerialLine* serial, uint8_t key)
+{
+    if (key == kMonitorKey)
+        return false;
+    if (serial && key == kBreakKey)
+        serial->queue_break();
+    else if (serial)
+        serial->queue_key(key);
+    return true;
+}
+
 // Keys through a pipe: those up to Control-] or the end of input go onto the
 // line in turn; the run ends once they have and the line is quiet.
 void read_keys_ahead(Console& console, SerialLine* serial)
 {
     while (const auto key = console.read_key()) {
-        if (*key == kMonitorKey)
+        if (!to_line(serial, *key))
             return;
-        if (serial && *key == kBreakKey)
-            serial->queue_break();
-        else if (serial)
-            serial->queue_key(*key);
     }
 }
 
@@ -38,12 +49,8 @@ void read_keys_ahead(Console& console, SerialLine* serial)
 bool take_live_keys(Console& console, SerialLine* serial)
 {
     while (const auto key = console.poll_key()) {
-        if (*key == kMonitorKey)
+        if (!to_line(serial, *key))
             return true;
-        if (serial && *key == kBreakKey)
-            serial->queue_break();
-        else if (serial)
-            serial->queue_key(*key);
     }
     return false;
 }
@@ -57,7 +64,10 @@ std::string as_bits(uint8_t byte)
     return bits + " (" + hex_text(byte, 2) + ")";
 }
 
-std::string leds_and_q(const Board& board, uint8_t q) { return "LEDs " + as_bits(board.leds) + ", Q " + std::to_string(q); }
+std::string leds_and_q(const Board& board, uint8_t q)
+{
+    return "LEDs " + as_bits(board.leds) + ", Q " + std::to_string(q);
+}
 
 // While a board runs on a terminal, the terminal's title shows its LEDs and Q,
 // out of the way of what the firmware shows; a dumb terminal has no title.
@@ -178,11 +188,8 @@ Next panel_command(Session& session, const CommandLine& command)
 {
     BoardMachine& machine = *session.board;
     Board& board = machine.board;
-    std::string_view word = as_c_string(command.text).substr(1);
-    while (!word.empty() && (word.front() == ' ' || word.front() == '\t'))
-        word.remove_prefix(1);
-    while (!word.empty() && (word.back() == ' ' || word.back() == '\t'))
-        word.remove_suffix(1);
+    const std::vector<std::string_view> words = argument_words(as_c_string(command.text));
+    const std::string_view word = words.size() == 1 ? words[0] : words.empty() ? "" : "?";
     if (word == "+") {
         board.in_button = true;
     } else if (word == "-") {
