@@ -107,6 +107,7 @@ TEST(Programs, OptionsAndUsage)
          "cosmac: --start needs a hexadecimal address from 0 to ffff\n" + kUsage},
         {false, {"--start"}, 2, "", "cosmac: --start: 1 required ADDRESS missing\n" + kUsage},
         {false, {"missing"}, 1, "", "cosmac: missing.elf: No such file or directory\n"},
+        {false, {"--protect", "4000-4000", "missing"}, 1, "", "cosmac: missing.elf: No such file or directory\n"},
         {false, {"--run", "missing.hex"}, 2, "", "cosmac: missing.hex: No such file or directory\n"},
         {true, {}, 2, "", kAssemblerUsage},
         {true, {"--version"}, 0, "cosmac-asm " COSMAC_VERSION "\nMIT licence\n", ""},
