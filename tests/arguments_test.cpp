@@ -30,6 +30,7 @@ TEST(Arguments, StrictValues)
         {"ffff", kAddressField, 0xFFFF, ""},
         {"10000", kAddressField, -1, "Too large for an address: 10000 (at most ffff)"},
         {"0x00ff", kByteField, 0xFF, ""},
+        {"0x5", kByteField, 5, ""},
         {"100", kByteField, -1, "Too large for a byte: 100 (at most ff)"},
         {"ffffffff", kCountField, 0xFFFFFFFF, ""},
         {"100000000", kCountField, -1, "Too large for a count: 100000000 (at most ffffffff)"},

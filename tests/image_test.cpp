@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -11,6 +12,7 @@
 
 #include "image/image_file.hpp"
 #include "image/intel_hex.hpp"
+#include "image/posix_file.hpp"
 #include "image/symbol_file.hpp"
 
 namespace cosmac::testing {
@@ -95,6 +97,17 @@ TEST(ImageFile, BodyRunsOnFromFfffToZero)
     EXPECT_EQ((*memory)[0xFFFF], 2);
     EXPECT_EQ((*memory)[0x0000], 3);
     EXPECT_EQ(image_chunks(0xFFFD, body).size(), 1u);
+}
+
+// A file of exactly the largest size a reader takes is read; one byte more is too large.
+TEST(PosixFile, ReadsUpToTheLargestSize)
+{
+    const std::string path = ::testing::TempDir() + "cosmac-ten-bytes";
+    std::ofstream(path) << "0123456789";
+    EXPECT_EQ(read_file(path, 10).error_number, 0);
+    EXPECT_EQ(read_file(path, 10).bytes, "0123456789");
+    EXPECT_EQ(read_file(path, 9).error_number, EFBIG);
+    std::remove(path.c_str());
 }
 
 // Every name the assembler writes reads back, CR LF line ends included; a line

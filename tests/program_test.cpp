@@ -108,6 +108,8 @@ TEST(Programs, OptionsAndUsage)
         {false, {"--start"}, 2, "", "cosmac: --start: 1 required ADDRESS missing\n" + kUsage},
         {false, {"missing"}, 1, "", "cosmac: missing.elf: No such file or directory\n"},
         {false, {"--protect", "4000-4000", "missing"}, 1, "", "cosmac: missing.elf: No such file or directory\n"},
+        {false, {"--board", "elf", "missing"}, 1, "", "cosmac: missing.elf: No such file or directory\n"},
+        {false, {"--board", "elf", "--run", "missing.hex"}, 2, "", "cosmac: missing.hex: No such file or directory\n"},
         {false, {"--run", "missing.hex"}, 2, "", "cosmac: missing.hex: No such file or directory\n"},
         {true, {}, 2, "", kAssemblerUsage},
         {true, {"--version"}, 0, "cosmac-asm " COSMAC_VERSION "\nMIT licence\n", ""},
@@ -356,12 +358,19 @@ TEST(ProgramFiles, SafeSaves)
     result = run_piped("S old 0 10\nq\n", dir.path() / "locked", {"-c", as_nobody + kCosmacBinary}, "/bin/sh");
     EXPECT_EQ(result.err, "Open: Permission denied\n");
     EXPECT_EQ(read_file(dir.path() / "locked" / "old.elf"), "old bytes");
+    // From there, a save into a directory that may be written takes its temporary file there.
+    fs::create_directory(dir.path() / "open");
+    fs::permissions(dir.path() / "open", fs::perms::all);
+    fs::permissions(dir.path(), fs::perms::group_exec | fs::perms::others_exec, fs::perm_options::add);
+    result = run_piped("S ../open/new 0 1\nq\n", dir.path() / "locked", {"-c", as_nobody + kCosmacBinary}, "/bin/sh");
+    EXPECT_EQ(result.err, "");
+    EXPECT_TRUE(fs::exists(dir.path() / "open" / "new"));  // the name has a dot, so no .elf
 
     std::vector<std::string> left;
     for (const auto& entry : fs::directory_iterator(dir.path()))
         left.push_back(entry.path().filename().string());
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"links", "locked", "old.elf"}));  // no temporary file
+    EXPECT_EQ(left, (std::vector<std::string>{"links", "locked", "old.elf", "open"}));  // no temporary file
 }
 
 // The front panel at the monitor's prompt: the switches set, IN held, and a
