@@ -137,6 +137,7 @@ TEST(A18Notation, Features)
          {14, 20, 0x24, 0x23, 4}},
         {"selectors", "x EQU 1234H\n BYTE x.1, x.0, HIGH x + 100H, LOW NOT 1", {0x12, 0x34, 0x13, 0xFE}},
         {"strings as values", " DW \"AB\"\n BYTE 'A', -1", {0x41, 0x42, 0x41, 0xFF}},
+        {"two characters in a byte list are text", " BYTE 'AB'", {0x41, 0x42}},
         {"relations: 16 bits, true is 1", " BYTE 8000H EQ 0, 10000H EQ 0, 1 LT 2, 2 LT 1", {0, 1, 1, 0}},
         {"every relation at 16 bits", " BYTE 10000H NE 0, 10000H LE 0, 10000H GT 0, 10000H GE 1, 10000H LT 1, 1 GT 10000H",
          {0, 1, 0, 0, 1, 1}},
@@ -293,6 +294,8 @@ TEST(Notations, AdjacentPrecedenceLevels)
         {"cosmac", "10-4-3", 9},               {"a18", "4 / 2 SHL 1", 4},
         {"a18", "1 + 1 SHL 2", 5},             {"a18", "3 > 1 + 1", 1},
         {"a18", "NOT 0 > 1", 0xFFFF},          {"sb", "1<2", 0xFFFF},
+        {"asm02", "1 || 0 == 0", 1},           {"asm02", "1 && 2 == 2", 1},
+        {"rca", "T'AB'", 0x4142},
     };
     for (const auto& c : cases) {
         const std::string source =
@@ -478,6 +481,7 @@ TEST(Asm02Notation, Features)
         {"predefined push and mov", " push rf\n mov r7, 1234h", {0x9F, 0x73, 0x8F, 0x73, 0xF8, 0x12, 0xB7, 0xF8, 0x34, 0xA7}},
         {"predefined pop", " pop rf", {0x60, 0x72, 0xAF, 0xF0, 0xBF}},
         {"#if false takes #else", "#if 0\n db 1\n#else\n db 2\n#endif", {2}},
+        {"#if sees the address as 0", "#if $ == 0\n db 1\n#endif", {1}},
         {"a source's own .op first", ".op \"PUSH\",\"N\",\"8$1 73 9$1 73\"\n push r1", {0x81, 0x73, 0x91, 0x73}},
         {"mov from a register", " mov rc, rd", {0x9D, 0xBC, 0x8D, 0xAC}},
         {"a forward reference takes the .op form for any value",

@@ -92,6 +92,8 @@ TEST(Programs, OptionsAndUsage)
          "cosmac: --serial needs efN (1-4), then rx-invert or tx-invert if wanted, or none\n" + kUsage},
         {false, {"--board", "mcard", "--run", "--serial", "ef4,rx-inverted", "x"}, 2, "",
          "cosmac: --serial needs efN (1-4), then rx-invert or tx-invert if wanted, or none\n" + kUsage},
+        {false, {"--board", "mcard", "--run", "--serial", "ef4", "missing.hex"}, 2, "",
+         "cosmac: missing.hex: No such file or directory\n"},
         {false, {"--board", "mcard", "--run", "--baud", "0", "x"}, 2, "",
          "cosmac: --baud needs a speed in bits a second, such as 1200\n" + kUsage},
         {false, {"--board", "mcard", "--run", "--quiet", "-1", "x"}, 2, "",
