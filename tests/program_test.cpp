@@ -234,6 +234,39 @@ TEST(Programs, AssemblerFormatsAndErrors)
               std::string("\xBE\xDE\x01\x00\x00\x01\x05\x00\xF8\x41\x00\x00\x07", 13));
     EXPECT_FALSE(fs::exists(dir.path() / "-"));
     EXPECT_FALSE(fs::exists(dir.path() / "-.sym"));
+
+    // 0000 to ffff is one byte more than an image holds; Intel HEX takes it.
+    std::ofstream(dir.path() / "all.asm") << "DB 1\nORG ffff\nDB 2\n";
+    EXPECT_EQ(run_piped("", dir.path(), {"all.asm"}, kAssemblerBinary).err,
+              "all.asm: the program fills all 64 KB; an image holds at most ffff bytes\n");
+    EXPECT_EQ(run_piped("", dir.path(), {"all.asm", "--format", "hex", "-o", "-"}, kAssemblerBinary).exit_status, 0);
+}
+
+// In debugger mode the end of a run starts a line of its own only when the
+// program left one open: after a program's own new line, none is added.
+TEST(Programs, RunEndAfterAProgramsNewLine)
+{
+    TempDir dir;
+    // LDI 0D (or 41); PUTC; IDLE
+    EXPECT_NE(run_piped("m 0 f8\nm 0d\nm 68\nm 01\nm 00\ng 0\nq\n", dir.path(), {"--debug"})
+                  .out.find("------\n2 instructions executed\n"),
+              std::string::npos);
+    EXPECT_NE(run_piped("m 0 f8\nm 41\nm 68\nm 01\nm 00\ng 0\nq\n", dir.path(), {"--debug"})
+                  .out.find("------A\n2 instructions executed\n"),
+              std::string::npos);
+
+    // The same when the program's new line is the first byte after the console
+    // handed on a full buffer: 54 dumps of 1,200 bytes and 682 prompts after the
+    // first make 65,536 bytes.
+    std::string input;
+    for (int i = 0; i < 54; ++i)
+        input += "d 0\n";
+    input += "m 0 f8\nm 0d\nm 68\nm 01\nm 00\n";
+    for (int i = 0; i < 677; ++i)
+        input += "m 100 0\n";
+    const std::string out = run_piped(input + "g 0\nq\n", dir.path(), {"--debug"}).out;
+    EXPECT_NE(out.find("-\n2 instructions executed\n"), std::string::npos);
+    EXPECT_EQ(out.find("-\n\n2 instructions executed\n"), std::string::npos);
 }
 
 void write(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
