@@ -295,7 +295,7 @@ TEST(Notations, AdjacentPrecedenceLevels)
         {"a18", "1 + 1 SHL 2", 5},             {"a18", "3 > 1 + 1", 1},
         {"a18", "NOT 0 > 1", 0xFFFF},          {"sb", "1<2", 0xFFFF},
         {"asm02", "1 || 0 == 0", 1},           {"asm02", "1 && 2 == 2", 1},
-        {"rca", "T'AB'", 0x4142},
+        {"rca", "T'AB'", 0x4142},              {"asm02", "-high 1234h", 0xFFEE},
     };
     for (const auto& c : cases) {
         const std::string source =

@@ -342,6 +342,17 @@ TEST(SerialLine, KeysWaitUntilTheProgramIsReady)
     EXPECT_FALSE(line.ef(ended + 4 * 11 * kBit - 2));
     EXPECT_TRUE(line.ef(ended + 4 * 11 * kBit - 1));
 
+    // A reset cuts a key short, which goes again; one that has just ended does not.
+    SerialLine cut(kSerial, [](uint8_t) {});
+    cut.reset(0, true);
+    cut.queue_key('A');
+    EXPECT_TRUE(cut.ef(20000));
+    cut.reset(20000 + 11 * kBit - 1, true);
+    EXPECT_TRUE(cut.keys_waiting());
+    EXPECT_TRUE(cut.ef(100000));
+    cut.reset(100000 + 11 * kBit, true);
+    EXPECT_FALSE(cut.keys_waiting());
+
     SerialLine breaking(SerialSettings{3, true, false, 1000, 1600000}, [](uint8_t) {});  // flag 1 at mark
     breaking.reset(0, true);
     breaking.queue_break();

@@ -14,7 +14,7 @@
 namespace cosmac {
 namespace {
 
-constexpr uint8_t kMagic[2] = {0xBE, 0xDE};
+constexpr uint8_t kMagic[] = {0xBE, 0xDE};
 constexpr uint8_t kVersion[2] = {0x01, 0x00};
 
 ImageResult system_error(std::string_view context, int error_number)
@@ -166,7 +166,7 @@ ImageResult write_image(int fd, const Memory& memory, uint16_t location, uint16_
 
 std::optional<ImageHeader> image_header(std::span<const uint8_t> bytes)
 {
-    if (bytes.size() < kImageHeaderSize || std::memcmp(bytes.data(), kMagic, 2) != 0 ||
+    if (bytes.size() < kImageHeaderSize || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0 ||
         std::memcmp(bytes.data() + 2, kVersion, 2) != 0)
         return std::nullopt;
     return ImageHeader{static_cast<uint16_t>(bytes[4] | bytes[5] << 8), static_cast<uint16_t>(bytes[6] | bytes[7] << 8)};
