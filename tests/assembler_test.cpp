@@ -47,7 +47,7 @@ TEST(Assembler, PublishedNamesAndSpellings)
         const char* source;
         std::vector<uint8_t> bytes;
     } cases[] = {
-        {"SDB", {0x75}},          {"LDN R1", {0x01}},       {"ldn rf", {0x0F}},       {"SEP R4", {0xD4}},
+        {"SDB", {0x75}},          {"LDN R1", {0x01}},       {"INC R0", {0x10}},       {"ldn rf", {0x0F}},       {"SEP R4", {0xD4}},
         {"SEP 5", {0xD5}},        {"SEX R2", {0xE2}},       {"Ret", {0xD5}},          {"RET", {0x70}},
         {"ret", {0x70}},          {"call 1234", {0xD4, 0x12, 0x34}}, {"PUTC", {0x68, 0x01}}, {"getc", {0x68, 0x02}},
         {"INVALID", {0x68}},      {"OUT 7", {0x67}},        {"inp 1", {0x69}},        {"LDI 'A'", {0xF8, 0x41}},

@@ -7,6 +7,9 @@
 #include <memory>
 #include <random>
 
+#include "machine_text.hpp"
+#include "monitor/debug_text.hpp"
+#include "monitor/symbols.hpp"
 #include "scripted_io.hpp"
 
 namespace cosmac::testing {
@@ -61,9 +64,24 @@ TEST(Debugger, SteppingBackStopsAtItsCountOrAtTheFirstStep)
     ASSERT_EQ(state.R[1], 3);
     EXPECT_EQ(debugger.step_back(state, *memory, 2), 2u);
     EXPECT_EQ(state.R[1], 1);
+    EXPECT_EQ(debugger.recent(1, state).at(0).after, state);  // the one left ends where the machine stands
     EXPECT_EQ(debugger.step_back(state, *memory, 5), 1u);
     EXPECT_EQ(state, MachineState{});
     EXPECT_EQ(debugger.step_back(state, *memory, 1), 0u);
+}
+
+// A traced instruction longer than the changes' column keeps all of its text.
+TEST(Debugger, TraceLinesKeepLongInstructions)
+{
+    Debugger debugger{ProtectedWindow{}};
+    const auto memory = std::make_unique<Memory>();
+    load_bytes(*memory, 0, "D4 12 34");  // CALL 1234
+    MachineState state;
+    ScriptedIo io;
+    debugger.step(state, *memory, io);
+    SymbolTable symbols;
+    symbols.add({{0x1234, "a_rather_long_name"}});
+    EXPECT_EQ(trace_line(debugger.recent(1, state).at(0), symbols), "0000 Call 1234 a_rather_long_name P=4\n");
 }
 
 }  // namespace

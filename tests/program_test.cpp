@@ -103,6 +103,8 @@ TEST(Programs, OptionsAndUsage)
         {false, {"--run"}, 2, "", "cosmac: --run needs a program file\n" + kUsage},
         {false, {"--run", "-d", "x"}, 2, "", "cosmac: --run and --debug do not go together\n" + kUsage},
         {false, {"--regs", "x"}, 2, "", "cosmac: --start, --limit and --regs go with --run\n" + kUsage},
+        {false, {"--run", "--limit", "1a", "x"}, 2, "",
+         "cosmac: --limit needs a number of instructions, 1 or more\n" + kUsage},
         {false, {"--run", "--limit", "0", "x"}, 2, "",
          "cosmac: --limit needs a number of instructions, 1 or more\n" + kUsage},
         {false, {"--run", "--start", "10000", "x"}, 2, "",
