@@ -61,13 +61,13 @@ std::optional<std::string> read_window(std::string_view text, cosmac::ProtectedW
 }
 
 // --serial efN[,rx-invert][,tx-invert] or none, over the board's own line.
-std::optional<std::string> read_serial(const std::string& text, cosmac::BoardSpec& spec)
+std::optional<std::string> read_serial(const std::string& text, cosmac::BoardModel& model)
 {
     if (text == "none") {
-        spec.serial.reset();
+        model.serial.reset();
         return std::nullopt;
     }
-    cosmac::SerialSettings settings = spec.serial.value_or(cosmac::SerialSettings{});
+    cosmac::SerialSettings settings = model.serial.value_or(cosmac::SerialSettings{});
     settings.rx_invert = settings.tx_invert = false;
     std::string_view rest = text;
     bool first = true;
@@ -85,7 +85,7 @@ std::optional<std::string> read_serial(const std::string& text, cosmac::BoardSpe
             return "--serial needs efN (1-4), then rx-invert or tx-invert if wanted, or none";
         first = false;
     }
-    spec.serial = settings;
+    model.serial = settings;
     return std::nullopt;
 }
 
@@ -117,15 +117,15 @@ struct BoardArguments {
 std::optional<std::string> read_board(const BoardArguments& arguments, std::optional<double> mhz,
                                       std::optional<cosmac::BoardOptions>& options)
 {
-    auto spec = cosmac::board_named(arguments.board);
-    if (!spec)
+    auto model = cosmac::board_named(arguments.board);
+    if (!model)
         return "--board needs one of " + cosmac::board_names();
     if (!arguments.ram.empty() || !arguments.rom.empty()) {
-        spec->ram.clear();
-        spec->rom.clear();
+        model->ram.clear();
+        model->rom.clear();
     }
-    for (const auto& [texts, option, ranges] : {std::tuple{&arguments.ram, "--ram", &spec->ram},
-                                                 std::tuple{&arguments.rom, "--rom", &spec->rom}}) {
+    for (const auto& [texts, option, ranges] : {std::tuple{&arguments.ram, "--ram", &model->ram},
+                                                 std::tuple{&arguments.rom, "--rom", &model->rom}}) {
         for (const std::string& text : *texts) {
             cosmac::AddressRange range{};
             if (const auto problem = read_range(text, option, range.first, range.last))
@@ -134,21 +134,21 @@ std::optional<std::string> read_board(const BoardArguments& arguments, std::opti
         }
     }
     if (mhz)
-        spec->clock_hz = static_cast<uint64_t>(*mhz * 1e6 + 0.5);
+        model->clock_hz = static_cast<uint64_t>(*mhz * 1e6 + 0.5);
     if (!arguments.serial.empty()) {
-        if (const auto problem = read_serial(arguments.serial, *spec))
+        if (const auto problem = read_serial(arguments.serial, *model))
             return problem;
     }
-    if (spec->serial) {
-        spec->serial->clock_hz = spec->clock_hz;
+    if (model->serial) {
+        model->serial->clock_hz = model->clock_hz;
         if (!arguments.baud.empty()) {
             const auto rate = count(arguments.baud);
             if (!rate || *rate > 1000000)
                 return "--baud needs a speed in bits a second, such as 1200";
-            spec->serial->baud = static_cast<uint32_t>(*rate);
+            model->serial->baud = static_cast<uint32_t>(*rate);
         }
     }
-    options = cosmac::BoardOptions{*spec};
+    options = cosmac::BoardOptions{*model};
     if (!arguments.quiet.empty()) {
         const auto seconds = clock_mhz(arguments.quiet);
         if (!seconds)

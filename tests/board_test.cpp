@@ -227,10 +227,10 @@ TEST(Boards, FrontPanelSwitchesCopiedToTheLeds)
 
 TEST(Boards, MapsAndUnmappedAddresses)
 {
-    BoardSpec spec = *board_named("elf");
-    spec.ram = {{0x0000, 0x0FFF}};
-    spec.rom = {{0xF000, 0xFFFF}};
-    Board board(spec, [](uint8_t) {}, 0);
+    BoardModel model = *board_named("elf");
+    model.ram = {{0x0000, 0x0FFF}};
+    model.rom = {{0xF000, 0xFFFF}};
+    Board board(model, [](uint8_t) {}, 0);
     auto m = std::make_unique<Memory>();
     (*m)[0x0FFF] = 1;
     (*m)[0xF000] = 2;

@@ -10,7 +10,7 @@ constexpr AddressRange kUpperHalf{0x8000, 0xFFFF};
 constexpr uint64_t kElfClock = 1790000;  // half of a 3.579545 MHz colour-burst crystal, as most Elfs have
 constexpr unsigned kFrontPanelPort = 4;
 
-const BoardSpec kBoards[] = {
+const BoardModel kBoards[] = {
     {"mcard", {kLowerHalf}, {kUpperHalf}, kElfClock, SerialSettings{3, false, false, 1200, kElfClock},
      ResetKind::LongBranchTo8000},
     {"elf2k", {kLowerHalf}, {kUpperHalf}, kElfClock, SerialSettings{3, true, true, 1200, kElfClock},
@@ -31,9 +31,9 @@ bool within(const std::vector<AddressRange>& ranges, uint16_t address)
 
 }  // namespace
 
-std::optional<BoardSpec> board_named(std::string_view name)
+std::optional<BoardModel> board_named(std::string_view name)
 {
-    for (const BoardSpec& board : kBoards) {
+    for (const BoardModel& board : kBoards) {
         if (board.name == name)
             return board;
     }
@@ -43,21 +43,21 @@ std::optional<BoardSpec> board_named(std::string_view name)
 std::string board_names()
 {
     std::string names;
-    for (const BoardSpec& board : kBoards)
+    for (const BoardModel& board : kBoards)
         names += (names.empty() ? "" : ", ") + std::string(board.name);
     return names;
 }
 
-Board::Board(const BoardSpec& spec, SerialLine::Sink received, uint64_t quiet_cycles)
-    : spec_(spec), quiet_cycles_(quiet_cycles)
+Board::Board(const BoardModel& model, SerialLine::Sink received, uint64_t quiet_cycles)
+    : model_(model), quiet_cycles_(quiet_cycles)
 {
     for (unsigned a = 0; a < 0x10000; ++a)
-        writable_[a] = within(spec_.ram, static_cast<uint16_t>(a));
-    if (spec_.serial)
-        serial_.emplace(*spec_.serial, std::move(received));
+        writable_[a] = within(model_.ram, static_cast<uint16_t>(a));
+    if (model_.serial)
+        serial_.emplace(*model_.serial, std::move(received));
 }
 
-bool Board::mapped(uint16_t address) const { return writable_[address] || within(spec_.rom, address); }
+bool Board::mapped(uint16_t address) const { return writable_[address] || within(model_.rom, address); }
 
 std::optional<uint16_t> Board::clear_unmapped(Memory& memory) const
 {
@@ -75,8 +75,8 @@ std::optional<uint16_t> Board::clear_unmapped(Memory& memory) const
 void Board::reset(MachineState& state, BoardBus& bus)
 {
     reset_processor(state);
-    bus.jump_on_reset = spec_.reset == ResetKind::JumpOnReset;
-    if (spec_.reset == ResetKind::LongBranchTo8000) {
+    bus.jump_on_reset = model_.reset == ResetKind::JumpOnReset;
+    if (model_.reset == ResetKind::LongBranchTo8000) {
         state.R[0] = 0x8000;
         bus.cycles += 3;
     }

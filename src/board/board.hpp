@@ -26,7 +26,7 @@ enum class ResetKind {
     LongBranchTo8000,  // as if C0 80 00 had been keyed in at 0000
 };
 
-struct BoardSpec {
+struct BoardModel {
     std::string_view name;
     std::vector<AddressRange> ram;
     std::vector<AddressRange> rom;
@@ -36,16 +36,16 @@ struct BoardSpec {
 };
 
 // mcard, elf2k, picoelf or elf; empty for another name.
-std::optional<BoardSpec> board_named(std::string_view name);
+std::optional<BoardModel> board_named(std::string_view name);
 std::string board_names();  // "mcard, elf2k, picoelf, elf"
 
 // A board's devices: the serial line, and the front panel (OUT 4 to the LEDs,
 // INP 4 from the switches, EF4 the IN button, Q an LED).
 class Board : public BoardDevices {
 public:
-    Board(const BoardSpec& spec, SerialLine::Sink received, uint64_t quiet_cycles);
+    Board(const BoardModel& model, SerialLine::Sink received, uint64_t quiet_cycles);
 
-    const BoardSpec& spec() const { return spec_; }
+    const BoardModel& model() const { return model_; }
     const WritableMap& writable() const { return writable_; }
     SerialLine* serial() { return serial_ ? &*serial_ : nullptr; }
 
@@ -66,7 +66,7 @@ public:
     uint8_t switches = 0;
     bool in_button = false;  // held down
     // IN pressed now and let go after 100 ms of the board's time.
-    void press_in(uint64_t cycle) { in_released_at_ = cycle + spec_.clock_hz / 80; }
+    void press_in(uint64_t cycle) { in_released_at_ = cycle + model_.clock_hz / 80; }
     bool in_down(uint64_t cycle) const { return in_button || cycle < in_released_at_; }
 
     void output_port(unsigned port, uint8_t value, uint64_t cycle) override;
@@ -78,7 +78,7 @@ public:
 private:
     bool mapped(uint16_t address) const;
 
-    BoardSpec spec_;
+    BoardModel model_;
     WritableMap writable_{};
     std::optional<SerialLine> serial_;
     uint64_t quiet_cycles_;

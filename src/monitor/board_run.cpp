@@ -77,7 +77,7 @@ void show_in_title(Session& session, std::string& shown)
     if (panel == shown)
         return;
     shown = panel;
-    session.console.write_error("\x1b]0;cosmac " + std::string(session.board->options.spec.name) + ": " + panel + "\x07");
+    session.console.write_error("\x1b]0;cosmac " + std::string(session.board->options.model.name) + ": " + panel + "\x07");
 }
 
 struct BoardRunEnd {
@@ -128,7 +128,7 @@ BoardRunEnd run_board(Session& session)
             show_in_title(session, title);
         if (machine.options.speed > 0) {
             const double seconds = static_cast<double>(machine.bus.cycles - started_at) * 8 /
-                                   static_cast<double>(machine.options.spec.clock_hz) / machine.options.speed;
+                                   static_cast<double>(machine.options.model.clock_hz) / machine.options.speed;
             std::this_thread::sleep_until(started + std::chrono::duration<double>(seconds));
         }
     }
@@ -143,7 +143,7 @@ BoardRunEnd run_board(Session& session)
 
 BoardMachine::BoardMachine(const BoardOptions& board_options, Console& console)
     : options(board_options),
-      board(options.spec, [&console](uint8_t byte) { console.write_char(static_cast<char>(byte)); }, 0),
+      board(options.model, [&console](uint8_t byte) { console.write_char(static_cast<char>(byte)); }, 0),
       bus{&board}
 {
 }

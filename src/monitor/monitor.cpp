@@ -128,7 +128,7 @@ int run_monitor(Console& console, const MonitorOptions& options)
     std::string line;
     console.write("\nCOSMAC 1802 Simulator\n\n");
     if (session->board) {
-        console.write("Board " + std::string(options.board->spec.name) +
+        console.write("Board " + std::string(options.board->model.name) +
                       ": its serial terminal until Control-], which brings this prompt;\n"
                       "Control-\\ sends a BREAK.\n\n");
         board_go(*session, command);

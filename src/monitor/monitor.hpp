@@ -13,7 +13,7 @@ namespace cosmac {
 
 // Board mode: another machine, with its serial terminal on the console.
 struct BoardOptions {
-    BoardSpec spec;
+    BoardModel model;
     double quiet_seconds = 1;  // a run through pipes ends after this much simulated time with nothing sent or received
     double speed = 1;          // times the board's clock on a terminal; 0: as fast as it goes
 };
