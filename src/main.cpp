@@ -264,8 +264,6 @@ int main(int argc, char** argv)
         *speed_option) {
         if (!*board_option)
             return usage_error("--ram, --rom, --serial, --baud, --quiet and --speed go with --board");
-        if (options.debugger)
-            return usage_error("--board and --debug do not go together yet");
         if (const auto problem = read_board(board_arguments, mhz, options.board))
             return usage_error(*problem);
         if (batch_run) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <random>
 
+#include "board/board.hpp"
 #include "machine_text.hpp"
 #include "monitor/debug_text.hpp"
 #include "monitor/symbols.hpp"
@@ -15,39 +16,53 @@
 namespace cosmac::testing {
 namespace {
 
+// On a board too, where an interrupt may follow any instruction, the branches
+// read the board's EF lines, and stores into ROM are ignored.
 TEST(Debugger, SteppingBackUndoesEveryOpcodeExactly)
 {
-    Debugger debugger{ProtectedWindow{}};
     std::mt19937 random(1802);
     const auto memory = std::make_unique<Memory>();
     const auto original = std::make_unique<Memory>();
     for (uint8_t& byte : *memory)
         byte = static_cast<uint8_t>(random());
-    for (unsigned opcode = 0; opcode < 256; ++opcode) {
-        for (int trial = 0; trial < 8; ++trial) {
-            MachineState state;
-            for (uint16_t& r : state.R)
-                r = static_cast<uint16_t>(random());
-            state.D = static_cast<uint8_t>(random());
-            state.T = static_cast<uint8_t>(random());
-            state.EF4 = static_cast<uint8_t>(random() % 3);
-            state.P = random() & 0xF, state.X = random() & 0xF, state.N = random() & 0xF, state.I = random() & 0xF;
-            state.DF = random() & 1, state.IE = random() & 1, state.Q = random() & 1;
-            (*memory)[state.R[state.P]] = static_cast<uint8_t>(opcode);
-            *original = *memory;
-            const MachineState before = state;
-            ScriptedIo io;
-            io.replies = {{static_cast<uint8_t>(random()), false}};
-            io.keys = {trial % 2 ? 0x03 : 'a'};
-
-            debugger.step(state, *memory, io);
-            const std::vector<HistoryStep> steps = debugger.recent(1, state);
-            ASSERT_EQ(steps.size(), 1u);
-            EXPECT_EQ(steps[0].before, before) << std::hex << opcode;
-            EXPECT_EQ(steps[0].after, state) << std::hex << opcode;
-            EXPECT_EQ(debugger.step_back(state, *memory, 1), 1u);
-            EXPECT_EQ(state, before) << std::hex << opcode;
-            EXPECT_TRUE(*memory == *original) << std::hex << opcode;
+    for (const bool on_board : {false, true}) {
+        Debugger debugger{ProtectedWindow{}};
+        Board board(*board_named("mcard"), [](uint8_t) {}, 0);
+        BoardBus bus{&board};
+        for (unsigned opcode = 0; opcode < 256; ++opcode) {
+            for (int trial = 0; trial < 8; ++trial) {
+                MachineState state;
+                for (uint16_t& r : state.R)
+                    r = static_cast<uint16_t>(random());
+                state.D = static_cast<uint8_t>(random());
+                state.T = static_cast<uint8_t>(random());
+                state.EF4 = static_cast<uint8_t>(random() % 3);
+                for (uint8_t* ef : {&state.EF1, &state.EF2, &state.EF3})  // a board's lines are 0 or 1
+                    *ef = static_cast<uint8_t>(random() % (on_board ? 2 : 256));
+                state.P = random() & 0xF, state.X = random() & 0xF, state.N = random() & 0xF, state.I = random() & 0xF;
+                state.DF = random() & 1, state.IE = random() & 1, state.Q = random() & 1;
+                (*memory)[state.R[state.P]] = static_cast<uint8_t>(opcode);
+                *original = *memory;
+                const MachineState before = state;
+                if (on_board) {
+                    bus.interrupt_line = trial % 2;
+                    for (unsigned line = 1; line <= 4; ++line)
+                        board.hold_ef(line, random() & 1);
+                    debugger.step(state, *memory, bus, board.writable());
+                } else {
+                    ScriptedIo io;
+                    io.replies = {{static_cast<uint8_t>(random()), false}};
+                    io.keys = {trial % 2 ? 0x03 : 'a'};
+                    debugger.step(state, *memory, io);
+                }
+                const std::vector<HistoryStep> steps = debugger.recent(1, state);
+                ASSERT_EQ(steps.size(), 1u);
+                EXPECT_EQ(steps[0].before, before) << std::hex << opcode << " " << on_board;
+                EXPECT_EQ(steps[0].after, state) << std::hex << opcode << " " << on_board;
+                EXPECT_EQ(debugger.step_back(state, *memory, 1), 1u);
+                EXPECT_EQ(state, before) << std::hex << opcode << " " << on_board;
+                EXPECT_TRUE(*memory == *original) << std::hex << opcode << " " << on_board;
+            }
         }
     }
 }

@@ -81,7 +81,6 @@ TEST(Programs, OptionsAndUsage)
         {false, {"--clock", "2"}, 2, "", "cosmac: --clock goes with --debug or --board\n" + kUsage},
         {false, {"--baud", "300", "x"}, 2, "", "cosmac: --ram, --rom, --serial, --baud, --quiet and --speed go with --board\n" + kUsage},
         {false, {"--board", "kim1", "--run", "x"}, 2, "", "cosmac: --board needs one of mcard, elf2k, picoelf, elf\n" + kUsage},
-        {false, {"--board", "elf", "-d"}, 2, "", "cosmac: --board and --debug do not go together yet\n" + kUsage},
         {false, {"--board", "elf", "--speed", "fast"}, 2, "",
          "cosmac: --speed needs a number, such as 1 or 0.5, or max\n" + kUsage},
         {false, {"--board", "elf", "--run", "--ram", "8000-7fff", "x"}, 2, "",

@@ -57,7 +57,9 @@ Board::Board(const BoardModel& model, SerialLine::Sink received, uint64_t quiet_
         serial_.emplace(*model_.serial, std::move(received));
 }
 
-bool Board::mapped(uint16_t address) const { return writable_[address] || within(model_.rom, address); }
+bool Board::in_rom(uint16_t address) const { return within(model_.rom, address); }
+
+bool Board::mapped(uint16_t address) const { return writable_[address] || in_rom(address); }
 
 std::optional<uint16_t> Board::clear_unmapped(Memory& memory) const
 {
@@ -99,6 +101,8 @@ std::optional<uint8_t> Board::input_port(unsigned port, uint64_t)
 
 bool Board::ef(unsigned line, uint64_t cycle)
 {
+    if (const auto held = held_ef(line))
+        return *held;
     if (serial_ && line == serial_->settings().ef_line)
         return serial_->ef(cycle);
     return line == 4 && in_down(cycle);

@@ -3,6 +3,7 @@
 // the front panel).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -62,6 +63,13 @@ public:
     // Nothing has been sent or received for the quiet time, and no key waits.
     bool quiet(uint64_t cycle) const;
 
+    bool in_rom(uint16_t address) const;
+
+    // An EF line (1-4) held at a level by the user, for testing handlers, or
+    // given back to its device (empty).
+    void hold_ef(unsigned line, std::optional<bool> level) { held_ef_[line - 1] = level; }
+    std::optional<bool> held_ef(unsigned line) const { return held_ef_[line - 1]; }
+
     uint8_t leds = 0;
     uint8_t switches = 0;
     bool in_button = false;  // held down
@@ -84,6 +92,7 @@ private:
     uint64_t quiet_cycles_;
     uint64_t pause_at_ = UINT64_MAX;
     uint64_t in_released_at_ = 0;
+    std::array<std::optional<bool>, 4> held_ef_{};
 };
 
 }  // namespace cosmac

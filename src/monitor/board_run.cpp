@@ -8,6 +8,7 @@
 #include "cpu/execution.hpp"
 #include "image/program_file.hpp"
 #include "monitor/arguments.hpp"
+#include "monitor/debug_text.hpp"
 #include "monitor/image_commands.hpp"
 #include "monitor/line_editor.hpp"
 #include "monitor/run_control.hpp"
@@ -80,63 +81,99 @@ void show_in_title(Session& session, std::string& shown)
     session.console.write_error("\x1b]0;cosmac " + std::string(session.board->options.model.name) + ": " + panel + "\x07");
 }
 
-struct BoardRunEnd {
-    RunResult result;
-    const char* reason = nullptr;
+// A board's run in slices of its time. On a terminal, keys typed as it runs go
+// onto the serial line and, at a finite speed, each slice waits for the wall
+// clock to catch up; through pipes, a run that takes keys reads them ahead up
+// to Control-], and the run ends once the line has been quiet.
+class BoardPacer {
+public:
+    BoardPacer(Session& session, bool takes_keys, bool raw_output)
+        : session_(session),
+          machine_(*session.board),
+          serial_(machine_.board.serial()),
+          live_(session.console.live()),
+          titled_(live_ && !terminal_is_dumb()),
+          slice_(std::max<uint64_t>(machine_.cycles_in(kSliceSeconds), 1)),
+          started_(std::chrono::steady_clock::now()),
+          started_at_(machine_.bus.cycles)
+    {
+        if (live_) {
+            machine_.board.set_quiet(0);
+            session.console.hold_raw(true, raw_output);
+        } else {
+            if (takes_keys)
+                read_keys_ahead(session.console, serial_);
+            machine_.board.set_quiet(machine_.cycles_in(machine_.options.quiet_seconds));
+        }
+        machine_.board.pause_at(machine_.bus.cycles + slice_);
+    }
+
+    ~BoardPacer()
+    {
+        if (live_)
+            session_.console.hold_raw(false, false);
+        if (serial_)
+            serial_->advance(machine_.bus.cycles);
+    }
+
+    BoardPacer(const BoardPacer&) = delete;
+    BoardPacer& operator=(const BoardPacer&) = delete;
+
+    // True ends the run: Control-] typed, or the line quiet through pipes.
+    bool between_slices()
+    {
+        machine_.board.pause_at(machine_.bus.cycles + slice_);
+        if (!live_)
+            return machine_.board.quiet(machine_.bus.cycles);
+        if (take_live_keys(session_.console, serial_)) {
+            user_stopped_ = true;
+            return true;
+        }
+        session_.console.flush();
+        if (titled_ && ++slices_ % kSlicesATitle == 0)
+            show_in_title(session_, title_);
+        if (machine_.options.speed > 0) {
+            const double seconds = static_cast<double>(machine_.bus.cycles - started_at_) * 8 /
+                                   static_cast<double>(machine_.options.model.clock_hz) / machine_.options.speed;
+            std::this_thread::sleep_until(started_ + std::chrono::duration<double>(seconds));
+        }
+        return false;
+    }
+
+    bool user_stopped() const { return user_stopped_; }
+
+private:
+    Session& session_;
+    BoardMachine& machine_;
+    SerialLine* serial_;
+    const bool live_;
+    const bool titled_;
+    const uint64_t slice_;
+    const std::chrono::steady_clock::time_point started_;
+    const uint64_t started_at_;
+    uint64_t slices_ = 0;
+    std::string title_;
+    bool user_stopped_ = false;
 };
 
-// Runs in slices of the board's time: between them, live keys are read and, at
-// a finite speed, the run waits for the wall clock to catch up.
-BoardRunEnd run_board(Session& session)
+unsigned framing_errors(BoardMachine& machine)
+{
+    const SerialLine* serial = machine.board.serial();
+    return serial ? serial->framing_errors() : 0;
+}
+
+// A plain run on the board: until an IDLE that nothing can wake, or the pacer ends it.
+RunResult plain_board_run(Session& session, BoardPacer& pacer)
 {
     BoardMachine& machine = *session.board;
-    Console& console = session.console;
-    SerialLine* serial = machine.board.serial();
-    const bool live = console.live();
-    if (live) {
-        machine.board.set_quiet(0);
-        console.hold_raw(true);
-    } else {
-        read_keys_ahead(console, serial);
-        machine.board.set_quiet(machine.cycles_in(machine.options.quiet_seconds));
-    }
-    const uint64_t slice = std::max<uint64_t>(machine.cycles_in(kSliceSeconds), 1);
-    const auto started = std::chrono::steady_clock::now();
-    const uint64_t started_at = machine.bus.cycles;
-    BoardRunEnd end;
-    const bool titled = live && !terminal_is_dumb();
-    std::string title;
-    for (uint64_t slices = 0;; ++slices) {
-        machine.board.pause_at(machine.bus.cycles + slice);
+    RunResult result;
+    for (;;) {
         BoardRun policy{&machine.board.writable()};
-        end.result.executed += run_on(session.state, session.memory, machine.bus, policy).executed;
-        if (machine.bus.idle) {
-            end.reason = kIdleReason;
-            break;
-        }
-        if (!live) {
-            if (machine.board.quiet(machine.bus.cycles))
-                break;
-            continue;
-        }
-        if (take_live_keys(console, serial)) {
-            end.result.stopped = true;
-            break;
-        }
-        console.flush();
-        if (titled && slices % kSlicesATitle == 0)
-            show_in_title(session, title);
-        if (machine.options.speed > 0) {
-            const double seconds = static_cast<double>(machine.bus.cycles - started_at) * 8 /
-                                   static_cast<double>(machine.options.model.clock_hz) / machine.options.speed;
-            std::this_thread::sleep_until(started + std::chrono::duration<double>(seconds));
-        }
+        const RunResult slice = run_on(session.state, session.memory, machine.bus, policy);
+        result.executed += slice.executed;
+        if (!slice.stopped || pacer.between_slices())
+            return result;
     }
-    if (live)
-        console.hold_raw(false);
-    if (serial)
-        serial->advance(machine.bus.cycles);
-    return end;
 }
 
 }  // namespace
@@ -163,20 +200,56 @@ bool boot_board(Session& session, const MonitorOptions& options)
     return true;
 }
 
-Next board_go(Session& session, const CommandLine& command)
+Next board_run(Session& session, RunGoal goal, uint64_t count, TraceSink* trace)
 {
-    set_program_counter(session, command);
-    const BoardRunEnd end = run_board(session);
-    show_run_end(session, end.result, end.reason ? end.reason : "", {});
+    BoardMachine& machine = *session.board;
+    const unsigned framing_errors_before = framing_errors(machine);
+    DebugOutcome outcome;
+    bool user_stopped = false;
+    session.console.begin_run();
+    {
+        BoardPacer pacer(session, goal != RunGoal::Count, /*raw_output=*/trace == nullptr);
+        if (session.debugger) {
+            const BoardLink link{machine.bus, machine.board.writable(), [&pacer] { return pacer.between_slices(); }};
+            outcome = session.debugger->run(session.state, session.memory, link, goal, count, trace);
+        } else {
+            outcome.result = plain_board_run(session, pacer);
+        }
+        user_stopped = pacer.user_stopped();
+    }
+    session.console.end_run();
+    outcome.result.stopped = user_stopped;
+    std::string reason = machine.bus.idle ? kIdleReason : "";
+    std::string after_count;
+    if (session.debugger) {
+        if (outcome.stop != StopKind::None)
+            reason = stop_reason(outcome, session.symbols, ignored_store(session, outcome));
+        after_count = cycles_line(outcome.cycles, session.clock_mhz);
+        if (const unsigned errors = framing_errors(machine) - framing_errors_before)
+            after_count += "note: " + std::to_string(errors) + " framing error" + (errors == 1 ? "" : "s") +
+                           " on the serial line: a character sent without its stop bit\n";
+    }
+    show_run_end(session, outcome.result, reason, after_count);
     return Next::Prompt;
+}
+
+std::string_view ignored_store(const Session& session, const DebugOutcome& outcome)
+{
+    if (!session.board || outcome.stop != StopKind::Watchpoint || !outcome.record.dropped())
+        return {};
+    return session.board->board.in_rom(outcome.record.store_address) ? "ROM" : "no memory";
 }
 
 Next board_step(Session& session, const CommandLine& command)
 {
     set_program_counter(session, command);
     BoardMachine& machine = *session.board;
-    BoardRun policy{&machine.board.writable()};
-    step_on(session.state, session.memory, machine.bus, policy);
+    if (session.debugger) {
+        session.debugger->step(session.state, session.memory, machine.bus, machine.board.writable());
+    } else {
+        BoardRun policy{&machine.board.writable()};
+        step_on(session.state, session.memory, machine.bus, policy);
+    }
     if (SerialLine* serial = machine.board.serial())
         serial->advance(machine.bus.cycles);
     show_state(session);
@@ -206,6 +279,13 @@ Next panel_command(Session& session, const CommandLine& command)
     }
     session.console.write(leds_and_q(board, session.state.Q) + ", switches " + as_bits(board.switches) + ", IN " +
                           (board.in_down(machine.bus.cycles) ? "down" : "up") + "\n");
+    std::string held = machine.bus.interrupt_line ? ", INT 1" : "";
+    for (unsigned line = 1; line <= 4; ++line) {
+        if (const auto level = board.held_ef(line))
+            held += ", EF" + std::to_string(line) + " " + (*level ? "1" : "0");
+    }
+    if (!held.empty())
+        session.console.write("Held by x: " + held.substr(2) + "\n");
     return Next::Prompt;
 }
 

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "board/board.hpp"
 #include "cpu/board_bus.hpp"
 #include "monitor/batch.hpp"
 #include "monitor/command_line.hpp"
 #include "monitor/console.hpp"
+#include "monitor/debugger.hpp"
 #include "monitor/monitor.hpp"
 
 namespace cosmac {
@@ -35,8 +37,15 @@ struct BoardMachine {
 // file could not be loaded.
 bool boot_board(Session& session, const MonitorOptions& options);
 
-// g and s on a board. g runs from where the program stands, or from the address.
-Next board_go(Session& session, const CommandLine& command);
+// A run on the board from where the program stands, and its end shown as g
+// shows it. In debugger mode it goes toward the goal through the debugger;
+// otherwise the goal is Go. Runs that go until something happens (g, n over a
+// call, o) read keys ahead through pipes; counted ones (t, n) take none.
+Next board_run(Session& session, RunGoal goal, uint64_t count = 0, TraceSink* trace = nullptr);
+// Why a board ignored the watched store that a debugger's run stopped at: "ROM"
+// or "no memory"; empty off a board, or for a store that was made.
+std::string_view ignored_store(const Session& session, const DebugOutcome& outcome);
+// s on a board.
 Next board_step(Session& session, const CommandLine& command);
 
 // The front panel: p shows it; p XX sets the switches, p + holds IN down, p -

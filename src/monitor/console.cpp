@@ -218,11 +218,11 @@ std::optional<uint8_t> StandardConsole::next_input_byte()
 }
 
 // Raw for a board's whole run: its firmware reads every key as it comes.
-void StandardConsole::hold_raw(bool raw)
+void StandardConsole::hold_raw(bool raw, bool raw_output)
 {
     static std::unique_ptr<RawMode> held;
     if (raw)
-        held = std::make_unique<RawMode>(/*raw_output=*/true);
+        held = std::make_unique<RawMode>(raw_output);
     else
         held.reset();
 }

@@ -83,8 +83,9 @@ public:
     // A board's terminal: true when keys are typed live as a program runs, in
     // which case hold_raw keeps the terminal raw for the whole run and poll_key
     // takes a key only if one is there. Otherwise keys are read ahead with read_key.
+    // Output stays cooked ("\n" as "\r\n") unless raw_output.
     virtual bool live() const { return false; }
-    virtual void hold_raw(bool) {}
+    virtual void hold_raw(bool /*raw*/, bool /*raw_output*/) {}
     virtual std::optional<uint8_t> poll_key() { return std::nullopt; }
 
 protected:
@@ -119,7 +120,7 @@ public:
     void end_run() override;
     bool interrupt_requested() override;
     bool live() const override { return input_is_terminal_; }
-    void hold_raw(bool raw) override;
+    void hold_raw(bool raw, bool raw_output) override;
     std::optional<uint8_t> poll_key() override;
 
 private:

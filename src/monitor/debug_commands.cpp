@@ -190,10 +190,33 @@ Next run_back(Session& session, const CommandLine& command)
     session.console.begin_run();
     const DebugOutcome outcome = session.debugger->run_back(session.state, session.memory, session.io);
     session.console.end_run();
-    say(session, outcome.stop == StopKind::OldestReached ? kOldestReached : stop_reason(outcome, session.symbols) + "\n");
+    say(session, outcome.stop == StopKind::OldestReached
+                     ? kOldestReached
+                     : stop_reason(outcome, session.symbols, ignored_store(session, outcome)) + "\n");
     show_state(session);
     session.current_location = session.state.R[session.state.P];
     return Next::Prompt;
+}
+
+// A board's interrupt line and EF lines belong to its devices: x INT raises or
+// drops the interrupt line, and x EFn holds a line at 0 or 1 until x EFn - gives
+// it back to its device.
+void set_board_line(Session& session, const std::string& name, std::string_view word)
+{
+    BoardMachine& machine = *session.board;
+    if (name != "INT" && word == "-") {
+        machine.board.hold_ef(name[2] - '0', std::nullopt);
+        return;
+    }
+    const auto level = value(session, word, Field{name, 1});
+    if (!level)
+        return;
+    if (name == "INT") {
+        machine.bus.interrupt_line = *level == 1;
+    } else {
+        machine.board.hold_ef(name[2] - '0', *level == 1);
+        session.state.*state_field(name)->member = static_cast<uint8_t>(*level);
+    }
 }
 
 Next set_register(Session& session, const CommandLine& command)
@@ -209,6 +232,10 @@ Next set_register(Session& session, const CommandLine& command)
     if (name.size() == 2 && name[0] == 'R' && hex_digit_value(name[1]) >= 0) {
         if (const auto read = value(session, words[1], Field{name, 0xFFFF}))
             session.state.R[hex_digit_value(name[1])] = static_cast<uint16_t>(*read);
+        return Next::Prompt;
+    }
+    if (session.board && (name == "INT" || (name.starts_with("EF") && state_field(name)))) {
+        set_board_line(session, name, words[1]);
         return Next::Prompt;
     }
     const StateField* field = state_field(name);

@@ -13,16 +13,21 @@ std::string at(uint16_t address, const SymbolTable& symbols) { return hex_text(a
 
 }  // namespace
 
-std::string stop_reason(const DebugOutcome& outcome, const SymbolTable& symbols)
+std::string stop_reason(const DebugOutcome& outcome, const SymbolTable& symbols, std::string_view ignored_by)
 {
     const HistoryRecord& record = outcome.record;
+    std::string store;
+    if (!record.dropped())
+        store = ", " + hex_text(record.old_byte, 2) + " -> " + hex_text(record.new_byte, 2);
+    else if (ignored_by.empty())
+        store = ", dropped by the protected window";
+    else
+        store = ", " + hex_text(record.new_byte, 2) + " ignored (" + std::string(ignored_by) + ")";
     switch (outcome.stop) {
     case StopKind::Breakpoint:
         return "Breakpoint at " + at(outcome.address, symbols);
     case StopKind::Watchpoint:
-        return "Watchpoint: " + at(record.store_address, symbols) + " written by " + at(record.pc, symbols) +
-               (record.dropped() ? ", dropped by the protected window"
-                                 : ", " + hex_text(record.old_byte, 2) + " -> " + hex_text(record.new_byte, 2));
+        return "Watchpoint: " + at(record.store_address, symbols) + " written by " + at(record.pc, symbols) + store;
     case StopKind::Interrupted:
         return "Break";
     default:

@@ -14,7 +14,9 @@ namespace cosmac {
 
 // "Breakpoint at 0039 nextval", "Watchpoint: 0305 (buffer+5) written by 0032
 // (floop+3), 00 -> 30", "Break"; empty for a run that stopped as a plain one does.
-std::string stop_reason(const DebugOutcome& outcome, const SymbolTable& symbols);
+// A watched store that was not made was dropped by the protected window, or on a
+// board ignored by what ignored_by names ("... written by 0012, 5a ignored (ROM)").
+std::string stop_reason(const DebugOutcome& outcome, const SymbolTable& symbols, std::string_view ignored_by);
 
 // The instruction as u lists it, its branch or call target followed by the
 // target's name where it has one: "0030 Call 0039 nextval".

@@ -10,14 +10,18 @@ namespace cosmac {
 // against the watched ranges; after each instruction it prints the trace. The
 // goal and the trace are template arguments, so that g checks only what g needs.
 //
+// On a board, stores reach RAM only, and every record holds T, IE, Q and the EF
+// flags, which an interrupt or a branch on a board's line may change.
+//
 // The run loop keeps a copy of it as a local, so that it must stay a plain value
 // that nothing else points to: the compiler then holds its fields in machine
 // registers, where stores into memory cannot reach them.
-template <RunGoal kGoal, bool kTrace>
+template <RunGoal kGoal, bool kTrace, bool kBoard>
 struct DebugRun {
     TraceSink* trace;
     const Memory* memory;
     ProtectedWindow window;
+    const WritableMap* writable;  // a board's RAM
     const bool* at_breakpoint;
     const bool* watched;
     HistoryRecord* ring;
@@ -26,6 +30,7 @@ struct DebugRun {
     uint8_t home_p;      // the P that n and o step at
     uint16_t after_call;  // where a standard call's return comes back to, after its inline address
     uint16_t after_sep;   // where a plain subroutine's SEP back to home_p comes back to
+    uint64_t earlier = 0;  // instructions executed in the run's earlier slices of a board's time
 
     int depth = 0;           // standard calls entered and not yet returned, at home_p
     bool returning = false;  // o has seen the return; it stops when P is home_p again
@@ -35,13 +40,14 @@ struct DebugRun {
 
     [[gnu::always_inline]] bool before(const Cpu& cpu, uint8_t opcode, uint64_t executed)
     {
-        if (at_breakpoint[cpu.pc] && executed != 0) [[unlikely]] {  // g continues from a breakpoint
+        const bool first = executed + earlier == 0;
+        if (at_breakpoint[cpu.pc] && !first) [[unlikely]] {  // g continues from a breakpoint
             stop = StopKind::Breakpoint;
             stop_address = cpu.pc;
             return true;
         }
         if constexpr (kGoal == RunGoal::StepOver || kGoal == RunGoal::StepOut) {
-            if (executed != 0 && reached_goal(cpu))
+            if (!first && reached_goal(cpu))
                 return true;
             if (cpu.P == home_p)
                 follow_calls(cpu, opcode);
@@ -58,10 +64,14 @@ struct DebugRun {
         record.i_n = static_cast<uint8_t>(cpu.I << 4 | cpu.N);
         record.D = cpu.D;
         record.bits = cpu.DF;
-        if (changes_rare_fields(opcode)) [[unlikely]] {
+        if (kBoard || changes_rare_fields(opcode)) [[unlikely]] {
             record.T = cpu.T;
             record.EF4 = cpu.EF4;
             record.bits |= static_cast<uint8_t>(HistoryRecord::kRare | cpu.IE << 1 | cpu.Q << 2);
+        }
+        if constexpr (kBoard) {
+            record.ef_1_2_3 = static_cast<uint8_t>(cpu.EF1 | cpu.EF2 << 1 | cpu.EF3 << 2);
+            record.bits |= HistoryRecord::kLines;
         }
         next = (next + 1) % History::kCapacity;
         return false;
@@ -70,7 +80,7 @@ struct DebugRun {
     [[gnu::always_inline]] void store(Memory& m, uint16_t address, uint8_t value, bool guarded)
     {
         HistoryRecord& record = ring[(next + History::kCapacity - 1) % History::kCapacity];
-        const bool dropped = guarded && window.contains(address);
+        const bool dropped = kBoard ? !(*writable)[address] : guarded && window.contains(address);
         record.bits |= HistoryRecord::kHasStore | (dropped ? HistoryRecord::kDropped : 0);
         record.store_address = address;
         record.old_byte = m[address];
@@ -86,7 +96,7 @@ struct DebugRun {
         if constexpr (kTrace)
             print_trace(cpu.machine());
         if constexpr (kGoal == RunGoal::Count)
-            return stop != StopKind::None || executed == limit;
+            return stop != StopKind::None || executed + earlier == limit;
         return stop != StopKind::None;
     }
 
@@ -171,25 +181,48 @@ void Debugger::rebuild_watched()
     }
 }
 
-template <RunGoal kGoal, bool kTrace>
-DebugOutcome Debugger::run_toward(MachineState& state, Memory& memory, HostIo& io, uint64_t count, TraceSink* trace)
+template <RunGoal kGoal, bool kTrace, bool kBoard>
+DebugRun<kGoal, kTrace, kBoard> Debugger::policy_for(const MachineState& state, const Memory& memory,
+                                                     const BoardLink* board, uint64_t count, TraceSink* trace)
 {
     const uint16_t pc = state.R[state.P];
-    DebugRun<kGoal, kTrace> policy{trace,
-                                   &memory,
-                                   window_,
-                                   at_breakpoint_.data(),
-                                   watched_.data(),
-                                   history_.ring(),
-                                   history_.next_slot(),
-                                   count,
-                                   state.P,
-                                   static_cast<uint16_t>(pc + (memory[pc] == kCall ? 3 : 1)),
-                                   static_cast<uint16_t>(pc + 1)};
+    return {trace,
+            &memory,
+            window_,
+            board ? &board->writable : nullptr,
+            at_breakpoint_.data(),
+            watched_.data(),
+            history_.ring(),
+            history_.next_slot(),
+            count,
+            state.P,
+            static_cast<uint16_t>(pc + (memory[pc] == kCall ? 3 : 1)),
+            static_cast<uint16_t>(pc + 1)};
+}
+
+// On a board the run goes on in slices of the board's time until the policy
+// stops it, an IDLE that nothing can wake ends it, or between_slices does.
+template <RunGoal kGoal, bool kTrace, class Bus>
+DebugOutcome Debugger::run_toward(MachineState& state, Memory& memory, Bus& bus, const BoardLink* board,
+                                  uint64_t count, TraceSink* trace)
+{
+    auto policy = policy_for<kGoal, kTrace, Bus::kBoard>(state, memory, board, count, trace);
     DebugOutcome outcome;
-    outcome.result = run_with(state, memory, io, policy);
+    if constexpr (Bus::kBoard) {
+        const uint64_t started_at = bus.cycles;
+        for (;;) {
+            const RunResult slice = run_on(state, memory, bus, policy);
+            policy.earlier += slice.executed;
+            if (!slice.stopped || board->between_slices())
+                break;
+        }
+        outcome.result.executed = policy.earlier;
+        outcome.cycles = bus.cycles - started_at;
+    } else {
+        outcome.result = run_on(state, memory, bus, policy);
+        outcome.cycles = 2 * outcome.result.executed + policy.long_instructions;
+    }
     history_.recorded(outcome.result.executed, state);
-    outcome.cycles = 2 * outcome.result.executed + policy.long_instructions;
     outcome.stop = policy.stop;
     outcome.address = policy.stop_address;
     if (policy.stop == StopKind::Watchpoint)
@@ -197,28 +230,49 @@ DebugOutcome Debugger::run_toward(MachineState& state, Memory& memory, HostIo& i
     return outcome;
 }
 
-DebugOutcome Debugger::run(MachineState& state, Memory& memory, HostIo& io, RunGoal goal, uint64_t count,
-                           TraceSink* trace)
+template <class Bus>
+DebugOutcome Debugger::run_on_bus(MachineState& state, Memory& memory, Bus& bus, const BoardLink* board,
+                                  RunGoal goal, uint64_t count, TraceSink* trace)
 {
     switch (goal) {
     case RunGoal::Go:
-        return run_toward<RunGoal::Go, false>(state, memory, io, count, nullptr);
+        return run_toward<RunGoal::Go, false>(state, memory, bus, board, count, nullptr);
     case RunGoal::StepOver:
-        return run_toward<RunGoal::StepOver, false>(state, memory, io, count, nullptr);
+        return run_toward<RunGoal::StepOver, false>(state, memory, bus, board, count, nullptr);
     case RunGoal::StepOut:
-        return run_toward<RunGoal::StepOut, false>(state, memory, io, count, nullptr);
+        return run_toward<RunGoal::StepOut, false>(state, memory, bus, board, count, nullptr);
     case RunGoal::Count:
         break;
     }
-    return trace ? run_toward<RunGoal::Count, true>(state, memory, io, count, trace)
-                 : run_toward<RunGoal::Count, false>(state, memory, io, count, nullptr);
+    return trace ? run_toward<RunGoal::Count, true>(state, memory, bus, board, count, trace)
+                 : run_toward<RunGoal::Count, false>(state, memory, bus, board, count, nullptr);
+}
+
+DebugOutcome Debugger::run(MachineState& state, Memory& memory, HostIo& io, RunGoal goal, uint64_t count,
+                           TraceSink* trace)
+{
+    ConsoleBus bus{&io};
+    return run_on_bus(state, memory, bus, nullptr, goal, count, trace);
+}
+
+DebugOutcome Debugger::run(MachineState& state, Memory& memory, const BoardLink& board, RunGoal goal,
+                           uint64_t count, TraceSink* trace)
+{
+    return run_on_bus(state, memory, board.bus, &board, goal, count, trace);
 }
 
 void Debugger::step(MachineState& state, Memory& memory, HostIo& io)
 {
-    DebugRun<RunGoal::Count, false> policy{nullptr,        &memory, window_, at_breakpoint_.data(), watched_.data(),
-                                           history_.ring(), history_.next_slot(), 1, state.P, 0, 0};
+    auto policy = policy_for<RunGoal::Count, false, false>(state, memory, nullptr, 1, nullptr);
     step_with(state, memory, io, policy);
+    history_.recorded(1, state);
+}
+
+void Debugger::step(MachineState& state, Memory& memory, BoardBus& bus, const WritableMap& writable)
+{
+    const BoardLink board{bus, writable, {}};
+    auto policy = policy_for<RunGoal::Count, false, true>(state, memory, &board, 1, nullptr);
+    step_on(state, memory, bus, policy);
     history_.recorded(1, state);
 }
 

@@ -8,10 +8,12 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <utility>
 #include <vector>
 
+#include "cpu/board_bus.hpp"
 #include "cpu/executor.hpp"
 #include "cpu/host_io.hpp"
 #include "cpu/machine_state.hpp"
@@ -49,6 +51,15 @@ struct DebugOutcome {
     uint64_t cycles = 0;
 };
 
+// A board that a debugger's run is on: its bus and memory map, and what happens
+// between two slices of its time (keys read, the clock kept pace with); true
+// from between_slices ends the run.
+struct BoardLink {
+    BoardBus& bus;
+    const WritableMap& writable;
+    std::function<bool()> between_slices;
+};
+
 // Where a traced run hands each instruction once it has executed.
 class TraceSink {
 public:
@@ -56,7 +67,7 @@ public:
     virtual void traced(const HistoryStep& step) = 0;
 };
 
-template <RunGoal kGoal, bool kTrace>
+template <RunGoal kGoal, bool kTrace, bool kBoard>
 struct DebugRun;
 
 class Debugger {
@@ -78,10 +89,15 @@ public:
     // trace sink sees each instruction as it executes.
     DebugOutcome run(MachineState& state, Memory& memory, HostIo& io, RunGoal goal, uint64_t count = 0,
                      TraceSink* trace = nullptr);
+    // The same on a board. Its cycles are the board's own, and stores reach its RAM only.
+    DebugOutcome run(MachineState& state, Memory& memory, const BoardLink& board, RunGoal goal, uint64_t count = 0,
+                     TraceSink* trace = nullptr);
     // One instruction, whatever it is, as s executes it, recorded in the history.
     void step(MachineState& state, Memory& memory, HostIo& io);
+    void step(MachineState& state, Memory& memory, BoardBus& bus, const WritableMap& writable);
 
     // Undoes up to count instructions of the history; returns how many it undid.
+    // On a board, time and the devices go on: a byte sent stays sent.
     std::size_t step_back(MachineState& state, Memory& memory, std::size_t count);
     // Undoes instructions until one at a breakpoint or one that stored into a
     // watched range has been undone, the user interrupts, or the history runs out.
@@ -94,11 +110,18 @@ public:
     }
 
 private:
-    template <RunGoal kGoal, bool kTrace>
+    template <RunGoal kGoal, bool kTrace, bool kBoard>
     friend struct DebugRun;
 
-    template <RunGoal kGoal, bool kTrace>
-    DebugOutcome run_toward(MachineState& state, Memory& memory, HostIo& io, uint64_t count, TraceSink* trace);
+    template <class Bus>
+    DebugOutcome run_on_bus(MachineState& state, Memory& memory, Bus& bus, const BoardLink* board, RunGoal goal,
+                            uint64_t count, TraceSink* trace);
+    template <RunGoal kGoal, bool kTrace, class Bus>
+    DebugOutcome run_toward(MachineState& state, Memory& memory, Bus& bus, const BoardLink* board, uint64_t count,
+                            TraceSink* trace);
+    template <RunGoal kGoal, bool kTrace, bool kBoard>
+    DebugRun<kGoal, kTrace, kBoard> policy_for(const MachineState& state, const Memory& memory,
+                                               const BoardLink* board, uint64_t count, TraceSink* trace);
     void rebuild_watched();
 
     ProtectedWindow window_;

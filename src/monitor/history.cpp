@@ -18,6 +18,11 @@ void restore_registers(MachineState& state, const HistoryRecord& record)
         state.IE = (record.bits & HistoryRecord::kIE) != 0;
         state.Q = (record.bits & HistoryRecord::kQ) != 0;
     }
+    if (record.bits & HistoryRecord::kLines) {
+        state.EF1 = record.ef_1_2_3 & 1;
+        state.EF2 = record.ef_1_2_3 >> 1 & 1;
+        state.EF3 = record.ef_1_2_3 >> 2 & 1;
+    }
     // All were read before the instruction ran, so where two indices name the
     // same register they hold the same value, and R(P) comes last.
     state.R[2] = record.r_2;

@@ -2,7 +2,9 @@
 // instructions. Each record holds the bytes that ran and what the instruction
 // was about to overwrite, in 22 bytes: besides R(P), an instruction changes at most the registers R(N),
 // R(X) and R(2), D, DF, P, X, N, I and one memory byte, and a few instructions
-// T, IE, Q or EF4 as well (changes_rare_fields). Stepping back replays the records
+// T, IE, Q or the EF flags as well (changes_rare_fields). On a board every
+// record holds those too, since an interrupt taken after any instruction
+// changes T and IE, and its branches read EF1-EF3. Stepping back replays the records
 // in reverse; the full states before and after each instruction are rebuilt the
 // same way from the state that followed them.
 #pragma once
@@ -16,7 +18,8 @@
 namespace cosmac {
 
 struct HistoryRecord {
-    static constexpr uint8_t kDF = 1, kIE = 2, kQ = 4, kHasStore = 8, kDropped = 16, kHasAfter = 32, kRare = 64;
+    static constexpr uint8_t kDF = 1, kIE = 2, kQ = 4, kHasStore = 8, kDropped = 16, kHasAfter = 32, kRare = 64,
+                             kLines = 128;
 
     uint16_t pc;   // R(P) before the fetch
     uint16_t r_n;  // R(N), R(X) and R(2) before the instruction; where one of them was
@@ -29,6 +32,7 @@ struct HistoryRecord {
     uint8_t i_n;   // I in the high nibble, N in the low
     uint8_t D;
     uint8_t T, EF4;    // with IE and Q, only when kRare is set
+    uint8_t ef_1_2_3;  // a board's EF1, EF2 and EF3 in bits 0-2, only when kLines is set
     uint8_t bits;      // DF, IE and Q, then what the record holds
     uint8_t old_byte;  // what the store overwrote
     uint8_t new_byte;  // what it stored, or would have

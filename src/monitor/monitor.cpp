@@ -111,7 +111,7 @@ std::unique_ptr<Session> make_session(Console& console, const MonitorOptions& op
 {
     auto session = std::make_unique<Session>(console);
     session->window = options.window;
-    session->clock_mhz = options.clock_mhz;
+    session->clock_mhz = options.board ? static_cast<double>(options.board->model.clock_hz) / 1e6 : options.clock_mhz;
     if (options.debugger)
         session->debugger = std::make_unique<Debugger>(options.window);
     if (options.board)
@@ -127,11 +127,18 @@ int run_monitor(Console& console, const MonitorOptions& options)
     CommandLine command;
     std::string line;
     console.write("\nCOSMAC 1802 Simulator\n\n");
-    if (session->board) {
+    // A board runs at once, so that Enter reaches its firmware; in debugger mode
+    // it waits at reset for breakpoints to be set first.
+    if (session->board && session->debugger) {
+        console.write("Board " + std::string(options.board->model.name) +
+                      " at reset: g runs it on its serial terminal until Control-],\n"
+                      "which brings this prompt; Control-\\ sends a BREAK.\n\n");
+        show_state(*session);
+    } else if (session->board) {
         console.write("Board " + std::string(options.board->model.name) +
                       ": its serial terminal until Control-], which brings this prompt;\n"
                       "Control-\\ sends a BREAK.\n\n");
-        board_go(*session, command);
+        board_run(*session, RunGoal::Go);
     }
     for (;;) {
         if (!console.read_line("-", line, /*command=*/true))

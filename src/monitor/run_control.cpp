@@ -82,9 +82,9 @@ Next step_command(Session& session, const CommandLine& command)
 
 Next go_command(Session& session, const CommandLine& command)
 {
-    if (session.board)
-        return board_go(session, command);
     set_program_counter(session, command);
+    if (session.board)
+        return board_run(session, RunGoal::Go);
     if (session.debugger)
         return debug_run(session, RunGoal::Go);
     session.console.begin_run();
@@ -97,11 +97,13 @@ Next go_command(Session& session, const CommandLine& command)
 Next debug_run(Session& session, RunGoal goal, uint64_t count, bool trace)
 {
     ConsoleTrace console_trace(session);
+    if (session.board)
+        return board_run(session, goal, count, trace ? &console_trace : nullptr);
     session.console.begin_run();
     const DebugOutcome outcome = session.debugger->run(session.state, session.memory, session.io, goal, count,
                                                        trace ? &console_trace : nullptr);
     session.console.end_run();
-    show_run_end(session, outcome.result, stop_reason(outcome, session.symbols),
+    show_run_end(session, outcome.result, stop_reason(outcome, session.symbols, {}),
                  cycles_line(outcome.cycles, session.clock_mhz));
     return Next::Prompt;
 }
