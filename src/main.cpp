@@ -20,7 +20,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: cosmac [--debug] [--clock MHZ] [--protect START-END|none] [FILE...]\n"
     "       cosmac --run [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n"
-    "       cosmac --board NAME [--run] [--ram START-END]... [--rom START-END]... [--clock MHZ]\n"
+    "       cosmac --board NAME [--run|--debug] [--ram START-END]... [--rom START-END]... [--clock MHZ]\n"
     "              [--serial efN[,rx-invert][,tx-invert]|none] [--baud N] [--quiet SECONDS]\n"
     "              [--speed N|max] [FILE...]\n";
 

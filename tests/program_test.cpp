@@ -54,7 +54,7 @@ INSTANTIATE_TEST_SUITE_P(Examples, ExampleTest, ::testing::Values("hello", "echo
 const std::string kUsage =
     "usage: cosmac [--debug] [--clock MHZ] [--protect START-END|none] [FILE...]\n"
     "       cosmac --run [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n"
-    "       cosmac --board NAME [--run] [--ram START-END]... [--rom START-END]... [--clock MHZ]\n"
+    "       cosmac --board NAME [--run|--debug] [--ram START-END]... [--rom START-END]... [--clock MHZ]\n"
     "              [--serial efN[,rx-invert][,tx-invert]|none] [--baud N] [--quiet SECONDS]\n"
     "              [--speed N|max] [FILE...]\n";
 const std::string kAssemblerUsage =

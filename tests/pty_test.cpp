@@ -320,6 +320,24 @@ TEST(Terminal, ABoardsSerialTerminal)
     EXPECT_EQ(session.wait(), 0);
     EXPECT_TRUE(same_settings(session.settings(), session.initial_settings()));
 
+    // In debugger mode the board waits at reset; a trace keeps its lines whole
+    // on the raw terminal, and the firmware's own output stays as it is sent.
+    PtySession debugging(dir.path(),
+                         {.transparent = false, .arguments = {"--board", "mcard", "--debug", "fw.hex"}, .term = "dumb"});
+    ASSERT_TRUE(debugging.expect("8000 LBR 8003 init\r\n-"));
+    debugging.type("t 2\n");
+    ASSERT_TRUE(debugging.expect("8003 LDI 80         D=80\r\n2 instructions executed\r\n5 machine cycles"));
+    ASSERT_TRUE(debugging.expect("8005 PHI R3\r\n-"));
+    debugging.type("g\n");
+    ASSERT_TRUE(wait_for_key_read(debugging));
+    debugging.type("\r");
+    ASSERT_TRUE(debugging.expect("OK\r\n*"));
+    debugging.type("\x1d");
+    ASSERT_TRUE(debugging.expect("machine cycles"));
+    ASSERT_TRUE(debugging.expect("\r\n-"));
+    debugging.type("q\n");
+    EXPECT_EQ(debugging.wait(), 0);
+
     // A terminal with a title shows the front panel there.
     PtySession titled(dir.path(), {.transparent = false, .arguments = {"--board", "mcard", "fw.hex"}, .term = "xterm"});
     ASSERT_TRUE(titled.expect("\x1b]0;cosmac mcard: LEDs 00000000 (00), Q 1\x07"));
