@@ -41,6 +41,7 @@ TEST(Arguments, StrictValues)
         {"3g", kAddressField, -1, "Not a number or symbol: 3g"},
         {"-1", kAddressField, -1, "Not a number or symbol: -1"},
         {"0x", kAddressField, -1, "Not a number or symbol: 0x"},
+        {"0X123456789", kAddressField, -1, "Too large for an address: 0X123456789 (at most ffff)"},
         {"buffer", kAddressField, 0x0300, ""},
         {"buffer+5", kAddressField, 0x0305, ""},
         {"buffer-300", kAddressField, 0x0000, ""},

@@ -74,12 +74,14 @@ TEST(Debugger, SteppingBackStopsAtItsCountOrAtTheFirstStep)
     std::fill(memory->begin(), memory->begin() + 3, uint8_t{0x11});  // INC R1 three times
     MachineState state;
     ScriptedIo io;
-    for (int i = 0; i < 3; ++i)
-        debugger.step(state, *memory, io);
+    debugger.run(state, *memory, io, RunGoal::Count, 3);
     ASSERT_EQ(state.R[1], 3);
     EXPECT_EQ(debugger.step_back(state, *memory, 2), 2u);
     EXPECT_EQ(state.R[1], 1);
-    EXPECT_EQ(debugger.recent(1, state).at(0).after, state);  // the one left ends where the machine stands
+    const MachineState stepped_back = state;
+    state.R[5] = 0x55;  // changed by hand after the step back
+    EXPECT_EQ(debugger.recent(1, state).at(0).after, stepped_back);  // the one left ends where the step back left it
+    state.R[5] = 0;
     EXPECT_EQ(debugger.step_back(state, *memory, 5), 1u);
     EXPECT_EQ(state, MachineState{});
     EXPECT_EQ(debugger.step_back(state, *memory, 1), 0u);

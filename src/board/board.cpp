@@ -51,7 +51,7 @@ std::string board_names()
 Board::Board(const BoardModel& model, SerialLine::Sink received, uint64_t quiet_cycles)
     : model_(model), quiet_cycles_(quiet_cycles)
 {
-    for (unsigned a = 0; a < 0x10000; ++a)
+    for (std::size_t a = 0; a < writable_.size(); ++a)
         writable_[a] = within(model_.ram, static_cast<uint16_t>(a));
     if (model_.serial)
         serial_.emplace(*model_.serial, std::move(received));
@@ -64,7 +64,7 @@ bool Board::mapped(uint16_t address) const { return writable_[address] || in_rom
 std::optional<uint16_t> Board::clear_unmapped(Memory& memory) const
 {
     std::optional<uint16_t> first;
-    for (unsigned a = 0; a < 0x10000; ++a) {
+    for (std::size_t a = 0; a < memory.size(); ++a) {
         if (mapped(static_cast<uint16_t>(a)))
             continue;
         if (memory[a] != 0xFF && !first)
