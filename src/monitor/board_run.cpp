@@ -206,7 +206,6 @@ Next board_run(Session& session, RunGoal goal, uint64_t count, TraceSink* trace)
     const unsigned framing_errors_before = framing_errors(machine);
     DebugOutcome outcome;
     bool user_stopped = false;
-    session.console.begin_run();
     {
         BoardPacer pacer(session, goal != RunGoal::Count, /*raw_output=*/trace == nullptr);
         if (session.debugger) {
@@ -217,7 +216,6 @@ Next board_run(Session& session, RunGoal goal, uint64_t count, TraceSink* trace)
         }
         user_stopped = pacer.user_stopped();
     }
-    session.console.end_run();
     outcome.result.stopped = user_stopped;
     std::string reason = machine.bus.idle ? kIdleReason : "";
     std::string after_count;
