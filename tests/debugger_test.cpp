@@ -87,52 +87,55 @@ TEST(Debugger, SteppingBackStopsAtItsCountOrAtTheFirstStep)
     EXPECT_EQ(debugger.step_back(state, *memory, 1), 0u);
 }
 
-// A run on a board goes on in slices of the board's time, here the shortest:
-// each poll ends one. Counts, breakpoints and goals carry across them.
+// A run on a board goes on in slices of the board's time: each ends at the
+// first poll 600 cycles after it began, so that a slice of NOPs (3 cycles) is
+// shorter than one of INCs (2). Counts, breakpoints and goals carry across them.
 TEST(Debugger, BoardRunsCarryAcrossSlices)
 {
     const auto memory = std::make_unique<Memory>();
-    std::fill(memory->begin(), memory->begin() + 0x300, uint8_t{0x1A});  // INC RA ...
-    (*memory)[0x300] = 0xD0;                                             // SEP R0
+    std::fill(memory->begin(), memory->begin() + 0x12C, uint8_t{0xC4});  // NOP ...
+    std::fill(memory->begin() + 0x12C, memory->begin() + 0x500, uint8_t{0x1A});  // INC RA ...
+    (*memory)[0x500] = 0xD0;                                                   // SEP R0
     Board board(*board_named("elf"), [](uint8_t) {}, 0);
     BoardBus bus{&board};
     unsigned slices = 0;
     const BoardLink link{bus, board.writable(), [&] {
                              ++slices;
-                             board.pause_at(bus.cycles + 1);
+                             board.pause_at(bus.cycles + 600);
                              return false;
                          }};
-    board.pause_at(1);
     const struct {
         const char* topic;
         RunGoal goal;
         uint64_t count;
-        uint16_t start;
         uint16_t breakpoint;
         StopKind stop;
         uint64_t executed;
+        uint64_t cycles;
         unsigned slices;
     } cases[] = {
-        {"a count of 600", RunGoal::Count, 600, 0x000, 0xFFFF, StopKind::None, 600, 2},
-        {"a breakpoint first in the second slice", RunGoal::Go, 0, 0x000, 0x100, StopKind::Breakpoint, 0x100, 1},
-        {"n over a subroutine longer than a slice", RunGoal::StepOver, 0, 0x000, 0xFFFF, StopKind::Goal, 0x301, 3},
+        {"a count of 600", RunGoal::Count, 600, 0xFFFF, StopKind::None, 600, 300 * 3 + 300 * 2, 1},
+        {"a breakpoint as far into the second slice as the first went", RunGoal::Go, 0, 0x200, StopKind::Breakpoint,
+         512, 300 * 3 + 212 * 2, 1},
+        {"n over a subroutine longer than a slice", RunGoal::StepOver, 0, 0xFFFF, StopKind::Goal, 0x501,
+         2 + 299 * 3 + 980 * 2 + 2, 3},
     };
     for (const auto& c : cases) {
         Debugger debugger{ProtectedWindow{}};
         debugger.toggle_breakpoint(c.breakpoint);
         MachineState state;
         if (c.goal == RunGoal::StepOver) {
-            (*memory)[0] = 0xD3;  // SEP R3, to the INCs from 0001
+            (*memory)[0] = 0xD3;  // SEP R3, to the NOPs from 0001
             state.R[3] = 1;
         }
-        state.R[0] = c.start;
         slices = 0;
         const uint64_t cycles = bus.cycles;
+        board.pause_at(bus.cycles + 600);
         const DebugOutcome outcome = debugger.run(state, *memory, link, c.goal, c.count);
         EXPECT_EQ(outcome.stop, c.stop) << c.topic;
         EXPECT_EQ(outcome.result.executed, c.executed) << c.topic;
-        EXPECT_EQ(outcome.cycles, 2 * c.executed) << c.topic;
-        EXPECT_EQ(bus.cycles - cycles, 2 * c.executed) << c.topic;
+        EXPECT_EQ(outcome.cycles, c.cycles) << c.topic;
+        EXPECT_EQ(bus.cycles - cycles, c.cycles) << c.topic;
         EXPECT_EQ(slices, c.slices) << c.topic;
     }
 }

@@ -99,7 +99,7 @@ public:
     {
         if (live_) {
             machine_.board.set_quiet(0);
-            session.console.hold_raw(true, raw_output);
+            session.console.hold_raw(raw_output);
         } else {
             if (takes_keys)
                 read_keys_ahead(session.console, serial_);
@@ -111,7 +111,7 @@ public:
     ~BoardPacer()
     {
         if (live_)
-            session_.console.hold_raw(false, false);
+            session_.console.release_raw();
         if (serial_)
             serial_->advance(machine_.bus.cycles);
     }

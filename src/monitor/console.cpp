@@ -217,15 +217,20 @@ std::optional<uint8_t> StandardConsole::next_input_byte()
     return static_cast<uint8_t>(input_[input_position_++]);
 }
 
+namespace {
+
 // Raw for a board's whole run: its firmware reads every key as it comes.
-void StandardConsole::hold_raw(bool raw, bool raw_output)
+std::unique_ptr<RawMode>& held_raw_mode()
 {
     static std::unique_ptr<RawMode> held;
-    if (raw)
-        held = std::make_unique<RawMode>(raw_output);
-    else
-        held.reset();
+    return held;
 }
+
+}  // namespace
+
+void StandardConsole::hold_raw(bool raw_output) { held_raw_mode() = std::make_unique<RawMode>(raw_output); }
+
+void StandardConsole::release_raw() { held_raw_mode().reset(); }
 
 std::optional<uint8_t> StandardConsole::poll_key()
 {

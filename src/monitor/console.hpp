@@ -81,11 +81,13 @@ public:
     virtual bool interrupt_requested() = 0;
 
     // A board's terminal: true when keys are typed live as a program runs, in
-    // which case hold_raw keeps the terminal raw for the whole run and poll_key
-    // takes a key only if one is there. Otherwise keys are read ahead with read_key.
-    // Output stays cooked ("\n" as "\r\n") unless raw_output.
+    // which case hold_raw keeps the terminal raw for the whole run, until
+    // release_raw, and poll_key takes a key only if one is there. Otherwise keys
+    // are read ahead with read_key. Output stays cooked ("\n" as "\r\n") unless
+    // raw_output.
     virtual bool live() const { return false; }
-    virtual void hold_raw(bool /*raw*/, bool /*raw_output*/) {}
+    virtual void hold_raw(bool /*raw_output*/) {}
+    virtual void release_raw() {}
     virtual std::optional<uint8_t> poll_key() { return std::nullopt; }
 
 protected:
@@ -120,7 +122,8 @@ public:
     void end_run() override;
     bool interrupt_requested() override;
     bool live() const override { return input_is_terminal_; }
-    void hold_raw(bool raw, bool raw_output) override;
+    void hold_raw(bool raw_output) override;
+    void release_raw() override;
     std::optional<uint8_t> poll_key() override;
 
 private:
