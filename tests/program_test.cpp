@@ -402,9 +402,10 @@ TEST(ProgramFiles, SafeSaves)
     fs::create_directory(dir.path() / "open");
     fs::permissions(dir.path() / "open", fs::perms::all);
     fs::permissions(dir.path(), fs::perms::group_exec | fs::perms::others_exec, fs::perm_options::add);
-    result = run_piped("S ../open/new 0 1\nq\n", dir.path() / "locked", {"-c", as_nobody + kCosmacBinary}, "/bin/sh");
+    result = run_piped("S ../open/new 0 1\nS ../open/new 0 2\nq\n", dir.path() / "locked",
+                       {"-c", as_nobody + kCosmacBinary}, "/bin/sh");  // made, then replaced
     EXPECT_EQ(result.err, "");
-    EXPECT_TRUE(fs::exists(dir.path() / "open" / "new"));  // the name has a dot, so no .elf
+    EXPECT_EQ(fs::file_size(dir.path() / "open" / "new"), 10u);  // the name has a dot, so no .elf
 
     std::vector<std::string> left;
     for (const auto& entry : fs::directory_iterator(dir.path()))

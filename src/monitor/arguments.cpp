@@ -19,12 +19,19 @@ std::string_view word_at(std::string_view line, std::size_t position)
     return line.substr(position, end - position);
 }
 
+// The word without a 0x or 0X before its digits.
+std::string_view without_0x(std::string_view word)
+{
+    if (word.starts_with("0x") || word.starts_with("0X"))
+        word.remove_prefix(2);
+    return word;
+}
+
 // Hex digits only, with 0x before them allowed; empty when the word is not that
 // or its value needs more than 32 bits.
 std::optional<uint32_t> plain_number(std::string_view word)
 {
-    if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X'))
-        word.remove_prefix(2);
+    word = without_0x(word);
     if (word.empty())
         return std::nullopt;
     uint64_t value = 0;
@@ -41,8 +48,7 @@ std::optional<uint32_t> plain_number(std::string_view word)
 
 bool all_hex(std::string_view word)
 {
-    if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X'))
-        word.remove_prefix(2);
+    word = without_0x(word);
     return !word.empty() && std::all_of(word.begin(), word.end(), [](char c) { return hex_digit_value(c) >= 0; });
 }
 
