@@ -245,6 +245,22 @@ TEST(Boards, MapsAndUnmappedAddresses)
     EXPECT_TRUE(board.writable()[0x0FFF]);
     EXPECT_FALSE(board.writable()[0x1000]);
     EXPECT_FALSE(board.writable()[0xF000]);
+    EXPECT_TRUE(board.in_rom(0xF000));
+    EXPECT_FALSE(board.in_rom(0xEFFF));
+
+    // Memory's first and last addresses outside the map.
+    model.ram = {{0x0001, 0xFFFE}};
+    model.rom = {};
+    Board edges(model, [](uint8_t) {}, 0);
+    (*m)[0x0000] = 5;
+    (*m)[0xFFFF] = 6;
+    EXPECT_EQ(edges.clear_unmapped(*m), 0x0000);
+    EXPECT_EQ((*m)[0x0000], 0xFF);
+    EXPECT_EQ((*m)[0xFFFF], 0xFF);
+    EXPECT_FALSE(edges.writable()[0x0000]);
+    EXPECT_TRUE(edges.writable()[0x0001]);
+    EXPECT_TRUE(edges.writable()[0xFFFE]);
+    EXPECT_FALSE(edges.writable()[0xFFFF]);
     EXPECT_EQ(board_names(), "mcard, elf2k, picoelf, elf");
     EXPECT_EQ(board_named("kim"), std::nullopt);
 }

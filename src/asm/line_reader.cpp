@@ -77,7 +77,7 @@ Statement parse_rca_statement(std::string_view text)
     }
     const std::string_view after = trim(text.substr(end));
     if (text.starts_with(',')) {
-        s.operation = text.substr(0, 1);
+        s.operation = ",";
         s.directive = Directive::DataList;
         s.data_list = text.substr(1);
     } else if (end > 0 && after.starts_with('=')) {

@@ -97,8 +97,7 @@ public:
           started_(std::chrono::steady_clock::now()),
           started_at_(machine_.bus.cycles)
     {
-        if (live_) {
-            machine_.board.set_quiet(0);
+        if (live_) {  // the board was made without a quiet time: live runs never end on one
             session.console.hold_raw(raw_output);
         } else {
             if (takes_keys)
