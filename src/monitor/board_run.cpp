@@ -129,7 +129,7 @@ public:
             return true;
         }
         session_.console.flush();
-        if (titled_ && ++slices_ % kSlicesATitle == 0)
+        if (titled_ && slices_++ % kSlicesATitle == 0)  // the first slice shows it at once
             show_in_title(session_, title_);
         if (machine_.options.speed > 0) {
             const double seconds = static_cast<double>(machine_.bus.cycles - started_at_) * 8 /
