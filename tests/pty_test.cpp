@@ -319,6 +319,7 @@ TEST(Terminal, ABoardsSerialTerminal)
     session.type("q\n");
     EXPECT_EQ(session.wait(), 0);
     EXPECT_TRUE(same_settings(session.settings(), session.initial_settings()));
+    EXPECT_EQ(session.screen().find("\x1b]0;"), std::string::npos);  // a dumb terminal has no title
 
     // In debugger mode the board waits at reset; a trace keeps its lines whole
     // on the raw terminal, and the firmware's own output stays as it is sent.

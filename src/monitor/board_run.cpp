@@ -92,7 +92,7 @@ public:
           machine_(*session.board),
           serial_(machine_.board.serial()),
           live_(session.console.live()),
-          titled_(live_ && !terminal_is_dumb()),
+          titled_(!terminal_is_dumb()),
           slice_(std::max<uint64_t>(machine_.cycles_in(kSliceSeconds), 1)),
           started_(std::chrono::steady_clock::now()),
           started_at_(machine_.bus.cycles)
@@ -146,7 +146,7 @@ private:
     BoardMachine& machine_;
     SerialLine* serial_;
     const bool live_;
-    const bool titled_;
+    const bool titled_;  // the terminal has a title, where a live run shows the panel
     const uint64_t slice_;
     const std::chrono::steady_clock::time_point started_;
     const uint64_t started_at_;
