@@ -344,6 +344,8 @@ TEST(ProgramFiles, BatchRuns)
         {"\xE1\x6A\x64", {"--start", "100"}, "7f\n", 0, "INP 2 ?7f\n"},  // SEX 1, INP 2, OUT 4
         {"\x68\x02\x30\x00", {}, "ab\x03", 1, "AB"},                    // GETC until Control-C
         {"\x30\x00", {"--limit", "5"}, "", 3, ""},                     // BR to itself
+        // R1 = 0001, STR R1, LDN R1, PUTC: without a window every store lands
+        {"\xF8\x01\xA1\xF8\x5A\x51\x01\x68\x01", {"--protect", "none"}, "", 0, "Z"},
         {"\xF8\x41\x68\x01\x30\x04", {"--limit", "2", "--regs"}, "", 3,
          "A2 instructions executed\n\n R0 = 0104, R4 = 0000, R8 = 0000, RC = 0000\n"},
     };
