@@ -283,7 +283,7 @@ TEST(Notations, AdjacentPrecedenceLevels)
         {"a18", "HIGH 1234H OR 1", 0x12},      {"a18", "1 OR 2 AND 0", 1},
         {"a18", "NOT 0 AND 1", 1},             {"a18", "NOT 1 EQ 1", 0xFFFE},
         {"a18", "1 + 2 LT 2", 0},              {"a18", "2 + 3 * 4", 14},
-        {"a18", "- 1 SHR 1", 0x7FFF},          {"a18", "1 XOR 3 AND 1", 0},
+        {"a18", "- 1 SHR 1", 0x7FFF},          {"a18", "1 XOR 1 AND 0", 1},
         {"asm02", "high 1234h.0", 0x12},       {"asm02", "512*2.0", 0x400},
         {"asm02", "2+3*4", 14},                {"asm02", "1<<2+1", 8},
         {"asm02", "1|2<<1", 5},                {"asm02", "2 & 3 == 2", 1},
@@ -304,7 +304,8 @@ TEST(Notations, AdjacentPrecedenceLevels)
         {"sb", "3+5/2", 4},                    {"sb", "2*3-1", 5},
         {"cosmac", "10-4-3", 9},               {"a18", "4 / 2 SHL 1", 4},
         {"a18", "1 + 1 SHL 2", 5},             {"a18", "3 > 1 + 1", 1},
-        {"a18", "NOT 0 > 1", 0xFFFF},          {"sb", "1<2", 0xFFFF},
+        {"a18", "NOT 0 > 1", 0xFFFF},          {"a18", "NOT 1 AND 0", 0},
+        {"sb", "1<2", 0xFFFF},
         {"asm02", "1 || 0 == 0", 1},           {"asm02", "1 && 2 == 2", 1},
         {"rca", "T'AB'", 0x4142},              {"asm02", "-high 1234h", 0xFFEE},
     };
