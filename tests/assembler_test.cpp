@@ -305,7 +305,7 @@ TEST(Notations, AdjacentPrecedenceLevels)
         {"cosmac", "10-4-3", 9},               {"a18", "4 / 2 SHL 1", 4},
         {"a18", "1 + 1 SHL 2", 5},             {"a18", "3 > 1 + 1", 1},
         {"a18", "NOT 0 > 1", 0xFFFF},          {"a18", "NOT 1 AND 0", 0},
-        {"sb", "1<2", 0xFFFF},
+        {"sb", "1<2", 0xFFFF},                 {"a18", "5 GE 5", 1},
         {"asm02", "1 || 0 == 0", 1},           {"asm02", "1 && 2 == 2", 1},
         {"rca", "T'AB'", 0x4142},              {"asm02", "-high 1234h", 0xFFEE},
     };
@@ -462,6 +462,7 @@ TEST(SbNotation, Features)
         {".HS of an odd count of digits", " .HS 123", {}},
         {".HS with a digit that is not hex", " .HS 1G", {}},
         {"an escaped delimiter last leaves the text open", " .AS /\\/", {}},
+        {"a label that starts with a digit", "9L NOP", {}},
     };
     for (const auto& c : cases) {
         const Assembly assembly = assemble(c.source, options_for("sb", {{"lib.asm", " .DB 7"}}));

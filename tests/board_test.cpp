@@ -261,6 +261,14 @@ TEST(Boards, MapsAndUnmappedAddresses)
     EXPECT_TRUE(edges.writable()[0x0001]);
     EXPECT_TRUE(edges.writable()[0xFFFE]);
     EXPECT_FALSE(edges.writable()[0xFFFF]);
+    for (const char* name : {"mcard", "elf2k", "picoelf"}) {  // RAM to 7fff, ROM from 8000 to ffff
+        const Board half(*board_named(name), [](uint8_t) {}, 0);
+        EXPECT_TRUE(half.writable()[0x0000] && half.writable()[0x7FFF]) << name;
+        EXPECT_FALSE(half.writable()[0x8000] || half.writable()[0xFFFF]) << name;
+        EXPECT_TRUE(half.in_rom(0x8000) && half.in_rom(0xFFFF) && !half.in_rom(0x7FFF)) << name;
+    }
+    const Board elf(*board_named("elf"), [](uint8_t) {}, 0);  // RAM everywhere
+    EXPECT_TRUE(elf.writable()[0x0000] && elf.writable()[0xFFFF]);
     EXPECT_EQ(board_names(), "mcard, elf2k, picoelf, elf");
     EXPECT_EQ(board_named("kim"), std::nullopt);
 }
