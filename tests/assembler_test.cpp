@@ -141,6 +141,10 @@ TEST(A18Notation, Features)
         {"relations: 16 bits, true is 1", " BYTE 8000H EQ 0, 10000H EQ 0, 1 LT 2, 2 LT 1", {0, 1, 1, 0}},
         {"every relation at 16 bits", " BYTE 10000H NE 0, 10000H LE 0, 10000H GT 0, 10000H GE 1, 10000H LT 1, 1 GT 10000H",
          {0, 1, 0, 0, 1, 1}},
+        {"every relation below + and -",
+         " BYTE 2 LT 1 + 2, 2 < 1 + 2, 2 LE 1 + 2, 2 <= 1 + 2, 2 =< 1 + 2, 2 EQ 1 + 2, 2 = 1 + 2, 2 GE 1 + 2,"
+         " 2 >= 1 + 2, 2 => 1 + 2, 2 GT 1 + 2, 2 > 1 + 2, 2 NE 1 + 2, 2 <> 1 + 2, 2 >< 1 + 2",
+         {1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1}},
         {"labels are case-sensitive", "lab EQU 1\nLab EQU 2\n BYTE lab, Lab", {1, 2}},
         {"a label without a colon", "here NOP\n BR here", {0xC4, 0x30, 0x00}},
         {"registers by name", " SEP R3\nLINK EQU 6\n GHI LINK\n SEP r4", {0xD3, 0x96, 0xD4}},
@@ -306,6 +310,7 @@ TEST(Notations, AdjacentPrecedenceLevels)
         {"a18", "1 + 1 SHL 2", 5},             {"a18", "3 > 1 + 1", 1},
         {"a18", "NOT 0 > 1", 0xFFFF},          {"a18", "NOT 1 AND 0", 0},
         {"sb", "1<2", 0xFFFF},                 {"a18", "5 GE 5", 1},
+        {"a18", "1 OR 1 AND 0", 1},            {"a18", "2 - 1 * 2", 0},
         {"asm02", "1 || 0 == 0", 1},           {"asm02", "1 && 2 == 2", 1},
         {"rca", "T'AB'", 0x4142},              {"asm02", "-high 1234h", 0xFFEE},
     };
