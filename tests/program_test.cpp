@@ -506,7 +506,7 @@ TEST(ImageFile, SaveWritesHeaderAndBytes)
     std::string input = "m 100 0\n";
     for (int i = 1; i < 0x20; ++i)
         input += "m " + std::to_string(i) + "\n";  // decimal digits read as hex: 01 .. 09, 10 .. 31
-    input += "S prog 100 20\nS prog.bin 105 2\nm 0 aa\nS old 0 10\nS old 0 1\nq\n";
+    input += "S prog 100 20\nSprog.bin 105 2\nm 0 aa\nS old 0 10\nS old 0 1\nq\n";
     const Transcript result = run_piped(input, dir.path());
     EXPECT_EQ(result.err, "");
 
