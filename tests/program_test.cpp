@@ -116,6 +116,7 @@ TEST(Programs, OptionsAndUsage)
         {false, {"missing"}, 1, "", "cosmac: missing.elf: No such file or directory\n"},
         {false, {"--protect", "4000-4000", "missing"}, 1, "", "cosmac: missing.elf: No such file or directory\n"},
         {false, {"--board", "elf", "missing"}, 1, "", "cosmac: missing.elf: No such file or directory\n"},
+        {false, {"missing/"}, 1, "", "cosmac: missing/.elf: No such file or directory\n"},
         {false, {"--board", "elf", "--run", "missing.hex"}, 2, "", "cosmac: missing.hex: No such file or directory\n"},
         {false, {"--run", "missing.hex"}, 2, "", "cosmac: missing.hex: No such file or directory\n"},
         {true, {}, 2, "", kAssemblerUsage},
