@@ -220,14 +220,18 @@ TEST_F(Cpu, InstructionsChangeExactlyWhatTheyShould)
 // laid-out length differs from what they consume are listed with what they consume.
 TEST_F(Cpu, OpcodeTableLengthsMatchTheExecutor)
 {
-    const std::pair<uint8_t, unsigned> consumes_otherwise[] = {
-        {0x10, 2},  // INC R0 increments the program counter itself
-        {0x20, 0},  // DEC R0
-        {0x40, 2},  // LDA R0
-        {0x38, 2},  // SKP skips a byte
-        {0x68, 2},  // the console service reads its function byte
-        {0xD4, 1},  // "Call" executes as SEP R4
-        {0xC5, 3}, {0xC6, 3}, {0xC7, 3}, {0xC8, 3},  // long skips taken (D = 1; Q, DF and IE are 0)
+    const struct {
+        uint8_t opcode;
+        unsigned length;
+        unsigned consumed;
+    } consumes_otherwise[] = {
+        {0x10, 1, 2},  // INC R0 increments the program counter itself
+        {0x20, 1, 0},  // DEC R0
+        {0x40, 1, 2},  // LDA R0
+        {0x38, 1, 2},  // SKP skips a byte
+        {0x68, 1, 2},  // the console service reads its function byte
+        {0xD4, 3, 1},  // "Call" executes as SEP R4
+        {0xC5, 1, 3}, {0xC6, 1, 3}, {0xC7, 1, 3}, {0xC8, 1, 3},  // long skips taken (D = 1; Q, DF and IE are 0)
     };
     for (unsigned opcode = 0; opcode < 256; ++opcode) {
         SetUp();
@@ -238,9 +242,11 @@ TEST_F(Cpu, OpcodeTableLengthsMatchTheExecutor)
         load(kStart + 1, length == 2 ? "02" : length == 3 ? "01 03" : "");
         step();
         unsigned consumed = length;
-        for (const auto& [op, bytes] : consumes_otherwise) {
-            if (op == opcode)
-                consumed = bytes;
+        for (const auto& other : consumes_otherwise) {
+            if (other.opcode == opcode) {
+                EXPECT_EQ(length, other.length) << std::hex << opcode;
+                consumed = other.consumed;
+            }
         }
         EXPECT_EQ(s.R[0], kStart + consumed) << std::hex << opcode;
     }

@@ -14,7 +14,7 @@ struct CommandLine {
     char letter = 'h';  // an empty first line shows the help text
     uint32_t arg1 = 0;
     uint32_t arg2 = 0;
-    int count = 1;
+    int count{};  // every parse sets it
     std::string_view text;  // the whole line, which S and L read themselves
 };
 
