@@ -168,6 +168,7 @@ TEST(A18Notation, Features)
         {"16-bit arithmetic wraps", " DW 65535*65535*65535*65535*65535, -1-65535, -32768-1", {0xFF, 0xFF, 0, 0, 0x7F, 0xFF}},
         {"a word at its limits", " DW 0FFFFH, -32768", {0xFF, 0xFF, 0x80, 0x00}},
         {"an equate repeated with its value", "R0 EQU 0\nR0 EQU 0\n BYTE R0 + 1", {1}},
+        {"an empty string", " BYTE \"\", 1", {1}},
     };
     for (const auto& c : cases) {
         const Assembly assembly = assemble(c.source, c.topic == std::string("the first line names the syntax")
@@ -218,6 +219,7 @@ TEST(A18Notation, IncludesAndErrors)
         {" ELSE", {}, "", 1, "ELSE without IF"},
         {" IF 1\n NOP", {}, "", 2, "IF without ENDI"},
         {" BYTE 1 / 0", {}, "", 1, "division by zero"},
+        {" BYTE \"a", {}, "", 1, "unterminated string"},
         {" BYTE 256", {}, "", 1, "value 256 does not fit in a byte"},
         {" SEP 16", {}, "", 1, "value 16 does not fit in a register"},
         {" DW 10000H", {}, "", 1, "value 65536 does not fit in a word"},
