@@ -189,9 +189,14 @@ TEST(A18Notation, IncludesAndErrors)
     EXPECT_EQ(bytes_at(included.memory, 0, 3), (std::vector<uint8_t>{0, 1, 2}));
 
     // Sixteen includes deep is the limit: i16 may include nothing more.
+    const auto file = [](int i) {
+        std::string name = "i";
+        name += std::to_string(i);
+        return name += ".asm";
+    };
     std::map<std::string, std::string> chain;
     for (int i = 1; i <= 16; ++i)
-        chain["i" + std::to_string(i) + ".asm"] = " INCL \"i" + std::to_string(i + 1) + ".asm\"";
+        chain[file(i)] = " INCL \"" + file(i + 1) + "\"";
     chain["i16.asm"] = " BYTE 16";
     EXPECT_TRUE(assemble(" INCL \"i1.asm\"", options_for("a18", chain)).errors.empty());
     chain["i16.asm"] = " INCL \"i17.asm\"";
@@ -450,6 +455,7 @@ TEST(SbNotation, Features)
         {"strictly left to right", " LDI 2+3*4\n LDI 1<<4+1", {0xF8, 20, 0xF8, 17}},
         {"the operand ends at a blank", " LDI 2 + 3\n SEQ the rest is comment", {0xF8, 2, 0x7B}},
         {"comment lines", "; one\n* two\n# three\n@ four\n NOP", {0xC4}},
+        {"a comment block", " .CO\nnot a statement\n .EC\n NOP", {0xC4}},
         {"selectors", "V .EQ $123456\n LDI /V\n LDI #V\n LDI =V\n .DA V,#V", {0xF8, 0x34, 0xF8, 0x56, 0xF8, 0x12,
                                                                         0x34, 0x56, 0x56}},
         {"characters", " LDI 'A\n LDI \"A\"\n .DB \"A\"", {0xF8, 0x41, 0xF8, 0xC1, 0x41}},
