@@ -320,7 +320,7 @@ TEST(Notations, AdjacentPrecedenceLevels)
         {"a18", "1 OR 1 AND 0", 1},            {"a18", "2 - 1 * 2", 0},
         {"asm02", "1 || 0 == 0", 1},           {"asm02", "1 && 2 == 2", 1},
         {"rca", "T'AB'", 0x4142},              {"asm02", "-high 1234h", 0xFFEE},
-        {"asm02", "sgn(0)", 0},
+        {"asm02", "sgn(0)", 0},                {"asm02", "sgn(0-5)", 0xFFFF},
     };
     for (const auto& c : cases) {
         const std::string source =

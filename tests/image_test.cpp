@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -97,6 +99,25 @@ TEST(ImageFile, BodyRunsOnFromFfffToZero)
     EXPECT_EQ((*memory)[0xFFFF], 2);
     EXPECT_EQ((*memory)[0x0000], 3);
     EXPECT_EQ(image_chunks(0xFFFD, body).size(), 1u);
+}
+
+// A save that runs past ffff goes on from 0000, and holds exactly its length.
+TEST(ImageFile, SaveRunsOnFromFfffToZero)
+{
+    const auto memory = std::make_unique<Memory>();
+    (*memory)[0xFFFE] = 1;
+    (*memory)[0xFFFF] = 2;
+    (*memory)[0x0000] = 3;
+    (*memory)[0x0001] = 4;
+    (*memory)[0x0002] = 5;
+    const std::string path = ::testing::TempDir() + "cosmac-wrapped-save";
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(write_image(fd, *memory, 0xFFFE, 4).kind, ImageResult::Kind::Ok);
+    ::close(fd);
+    const std::string bytes = read_file(path).bytes;
+    std::remove(path.c_str());
+    EXPECT_EQ(bytes.substr(kImageHeaderSize), std::string("\1\2\3\4"));
 }
 
 // A file of exactly the largest size a reader takes is read; one byte more is too large.
