@@ -26,7 +26,7 @@ public:
 
     Evaluated evaluate()
     {
-        const std::optional<int64_t> value = climb(0);
+        const std::optional<int64_t> value = climb(kWholeOperand);
         skip_blanks();
         if (value && position_ != text_.size())
             fail("unexpected '" + std::string(text_.substr(position_)) + "' in expression");
@@ -131,7 +131,7 @@ private:
         const char c = peek();
         if (c == '(') {
             ++position_;
-            const auto value = climb(0);
+            const auto value = climb(kWholeOperand);
             if (!value || !expect(')'))
                 return std::nullopt;
             return value;

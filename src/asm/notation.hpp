@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string>
@@ -32,6 +33,12 @@ struct Operator {
     std::optional<int64_t> (*apply)(int64_t left, int64_t right);
     bool parenthesized = false;  // LOW(e): only with the operand in parentheses
 };
+
+// The precedences at the two ends: a prefix operator at kWholeOperand applies to
+// the rest of its operand and a postfix one to all before it; a prefix operator at
+// kOneTerm takes only the term after it.
+constexpr int kWholeOperand = std::numeric_limits<int>::min();
+constexpr int kOneTerm = std::numeric_limits<int>::max();
 
 // What a directive or pseudo-instruction does; the notation names them.
 enum class Directive {

@@ -10,19 +10,21 @@ namespace {
 std::optional<Evaluated> a18_number(std::string_view word) { return intel_number(word, false); }
 
 // Lowest first: HIGH LOW .1 .0; OR XOR; AND; NOT; relations; + -; * / MOD SHL
-// SHR; unary + -.
+// SHR; unary + -. NOT shares the relations' level, so that it applies to them.
 constexpr Operator kA18Operators[] = {
-    {"HIGH", Fix::Prefix, 0, high},   {"LOW", Fix::Prefix, 0, low},       {".1", Fix::Postfix, 0, high},
-    {".0", Fix::Postfix, 0, low},     {"OR", Fix::Infix, 1, bit_or},      {"XOR", Fix::Infix, 1, bit_xor},
+    {"HIGH", Fix::Prefix, kWholeOperand, high}, {"LOW", Fix::Prefix, kWholeOperand, low},
+    {".1", Fix::Postfix, kWholeOperand, high},  {".0", Fix::Postfix, kWholeOperand, low},
+    {"OR", Fix::Infix, 1, bit_or},    {"XOR", Fix::Infix, 1, bit_xor},
     {"AND", Fix::Infix, 2, bit_and},  {"NOT", Fix::Prefix, 3, complemented},
-    {"LT", Fix::Infix, 4, less},      {"<", Fix::Infix, 4, less},         {"LE", Fix::Infix, 4, less_or_equal},
-    {"<=", Fix::Infix, 4, less_or_equal}, {"=<", Fix::Infix, 4, less_or_equal}, {"EQ", Fix::Infix, 4, equal},
-    {"=", Fix::Infix, 4, equal},      {"GE", Fix::Infix, 4, greater_or_equal}, {">=", Fix::Infix, 4, greater_or_equal},
-    {"=>", Fix::Infix, 4, greater_or_equal}, {"GT", Fix::Infix, 4, greater}, {">", Fix::Infix, 4, greater},
-    {"NE", Fix::Infix, 4, not_equal}, {"<>", Fix::Infix, 4, not_equal},  {"><", Fix::Infix, 4, not_equal},
-    {"+", Fix::Infix, 5, plus},       {"-", Fix::Infix, 5, minus},        {"*", Fix::Infix, 6, times},
-    {"/", Fix::Infix, 6, divided},    {"MOD", Fix::Infix, 6, modulo},     {"SHL", Fix::Infix, 6, shifted_left},
-    {"SHR", Fix::Infix, 6, shifted_right}, {"+", Fix::Prefix, 7, same},   {"-", Fix::Prefix, 7, negated},
+    {"LT", Fix::Infix, 3, less},      {"<", Fix::Infix, 3, less},         {"LE", Fix::Infix, 3, less_or_equal},
+    {"<=", Fix::Infix, 3, less_or_equal}, {"=<", Fix::Infix, 3, less_or_equal}, {"EQ", Fix::Infix, 3, equal},
+    {"=", Fix::Infix, 3, equal},      {"GE", Fix::Infix, 3, greater_or_equal}, {">=", Fix::Infix, 3, greater_or_equal},
+    {"=>", Fix::Infix, 3, greater_or_equal}, {"GT", Fix::Infix, 3, greater}, {">", Fix::Infix, 3, greater},
+    {"NE", Fix::Infix, 3, not_equal}, {"<>", Fix::Infix, 3, not_equal},  {"><", Fix::Infix, 3, not_equal},
+    {"+", Fix::Infix, 4, plus},       {"-", Fix::Infix, 4, minus},        {"*", Fix::Infix, 5, times},
+    {"/", Fix::Infix, 5, divided},    {"MOD", Fix::Infix, 5, modulo},     {"SHL", Fix::Infix, 5, shifted_left},
+    {"SHR", Fix::Infix, 5, shifted_right}, {"+", Fix::Prefix, kOneTerm, same},
+    {"-", Fix::Prefix, kOneTerm, negated},
 };
 
 constexpr DirectiveName kA18Directives[] = {

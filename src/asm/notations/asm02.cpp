@@ -52,9 +52,10 @@ constexpr Operator kAsm02Operators[] = {
     {"&", Fix::Infix, 3, bit_and},    {"|", Fix::Infix, 3, bit_or},       {"^", Fix::Infix, 3, bit_xor},
     {"<<", Fix::Infix, 4, shifted_left}, {">>", Fix::Infix, 4, shifted_right}, {"+", Fix::Infix, 5, plus},
     {"-", Fix::Infix, 5, minus},      {"*", Fix::Infix, 6, times},        {"/", Fix::Infix, 6, divided},
-    {"%", Fix::Infix, 6, modulo},     {".", Fix::Infix, 7, odd_high_even_low}, {"HIGH", Fix::Prefix, 8, high},
-    {"LOW", Fix::Prefix, 8, low},     {"ABS", Fix::Prefix, 8, absolute, true}, {"SGN", Fix::Prefix, 8, sign, true},
-    {"+", Fix::Prefix, 8, same},      {"-", Fix::Prefix, 8, negated},
+    {"%", Fix::Infix, 6, modulo},     {".", Fix::Infix, 7, odd_high_even_low},
+    {"HIGH", Fix::Prefix, kOneTerm, high},           {"LOW", Fix::Prefix, kOneTerm, low},
+    {"ABS", Fix::Prefix, kOneTerm, absolute, true},  {"SGN", Fix::Prefix, kOneTerm, sign, true},
+    {"+", Fix::Prefix, kOneTerm, same},              {"-", Fix::Prefix, kOneTerm, negated},
 };
 
 constexpr DirectiveName kAsm02Directives[] = {

@@ -32,8 +32,8 @@ std::optional<Evaluated> cosmac_number(std::string_view word)
 
 constexpr Operator kCosmacOperators[] = {
     {"+", Fix::Infix, 1, plus},          {"-", Fix::Infix, 1, minus},
-    {"+", Fix::Prefix, 2, same},         {"-", Fix::Prefix, 2, negated},
-    {"LOW", Fix::Prefix, 2, low, true},  {"HIGH", Fix::Prefix, 2, high, true},
+    {"+", Fix::Prefix, kOneTerm, same},          {"-", Fix::Prefix, kOneTerm, negated},
+    {"LOW", Fix::Prefix, kOneTerm, low, true},   {"HIGH", Fix::Prefix, kOneTerm, high, true},
 };
 
 

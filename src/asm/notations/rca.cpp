@@ -31,9 +31,10 @@ std::optional<int64_t> rca_register_names(std::string_view word)
 }
 
 constexpr Operator kRcaOperators[] = {
-    {"+", Fix::Infix, 1, plus},          {"-", Fix::Infix, 1, minus},         {"+", Fix::Prefix, 2, same},
-    {"-", Fix::Prefix, 2, negated},      {"A", Fix::Prefix, 2, same, true},   {"A.0", Fix::Prefix, 2, low, true},
-    {"A.1", Fix::Prefix, 2, high, true},
+    {"+", Fix::Infix, 1, plus},                  {"-", Fix::Infix, 1, minus},
+    {"+", Fix::Prefix, kOneTerm, same},          {"-", Fix::Prefix, kOneTerm, negated},
+    {"A", Fix::Prefix, kOneTerm, same, true},    {"A.0", Fix::Prefix, kOneTerm, low, true},
+    {"A.1", Fix::Prefix, kOneTerm, high, true},
 };
 
 constexpr DirectiveName kRcaDirectives[] = {

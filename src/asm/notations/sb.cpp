@@ -39,15 +39,16 @@ OperatorResult bits_24_31(int64_t a, int64_t) { return a >> 24 & 0xFF; }
 // Strictly left to right, no precedence; - and + before one term; ~ and the
 // byte selectors # / = \ at the start of an operand apply to all of it.
 constexpr Operator kSbOperators[] = {
-    {"~", Fix::Prefix, 0, wide_complement}, {"#", Fix::Prefix, 0, bits_0_7},  {"/", Fix::Prefix, 0, bits_8_15},
-    {"=", Fix::Prefix, 0, bits_16_23},  {"\\", Fix::Prefix, 0, bits_24_31},  {"+", Fix::Infix, 1, plus},
+    {"~", Fix::Prefix, kWholeOperand, wide_complement}, {"#", Fix::Prefix, kWholeOperand, bits_0_7},
+    {"/", Fix::Prefix, kWholeOperand, bits_8_15},       {"=", Fix::Prefix, kWholeOperand, bits_16_23},
+    {"\\", Fix::Prefix, kWholeOperand, bits_24_31},     {"+", Fix::Infix, 1, plus},
     {"-", Fix::Infix, 1, minus},        {"*", Fix::Infix, 1, times},          {"/", Fix::Infix, 1, divided},
     {"\\", Fix::Infix, 1, modulo},      {"&", Fix::Infix, 1, wide_and},       {"|", Fix::Infix, 1, wide_or},
     {"^", Fix::Infix, 1, wide_or},      {"!", Fix::Infix, 1, wide_xor},       {"<<", Fix::Infix, 1, wide_left},
     {">>", Fix::Infix, 1, wide_right},  {"=", Fix::Infix, 1, sb_equal},       {"<>", Fix::Infix, 1, sb_not_equal},
     {"!=", Fix::Infix, 1, sb_not_equal}, {"<", Fix::Infix, 1, sb_less},       {">", Fix::Infix, 1, sb_greater},
     {"<=", Fix::Infix, 1, sb_less_or_equal}, {">=", Fix::Infix, 1, sb_greater_or_equal},
-    {"-", Fix::Prefix, 2, negated},     {"+", Fix::Prefix, 2, same},
+    {"-", Fix::Prefix, kOneTerm, negated},              {"+", Fix::Prefix, kOneTerm, same},
 };
 
 constexpr DirectiveName kSbDirectives[] = {
