@@ -260,7 +260,7 @@ private:
             break;
         case Directive::Block:
             if (const auto operands = split_operands(s.operands); operands.size() == 2)
-                s.count = static_cast<uint32_t>(std::clamp<int64_t>(value(s, operands[0]).value_or(0), 0, 0x10000));
+                s.count = static_cast<uint32_t>(std::clamp<int64_t>(value(s, operands[0]).value_or(0), 0, kMemorySize));
             else
                 move_location(s);
             break;
@@ -275,7 +275,7 @@ private:
             break;
         case Directive::Fill:
             if (const auto operands = split_operands(s.operands); operands.size() == 2)
-                s.count = static_cast<uint32_t>(std::clamp<int64_t>(value(s, operands[1]).value_or(0), 0, 0x10000));
+                s.count = static_cast<uint32_t>(std::clamp<int64_t>(value(s, operands[1]).value_or(0), 0, kMemorySize));
             else
                 error(s, "FILL takes a value and a count");
             break;
@@ -308,7 +308,7 @@ private:
         s.is_code = true;
         s.size = static_cast<unsigned>(encoded->bytes.size());
         s.user_op = encoded->user_op;
-        if (address_ + s.size > 0x10000)
+        if (address_ + s.size > kMemorySize)
             error(s, "code runs past ffff");
         address_ += s.size;
     }
@@ -349,7 +349,7 @@ private:
         const auto target = value(s, operands[0]);
         if (!target)
             return;
-        if (*target < address_ || *target > 0x10000) {
+        if (*target < address_ || *target > kMemorySize) {
             error(s, upper(s.operation) + " " + hex_text(*target, 4) + (*target < address_ ? " is behind " : " is past ffff from ") +
                          hex_text(address_, 4));
         } else if (operands.size() == 2) {

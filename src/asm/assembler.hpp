@@ -31,7 +31,7 @@ struct ListingLine {
 
 struct Assembly {
     Memory memory{};                 // assembled bytes; the rest is 00
-    std::bitset<0x10000> assembled;  // which addresses a statement produced
+    std::bitset<kMemorySize> assembled;  // which addresses a statement produced
     std::vector<ListingLine> listing;
     std::vector<AssemblyError> errors;
     std::vector<AssemblyError> warnings;  // the bytes are made, but perhaps not as meant

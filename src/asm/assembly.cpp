@@ -36,7 +36,7 @@ std::string listing_text(const Assembly& assembly)
 
 uint16_t Assembly::lowest() const
 {
-    for (unsigned a = 0; a < 0x10000; ++a) {
+    for (unsigned a = 0; a < kMemorySize; ++a) {
         if (assembled[a])
             return static_cast<uint16_t>(a);
     }
@@ -45,7 +45,7 @@ uint16_t Assembly::lowest() const
 
 uint16_t Assembly::highest() const
 {
-    for (unsigned a = 0x10000; a-- > 0;) {
+    for (unsigned a = kMemorySize; a-- > 0;) {
         if (assembled[a])
             return static_cast<uint16_t>(a);
     }

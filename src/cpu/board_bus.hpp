@@ -27,7 +27,7 @@ public:
 
 // Which addresses a program's stores reach: RAM. Writes to ROM and to addresses
 // outside the map are ignored.
-using WritableMap = std::array<bool, 0x10000>;
+using WritableMap = std::array<bool, kMemorySize>;
 
 struct BoardBus {
     static constexpr bool kBoard = true;

@@ -67,8 +67,11 @@ constexpr const StateField* state_field(std::string_view name)
     return nullptr;
 }
 
+// Every address from 0000 to ffff.
+constexpr uint32_t kMemorySize = 0x10000;
+
 // Indexed by uint16_t, so no address can fall outside it.
-using Memory = std::array<uint8_t, 0x10000>;
+using Memory = std::array<uint8_t, kMemorySize>;
 
 // The two halves of a 16-bit register, which GLO, GHI, PLO and PHI move to and from D.
 inline uint8_t low_byte(uint16_t r) { return static_cast<uint8_t>(r); }

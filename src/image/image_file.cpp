@@ -30,7 +30,7 @@ struct Runs {
 
 Runs split_at_end_of_memory(uint16_t location, uint16_t length)
 {
-    const std::size_t to_end = 0x10000 - location;
+    const std::size_t to_end = kMemorySize - location;
     return length <= to_end ? Runs{length, 0} : Runs{to_end, length - to_end};
 }
 
@@ -174,7 +174,7 @@ std::optional<ImageHeader> image_header(std::span<const uint8_t> bytes)
 
 std::vector<Chunk> image_chunks(uint16_t location, std::span<const uint8_t> body)
 {
-    const std::size_t to_end = 0x10000 - location;
+    const std::size_t to_end = kMemorySize - location;
     std::vector<Chunk> chunks{{location, {body.begin(), body.begin() + std::min(body.size(), to_end)}}};
     if (body.size() > to_end)
         chunks.push_back({0, {body.begin() + to_end, body.end()}});

@@ -103,17 +103,17 @@ ProgramBytes read_intel_hex(std::string_view text, const std::string& name)
     return result;
 }
 
-std::string intel_hex_text(const Memory& memory, const std::bitset<0x10000>& present)
+std::string intel_hex_text(const Memory& memory, const std::bitset<kMemorySize>& present)
 {
     std::string text;
     unsigned address = 0;
-    while (address < 0x10000) {
+    while (address < kMemorySize) {
         if (!present[address]) {
             ++address;
             continue;
         }
         unsigned count = 0;
-        while (count < 16 && address + count < 0x10000 && present[address + count])
+        while (count < 16 && address + count < kMemorySize && present[address + count])
             ++count;
         unsigned checksum = count + (address >> 8) + (address & 0xFF);
         char record[64];

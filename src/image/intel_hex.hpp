@@ -14,7 +14,7 @@ namespace cosmac {
 
 // Data records of up to 16 bytes for each run of the bytes marked present, then
 // the end-of-file record.
-std::string intel_hex_text(const Memory& memory, const std::bitset<0x10000>& present);
+std::string intel_hex_text(const Memory& memory, const std::bitset<kMemorySize>& present);
 
 // What a program file holds, or why it holds nothing usable: error is
 // "name:line: message" or "name: message", and then chunks is empty.

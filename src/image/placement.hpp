@@ -21,7 +21,7 @@ struct Chunk {
 // True when count bytes from address all lie within 0000-FFFF.
 constexpr bool fits_in_memory(uint64_t address, std::size_t count)
 {
-    return address <= 0x10000 && count <= 0x10000 - address;
+    return address <= kMemorySize && count <= kMemorySize - address;
 }
 
 // Writes the bytes at the address, or refuses them whole and writes nothing.

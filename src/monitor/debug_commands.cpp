@@ -108,7 +108,7 @@ Next watchpoint(Session& session, const CommandLine& command)
     if (!first)
         return Next::Prompt;
     std::optional<uint32_t> length = 1;
-    if (words.size() == 2 && (length = value(session, words[1], Field{"a watch length", 0x10000})) && *length == 0)
+    if (words.size() == 2 && (length = value(session, words[1], Field{"a watch length", kMemorySize})) && *length == 0)
         say(session, "The watch length must be at least 1");
     if (!length || *length == 0)
         return Next::Prompt;

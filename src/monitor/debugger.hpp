@@ -127,8 +127,8 @@ private:
     ProtectedWindow window_;
     std::set<uint16_t> breakpoints_;
     std::set<std::pair<uint16_t, uint32_t>> watchpoints_;
-    std::array<bool, 0x10000> at_breakpoint_{};
-    std::array<bool, 0x10000> watched_{};
+    std::array<bool, kMemorySize> at_breakpoint_{};
+    std::array<bool, kMemorySize> watched_{};
     History history_;
 };
 
