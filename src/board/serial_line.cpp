@@ -96,9 +96,8 @@ void SerialLine::decode_until(uint64_t time, bool inclusive)
 
 bool SerialLine::quiet(uint64_t cycle, uint64_t cycles) const
 {
-    const uint64_t t = at(cycle);
-    const bool receiving = rx_busy_ && t < rx_end_;
-    return keys_.empty() && !receiving && !tx_busy_ && t - std::max(last_activity_, rx_end_) >= at(cycles);
+    // A character being received ends at rx_end_, so the line is not quiet before it.
+    return keys_.empty() && !tx_busy_ && at(cycle) >= std::max(last_activity_, rx_end_) + at(cycles);
 }
 
 }  // namespace cosmac
