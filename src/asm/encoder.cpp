@@ -33,7 +33,7 @@ void encode_fixed(Encoder& e, const Fixed& fixed, std::vector<std::string_view> 
         operands.clear();  // SB: what follows an instruction without operands is comment
     e.emit(fixed.opcode);
     const bool has_operand = fixed.operand != OperandKind::None;
-    const bool operands_ok = e.expect_operands(operands, has_operand ? 1 : 0);
+    const bool operands_ok = e.expect_operands(operands, has_operand);
     const std::string_view operand = operands_ok && has_operand ? operands[0] : "0";
     switch (fixed.operand) {
     case OperandKind::None:
@@ -52,7 +52,7 @@ void encode_fixed(Encoder& e, const Fixed& fixed, std::vector<std::string_view> 
 
 void encode_family(Encoder& e, const Family& family, const std::vector<std::string_view>& operands)
 {
-    if (!e.expect_operands(operands, 1)) {
+    if (!e.expect_operands(operands, true)) {
         e.emit(0);
         return;
     }
@@ -260,7 +260,7 @@ std::optional<Encoded> encode(const EncodeRequest& request, const Symbols& symbo
         if (const Alias* alias = find_alias(notation, operation))
             encode_alias(e, *alias, operands);
         else if (const auto helper = notation.aliases.empty() ? find_console_helper(operation) : std::nullopt) {
-            e.expect_operands(operands, 0);
+            e.expect_operands(operands, false);
             e.emit((*helper)[0]);
             e.emit((*helper)[1]);
         } else if (const Fixed* fixed = find_fixed(operation))

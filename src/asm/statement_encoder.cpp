@@ -63,14 +63,15 @@ void Encoder::emit_short_branch(std::string_view text)
     emit(static_cast<uint8_t>(target.value_or(0)));
 }
 
-bool Encoder::expect_operands(const std::vector<std::string_view>& operands, std::size_t count)
+bool Encoder::expect_operands(const std::vector<std::string_view>& operands, bool takes_one)
 {
-    if (operands.size() == count && (count == 0 || !operands[0].empty()))
+    const bool has_one = operands.size() == 1 && !operands[0].empty();
+    if (takes_one ? has_one : operands.empty())
         return true;
-    if (operands.size() < count || (count == 1 && operands[0].empty()))
+    if (takes_one && (operands.empty() || operands[0].empty()))
         error("missing operand for " + operation_);
     else
-        error(operation_ + " takes " + (count == 0 ? "no operand" : "one operand"));
+        error(operation_ + " takes " + (takes_one ? "one operand" : "no operand"));
     return false;
 }
 

@@ -42,8 +42,9 @@ public:
     // operand byte.
     void emit_short_branch(std::string_view text);
 
-    // True when there are exactly count operands, none of them empty.
-    bool expect_operands(const std::vector<std::string_view>& operands, std::size_t count);
+    // True when the statement has the one operand it takes, or none when it takes
+    // none; otherwise the error says which.
+    bool expect_operands(const std::vector<std::string_view>& operands, bool takes_one);
 
     // The value of an operand, or empty with the error noted when it has none or
     // lies outside low..high.

@@ -68,17 +68,22 @@ ImageResult save_in_place(const std::string& path, const Memory& memory, uint16_
     return result;
 }
 
+// An empty save keeps its header, as it always has.
+bool keeps_file(const ImageResult& result, uint16_t length)
+{
+    return result.kind == ImageResult::Kind::Ok || (length == 0 && result.error_number == 0);
+}
+
 // Writes the image to fd and flushes it to the disk; closes fd. Whether the file
-// is to be kept: an empty save keeps its header, as it always has.
+// is to be kept.
 bool write_and_close(int fd, const Memory& memory, uint16_t location, uint16_t length, ImageResult& result)
 {
     result = write_image(fd, memory, location, length);
-    const bool written = result.kind == ImageResult::Kind::Ok || (length == 0 && result.error_number == 0);
-    if (written && ::fsync(fd) != 0 && errno != EINVAL)
+    if (keeps_file(result, length) && ::fsync(fd) != 0 && errno != EINVAL)
         result = system_error("write", errno);
     if (::close(fd) != 0 && result.kind == ImageResult::Kind::Ok)
         result = system_error("write", errno);
-    return result.kind == ImageResult::Kind::Ok || (length == 0 && result.error_number == 0);
+    return keeps_file(result, length);
 }
 
 // A new file is removed again when the save fails.
