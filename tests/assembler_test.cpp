@@ -84,7 +84,7 @@ TEST(Assembler, ReportsEveryErrorWithItsLine)
         {"face EQU 1", 1, "label 'face' reads as a hexadecimal number; choose another name"},
         {"r3: NOP", 1, "label 'r3' reads as a register"},
         {"R3: NOP", 1, "label 'R3' reads as a register"},        {"LDI 100", 1, "value 100 does not fit in a byte"},
-        {"LDI -81", 1, "value -81 does not fit in a byte"},
+        {"LDI -81", 1, "value -81 does not fit in a byte"},      {"DW -8001", 1, "value -8001 does not fit in a word"},
         {"LBR 10000", 1, "value 10000 does not fit in an address"},
         {"NOP\nNOP\nORG 1\nNOP", 4, "address 0001 is assembled twice (ORG overlap)"},
         {"LDI", 1, "missing operand for LDI"},
@@ -320,6 +320,14 @@ TEST(Notations, AdjacentPrecedenceLevels)
         {"a18", "1 OR 1 AND 0", 1},            {"a18", "2 - 1 * 2", 0},
         {"asm02", "1 || 0 == 0", 1},           {"asm02", "1 && 2 == 2", 1},
         {"rca", "T'AB'", 0x4142},              {"asm02", "-high 1234h", 0xFFEE},
+        // Asm/02: each operator against the level just above its own.
+        {"asm02", "2 == 3 & 2", 1},            {"asm02", "2 = 3 & 2", 1},
+        {"asm02", "1 != 1 | 2", 1},            {"asm02", "1 < 3 & 2", 1},
+        {"asm02", "3 > 3 & 2", 1},             {"asm02", "2 <= 3 & 2", 1},
+        {"asm02", "2 >= 3 & 2", 1},            {"asm02", "1&3<<1", 0},
+        {"asm02", "1^3<<1", 7},                {"asm02", "8>>1+1", 2},
+        {"asm02", "10-2*3", 4},                {"asm02", "512/2.0", 256},
+        {"asm02", "515%259.0", 2},             {"a18", "1 AND 2 EQ 2", 1},
         {"asm02", "sgn(0)", 0},                {"asm02", "sgn(0-5)", 0xFFFF},
     };
     for (const auto& c : cases) {

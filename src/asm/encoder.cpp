@@ -84,7 +84,7 @@ void encode_family(Encoder& e, const Family& family, const std::vector<std::stri
 int64_t operand_value(Encoder& e, const std::vector<std::string_view>& operands, char digit)
 {
     const std::size_t n = static_cast<std::size_t>(digit - '1');
-    return n < operands.size() ? e.number_in(operands[n], -0x8000, 0xFFFF, "a word").value_or(0) : 0;
+    return n < operands.size() ? e.number_in(operands[n], kLowestWord, 0xFFFF, "a word").value_or(0) : 0;
 }
 
 // An operand that has no value yet (a forward reference in the first pass) fits
@@ -109,7 +109,7 @@ bool user_op_fits(Encoder& e, const UserOp& op, const std::vector<std::string_vi
                 return false;
             break;
         case 'B':
-            if (outside(-0x80, 0xFF))
+            if (outside(kLowestByte, 0xFF))
                 return false;
             break;
         default:

@@ -14,13 +14,13 @@ Encoder::Encoder(std::string_view operation, uint16_t address, const Symbols& sy
 
 void Encoder::emit_selected_byte(std::string_view text, int shift)
 {
-    emit(static_cast<uint8_t>(number_in(text, -0x8000, 0xFFFF, "a word").value_or(0) >> shift));
+    emit(static_cast<uint8_t>(number_in(text, kLowestWord, 0xFFFF, "a word").value_or(0) >> shift));
 }
 
 void Encoder::emit_byte(std::string_view text)
 {
     if (!notation_.immediates_take_low_byte) {
-        emit(static_cast<uint8_t>(number_in(text, -0x80, 0xFF, "a byte").value_or(0)));
+        emit(static_cast<uint8_t>(number_in(text, kLowestByte, 0xFF, "a byte").value_or(0)));
         return;
     }
     if (notation_.rca_free_form && upper(trim(text)).starts_with("A("))
@@ -34,8 +34,8 @@ void Encoder::emit_data_byte(std::string_view text)
         emit_byte(text);
         return;
     }
-    const int64_t value = number_in(text, -0x8000, 0xFFFF, "a value").value_or(0);
-    if (value > 0xFF || value < -0x80)
+    const int64_t value = number_in(text, kLowestWord, 0xFFFF, "a value").value_or(0);
+    if (value > 0xFF || value < kLowestByte)
         warning(value_text(notation_, value) + " does not fit in a byte; stored " + hex_text(value & 0xFF, 2));
     emit(static_cast<uint8_t>(value));
 }

@@ -13,6 +13,10 @@
 
 namespace cosmac::assembler {
 
+// A byte or a word takes any value that fits it as an unsigned or as a signed number.
+constexpr int64_t kLowestByte = -0x80;
+constexpr int64_t kLowestWord = -0x8000;
+
 class Encoder {
 public:
     Encoder(std::string_view operation, uint16_t address, const Symbols& symbols, const Notation& notation,
