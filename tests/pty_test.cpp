@@ -97,6 +97,13 @@ TEST(Terminal, SettingsAreRestoredWhenTheProgramIsKilledDuringAKeyRead)
         EXPECT_EQ(session.wait(), 128 + signal_number);
         EXPECT_TRUE(same_settings(session.settings(), cooked)) << "signal " << signal_number;
     }
+    // Killed at the prompt, before any key read, it leaves the settings alone.
+    TempDir dir;
+    PtySession prompt(dir.path(), {.transparent = false, .arguments = {}, .term = "dumb"});
+    ASSERT_TRUE(prompt.expect("-"));
+    prompt.signal(SIGTERM);
+    EXPECT_EQ(prompt.wait(), 128 + SIGTERM);
+    EXPECT_TRUE(same_settings(prompt.settings(), prompt.initial_settings()));
 }
 
 TEST_F(TerminalSession, RunningProgramsOutputShowsAtOnceAndControlCInterruptsIt)
