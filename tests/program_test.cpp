@@ -128,6 +128,8 @@ TEST(Programs, OptionsAndUsage)
          "cosmac-asm: --build: Value 65536 not in range 0 to 65535\n" + kAssemblerUsage},
         {true, {"missing.asm"}, 1, "", "cosmac-asm: missing.asm: No such file or directory\n"},
         {true, {"."}, 1, "", "cosmac-asm: .: Is a directory\n"},
+        {true, {std::string(COSMAC_NOTATIONS) + "/a18.asm", "--syntax", "a18", "-o", "nodir/out.elf"}, 1, "",
+         "cosmac-asm: nodir/out.elf: No such file or directory\n"},
     };
     for (const auto& c : cases) {
         const std::string& binary = c.assembler ? kAssemblerBinary : kCosmacBinary;
