@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <deque>
+#include <limits>
 #include <set>
 #include <utility>
 
@@ -20,7 +21,8 @@ namespace {
 
 using namespace assembler;
 
-constexpr int kPredefined = -1;  // the file of a symbol that -D defines
+// The file of a symbol that -D defines: no file's index.
+constexpr int kPredefined = std::numeric_limits<int>::min();
 
 // "; cosmac-asm: syntax=NAME" on the first line chooses the notation.
 std::string_view declared_syntax(std::string_view source)
