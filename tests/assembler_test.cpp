@@ -522,6 +522,8 @@ TEST(Asm02Notation, Features)
         {"#define replaces whole words only", "#define L 7\n db \"XL\", L", {0x58, 0x4C, 7}},
         {"a source's own .op first", ".op \"PUSH\",\"N\",\"8$1 73 9$1 73\"\n push r1", {0x81, 0x73, 0x91, 0x73}},
         {"mov from a register", " mov rc, rd", {0x9D, 0xBC, 0x8D, 0xAC}},
+        {"the first .op form that fits", ".op \"T\",\"N\",\"A$1\"\n.op \"T\",\"B\",\"F8 L1\"\n t 20h\n t 5",
+         {0xF8, 0x20, 0xA5}},
         {"a forward reference takes the .op form for any value",
          ".op \"LDV\",\"NB\",\"F8 L2 A$1\"\n.op \"LDV\",\"NW\",\"F8 H2 B$1 F8 L2 A$1\"\n ldv r1, 5\n ldv r1, there\nthere: nop",
          {0xF8, 0x05, 0xA1, 0xF8, 0x00, 0xB1, 0xF8, 0x09, 0xA1, 0xC4}},
