@@ -92,7 +92,7 @@ TEST(Assembler, ReportsEveryErrorWithItsLine)
         {"NOP 1", 1, "NOP takes no operand"},                    {"LDI 1, 2", 1, "LDI takes one operand"},
         {"DB \"abc", 1, "unterminated string"},                  {"DB \"a\\\"", 1, "unterminated string"},
         {"DB \"a\\q\"", 1, "unknown escape in string"},          {"LDI 'a", 1, "expected '''"},
-        {"LDI '", 1, "unterminated character"},
+        {"LDI '", 1, "unterminated character"},                {"DB 'AB'", 1, "expected '''"},
         {"DB", 1, "DB needs at least one value"},                {"LDI 1 +", 1, "missing operand"},
         {"LDI (1", 1, "expected ')'"},                           {"ORG 10000", 1, "ORG 10000 is outside memory"},
         {"ORG ffff\nLBR 0", 2, "code runs past ffff"},           {"ORG ffff\nLDI 0", 2, "code runs past ffff"},
@@ -222,6 +222,7 @@ TEST(A18Notation, IncludesAndErrors)
         {"R0 EQU 0\n INCL \"r.asm\"", {{"r.asm", "\nR0 EQU 1"}}, "r.asm", 2,
          "duplicate label 'R0' (first defined on line 1 of main.asm)"},
         {" ELSE", {}, "", 1, "ELSE without IF"},
+        {" IF 0\nL1 ELSE\n ENDI\n DW L1", {}, "", 4, "undefined label 'L1'"},  // no labels on IF, ELSE, ENDI
         {" IF 1\n NOP", {}, "", 2, "IF without ENDI"},
         {" BYTE 1 / 0", {}, "", 1, "division by zero"},
         {" BYTE \"a", {}, "", 1, "unterminated string"},
@@ -328,6 +329,9 @@ TEST(Notations, AdjacentPrecedenceLevels)
         {"asm02", "1^3<<1", 7},                {"asm02", "8>>1+1", 2},
         {"asm02", "10-2*3", 4},                {"asm02", "512/2.0", 256},
         {"asm02", "515%259.0", 2},             {"a18", "1 AND 2 EQ 2", 1},
+        {"a18", "7 MOD 4 * 2", 6},             {"a18", "2 * 7 / 2", 7},
+        {"a18", "2 * 7 MOD 4", 2},             {"a18", "3 MOD 2 SHL 1", 2},
+        {"a18", "5 MOD 4 SHR 1", 0},
         {"asm02", "sgn(0)", 0},                {"asm02", "sgn(0-5)", 0xFFFF},
     };
     for (const auto& c : cases) {

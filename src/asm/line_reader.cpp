@@ -64,10 +64,8 @@ Statement parse_rca_statement(std::string_view text)
     Statement s;
     text = trim(text);
     const auto word_end = [](std::string_view t) {
-        std::size_t end = 0;
-        while (end < t.size() && std::isalnum(static_cast<unsigned char>(t[end])))
-            ++end;
-        return end;
+        const auto is_alnum = [](unsigned char c) { return std::isalnum(c) != 0; };
+        return static_cast<std::size_t>(std::find_if_not(t.begin(), t.end(), is_alnum) - t.begin());
     };
     std::size_t end = word_end(text);
     if (end > 0 && end < text.size() && text[end] == ':') {

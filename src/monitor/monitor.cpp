@@ -31,17 +31,14 @@ Next registers(Session& session, const CommandLine& command)
 // Straight to memory, also inside the protected window.
 Next change_memory(Session& session, const CommandLine& command)
 {
-    uint32_t value = command.arg1;
-    switch (command.count) {
-    case 3:
-        session.current_location = static_cast<uint16_t>(command.arg1);
-        value = command.arg2;
-        break;
-    case 2:
-        break;
-    default:
+    if (command.count == 1) {
         session.console.write("usage: m [address] [value]\n");
         return Next::Prompt;
+    }
+    uint32_t value = command.arg1;
+    if (command.count == 3) {
+        session.current_location = static_cast<uint16_t>(command.arg1);
+        value = command.arg2;
     }
     session.memory[session.current_location] = static_cast<uint8_t>(value);
     ++session.current_location;
