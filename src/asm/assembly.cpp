@@ -1,5 +1,4 @@
 // What an assembly yields beside its bytes: the range it covers and its listing.
-#include <cstdio>
 
 #include "asm/assembler.hpp"
 #include "asm/text.hpp"
@@ -16,13 +15,9 @@ std::string listing_text(const Assembly& assembly)
             std::string bytes;
             for (std::size_t i = shown; i < line.bytes.size() && i < shown + kBytesPerLine; ++i)
                 bytes += hex_text(line.bytes[i], 2) + " ";
-            char prefix[32];
-            if (line.has_address)
-                std::snprintf(prefix, sizeof prefix, "%04x  %-13s", static_cast<unsigned>(line.address + shown),
-                              bytes.c_str());
-            else
-                std::snprintf(prefix, sizeof prefix, "%6s%-13s", "", "");
-            text += prefix;
+            text += line.has_address
+                        ? formatted("%04x  %-13s", static_cast<unsigned>(line.address + shown), bytes.c_str())
+                        : formatted("%6s%-13s", "", "");
             if (shown == 0)
                 text += line.source;
             while (!text.empty() && text.back() == ' ')

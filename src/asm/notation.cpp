@@ -1,7 +1,6 @@
 #include "asm/notation.hpp"
 
 #include <cctype>
-#include <cstdio>
 #include <vector>
 
 #include "asm/notations/shared.hpp"
@@ -151,10 +150,7 @@ std::string value_text(const Notation& notation, int64_t value)
 {
     const bool decimal = notation.number("10")->value == 10;
     const uint64_t magnitude = value < 0 ? 0 - uint64_t(value) : uint64_t(value);
-    char text[24];
-    std::snprintf(text, sizeof text, decimal ? "%s%llu" : "%s%llx", value < 0 ? "-" : "",
-                  static_cast<unsigned long long>(magnitude));
-    return text;
+    return formatted(decimal ? "%s%llu" : "%s%llx", value < 0 ? "-" : "", static_cast<unsigned long long>(magnitude));
 }
 
 

@@ -1,6 +1,5 @@
 #include "image/intel_hex.hpp"
 
-#include <cstdio>
 #include <optional>
 
 #include "text/text.hpp"
@@ -14,10 +13,8 @@ constexpr std::size_t kLongestRecord = 1 + 2 * 260;
 // A character as a message shows it: 'g', or byte 07 when it does not print.
 std::string quoted(char c)
 {
-    char text[16];
     const auto byte = static_cast<unsigned char>(c);
-    std::snprintf(text, sizeof text, byte >= 0x20 && byte < 0x7F ? "'%c'" : "byte %02x", byte);
-    return text;
+    return byte >= 0x20 && byte < 0x7F ? formatted("'%c'", byte) : formatted("byte %02x", byte);
 }
 
 // One line's record as bytes: count, address, type, data, checksum; or why not.
@@ -116,17 +113,13 @@ std::string intel_hex_text(const Memory& memory, const std::bitset<kMemorySize>&
         while (count < 16 && address + count < kMemorySize && present[address + count])
             ++count;
         unsigned checksum = count + (address >> 8) + (address & 0xFF);
-        char record[64];
-        std::snprintf(record, sizeof record, ":%02X%04X00", count, address);
-        text += record;
+        text += formatted(":%02X%04X00", count, address);
         for (unsigned i = 0; i < count; ++i) {
             const uint8_t byte = memory[address + i];
             checksum += byte;
-            std::snprintf(record, sizeof record, "%02X", byte);
-            text += record;
+            text += formatted("%02X", byte);
         }
-        std::snprintf(record, sizeof record, "%02X\n", (0x100 - (checksum & 0xFF)) & 0xFF);
-        text += record;
+        text += formatted("%02X\n", (0x100 - (checksum & 0xFF)) & 0xFF);
         address += count;
     }
     return text + ":00000001FF\n";

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "monitor/hex_number.hpp"
+#include "text/text.hpp"
 
 namespace cosmac {
 
@@ -32,9 +33,7 @@ Reply ConsoleIo::ask(std::string_view prompt)
 
 Reply ConsoleIo::input_port(unsigned port)
 {
-    char prompt[8];
-    std::snprintf(prompt, sizeof prompt, "INP %u ?", port);
-    return ask(prompt);
+    return ask(formatted("INP %u ?", port));
 }
 
 Reply ConsoleIo::query_ef4() { return ask("EF4 ?"); }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cinttypes>
-#include <cstdio>
 
 #include "text/text.hpp"
 
@@ -55,23 +54,18 @@ std::string trace_line(const HistoryStep& step, const SymbolTable& symbols)
     line.pop_back();  // the newline
 
     std::string changes;
-    char text[32];
     for (const StateField& field : kStateFields) {
         // N and I hold the opcode, which the line shows already.
         if (field.name != "N" && field.name != "I" && before.*field.member != after.*field.member)
             changes.append(" ").append(field.name).append("=").append(hex_text(after.*field.member, field.digits()));
     }
     for (unsigned n = 0; n < 16; ++n) {
-        if (n != before.P && before.R[n] != after.R[n]) {  // R(P) moves on every instruction
-            std::snprintf(text, sizeof text, " R%X=%04x", n, after.R[n]);
-            changes += text;
-        }
+        if (n != before.P && before.R[n] != after.R[n])  // R(P) moves on every instruction
+            changes += formatted(" R%X=%04x", n, after.R[n]);
     }
-    if (record.has_store()) {
-        std::snprintf(text, sizeof text, " M(%04x)=%02x%s", record.store_address, record.new_byte,
-                      record.dropped() ? " dropped" : "");
-        changes += text;
-    }
+    if (record.has_store())
+        changes += formatted(" M(%04x)=%02x%s", record.store_address, record.new_byte,
+                             record.dropped() ? " dropped" : "");
     if (!changes.empty()) {
         constexpr std::size_t kChangesColumn = 20;
         line.resize(std::max(line.size() + 1, kChangesColumn), ' ');
@@ -83,14 +77,9 @@ std::string trace_line(const HistoryStep& step, const SymbolTable& symbols)
 std::string cycles_line(uint64_t cycles, double clock_mhz)
 {
     const double milliseconds = static_cast<double>(cycles) * 8 / (clock_mhz * 1000);
-    char text[96];
     if (milliseconds > 10000)
-        std::snprintf(text, sizeof text, "%" PRIu64 " machine cycles, %.3f s at %g MHz\n", cycles, milliseconds / 1000,
-                      clock_mhz);
-    else
-        std::snprintf(text, sizeof text, "%" PRIu64 " machine cycles, %.3f ms at %g MHz\n", cycles, milliseconds,
-                      clock_mhz);
-    return text;
+        return formatted("%" PRIu64 " machine cycles, %.3f s at %g MHz\n", cycles, milliseconds / 1000, clock_mhz);
+    return formatted("%" PRIu64 " machine cycles, %.3f ms at %g MHz\n", cycles, milliseconds, clock_mhz);
 }
 
 }  // namespace cosmac

@@ -1,6 +1,5 @@
 #include "monitor/displays.hpp"
 
-#include <cstdio>
 #include <initializer_list>
 
 #include "text/text.hpp"
@@ -25,17 +24,15 @@ std::string fields_line(const MachineState& s, std::initializer_list<std::string
 std::string register_display(const MachineState& s, bool with_flags)
 {
     const auto& R = s.R;
-    char text[256];
-    std::snprintf(text, sizeof text,
-                  "\n"
-                  " R0 = %04x, R4 = %04x, R8 = %04x, RC = %04x\n"
-                  " R1 = %04x, R5 = %04x, R9 = %04x, RD = %04x\n"
-                  " R2 = %04x, R6 = %04x, RA = %04x, RE = %04x\n"
-                  " R3 = %04x, R7 = %04x, RB = %04x, RF = %04x\n"
-                  "\n",
-                  R[0], R[4], R[8], R[12], R[1], R[5], R[9], R[13], R[2], R[6], R[10], R[14], R[3], R[7], R[11],
-                  R[15]);
-    std::string display = text + fields_line(s, {"D", "DF", "B", "P", "X"}) + fields_line(s, {"Q", "N", "I"});
+    std::string display = formatted("\n"
+                                    " R0 = %04x, R4 = %04x, R8 = %04x, RC = %04x\n"
+                                    " R1 = %04x, R5 = %04x, R9 = %04x, RD = %04x\n"
+                                    " R2 = %04x, R6 = %04x, RA = %04x, RE = %04x\n"
+                                    " R3 = %04x, R7 = %04x, RB = %04x, RF = %04x\n"
+                                    "\n",
+                                    R[0], R[4], R[8], R[12], R[1], R[5], R[9], R[13], R[2], R[6], R[10], R[14], R[3],
+                                    R[7], R[11], R[15]);
+    display += fields_line(s, {"D", "DF", "B", "P", "X"}) + fields_line(s, {"Q", "N", "I"});
     if (with_flags)
         display += fields_line(s, {"T", "IE", "EF1", "EF2", "EF3", "EF4"});
     return display + "\n";
@@ -44,16 +41,12 @@ std::string register_display(const MachineState& s, bool with_flags)
 std::string memory_dump(const Memory& memory, uint16_t start)
 {
     std::string dump;
-    dump.reserve(16 * 76);
     for (unsigned line = 0; line < 16; ++line) {
         const auto address = static_cast<uint16_t>(start + 16 * line);
-        char text[8];
-        std::snprintf(text, sizeof text, "%04x: ", address);
-        dump += text;
+        dump += formatted("%04x: ", address);
         for (unsigned i = 0; i < 16; ++i) {
             const uint8_t byte = memory[static_cast<uint16_t>(address + i)];
-            std::snprintf(text, sizeof text, "%02x%c", byte, byte == 0xFF ? ':' : ' ');
-            dump += text;
+            dump += formatted("%02x%c", byte, byte == 0xFF ? ':' : ' ');
         }
         dump += "  |";
         for (unsigned i = 0; i < 16; ++i) {

@@ -1,12 +1,12 @@
 #include "monitor/run_control.hpp"
 
 #include <cinttypes>
-#include <cstdio>
 
 #include "cpu/disassembler.hpp"
 #include "cpu/executor.hpp"
 #include "monitor/debug_text.hpp"
 #include "monitor/displays.hpp"
+#include "text/text.hpp"
 
 namespace cosmac {
 namespace {
@@ -50,9 +50,7 @@ void show_run_end(Session& session, const RunResult& result, std::string_view re
 
 void show_count(Session& session, uint64_t executed)
 {
-    char line[48];
-    std::snprintf(line, sizeof line, "%" PRIu64 " instructions executed\n", executed);
-    session.console.write(line);
+    session.console.write(formatted("%" PRIu64 " instructions executed\n", executed));
 }
 
 void show_state(Session& session)

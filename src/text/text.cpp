@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cinttypes>
+#include <cstdarg>
 #include <cstdio>
 
 namespace cosmac {
@@ -11,6 +12,21 @@ std::string hex_text(uint64_t value, int width)
 {
     char text[24];
     std::snprintf(text, sizeof text, "%0*" PRIx64, width, value);
+    return text;
+}
+
+std::string formatted(const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    va_list measuring;
+    va_copy(measuring, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format, measuring);
+    va_end(measuring);
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, arguments);
+    va_end(arguments);
+    text.pop_back();  // the NUL that ends it
     return text;
 }
 

@@ -25,6 +25,9 @@ constexpr bool is_hex_digit(char c) { return hex_digit_value(c) >= 0; }
 // The value in lower-case hexadecimal, at least width digits.
 std::string hex_text(uint64_t value, int width);
 
+// printf's formatting, into a string of the length that it takes.
+std::string formatted(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // The names of programs' labels and constants: a letter or _, then letters,
 // digits, _ and . (SB's local labels are GLOBAL.LOCAL).
 bool is_name_start(char c);
