@@ -39,8 +39,7 @@ void set_interrupt_handler(void (*handler)(int))
     struct sigaction action {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no SA_RESTART: an interrupt must end a wait for input
-    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);  // no SA_RESTART: an interrupt must end a wait for input
 }
 
 // No echo, no line editing, and Control-C arriving as the byte 03 instead of a
@@ -179,11 +178,11 @@ bool StandardConsole::read_edited_line(std::string_view prompt, std::string& lin
         g_raw_mode = 1;
     if (!running_)
         set_interrupt_handler(restore_terminal_and_die);
-    const LineEditor::Result result = editor_->read_line(prompt, line, command);
+    const bool read = editor_->read_line(prompt, line, command);
     if (!running_)
         set_interrupt_handler(SIG_DFL);
     g_raw_mode = 0;
-    return result == LineEditor::Result::Line;
+    return read;
 }
 
 bool StandardConsole::read_buffered_line(std::string& line)

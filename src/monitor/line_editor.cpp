@@ -75,16 +75,15 @@ public:
     EditLineEditor(const EditLineEditor&) = delete;
     EditLineEditor& operator=(const EditLineEditor&) = delete;
 
-    Result read_line(std::string_view prompt, std::string& line, bool command) override
+    bool read_line(std::string_view prompt, std::string& line, bool command) override
     {
         prompt_ = prompt;
-        interrupted_ = false;
         History* history = command ? commands_ : replies_;
         el_set(editor_, EL_HIST, ::history, history);
         int count = 0;
         const char* text = el_gets(editor_, &count);
         if (text == nullptr || count <= 0)
-            return interrupted_ ? Result::Interrupted : Result::End;
+            return false;
         line.assign(text, static_cast<std::size_t>(count));
         if (!line.empty() && line.back() == '\n')
             line.pop_back();
@@ -94,7 +93,7 @@ public:
             if (command)
                 save_history();
         }
-        return Result::Line;
+        return true;
     }
 
 private:
@@ -102,11 +101,8 @@ private:
 
     static int read_char(EditLine* editor, wchar_t* c)
     {
-        EditLineEditor& editor_of = self(editor);
         char byte = 0;
-        const int result = editor_of.read_byte_(byte);
-        if (result < 0)
-            editor_of.interrupted_ = true;
+        const int result = self(editor).read_byte_(byte);
         *c = static_cast<wchar_t>(static_cast<unsigned char>(byte));
         return result;
     }
@@ -134,7 +130,6 @@ private:
     History* replies_;
     std::string history_file_;
     std::string prompt_;
-    bool interrupted_ = false;
 };
 
 }  // namespace

@@ -25,11 +25,10 @@ public:
 
     virtual ~LineEditor() = default;
 
-    enum class Result { Line, End, Interrupted };
-
-    // Shows the prompt and reads one line without its newline. A command line is
-    // remembered for the Up arrow and for later sessions; a reply only for this one.
-    virtual Result read_line(std::string_view prompt, std::string& line, bool command) = 0;
+    // Shows the prompt and reads one line without its newline; false at the end of
+    // input or when the user interrupted the wait. A command line is remembered for
+    // the Up arrow and for later sessions; a reply only for this one.
+    virtual bool read_line(std::string_view prompt, std::string& line, bool command) = 0;
 };
 
 }  // namespace cosmac
