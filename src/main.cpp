@@ -155,11 +155,12 @@ std::optional<std::string> read_board(const BoardArguments& arguments, std::opti
             return "--quiet needs a number of seconds, such as 1 or 0.5";
         options->quiet_seconds = *seconds;
     }
-    if (!arguments.speed.empty()) {
-        const auto speed = arguments.speed == "max" ? std::optional<double>(0) : clock_mhz(arguments.speed);
-        if (!speed)
+    if (arguments.speed == "max") {
+        options->speed = std::nullopt;
+    } else if (!arguments.speed.empty()) {
+        options->speed = clock_mhz(arguments.speed);
+        if (!options->speed)
             return "--speed needs a number, such as 1 or 0.5, or max";
-        options->speed = *speed;
     }
     return std::nullopt;
 }

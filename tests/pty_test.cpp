@@ -330,8 +330,10 @@ TEST(Terminal, ABoardsSerialTerminal)
 
     // In debugger mode the board waits at reset; a trace keeps its lines whole
     // on the raw terminal, and the firmware's own output stays as it is sent.
-    PtySession debugging(dir.path(),
-                         {.transparent = false, .arguments = {"--board", "mcard", "--debug", "fw.hex"}, .term = "dumb"});
+    // Unthrottled, it runs as a throttled board does.
+    PtySession debugging(dir.path(), {.transparent = false,
+                                      .arguments = {"--board", "mcard", "--debug", "--speed", "max", "fw.hex"},
+                                      .term = "dumb"});
     ASSERT_TRUE(debugging.expect("8000 LBR 8003 init\r\n-"));
     debugging.type("t 2\n");
     ASSERT_TRUE(debugging.expect("8003 LDI 80         D=80\r\n2 instructions executed\r\n5 machine cycles"));

@@ -131,9 +131,9 @@ public:
         session_.console.flush();
         if (titled_ && slices_++ % kSlicesATitle == 0)  // the first slice shows it at once
             show_in_title(session_, title_);
-        if (machine_.options.speed > 0) {
+        if (const std::optional<double> speed = machine_.options.speed) {
             const double seconds = static_cast<double>(machine_.bus.cycles - started_at_) * 8 /
-                                   static_cast<double>(machine_.options.model.clock_hz) / machine_.options.speed;
+                                   static_cast<double>(machine_.options.model.clock_hz) / *speed;
             std::this_thread::sleep_until(started_ + std::chrono::duration<double>(seconds));
         }
         return false;

@@ -15,7 +15,7 @@ namespace cosmac {
 struct BoardOptions {
     BoardModel model;
     double quiet_seconds = 1;  // a run through pipes ends after this much simulated time with nothing sent or received
-    double speed = 1;          // times the board's clock on a terminal; 0: as fast as it goes
+    std::optional<double> speed = 1.0;  // times the board's clock on a terminal; empty: as fast as it goes
 };
 
 struct MonitorOptions {
