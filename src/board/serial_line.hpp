@@ -68,23 +68,25 @@ private:
     Sink received_;
     std::deque<int> keys_;
 
-    // Receiving: the character on the line, from rx_start_ to rx_end_.
-    uint64_t reset_at_ = 0;
-    int rx_key_ = 0;
-    uint64_t rx_start_ = 0;
-    uint64_t rx_end_ = 0;
-    bool rx_busy_ = false;
-    uint64_t q_changed_at_ = 0;
+    // reset() sets the line's times and states, and each character its own fields,
+    // before anything reads them. Receiving: the character on the line, from
+    // rx_start_ to rx_end_.
+    uint64_t reset_at_{};
+    int rx_key_{};
+    uint64_t rx_start_{};
+    uint64_t rx_end_{};
+    bool rx_busy_{};
+    uint64_t q_changed_at_{};
 
     // Transmitting: the program's Q, decoded.
-    bool tx_mark_ = false;
-    uint64_t tx_mark_since_ = 0;
-    bool tx_listening_ = false;  // once Q has rested at mark for a character time
-    bool tx_busy_ = false;
-    uint64_t tx_start_ = 0;
-    unsigned tx_samples_ = 0;  // taken of the character's 9 (8 data bits and a stop bit)
-    uint8_t tx_byte_ = 0;
-    uint64_t last_activity_ = 0;
+    bool tx_mark_{};
+    uint64_t tx_mark_since_{};
+    bool tx_listening_{};  // once Q has rested at mark for a character time
+    bool tx_busy_{};
+    uint64_t tx_start_{};
+    unsigned tx_samples_{};  // taken of the character's 9 (8 data bits and a stop bit)
+    uint8_t tx_byte_{};
+    uint64_t last_activity_{};
     unsigned framing_errors_ = 0;
 };
 
