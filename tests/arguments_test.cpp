@@ -88,6 +88,7 @@ TEST(Arguments, StandardCommandsReadAsPlainWithNotes)
         {"d -1", 2, 0xFFFFFFFF, 0, {"note: -1 read as ffff"}},
         {"m 20 123", 3, 0x20, 0x123, {"note: 123 stored as 23"}},
         {"m 20 ff", 3, 0x20, 0xFF, {}},
+        {"m 20 5 7", 3, 0x20, 5, {"note: 7 ignored"}},
         {"m 10000 5", 3, 0x10000, 5, {"note: 10000 read as 0000"}},
         {"m buffer 5", 3, 0x300, 5, {}},
         {"m 7", 2, 7, 0, {}},

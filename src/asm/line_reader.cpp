@@ -11,7 +11,7 @@ namespace {
 std::size_t label_length(std::string_view text, const Notation& notation)
 {
     std::size_t end = 0;
-    while (end < text.size() && (notation.is_name_char(text[end]) || (end == 0 && text[end] == '_')))
+    while (end < text.size() && notation.is_name_char(text[end]))
         ++end;
     return end;
 }
