@@ -265,6 +265,7 @@ TEST(Notations, IncludeDirectoriesAndDefinitions)
         {"a18", " NOP", {"FAST=x"}, {}, "-D FAST=x: undefined label 'x'"},
         {"a18", " NOP", {"2X=1"}, {}, "-D 2X=1: bad name"},
         {"sb", " .DB LIMIT", {"LIMIT=$10"}, {0x10}, ""},
+        {"sb", " .DB HERE", {"HERE=*+2"}, {2}, ""},  // before every line: at address 0
         {"asm02", "#ifdef FAST\n db FAST\n#endif\n#if SLOW == 1\n db 9\n#endif", {"FAST=7", "SLOW"}, {7, 9}, ""},
     };
     for (const auto& c : cases) {
