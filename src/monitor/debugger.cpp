@@ -79,7 +79,7 @@ struct DebugRun {
 
     [[gnu::always_inline]] void store(Memory& m, uint16_t address, uint8_t value, bool guarded)
     {
-        HistoryRecord& record = ring[(next + History::kCapacity - 1) % History::kCapacity];
+        HistoryRecord& record = ring[(next - 1) % History::kCapacity];
         const bool dropped = kBoard ? !(*writable)[address] : guarded && window.contains(address);
         record.bits |= HistoryRecord::kHasStore | (dropped ? HistoryRecord::kDropped : 0);
         record.store_address = address;
@@ -129,7 +129,7 @@ private:
 
     void print_trace(const MachineState& after_state) const
     {
-        HistoryStep step{&ring[(next + History::kCapacity - 1) % History::kCapacity], after_state, after_state};
+        HistoryStep step{&ring[(next - 1) % History::kCapacity], after_state, after_state};
         restore_registers(step.before, *step.record);
         trace->traced(step);
     }

@@ -52,7 +52,7 @@ void History::undo(MachineState& state, Memory& memory)
     restore_registers(state, record);
     if (record.has_store() && !record.dropped())
         memory[record.store_address] = record.old_byte;
-    next_ = (next_ + kCapacity - 1) % kCapacity;
+    next_ = (next_ - 1) % kCapacity;
     --size_;
     if (size_ > 0)  // the history now ends where the undone instruction began
         end_run(state);

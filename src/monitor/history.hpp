@@ -54,7 +54,9 @@ struct HistoryStep {
 
 class History {
 public:
-    static constexpr std::size_t kCapacity = 65536;  // a power of two, for the ring's arithmetic
+    // A power of two, so that a ring index that wraps below 0 still lands right.
+    static constexpr std::size_t kCapacity = 65536;
+    static_assert((kCapacity & (kCapacity - 1)) == 0);
 
     History() : records_(kCapacity), after_(kCapacity) {}
 
@@ -77,7 +79,7 @@ public:
 
 private:
     void end_run(const MachineState& state);
-    std::size_t index(std::size_t age) const { return (next_ + kCapacity - 1 - age) % kCapacity; }
+    std::size_t index(std::size_t age) const { return (next_ - 1 - age) % kCapacity; }
 
     std::vector<HistoryRecord> records_;
     std::vector<MachineState> after_;  // written only at the end of a run
