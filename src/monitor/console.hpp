@@ -48,7 +48,7 @@ public:
     }
     void write_char(char c)
     {
-        output_[used_++] = c;
+        output_.data()[used_++] = c;  // the flush below keeps used_ inside the buffer
         if (unbuffered_ || used_ == output_.size())
             flush();
     }
