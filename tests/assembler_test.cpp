@@ -333,6 +333,10 @@ TEST(Notations, AdjacentPrecedenceLevels)
         {"a18", "7 MOD 4 * 2", 6},             {"a18", "2 * 7 / 2", 7},
         {"a18", "2 * 7 MOD 4", 2},             {"a18", "3 MOD 2 SHL 1", 2},
         {"a18", "5 MOD 4 SHR 1", 0},
+        // Each relation where its operands are equal.
+        {"sb", "3<=3", 0xFFFF},                {"sb", "3<3", 0},
+        {"a18", "2 LT 2", 0},                  {"a18", "2 LE 2", 1},
+        {"a18", "2 GT 2", 0},                  {"asm02", "2 != 2", 0},
         {"asm02", "sgn(0)", 0},                {"asm02", "sgn(0-5)", 0xFFFF},
     };
     for (const auto& c : cases) {
