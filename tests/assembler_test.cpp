@@ -570,6 +570,8 @@ TEST(Asm02Notation, Features)
               ".op byte '123456789ABCDEF' is not two hex digits, a hex digit and $n, Hn, Ln or Wn");
     EXPECT_EQ(assemble(".op \"X\",\"N\",\"F8 L0\"\n x 1", options).errors.at(0).message,
               ".op byte 'L0' is not two hex digits, a hex digit and $n, Hn, Ln or Wn");
+    EXPECT_EQ(assemble(".op \"X\",\"N\",\"F8 A$2\"\n x 1", options).errors.at(0).message,
+              ".op byte 'A$2' names an operand that X N does not have");
     const Assembly late = assemble(".op \"LDV\",\"NB\",\"F8 L2 A$1\"\n ldv r1, there\n org 1234h\nthere: nop",
                                    options_for("asm02"));
     ASSERT_EQ(late.errors.size(), 1u);

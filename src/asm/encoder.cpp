@@ -80,11 +80,18 @@ void encode_family(Encoder& e, const Family& family, const std::vector<std::stri
     e.emit(static_cast<uint8_t>(opcode < 0 ? 0 : opcode));
 }
 
-// Operand n's value, or 0 where it has none yet.
-int64_t operand_value(Encoder& e, const std::vector<std::string_view>& operands, char digit)
+// The operand, 1-9, that a .op byte takes its value from; 0 for a constant byte.
+std::size_t operand_of(std::string_view token)
 {
-    const std::size_t n = static_cast<std::size_t>(digit - '1');
-    return n < operands.size() ? e.number_in(operands[n], kLowestWord, 0xFFFF, "a word").value_or(0) : 0;
+    const char digit = token.size() == 3 ? token[2] : is_hex_digit(token[0]) ? '0' : token[1];
+    return static_cast<std::size_t>(digit - '0');
+}
+
+// The value of the operand that a .op byte names, which parse_user_op checked
+// the form has; 0 where it has none yet.
+int64_t operand_value(Encoder& e, const std::vector<std::string_view>& operands, std::string_view token)
+{
+    return e.number_in(operands[operand_of(token) - 1], kLowestWord, 0xFFFF, "a word").value_or(0);
 }
 
 // An operand that has no value yet (a forward reference in the first pass) fits
@@ -128,10 +135,10 @@ void encode_user_op(Encoder& e, const UserOp& op, const std::vector<std::string_
     }
     for (const std::string& token : op.tokens) {
         if (token.size() == 3 && token[1] == '$') {
-            e.emit(static_cast<uint8_t>(hex_digit_value(token[0]) << 4 | (operand_value(e, operands, token[2]) & 0xF)));
+            e.emit(static_cast<uint8_t>(hex_digit_value(token[0]) << 4 | (operand_value(e, operands, token) & 0xF)));
         } else if (token.size() == 2 && (token[0] == 'H' || token[0] == 'L' || token[0] == 'W') &&
                    std::isdigit(static_cast<unsigned char>(token[1]))) {
-            const int64_t value = operand_value(e, operands, token[1]);
+            const int64_t value = operand_value(e, operands, token);
             if (token[0] != 'L')
                 e.emit(static_cast<uint8_t>(value >> 8));
             if (token[0] != 'H')
@@ -224,6 +231,11 @@ std::optional<UserOp> parse_user_op(std::string_view operands, std::string& prob
         op.tokens.emplace_back(upper(bytes.substr(0, end)));
         if (!is_user_op_byte(op.tokens.back())) {
             problem = ".op byte '" + op.tokens.back() + "' is not two hex digits, a hex digit and $n, Hn, Ln or Wn";
+            return std::nullopt;
+        }
+        if (operand_of(op.tokens.back()) > op.arguments.size()) {
+            problem = ".op byte '" + op.tokens.back() + "' names an operand that " + op.name + " " + op.arguments +
+                      " does not have";
             return std::nullopt;
         }
         bytes.remove_prefix(end);

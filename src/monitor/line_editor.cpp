@@ -85,7 +85,7 @@ public:
         if (text == nullptr || count <= 0)
             return false;
         line.assign(text, static_cast<std::size_t>(count));
-        if (!line.empty() && line.back() == '\n')
+        if (line.ends_with('\n'))
             line.pop_back();
         if (line.find_first_not_of(" \t") != std::string::npos) {
             HistEvent event;
