@@ -93,7 +93,7 @@ TEST(Assembler, ReportsEveryErrorWithItsLine)
         {"DB \"abc", 1, "unterminated string"},                  {"DB \"a\\\"", 1, "unterminated string"},
         {"DB \"a\\q\"", 1, "unknown escape in string"},          {"LDI 'a", 1, "expected '''"},
         {"LDI '", 1, "unterminated character"},                {"DB 'AB'", 1, "expected '''"},
-        {"DB", 1, "DB needs at least one value"},                {"LDI 1 +", 1, "missing operand"},
+        {"DB", 1, "DB needs at least one value"},                {"LDI HIGH 1234", 1, "undefined label 'HIGH'"},                {"LDI 1 +", 1, "missing operand"},
         {"LDI (1", 1, "expected ')'"},                           {"ORG 10000", 1, "ORG 10000 is outside memory"},
         {"ORG ffff\nLBR 0", 2, "code runs past ffff"},           {"ORG ffff\nLDI 0", 2, "code runs past ffff"},
         {"here EQU 12f0\nORG 12ff\nBR here", 3,
@@ -447,6 +447,7 @@ TEST(RcaNotation, Features)
         {"hex names", "INC A;GLO F", {0x1A, 0x8F}},
         {"a defined symbol wins", "A=3;INC A", {0x13}},
         {"immediates take the low byte", "LDI #1234", {0xF8, 0x34}},
+        {"16-bit arithmetic wraps", "DC A(#FFFF+2)", {0x00, 0x01}},
         {"a label alone, then forward", "L:\nBR L;LDI LATER\nLATER=7", {0x30, 0x00, 0xF8, 7}},
         {"END", "NOP;END;IDL", {0xC4}},
     };
