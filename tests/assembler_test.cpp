@@ -586,12 +586,13 @@ TEST(Asm02Notation, Features)
     ASSERT_EQ(colonless.warnings.size(), 1u);
     EXPECT_EQ(colonless.warnings[0].message, "label 'again' without its colon");
 
-    // b.asm includes the way older sources do, in column 1 without the #: the
-    // shortest such line, a name of one character.
-    const Assembly included = assemble("#include lib/a\n db 2", options_for("asm02", {{"lib/a", "#include b.asm\n db 1"},
-                                                                                     {"lib/b.asm", "include a"}}));
+    // b.asm and c include the way older sources do, in column 1 without the #,
+    // after a tab or a blank: the shortest such lines, with names of one character.
+    const Assembly included = assemble(
+        "#include lib/a\n db 2",
+        options_for("asm02", {{"lib/a", "#include b.asm\n db 1"}, {"lib/b.asm", "include\tc"}, {"lib/c", "include a"}}));
     ASSERT_EQ(included.errors.size(), 1u);
-    EXPECT_EQ(included.errors[0].file, "lib/b.asm");
+    EXPECT_EQ(included.errors[0].file, "lib/c");
     EXPECT_EQ(included.errors[0].message, "include cycle: lib/a includes itself");
     EXPECT_EQ(assemble("#define\n nop", options_for("asm02")).errors.at(0).message, "#define needs a name");
     const Assembly failed = assemble("#define X\n#ifdef X\n#error X is set\n#endif", options_for("asm02"));
