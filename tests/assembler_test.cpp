@@ -337,6 +337,10 @@ TEST(Notations, AdjacentPrecedenceLevels)
         {"sb", "3<=3", 0xFFFF},                {"sb", "3<3", 0},
         {"a18", "2 LT 2", 0},                  {"a18", "2 LE 2", 1},
         {"a18", "2 GT 2", 0},                  {"asm02", "2 != 2", 0},
+        // A + after a - in each notation: one level, left to right.
+        {"cosmac", "10-4+3", 0xF},             {"rca", "10-4+3", 9},
+        {"a18", "10 - 4 + 3", 9},              {"asm02", "10-4+3", 9},
+        {"sb", "10-4+3", 9},
         {"asm02", "sgn(0)", 0},                {"asm02", "sgn(0-5)", 0xFFFF},
     };
     for (const auto& c : cases) {

@@ -21,10 +21,11 @@ struct AssemblyError {
     std::string file;  // an included file; empty for the source itself
 };
 
-// One line of the listing: the address and bytes a source line produced.
+// One line of the listing: the address and bytes a source line produced. The
+// second pass sets every field.
 struct ListingLine {
-    bool has_address = false;
-    uint16_t address = 0;
+    bool has_address{};
+    uint16_t address{};
     std::vector<uint8_t> bytes;
     std::string source;
 };
