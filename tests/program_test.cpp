@@ -301,7 +301,8 @@ TEST(ProgramFiles, LoadByKind)
         {"top.bin", "\x56\x78", "top.bin@fffe", "fff0: 00 00 00 00 00 00 00 00 00 00 00 00 00 00 56 78", ""},
         {"bad.hex", ":0180000007F9\n", "bad.hex", "", "bad.hex:1: checksum is 78, the record says f9"},
         {"odd.hex", "\n:018000000\n", "odd.hex", "", "odd.hex:2: the record has an odd number of digits"},
-        {"g.hex", ":0180000007Fg\n", "g.hex", "", "g.hex:1: 'g' is not a hexadecimal digit"},
+        {"g.hex", ":01800000 7F9\n", "g.hex", "", "g.hex:1: ' ' is not a hexadecimal digit"},  // printable from 20
+        {"del.hex", ":0180000007F\x7f\n", "del.hex", "", "del.hex:1: byte 7f is not a hexadecimal digit"},  // to 7e
         {"end.hex", ":02FFFF001122CD\n", "end.hex", "", "end.hex:1: the record runs past ffff"},
         {"base.hex", ":020000041000EA\n:0100000011EE\n", "base.hex", "", "base.hex:2: the record runs past ffff"},
         {"type.hex", ":00000006FA\n", "type.hex", "", "type.hex:1: unknown record type 06"},
