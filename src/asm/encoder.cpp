@@ -249,6 +249,7 @@ std::optional<Encoded> encode(const EncodeRequest& request, const Symbols& symbo
     const std::vector<std::string_view> operands = split_operands(request.operands);
     const std::string_view operation = request.operation;
     switch (request.directive) {
+    case Directive::DataList: break;  // only the data list below
     case Directive::Bytes: encode_bytes(e, operands); break;
     case Directive::Words: encode_words(e, operands); break;
     case Directive::Text: encode_text(e, request.operands); break;
@@ -256,7 +257,6 @@ std::optional<Encoded> encode(const EncodeRequest& request, const Symbols& symbo
     case Directive::Load: encode_load(e, operands); break;
     case Directive::Call: encode_fixed(e, Fixed{0xD4, OperandKind::Word}, operands); break;
     case Directive::Return: encode_fixed(e, Fixed{0xD5, OperandKind::None}, operands); break;
-    case Directive::DataList: break;
     case Directive::Text7: encode_text7(e, request.operands); break;
     case Directive::HexString: encode_hex_string(e, request.operands); break;
     case Directive::Addresses: encode_addresses(e, operands); break;
