@@ -225,7 +225,7 @@ TEST(A18Notation, IncludesAndErrors)
         {" IF 0\nL1 ELSE\n ENDI\n DW L1", {}, "", 4, "undefined label 'L1'"},  // no labels on IF, ELSE, ENDI
         {" IF 1\n NOP", {}, "", 2, "IF without ENDI"},
         {" BYTE 1 / 0", {}, "", 1, "division by zero"},
-        {" BYTE \"a", {}, "", 1, "unterminated string"},
+        {" BYTE \"a", {}, "", 1, "unterminated string"},      {" DW \"AB", {}, "", 1, "expected '\"'"},
         {" BYTE 256", {}, "", 1, "value 256 does not fit in a byte"},
         {" SEP 16", {}, "", 1, "value 16 does not fit in a register"},
         {" DW 10000H", {}, "", 1, "value 65536 does not fit in a word"},

@@ -8,7 +8,7 @@
 
 namespace cosmac {
 
-enum class StepResult : uint8_t { Continue = 0, Stop = 1 };
+enum class StepResult : uint8_t { Continue, Stop };
 
 // A reply typed for INP or EF4. value is empty when the reply held no number;
 // stop asks the executor to end a run after this instruction, because input
