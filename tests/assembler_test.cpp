@@ -92,7 +92,8 @@ TEST(Assembler, ReportsEveryErrorWithItsLine)
         {"NOP 1", 1, "NOP takes no operand"},                    {"LDI 1, 2", 1, "LDI takes one operand"},
         {"DB \"abc", 1, "unterminated string"},                  {"DB \"a\\\"", 1, "unterminated string"},
         {"DB \"a\\q\"", 1, "unknown escape in string"},          {"LDI 'a", 1, "expected '''"},
-        {"LDI '", 1, "unterminated character"},                {"DB 'AB'", 1, "expected '''"},
+        {"LDI '", 1, "unterminated character"},                {"LDI '\\", 1, "unknown escape in character"},
+        {"DB 'AB'", 1, "expected '''"},
         {"DB", 1, "DB needs at least one value"},                {"LDI HIGH 1234", 1, "undefined label 'HIGH'"},                {"LDI 1 +", 1, "missing operand"},
         {"LDI (1", 1, "expected ')'"},                           {"ORG 10000", 1, "ORG 10000 is outside memory"},
         {"ORG ffff\nLBR 0", 2, "code runs past ffff"},           {"ORG ffff\nLDI 0", 2, "code runs past ffff"},
@@ -169,6 +170,7 @@ TEST(A18Notation, Features)
         {"a word at its limits", " DW 0FFFFH, -32768", {0xFF, 0xFF, 0x80, 0x00}},
         {"an equate repeated with its value", "R0 EQU 0\nR0 EQU 0\n BYTE R0 + 1", {1}},
         {"an empty string", " BYTE \"\", 1", {1}},
+        {"an escape last in a quoted string", " BYTE 'A\\n'", {0x41, 0x0A}},
     };
     for (const auto& c : cases) {
         const Assembly assembly = assemble(c.source, c.topic == std::string("the first line names the syntax")

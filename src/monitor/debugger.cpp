@@ -35,7 +35,7 @@ struct DebugRun {
     int depth = 0;           // standard calls entered and not yet returned, at home_p
     bool returning = false;  // o has seen the return; it stops when P is home_p again
     StopKind stop = StopKind::None;
-    uint16_t stop_address = 0;       // of the breakpoint
+    uint16_t stop_address{};         // of the breakpoint, set where it stops
     uint64_t long_instructions = 0;  // long branches and skips take a third machine cycle
 
     [[gnu::always_inline]] bool before(const Cpu& cpu, uint8_t opcode, uint64_t executed)
