@@ -90,11 +90,13 @@ TEST(Assembler, ReportsEveryErrorWithItsLine)
         {"LDI", 1, "missing operand for LDI"},
         {"LDI ,", 1, "missing operand for LDI"},                   {"INC", 1, "missing operand for INC"},
         {"NOP 1", 1, "NOP takes no operand"},                    {"LDI 1, 2", 1, "LDI takes one operand"},
+        {"LDI 1,", 1, "LDI takes one operand"},
         {"DB \"abc", 1, "unterminated string"},                  {"DB \"a\\\"", 1, "unterminated string"},
         {"DB \"a\\q\"", 1, "unknown escape in string"},          {"LDI 'a", 1, "expected '''"},
         {"LDI '", 1, "unterminated character"},                {"LDI '\\", 1, "unknown escape in character"},
         {"DB 'AB'", 1, "expected '''"},
-        {"DB", 1, "DB needs at least one value"},                {"LDI HIGH 1234", 1, "undefined label 'HIGH'"},                {"LDI 1 +", 1, "missing operand"},
+        {"DB", 1, "DB needs at least one value"},                {"LDI HIGH 1234", 1, "undefined label 'HIGH'"},
+        {"LDI 1 +", 1, "missing operand"},
         {"LDI (1", 1, "expected ')'"},                           {"ORG 10000", 1, "ORG 10000 is outside memory"},
         {"ORG ffff\nLBR 0", 2, "code runs past ffff"},           {"ORG ffff\nLDI 0", 2, "code runs past ffff"},
         {"here EQU 12f0\nORG 12ff\nBR here", 3,
@@ -562,6 +564,7 @@ TEST(Asm02Notation, Features)
     }
     EXPECT_EQ(assemble(" db 65536", options).errors.at(0).message, "value 65536 does not fit in a value");
     EXPECT_EQ(assemble(" inc r16", options).errors.at(0).message, "undefined label 'r16'");  // r0-r15 only
+    EXPECT_EQ(assemble(" dw abs 5", options).errors.at(0).message, "undefined label 'abs'");  // abs(e) only
     EXPECT_EQ(assemble(" ldn r0", options).errors.at(0).message, "bad register 'r0' for LDN");
     const Assembly words = assemble(".op \"LDW\",\"W\",\"W1\"\n ldw 65535\n ldw -32768", options);
     ASSERT_TRUE(words.errors.empty());
