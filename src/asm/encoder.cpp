@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 #include "asm/data_directives.hpp"
 #include "asm/mnemonics.hpp"
@@ -57,23 +58,22 @@ void encode_family(Encoder& e, const Family& family, const std::vector<std::stri
         return;
     }
     std::string_view operand = operands[0];
-    int number = -1;
+    std::optional<int> number;  // the register or port that the operand names
     if (e.notation().registers_are_expressions) {
         const int64_t highest = e.notation().rca_free_form && !family.port ? 0xFFFF : 15;  // RCA takes the low four bits
-        number = static_cast<int>(e.number_in(operand, 0, highest, family.port ? "a port" : "a register").value_or(-1));
-        if (number > 15)
-            number &= 0xF;
-        if (number < 0) {
+        const auto value = e.number_in(operand, 0, highest, family.port ? "a port" : "a register");
+        if (!value) {
             e.emit(0);
             return;
         }
+        number = static_cast<int>(*value & 0xF);
     } else {
         if (operand.size() == 2 && (operand[0] == 'R' || operand[0] == 'r') && !family.port)
             operand.remove_prefix(1);
-        if (operand.size() == 1)
+        if (operand.size() == 1 && is_hex_digit(operand[0]))
             number = hex_digit_value(operand[0]);
     }
-    const int opcode = number >= 0 ? family.opcodes[static_cast<std::size_t>(number)] : -1;
+    const int opcode = number ? family.opcodes[static_cast<std::size_t>(*number)] : -1;
     if (opcode < 0)
         e.error(std::string(family.port ? "bad port '" : "bad register '") + std::string(operands[0]) + "' for " +
                 e.operation() + (family.port ? " (1-7)" : ""));
