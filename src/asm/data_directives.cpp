@@ -151,7 +151,7 @@ void encode_addresses(Encoder& e, const std::vector<std::string_view>& items)
 void encode_wide(Encoder& e, const std::vector<std::string_view>& items, bool reversed)
 {
     for (std::string_view item : items) {
-        const int64_t value = e.number_in(item, -0x80000000LL, 0xFFFFFFFF, "a value").value_or(0);
+        const int64_t value = e.any_value(item).value_or(0);
         if (reversed) {
             e.emit(static_cast<uint8_t>(value));
             e.emit(static_cast<uint8_t>(value >> 8));

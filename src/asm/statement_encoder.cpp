@@ -25,7 +25,7 @@ void Encoder::emit_byte(std::string_view text)
     }
     if (notation_.rca_free_form && upper(trim(text)).starts_with("A("))
         error("A(...) is two bytes; an immediate takes one (A.0 or A.1)");
-    emit(static_cast<uint8_t>(number_in(text, -0x80000000LL, 0xFFFFFFFF, "a value").value_or(0)));
+    emit(static_cast<uint8_t>(any_value(text).value_or(0)));
 }
 
 void Encoder::emit_data_byte(std::string_view text)
@@ -43,7 +43,7 @@ void Encoder::emit_data_byte(std::string_view text)
 void Encoder::emit_word(std::string_view text, int64_t low, const char* what)
 {
     const bool wide = notation_.sb_layout;  // SB cuts wider values silently
-    const int64_t value = number_in(text, wide ? -0x80000000LL : low, wide ? 0xFFFFFFFF : 0xFFFF, what).value_or(0);
+    const int64_t value = (wide ? any_value(text) : number_in(text, low, 0xFFFF, what)).value_or(0);
     emit(static_cast<uint8_t>(value >> 8));
     emit(static_cast<uint8_t>(value));
 }
@@ -75,18 +75,22 @@ bool Encoder::expect_operands(const std::vector<std::string_view>& operands, boo
     return false;
 }
 
-std::optional<int64_t> Encoder::number_in(std::string_view text, int64_t low, int64_t high, const char* what)
+std::optional<int64_t> Encoder::any_value(std::string_view text)
 {
     const Evaluated v = evaluate(text, symbols_, address_, notation_, scope_);
-    if (!v.value) {
+    if (!v.value)
         error(v.error);
-        return std::nullopt;
-    }
-    if (*v.value < low || *v.value > high) {
-        error("value " + value_text(notation_, *v.value) + " does not fit in " + what);
-        return std::nullopt;
-    }
     return v.value;
+}
+
+std::optional<int64_t> Encoder::number_in(std::string_view text, int64_t low, int64_t high, const char* what)
+{
+    const auto value = any_value(text);
+    if (value && (*value < low || *value > high)) {
+        error("value " + value_text(notation_, *value) + " does not fit in " + what);
+        return std::nullopt;
+    }
+    return value;
 }
 
 }  // namespace cosmac::assembler

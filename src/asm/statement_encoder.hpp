@@ -50,8 +50,11 @@ public:
     // none; otherwise the error says which.
     bool expect_operands(const std::vector<std::string_view>& operands, bool takes_one);
 
-    // The value of an operand, or empty with the error noted when it has none or
-    // lies outside low..high.
+    // The value of an operand, or empty with the error noted when it has none.
+    // A literal holds at most 32 bits and arithmetic wraps into the notation's
+    // width, so every value it gives fits 32 bits as an unsigned or a signed number.
+    std::optional<int64_t> any_value(std::string_view text);
+    // The same, also empty with the error noted when it lies outside low..high.
     std::optional<int64_t> number_in(std::string_view text, int64_t low, int64_t high, const char* what);
 
 private:
