@@ -1,0 +1,3 @@
+.. Each line is one error.
+        DC #10000
+  +++
