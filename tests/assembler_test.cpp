@@ -67,50 +67,6 @@ TEST(Assembler, PublishedNamesAndSpellings)
     }
 }
 
-TEST(Assembler, ReportsEveryErrorWithItsLine)
-{
-    const struct {
-        const char* source;
-        int line;
-        const char* message;
-    } cases[] = {
-        {"NOP\nFOO 1", 2, "unknown mnemonic 'FOO'; try --syntax a18 (or asm02, sb), where a word in column 1 is a label"},
-        {" FOO 1", 1, "unknown mnemonic 'FOO'"},                  {"x: FOO", 1, "unknown mnemonic 'FOO'"},
-        {"INC RG", 1, "bad register 'RG' for INC"},
-        {"LDN 0", 1, "bad register '0' for LDN"},                {"OUT 8", 1, "bad port '8' for OUT (1-7)"},
-        {"LBR nowhere", 1, "undefined label 'nowhere'"},
-        {"x: NOP\nx: NOP", 2, "duplicate label 'x' (first defined on line 1)"},
-        {"add: NOP", 1, "label 'add' reads as a hexadecimal number; choose another name"},
-        {"face EQU 1", 1, "label 'face' reads as a hexadecimal number; choose another name"},
-        {"r3: NOP", 1, "label 'r3' reads as a register"},
-        {"R3: NOP", 1, "label 'R3' reads as a register"},        {"LDI 100", 1, "value 100 does not fit in a byte"},
-        {"LDI -81", 1, "value -81 does not fit in a byte"},      {"DW -8001", 1, "value -8001 does not fit in a word"},
-        {"LBR 10000", 1, "value 10000 does not fit in an address"},
-        {"NOP\nNOP\nORG 1\nNOP", 4, "address 0001 is assembled twice (ORG overlap)"},
-        {"LDI", 1, "missing operand for LDI"},
-        {"LDI ,", 1, "missing operand for LDI"},                   {"INC", 1, "missing operand for INC"},
-        {"NOP 1", 1, "NOP takes no operand"},                    {"LDI 1, 2", 1, "LDI takes one operand"},
-        {"LDI 1,", 1, "LDI takes one operand"},
-        {"DB \"abc", 1, "unterminated string"},                  {"DB \"a\\\"", 1, "unterminated string"},
-        {"DB \"a\\q\"", 1, "unknown escape in string"},          {"LDI 'a", 1, "expected '''"},
-        {"LDI '", 1, "unterminated character"},                {"LDI '\\", 1, "unknown escape in character"},
-        {"DB 'AB'", 1, "expected '''"},
-        {"DB", 1, "DB needs at least one value"},                {"LDI HIGH 1234", 1, "undefined label 'HIGH'"},
-        {"LDI 1 +", 1, "missing operand"},
-        {"LDI (1", 1, "expected ')'"},                           {"ORG 10000", 1, "ORG 10000 is outside memory"},
-        {"ORG ffff\nLBR 0", 2, "code runs past ffff"},           {"ORG ffff\nLDI 0", 2, "code runs past ffff"},
-        {"here EQU 12f0\nORG 12ff\nBR here", 3,
-         "branch target 12f0 is outside the page of the branch's operand byte at 1300 (1300-13ff)"},
-        {"EQU 5", 1, "EQU needs a name"},
-    };
-    for (const auto& c : cases) {
-        const Assembly assembly = assemble(c.source);
-        ASSERT_FALSE(assembly.errors.empty()) << c.source;
-        EXPECT_EQ(assembly.errors[0].line, c.line) << c.source;
-        EXPECT_EQ(assembly.errors[0].message, c.message) << c.source;
-    }
-}
-
 // Sources for includes, by name.
 AssemblyOptions options_for(std::string_view syntax, std::map<std::string, std::string> files = {})
 {
