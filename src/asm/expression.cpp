@@ -105,9 +105,9 @@ private:
     {
         const Operator* best = nullptr;
         for (const Operator& op : notation_.operators) {
-            if (op.fix != fix || text_.size() - position_ < op.spelling.size())
+            if (op.fix != fix)
                 continue;
-            const std::string_view here = text_.substr(position_, op.spelling.size());
+            const std::string_view here = text_.substr(position_, op.spelling.size());  // shorter at the end
             const bool word = is_word_char(op.spelling.back());
             if (word ? upper(here) != op.spelling : here != op.spelling)
                 continue;
