@@ -430,7 +430,8 @@ private:
                 listing.bytes = std::move(encoded.bytes);
             }
         }
-        out_.listing.push_back(std::move(listing));
+        if (!s.continues_line || listing.has_address)  // a listing line of its own only for an address to show
+            out_.listing.push_back(std::move(listing));
     }
 
     void place(const Statement& s, const std::vector<uint8_t>& bytes)

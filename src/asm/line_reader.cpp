@@ -176,6 +176,7 @@ void LineReader::read_rca(std::string_view line, int line_number, int file, std:
         const std::size_t semicolon = find_unquoted(text, [&](std::size_t i) { return text[i] == ';'; });
         Statement s = parse_rca_statement(text.substr(0, semicolon));
         s.source = first ? line : std::string_view();
+        s.continues_line = !first;
         s.line = line_number;
         s.file = file;
         if (first || !s.operation.empty() || !s.label.empty())
