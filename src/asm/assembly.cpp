@@ -32,7 +32,7 @@ std::string listing_text(const Assembly& assembly)
 uint16_t Assembly::lowest() const
 {
     for (unsigned a = 0; a < kMemorySize; ++a) {
-        if (assembled[a])
+        if (assembled.test(a))
             return static_cast<uint16_t>(a);
     }
     return 0;
@@ -41,7 +41,7 @@ uint16_t Assembly::lowest() const
 uint16_t Assembly::highest() const
 {
     for (unsigned a = kMemorySize; a-- > 0;) {
-        if (assembled[a])
+        if (assembled.test(a))
             return static_cast<uint16_t>(a);
     }
     return 0;

@@ -103,14 +103,14 @@ ProgramBytes read_intel_hex(std::string_view text, const std::string& name)
 std::string intel_hex_text(const Memory& memory, const std::bitset<kMemorySize>& present)
 {
     std::string text;
-    unsigned address = 0;
+    unsigned address = 0;  // read with test(), which checks it as [] does not
     while (address < kMemorySize) {
-        if (!present[address]) {
+        if (!present.test(address)) {
             ++address;
             continue;
         }
         unsigned count = 0;
-        while (count < 16 && address + count < kMemorySize && present[address + count])
+        while (count < 16 && address + count < kMemorySize && present.test(address + count))
             ++count;
         unsigned checksum = count + (address >> 8) + (address & 0xFF);
         text += formatted(":%02X%04X00", count, address);
