@@ -142,14 +142,15 @@ private:
             return sb_character(c);
         if (c == '\'' || (c == '"' && notation_.strings_are_values))
             return quoted(c);
+        // '\0', the end of the text, is none of a notation's characters.
         const bool number_prefix = notation_.number_prefixes.find(c) != std::string_view::npos;
-        if (c != '\0' && notation_.location_counters.find(c) != std::string_view::npos &&
+        if (notation_.location_counters.find(c) != std::string_view::npos &&
             !(number_prefix && is_hex_digit(peek(1)))) {
             ++position_;
             return here_;
         }
         const std::size_t start = position_;
-        if (c != '\0' && number_prefix)
+        if (number_prefix)
             ++position_;
         while (position_ < text_.size() && notation_.is_name_char(text_[position_]))
             ++position_;
