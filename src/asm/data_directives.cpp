@@ -87,7 +87,7 @@ void encode_data_list(Encoder& e, std::string_view list)
             continue;
         }
         const bool constant = e.notation().number(item) || folded.starts_with("X'") || folded.starts_with("D'");
-        const int64_t value = e.number_in(item, kLowestWord, 0xFFFF, "a word").value_or(0);
+        const int64_t value = e.number_in(item, kLowestWord, 0xFFFF, "a word").value_or(kValueInError);
         if (folded.starts_with("A(") || (constant && value > 0xFF))
             e.emit(static_cast<uint8_t>(value >> 8));
         e.emit(static_cast<uint8_t>(value));
@@ -142,7 +142,7 @@ void encode_addresses(Encoder& e, const std::vector<std::string_view>& items)
 {
     for (std::string_view item : items) {
         if (!item.empty() && std::string_view("#/=\\").find(item[0]) != std::string_view::npos)
-            e.emit(static_cast<uint8_t>(e.number_in(item, 0, 0xFF, "a byte").value_or(0)));
+            e.emit(static_cast<uint8_t>(e.number_in(item, 0, 0xFF, "a byte").value_or(kValueInError)));
         else
             e.emit_word(item, kLowestWord, "a word");
     }
@@ -151,7 +151,7 @@ void encode_addresses(Encoder& e, const std::vector<std::string_view>& items)
 void encode_wide(Encoder& e, const std::vector<std::string_view>& items, bool reversed)
 {
     for (std::string_view item : items) {
-        const int64_t value = e.any_value(item).value_or(0);
+        const int64_t value = e.any_value(item).value_or(kValueInError);
         if (reversed) {
             e.emit(static_cast<uint8_t>(value));
             e.emit(static_cast<uint8_t>(value >> 8));

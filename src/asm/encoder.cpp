@@ -18,7 +18,7 @@ void encode_load(Encoder& e, const std::vector<std::string_view>& operands)
     const bool ok = operands.size() == 2;
     if (!ok)
         e.error("LOAD takes a register and a value");
-    const int64_t r = ok ? e.number_in(operands[0], 0, 15, "a register").value_or(0) : 0;
+    const int64_t r = ok ? e.number_in(operands[0], 0, 15, "a register").value_or(kValueInError) : kValueInError;
     const std::string_view value = ok ? operands[1] : "0";
     e.emit(0xF8);
     e.emit_selected_byte(value, 8);
@@ -54,7 +54,7 @@ void encode_fixed(Encoder& e, const Fixed& fixed, std::vector<std::string_view> 
 void encode_family(Encoder& e, const Family& family, const std::vector<std::string_view>& operands)
 {
     if (!e.expect_operands(operands, true)) {
-        e.emit(0);
+        e.emit(kValueInError);
         return;
     }
     std::string_view operand = operands[0];
@@ -63,7 +63,7 @@ void encode_family(Encoder& e, const Family& family, const std::vector<std::stri
         const int64_t highest = e.notation().rca_free_form && !family.port ? 0xFFFF : 15;  // RCA takes the low four bits
         const auto value = e.number_in(operand, 0, highest, family.port ? "a port" : "a register");
         if (!value) {
-            e.emit(0);
+            e.emit(kValueInError);
             return;
         }
         number = static_cast<int>(*value & 0xF);
@@ -77,7 +77,7 @@ void encode_family(Encoder& e, const Family& family, const std::vector<std::stri
     if (opcode < 0)
         e.error(std::string(family.port ? "bad port '" : "bad register '") + std::string(operands[0]) + "' for " +
                 e.operation() + (family.port ? " (1-7)" : ""));
-    e.emit(static_cast<uint8_t>(opcode < 0 ? 0 : opcode));
+    e.emit(static_cast<uint8_t>(opcode < 0 ? kValueInError : opcode));
 }
 
 // The operand, 1-9, that a .op byte takes its value from; 0 for a constant byte.
@@ -91,7 +91,7 @@ std::size_t operand_of(std::string_view token)
 // the form has; 0 where it has none yet.
 int64_t operand_value(Encoder& e, const std::vector<std::string_view>& operands, std::string_view token)
 {
-    return e.number_in(operands[operand_of(token) - 1], kLowestWord, 0xFFFF, "a word").value_or(0);
+    return e.number_in(operands[operand_of(token) - 1], kLowestWord, 0xFFFF, "a word").value_or(kValueInError);
 }
 
 // An operand that has no value yet (a forward reference in the first pass) fits

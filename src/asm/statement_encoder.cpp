@@ -14,18 +14,18 @@ Encoder::Encoder(std::string_view operation, uint16_t address, const Symbols& sy
 
 void Encoder::emit_selected_byte(std::string_view text, int shift)
 {
-    emit(static_cast<uint8_t>(number_in(text, kLowestWord, 0xFFFF, "a word").value_or(0) >> shift));
+    emit(static_cast<uint8_t>(number_in(text, kLowestWord, 0xFFFF, "a word").value_or(kValueInError) >> shift));
 }
 
 void Encoder::emit_byte(std::string_view text)
 {
     if (!notation_.immediates_take_low_byte) {
-        emit(static_cast<uint8_t>(number_in(text, kLowestByte, 0xFF, "a byte").value_or(0)));
+        emit(static_cast<uint8_t>(number_in(text, kLowestByte, 0xFF, "a byte").value_or(kValueInError)));
         return;
     }
     if (notation_.rca_free_form && upper(trim(text)).starts_with("A("))
         error("A(...) is two bytes; an immediate takes one (A.0 or A.1)");
-    emit(static_cast<uint8_t>(any_value(text).value_or(0)));
+    emit(static_cast<uint8_t>(any_value(text).value_or(kValueInError)));
 }
 
 void Encoder::emit_data_byte(std::string_view text)
@@ -34,7 +34,7 @@ void Encoder::emit_data_byte(std::string_view text)
         emit_byte(text);
         return;
     }
-    const int64_t value = number_in(text, kLowestWord, 0xFFFF, "a value").value_or(0);
+    const int64_t value = number_in(text, kLowestWord, 0xFFFF, "a value").value_or(kValueInError);
     if (value > 0xFF || value < kLowestByte)
         warning(value_text(notation_, value) + " does not fit in a byte; stored " + hex_text(value & 0xFF, 2));
     emit(static_cast<uint8_t>(value));
@@ -43,7 +43,7 @@ void Encoder::emit_data_byte(std::string_view text)
 void Encoder::emit_word(std::string_view text, int64_t low, const char* what)
 {
     const bool wide = notation_.sb_layout;  // SB cuts wider values silently
-    const int64_t value = (wide ? any_value(text) : number_in(text, low, 0xFFFF, what)).value_or(0);
+    const int64_t value = (wide ? any_value(text) : number_in(text, low, 0xFFFF, what)).value_or(kValueInError);
     emit(static_cast<uint8_t>(value >> 8));
     emit(static_cast<uint8_t>(value));
 }
@@ -60,7 +60,7 @@ void Encoder::emit_short_branch(std::string_view text)
         error("branch target " + hex_text(*target, 4) + " is outside the page of the branch's operand byte at " +
               hex_text(operand_address, 4) + " (" + hex_text(operand_address & 0xFF00, 4) + "-" + hex_text(operand_address | 0xFF, 4) +
               ")");
-    emit(static_cast<uint8_t>(target.value_or(0)));
+    emit(static_cast<uint8_t>(target.value_or(kValueInError)));
 }
 
 bool Encoder::expect_operands(const std::vector<std::string_view>& operands, bool takes_one)
