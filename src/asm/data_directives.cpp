@@ -81,8 +81,11 @@ void encode_data_list(Encoder& e, std::string_view list)
         if (folded.starts_with("T'") && item.size() >= 3 && item.back() == '\'') {
             const std::string_view body = item.substr(2, item.size() - 3);
             for (std::size_t i = 0; i < body.size(); ++i) {
+                if (body[i] == '\'' && (i + 1 == body.size() || body[++i] != '\'')) {
+                    e.error("a quote in T'...' text is written twice");
+                    break;
+                }
                 e.emit(static_cast<uint8_t>(body[i]));
-                i += body[i] == '\'' && i + 1 < body.size() && body[i + 1] == '\'';
             }
             continue;
         }

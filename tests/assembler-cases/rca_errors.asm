@@ -1,3 +1,5 @@
 .. Each line is one error.
         DC #10000
   +++
+        DC T'''
+        DC T'A'B'
