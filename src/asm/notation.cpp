@@ -58,7 +58,7 @@ std::optional<Evaluated> digits_in_base(std::string_view digits, int base, std::
 
 std::optional<Evaluated> intel_number(std::string_view word, bool dots_ignored)
 {
-    if (word.size() > 1 && (word[0] == '$' || word[0] == '%' || word[0] == '@')) {
+    if (!word.empty() && (word[0] == '$' || word[0] == '%' || word[0] == '@')) {
         std::string digits(word.substr(1));
         if (dots_ignored)
             std::erase(digits, '.');

@@ -1,0 +1,4 @@
+; Each line after this one has one error.
+ BYTE %
+ BYTE @
+ BYTE $G
