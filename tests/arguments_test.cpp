@@ -12,7 +12,7 @@ SymbolTable table()
 {
     SymbolTable symbols;
     symbols.add({{0x0300, "buffer"}, {0xCAFE, "Cafe"}, {0x0040, "add"}, {0xFFF0, "top"}, {0x0010, "x1"},
-                 {0x0011, "X1"}, {0x0300, "alias"}});
+                 {0x0011, "X1"}, {0x0300, "alias"}, {0x0020, "q"}});
     return symbols;
 }
 
@@ -48,7 +48,7 @@ TEST(Arguments, StrictValues)
         {"buffer-301", kAddressField, -1, "Below 0000: buffer-301"},
         {"top+f", kAddressField, 0xFFFF, ""},
         {"top+10", kAddressField, -1, "Too large for an address: top+10 (at most ffff)"},
-        {"buffer+zz", kAddressField, -1, "Not a number or symbol: buffer+zz"},
+        {"buffer+zz", kAddressField, -1, "Not a number or symbol: buffer+zz"}, {"q+1", kAddressField, 0x0021, ""},
         {"nothing+5", kAddressField, -1, "Not a number or symbol: nothing+5"},
         {"add", kAddressField, 0x0040, ""},      // the symbol, not the number add
         {"0add", kAddressField, 0x0ADD, ""},     // a leading 0 makes it the number
