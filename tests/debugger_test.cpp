@@ -154,5 +154,12 @@ TEST(Debugger, TraceLinesKeepLongInstructions)
     EXPECT_EQ(trace_line(debugger.recent(1, state).at(0), symbols), "0000 Call 1234 a_rather_long_name P=4\n");
 }
 
+// Ten seconds or less are shown in milliseconds, more in seconds.
+TEST(Debugger, CycleLineUnitAtTenSeconds)
+{
+    EXPECT_EQ(cycles_line(1250000, 1.0), "1250000 machine cycles, 10000.000 ms at 1 MHz\n");
+    EXPECT_EQ(cycles_line(1250001, 1.0), "1250001 machine cycles, 10.000 s at 1 MHz\n");
+}
+
 }  // namespace
 }  // namespace cosmac::testing
