@@ -1,6 +1,7 @@
 #include "asm/notation.hpp"
 
 #include <cctype>
+#include <cstdlib>
 #include <vector>
 
 #include "asm/notations/shared.hpp"
@@ -149,8 +150,8 @@ Directive directive_named(const Notation& notation, std::string_view name)
 std::string value_text(const Notation& notation, int64_t value)
 {
     const bool decimal = notation.number("10")->value == 10;
-    const uint64_t magnitude = value < 0 ? 0 - uint64_t(value) : uint64_t(value);
-    return formatted(decimal ? "%s%llu" : "%s%llx", value < 0 ? "-" : "", static_cast<unsigned long long>(magnitude));
+    const auto magnitude = static_cast<unsigned long long>(std::llabs(value));  // values hold 32 bits at most
+    return formatted(decimal ? "%s%llu" : "%s%llx", value < 0 ? "-" : "", magnitude);
 }
 
 

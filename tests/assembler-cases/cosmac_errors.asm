@@ -35,3 +35,4 @@ LDI 1 +
 LDI (1
 ORG 10000
 EQU 5
+ DB .X

@@ -1,0 +1,3 @@
+* Each line after this one has one error.
+ .AS "ab\
+ .DB 9Z
