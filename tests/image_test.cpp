@@ -62,9 +62,14 @@ std::string record(const std::string& digits)
     return ":" + digits + checksum + "\n";
 }
 
-TEST(IntelHex, RecordsThatReachPastFfffAreErrorsWhateverTheirBase)
+// Records that reach past ffff are errors whatever their base; records at the
+// edges of their own form (the longest, the shortest, a checksum of 00) load.
+TEST(IntelHex, RecordsAtTheirEdges)
 {
     const std::string sixteen = "41414141414141414141414141414141";
+    std::string longest = "FFFF0100";  // 255 bytes up to ffff: the longest line a record makes
+    for (int i = 0; i < 254; ++i)
+        longest += "41";
     const struct {
         std::string text;
         std::string error;  // empty: it loads
@@ -80,6 +85,9 @@ TEST(IntelHex, RecordsThatReachPastFfffAreErrorsWhateverTheirBase)
         {record("020000020FFF") + record("01000F0042"), ""},
         {record("020000020FFF") + record("0100100042"), "t.hex:2: the record runs past ffff"},
         {record("02000002FFFF") + record("10FFFF00" + sixteen), "t.hex:2: the record runs past ffff"},
+        {record(longest + "42"), ""},
+        {record("02FFFE00BF42"), ""},  // its digits sum to 300: checksum 00
+        {":00000001\n", "t.hex:1: the record is too short"},
     };
     for (const auto& c : cases) {
         const ProgramBytes read = read_intel_hex(c.text, "t.hex");
