@@ -50,10 +50,10 @@ std::size_t sb_operand_length(std::string_view operand, Directive directive)
     return find_unquoted(operand, [&](std::size_t at) {
         if (!is_blank_char(operand[at]))
             return false;
-        std::size_t before = at;
-        while (before > 0 && is_blank_char(operand[before - 1]))
+        std::size_t before = at;  // the operand starts with no blank, so this stops after its first character
+        while (is_blank_char(operand[before - 1]))
             --before;
-        return before == 0 || operand[before - 1] != ',';
+        return operand[before - 1] != ',';
     });
 }
 

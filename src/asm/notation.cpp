@@ -217,10 +217,11 @@ std::string column_one_hint(const Notation& notation)
         if (other->column_one_labels)
             names.push_back(other->name);
     }
-    std::string hint = "; try --syntax " + std::string(names[0]);
+    std::string others;
     for (std::size_t i = 1; i < names.size(); ++i)
-        hint += (i == 1 ? " (or " : ", ") + std::string(names[i]);
-    return hint + (names.size() > 1 ? ")" : "") + ", where a word in column 1 is a label";
+        others += (others.empty() ? "" : ", ") + std::string(names[i]);
+    return "; try --syntax " + std::string(names[0]) + (others.empty() ? "" : " (or " + others + ")") +
+           ", where a word in column 1 is a label";
 }
 
 const Notation* notation_named(std::string_view name)

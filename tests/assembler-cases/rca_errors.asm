@@ -3,3 +3,4 @@
   +++
         DC T'''
         DC T'A'B'
+        LDI Q'12'
