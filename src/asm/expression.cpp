@@ -132,9 +132,7 @@ private:
         if (c == '(') {
             ++position_;
             const auto value = climb(kWholeOperand);
-            if (!value || !expect(')'))
-                return std::nullopt;
-            return value;
+            return value ? closed_by(')', *value) : std::nullopt;
         }
         if (notation_.rca_free_form && std::isalpha(static_cast<unsigned char>(c)) && peek(1) == '\'')
             return rca_constant();
@@ -170,9 +168,7 @@ private:
             const auto value = quoted_char(text_, position_);
             if (!value)
                 return fail("unknown escape in character");
-            if (!expect(quote))
-                return std::nullopt;
-            return *value;
+            return closed_by(quote, *value);
         }
         int64_t value = 0;
         while (position_ < text_.size() && text_[position_] != quote) {
@@ -181,9 +177,7 @@ private:
                 return fail("unknown escape in string");
             value = (value << 8 | *c) & 0xFFFF;
         }
-        if (!expect(quote))
-            return std::nullopt;
-        return value;
+        return closed_by(quote, value);
     }
 
     // 'A or 'A' is the character, "A or "A" the character with bit 7 set.
@@ -250,15 +244,14 @@ private:
         while (position_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[position_])))
             ++position_;
     }
-    bool expect(char c)
+    // The value, once the character that closes it follows.
+    std::optional<int64_t> closed_by(char c, int64_t value)
     {
         skip_blanks();
-        if (peek() != c) {
-            fail(std::string("expected '") + c + "'");
-            return false;
-        }
+        if (peek() != c)
+            return fail(std::string("expected '") + c + "'");
         ++position_;
-        return true;
+        return value;
     }
     std::nullopt_t fail(std::string message)
     {
