@@ -128,7 +128,8 @@ TEST(ImageFile, SaveRunsOnFromFfffToZero)
     EXPECT_EQ(bytes.substr(kImageHeaderSize), std::string("\1\2\3\4"));
 }
 
-// A file of exactly the largest size a reader takes is read; one byte more is too large.
+// A file of exactly the largest size a reader takes is read; one byte more is too
+// large. A file longer than one read is read to its end.
 TEST(PosixFile, ReadsUpToTheLargestSize)
 {
     const std::string path = ::testing::TempDir() + "cosmac-ten-bytes";
@@ -136,6 +137,9 @@ TEST(PosixFile, ReadsUpToTheLargestSize)
     EXPECT_EQ(read_file(path, 10).error_number, 0);
     EXPECT_EQ(read_file(path, 10).bytes, "0123456789");
     EXPECT_EQ(read_file(path, 9).error_number, EFBIG);
+    const std::string long_text(100000, 'x');
+    std::ofstream(path) << long_text;
+    EXPECT_EQ(read_file(path, long_text.size()).bytes, long_text);
     std::remove(path.c_str());
 }
 
@@ -146,10 +150,11 @@ TEST(SymbolFile, ReadsBackWhatTheAssemblerWrites)
     const std::string text = symbol_file_text({{0x0300, "START.LOOP"}, {0x0010, "f_hexout!"}, {0xFFFF, "_end"}});
     EXPECT_EQ(text, "0010 f_hexout!\n0300 START.LOOP\nffff _end\n");
     const std::string path = ::testing::TempDir() + "symbols.sym";
-    std::ofstream(path, std::ios::binary) << "0010 f_hexout!\r\n0300\tSTART.LOOP\r\n\r\n12345 long\n030g bad\n0300 9lives\n";
+    std::ofstream(path, std::ios::binary) << "0010 f_hexout!\r\n0300\tSTART.LOOP\r\n\r\n12345 long\n030g bad\n0300 9lives\nffff q\n";
     const SymbolFile file = read_symbol_file(path);
     std::remove(path.c_str());
-    ASSERT_EQ(file.symbols.size(), 2u);
+    ASSERT_EQ(file.symbols.size(), 3u);
+    EXPECT_EQ(file.symbols[2].name, "q");  // the shortest line
     EXPECT_EQ(file.symbols[0].address, 0x0010);
     EXPECT_EQ(file.symbols[0].name, "f_hexout!");
     EXPECT_EQ(file.symbols[1].address, 0x0300);

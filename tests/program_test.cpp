@@ -337,6 +337,7 @@ TEST(ProgramFiles, LoadByKind)
         {"empty.hex", "", "empty.hex", "", "empty.hex: the file holds no records"},
         {"huge.hex", ":" + huge_line, "huge.hex", "", "huge.hex:1: the line is longer than any record (521 characters)"},
         {"text.txt", "hello", "text.txt", "", "text.txt: neither an image nor Intel HEX; give a raw binary as text.txt@ADDRESS"},
+        {"two.elf", "\xBE\xDE", "two.elf", "", "two.elf: not an image: its header is not BE DE 01 00"},
         {"short.elf", "\xBE\xDE\x01\x00\x00\x80\x03\x00\xAA"s, "short.elf", "",
          "short.elf: the image holds 1 bytes, its header says 3"},
         {"big.bin", "\x01\x02\x03", "big.bin@fffe", "", "big.bin: 3 bytes do not fit between fffe and ffff"},
