@@ -1,5 +1,6 @@
 #include <CLI/CLI.hpp>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -134,7 +135,7 @@ std::optional<std::string> read_board(const BoardArguments& arguments, std::opti
         }
     }
     if (mhz)
-        model->clock_hz = static_cast<uint64_t>(*mhz * 1e6 + 0.5);
+        model->clock_hz = static_cast<uint64_t>(std::llround(*mhz * 1e6));
     if (!arguments.serial.empty()) {
         if (const auto problem = read_serial(arguments.serial, *model))
             return problem;

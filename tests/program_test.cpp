@@ -94,6 +94,10 @@ TEST(Programs, OptionsAndUsage)
          "cosmac: --serial needs efN (1-4), then rx-invert or tx-invert if wanted, or none\n" + kUsage},
         {false, {"--board", "mcard", "--run", "--serial", "ef4", "missing.hex"}, 2, "",
          "cosmac: missing.hex: No such file or directory\n"},
+        {false, {"--board", "mcard", "--run", "--serial", "ef1", "--baud", "1000000", "--clock", "1000000", "missing.hex"},
+         2, "", "cosmac: missing.hex: No such file or directory\n"},  // each at its limit
+        {false, {"--board", "mcard", "--run", "--baud", "1000001", "x"}, 2, "",
+         "cosmac: --baud needs a speed in bits a second, such as 1200\n" + kUsage},
         {false, {"--board", "mcard", "--run", "--baud", "0", "x"}, 2, "",
          "cosmac: --baud needs a speed in bits a second, such as 1200\n" + kUsage},
         {false, {"--board", "mcard", "--run", "--quiet", "-1", "x"}, 2, "",
@@ -227,10 +231,13 @@ TEST(Programs, RealBuilds)
          (sources / "elfos-header.asm").string() + ":18: warning: 2023 does not fit in a byte; stored e7\n"},
     };
     setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
-    for (const auto& c : cases) {
+    const auto arguments_of = [&](const auto& c) {
         std::vector<std::string> arguments = {(sources / c.name).string() + ".asm", "--format", "hex", "-o", "out.hex"};
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-        const Transcript result = run_piped("", dir.path(), arguments, kAssemblerBinary);
+        return arguments;
+    };
+    for (const auto& c : cases) {
+        const Transcript result = run_piped("", dir.path(), arguments_of(c), kAssemblerBinary);
         EXPECT_EQ(result.out + result.err, c.err) << c.name;
         EXPECT_EQ(read_file(dir.path() / "out.hex"), read_file(sources / (std::string(c.name) + ".hex"))) << c.name;
     }
@@ -238,6 +245,10 @@ TEST(Programs, RealBuilds)
         run_piped("", dir.path(), {(sources / "sb-lists.asm").string(), "--syntax", "sb", "-D", "2X=1", "-o", "out.elf"}, kAssemblerBinary);
     EXPECT_EQ(bad_name.exit_status, 1);
     EXPECT_EQ(bad_name.err, "cosmac-asm: -D 2X=1: bad name\n");
+    setenv("SOURCE_DATE_EPOCH", "0", 1);  // the first second is a time too: 1970
+    const Transcript first = run_piped("", dir.path(), arguments_of(cases[2]), kAssemblerBinary);
+    EXPECT_EQ(first.exit_status, 0);
+    EXPECT_NE(read_file(dir.path() / "out.hex").find("C10107B2"), std::string::npos);  // EEVER: 1 January 1970
     setenv("SOURCE_DATE_EPOCH", "yesterday", 1);
     const Transcript bad = run_piped("", dir.path(), {(sources / "elfos-header.asm").string()}, kAssemblerBinary);
     EXPECT_EQ(bad.exit_status, 2);
