@@ -138,7 +138,7 @@ void encode_hex_string(Encoder& e, std::string_view text)
     if (digits.size() % 2 != 0 || !all_hex_digits(digits))
         e.error(".HS takes pairs of hexadecimal digits");
     for (std::size_t i = 0; i + 1 < digits.size(); i += 2)
-        e.emit(static_cast<uint8_t>(all_hex_digits(digits) ? hex_digit_value(digits[i]) << 4 | hex_digit_value(digits[i + 1]) : 0));
+        e.emit(static_cast<uint8_t>(all_hex_digits(digits) ? hex_digit_value(digits[i]) << 4 | hex_digit_value(digits[i + 1]) : kValueInError));
 }
 
 void encode_addresses(Encoder& e, const std::vector<std::string_view>& items)

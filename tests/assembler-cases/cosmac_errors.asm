@@ -36,3 +36,5 @@ LDI (1
 ORG 10000
 EQU 5
  DB .X
+x EQU
+ +++

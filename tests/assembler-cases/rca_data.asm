@@ -4,3 +4,5 @@
         DC T'A''B', T'''', T'', 1
         DC #FFFF, #00FF, #0100, A(#12)
         DC 0-32768
+        LDI T'';LDI T''''       ..EMPTY TEXT, AND A QUOTE
+        DC A(T'A')

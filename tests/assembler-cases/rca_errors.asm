@@ -4,3 +4,4 @@
         DC T'''
         DC T'A'B'
         LDI Q'12'
+        LDI X'12
