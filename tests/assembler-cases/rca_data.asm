@@ -5,4 +5,4 @@
         DC #FFFF, #00FF, #0100, A(#12)
         DC 0-32768
         LDI T'';LDI T''''       ..EMPTY TEXT, AND A QUOTE
-        DC A(T'A')
+        DC A(T'A'),A(T'A''B')
