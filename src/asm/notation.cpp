@@ -104,8 +104,8 @@ namespace {
 std::string folded_directive(const Notation& notation, std::string_view name)
 {
     std::string folded = upper(name);
-    if (notation.sb_layout && folded.size() > 3 && folded[0] == '.')
-        folded.resize(3);  // only the dot and two letters count: .ORG is .OR
+    if (notation.sb_layout && folded.starts_with('.'))
+        return folded.substr(0, 3);  // only the dot and two letters count: .ORG is .OR
     return folded;
 }
 
