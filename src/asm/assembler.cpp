@@ -205,8 +205,9 @@ private:
         switch (s.directive) {
         case Directive::If: {
             const bool enclosing = active(s.file);
-            const auto v = enclosing ? value(s, s.operands) : std::optional<int64_t>(0);
-            conditions_.push_back({enclosing && v.value_or(0) != 0, enclosing && !v.value_or(0)});
+            const auto v = enclosing ? value(s, s.operands) : std::nullopt;
+            const bool holds = v && *v != 0;  // false for one in error, which is reported
+            conditions_.push_back({enclosing && holds, enclosing && !holds});
             return true;
         }
         case Directive::Else:

@@ -36,7 +36,7 @@ std::string Preprocessor::substitute(std::string_view line) const
     for (const auto& [name, value] : defines_) {
         for (std::size_t at = text.find(name); at != std::string::npos; at = text.find(name, at)) {
             const bool starts = at == 0 || !is_word_char(text[at - 1]);
-            const bool ends = at + name.size() >= text.size() || !is_word_char(text[at + name.size()]);
+            const bool ends = at + name.size() == text.size() || !is_word_char(text[at + name.size()]);
             if (starts && ends) {
                 text.replace(at, name.size(), value);
                 at += value.size();
@@ -76,7 +76,8 @@ void Preprocessor::directive(std::string_view text, PreprocessedLine& result)
     } else if (keyword == "IF") {
         const Evaluated v = reading ? evaluate_(substitute(rest)) : Evaluated{0, {}};
         result.error = v.error;
-        conditions_.push_back({reading && v.value.value_or(0) != 0, reading && v.value.value_or(0) == 0});
+        const bool holds = v.value && *v.value != 0;  // false for one in error, which is reported
+        conditions_.push_back({reading && holds, reading && !holds});
     } else if (keyword == "ELSE" || keyword == "ENDIF") {
         if (conditions_.empty())
             result.error = std::string("#").append(text.substr(0, end)).append(" without #if");
