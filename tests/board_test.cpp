@@ -314,6 +314,15 @@ TEST(SerialLine, DecodesWhatTheProgramSendsAtItsTimingEdges)
         EXPECT_EQ(received, c.received) << c.name;
         EXPECT_EQ(line.framing_errors(), c.framing_errors) << c.name;
     }
+    // Advancing to a cycle takes the sample due at it: the stop bit's, 9.5 bits in.
+    std::string received;
+    SerialLine line(kSerial, [&received](uint8_t byte) { received += static_cast<char>(byte); });
+    line.reset(0, true);
+    send(line, 'A', 11 * kBit);
+    line.advance(11 * kBit + 19 * kBit / 2 - 1);
+    EXPECT_EQ(received, "");
+    line.advance(11 * kBit + 19 * kBit / 2);
+    EXPECT_EQ(received, "A");
 }
 
 TEST(SerialLine, ListensOnceQHasRestedAtMarkAndTakesCharactersBackToBack)
