@@ -89,7 +89,8 @@ StandardConsole::StandardConsole()
     if (isatty(STDOUT_FILENO))
         editor_ = LineEditor::open([this](char& byte) {
             const auto next = next_input_byte();
-            byte = static_cast<char>(next.value_or(0));
+            if (next)
+                byte = static_cast<char>(*next);
             return next ? 1 : g_interrupted ? -1 : 0;
         });
 }
