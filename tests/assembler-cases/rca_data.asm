@@ -6,3 +6,4 @@
         DC 0-32768
         LDI T'';LDI T''''       ..EMPTY TEXT, AND A QUOTE
         DC A(T'A'),A(T'A''B')
+        DC A(#FFFF+1),A(0-#8001)
