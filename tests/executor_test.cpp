@@ -136,6 +136,7 @@ TEST_F(Cpu, InstructionsChangeExactlyWhatTheyShould)
         {"STXD with X = P", "73 00", "P=3 X=3 R3=0020 D=99", "M(0021)=99 R3=0020"},
         {"DEC R(P)", "23", "P=3 R3=0020", "R3=0020"},
         {"PLO R(P)", "A3", "P=3 R3=0020 D=40", "R3=0040"},
+        {"PLO R0, the program counter", "A0", "D=12", "R0=0112"},
         {"PHI R0, the program counter", "B0", "D=12", "R0=1201"},
         {"SEP to R(P) itself", "D3", "P=3 R3=0020", "R3=0021"},
         {"OUT with X = P", "64 AB", "P=3 X=3 R3=0020", "D=AB R3=0022", kGo, "OUT 4 ab\n"},
