@@ -194,6 +194,7 @@ TEST(Terminal, LinesAreEditedAndRemembered)
         EXPECT_NE(session.screen().find(" R3 = ab12, "), std::string::npos);
         enter(session, "\x1b[A\x1b[A\x05\x7f\x7f" "cd\n");  // Up, Up, Control-E, two Backspaces: "r 3 abcd"
         enter(session, "r\n");
+        enter(session, "r\n");  // a line again at once is remembered once
         EXPECT_NE(session.screen().find(" R3 = abcd, "), std::string::npos);
         enter(session, "d 100\n");
         enter(session, "\n");  // an empty line repeats the command: the next 256 bytes

@@ -50,7 +50,7 @@ public:
         HistEvent event;
         for (History* history : {commands_, replies_}) {
             ::history(history, &event, H_SETSIZE, kHistoryLines);
-            ::history(history, &event, H_SETUNIQUE, 1);
+            ::history(history, &event, H_SETUNIQUE, true);
         }
         if (!history_file_.empty()) {
             ::close(::open(history_file_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));  // never readable by others
