@@ -145,7 +145,7 @@ StandardConsole::Fill StandardConsole::fill_input()
         const int ready = ppoll(&input, 1, nullptr, &unblocked);
         const int poll_error = errno;
         sigprocmask(SIG_SETMASK, &unblocked, nullptr);
-        if (ready < 0 && poll_error == EINTR)
+        if (ready == -1 && poll_error == EINTR)
             continue;
 
         char chunk[kReadChunk];
