@@ -263,7 +263,7 @@ private:
             break;
         case Directive::Block:
             if (const auto operands = split_operands(s.operands); operands.size() == 2)
-                s.count = static_cast<uint32_t>(std::clamp<int64_t>(value(s, operands[0]).value_or(0), 0, kMemorySize));
+                s.count = static_cast<uint32_t>(std::clamp<int64_t>(value(s, operands[0]).value_or(kValueInError), 0, kMemorySize));
             else
                 move_location(s);
             break;
@@ -278,7 +278,7 @@ private:
             break;
         case Directive::Fill:
             if (const auto operands = split_operands(s.operands); operands.size() == 2)
-                s.count = static_cast<uint32_t>(std::clamp<int64_t>(value(s, operands[1]).value_or(0), 0, kMemorySize));
+                s.count = static_cast<uint32_t>(std::clamp<int64_t>(value(s, operands[1]).value_or(kValueInError), 0, kMemorySize));
             else
                 error(s, "FILL takes a value and a count");
             break;

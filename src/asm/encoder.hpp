@@ -18,6 +18,10 @@
 
 namespace cosmac::assembler {
 
+// Stands in for a value in error, so that its statement keeps a size: an
+// assembly with errors writes no output, so the value itself is never seen.
+constexpr int64_t kValueInError = 0;
+
 struct Encoded {
     std::vector<uint8_t> bytes;
     std::vector<std::string> errors;  // meaningful once every symbol is defined

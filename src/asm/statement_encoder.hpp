@@ -16,9 +16,6 @@ namespace cosmac::assembler {
 // A byte or a word takes any value that fits it as an unsigned or as a signed number.
 constexpr int64_t kLowestByte = -0x80;
 constexpr int64_t kLowestWord = -0x8000;
-// Stands in for a value in error, so that its statement keeps its size: an
-// assembly with errors writes no output, so the value itself is never seen.
-constexpr int64_t kValueInError = 0;
 
 class Encoder {
 public:

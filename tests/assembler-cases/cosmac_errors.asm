@@ -38,3 +38,4 @@ EQU 5
  DB .X
 x EQU
  +++
+ BR 10000

@@ -1,0 +1,2 @@
+; Every escape, in a string and in a character.
+ DB "\n\r\t\0\\\'\"", '\0'
