@@ -144,8 +144,8 @@ void encode_hex_string(Encoder& e, std::string_view text)
 void encode_addresses(Encoder& e, const std::vector<std::string_view>& items)
 {
     for (std::string_view item : items) {
-        if (!item.empty() && std::string_view("#/=\\").find(item[0]) != std::string_view::npos)
-            e.emit(static_cast<uint8_t>(e.number_in(item, 0, 0xFF, "a byte").value_or(kValueInError)));
+        if (!item.empty() && std::string_view("#/=\\").find(item[0]) != std::string_view::npos)  // a byte of it
+            e.emit(static_cast<uint8_t>(e.any_value(item).value_or(kValueInError)));
         else
             e.emit_word(item, kLowestWord, "a word");
     }

@@ -73,11 +73,11 @@ void encode_family(Encoder& e, const Family& family, const std::vector<std::stri
         if (operand.size() == 1 && is_hex_digit(operand[0]))
             number = hex_digit_value(operand[0]);
     }
-    const int opcode = number ? family.opcodes[static_cast<std::size_t>(*number)] : -1;
-    if (opcode < 0)
+    const auto opcode = number ? family.opcodes[static_cast<std::size_t>(*number)] : std::nullopt;
+    if (!opcode)
         e.error(std::string(family.port ? "bad port '" : "bad register '") + std::string(operands[0]) + "' for " +
                 e.operation() + (family.port ? " (1-7)" : ""));
-    e.emit(static_cast<uint8_t>(opcode < 0 ? kValueInError : opcode));
+    e.emit(opcode.value_or(kValueInError));
 }
 
 // The operand, 1-9, that a .op byte takes its value from; 0 for a constant byte.

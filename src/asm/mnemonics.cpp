@@ -32,13 +32,10 @@ public:
             }
             const std::string name = upper(info.mnemonic.substr(0, space));
             auto [family, inserted] = families_.try_emplace(name);
-            if (inserted) {
-                family->second.opcodes.fill(-1);
+            if (inserted)
                 family->second.port = name == "OUT" || name == "INP";
-            }
             const char digit = info.mnemonic.back();
-            family->second.opcodes[static_cast<std::size_t>(hex_digit_value(digit))] =
-                static_cast<int>(op);
+            family->second.opcodes[static_cast<std::size_t>(hex_digit_value(digit))] = static_cast<uint8_t>(op);
         }
         // The published names where the table prints others: SDB for SDC, and SEP R4
         // and SEP R5, which the table lists as Call and Ret.

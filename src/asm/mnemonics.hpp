@@ -18,9 +18,9 @@ struct Fixed {
 };
 
 // A family takes a register (R0-RF, or a digit) or, for OUT and INP, a port 1-7;
-// opcodes holds -1 where the family has no member.
+// opcodes holds none where the family has no member.
 struct Family {
-    std::array<int, 16> opcodes;
+    std::array<std::optional<uint8_t>, 16> opcodes;
     bool port;
 };
 

@@ -2,3 +2,4 @@
  BYTE %
  BYTE @
  BYTE $G
+ LOAD 7, 10000H
