@@ -3,3 +3,4 @@
  BYTE @
  BYTE $G
  LOAD 7, 10000H
+ LOAD 16, 0
