@@ -36,7 +36,7 @@ std::string Preprocessor::substitute(std::string_view line) const
     for (const auto& [name, value] : defines_) {
         for (std::size_t at = text.find(name); at != std::string::npos; at = text.find(name, at)) {
             const bool starts = at == 0 || !is_word_char(text[at - 1]);
-            const bool ends = at + name.size() == text.size() || !is_word_char(text[at + name.size()]);
+            const bool ends = !is_word_char(text[at + name.size()]);  // at the end, the string's NUL
             if (starts && ends) {
                 text.replace(at, name.size(), value);
                 at += value.size();

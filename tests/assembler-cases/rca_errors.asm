@@ -5,3 +5,4 @@
         DC T'A'B'
         LDI Q'12'
         LDI X'12
+        DC T'A'B'C'
