@@ -349,6 +349,10 @@ private:
     void new_origin(Statement& s)
     {
         const auto operands = split_operands(s.operands);
+        if (operands.empty() || operands.size() > 2) {
+            error(s, upper(s.operation) + " takes an address and at most a fill value");
+            return;
+        }
         const auto target = value(s, operands[0]);
         if (!target)
             return;

@@ -2,3 +2,6 @@
  .AS "ab\
  .DB 9Z
  .DB '
+ .NO
+ .NO 5,1,2
+ .NO ,1
