@@ -154,6 +154,21 @@ TEST_F(TerminalSession, ControlCAtAReplyStopsBeforeTheInstruction)
     EXPECT_EQ(session.wait(), 128 + SIGINT);
 }
 
+// Control-D at a reply ends the input as the end of a piped file does: the run
+// stops, and the monitor ends rather than wait for more from a user who is done.
+TEST(Terminal, ControlDAtAReplyEndsTheInput)
+{
+    TempDir dir;
+    PtySession session(dir.path(), {.transparent = false, .arguments = {}, .term = "dumb"});
+    ASSERT_TRUE(session.expect("-"));
+    session.type("m 0 6a\ng 0\n");  // INP 2
+    ASSERT_TRUE(session.expect("INP 2 ?"));
+    session.type("\x04");
+    ASSERT_TRUE(session.expect("Break\r\n\r\n1 instructions executed\r\n"));
+    ASSERT_TRUE(session.expect("0001 IDLE\r\n-"));
+    EXPECT_EQ(session.wait(), 0);
+}
+
 TEST(Terminal, ControlCStopsTheDebuggersRuns)
 {
     TempDir dir;
