@@ -39,6 +39,9 @@ struct Operator {
 // kOneTerm takes only the term after it.
 constexpr int kWholeOperand = std::numeric_limits<int>::min();
 constexpr int kOneTerm = std::numeric_limits<int>::max();
+// A notation without precedences puts every infix operator here and applies them
+// from left to right.
+constexpr int kLeftToRight = 1;
 
 // What a directive or pseudo-instruction does; the notation names them.
 enum class Directive {

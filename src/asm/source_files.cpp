@@ -13,6 +13,13 @@ std::string directory_of(const std::string& path)
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+OpenedInclude not_opened(std::string reason)
+{
+    OpenedInclude failed;
+    failed.error = std::move(reason);
+    return failed;
+}
+
 }  // namespace
 
 SourceFiles::SourceFiles(const Notation& notation, const AssemblyOptions& options)
@@ -51,13 +58,13 @@ OpenedInclude SourceFiles::open(int including, std::string_view written_name)
             candidates.push_back(directory.empty() || directory.ends_with('/') ? directory + name : directory + "/" + name);
     }
     if (depth(including) >= kIncludeDepth)
-        return {0, {}, "includes nest deeper than " + std::to_string(kIncludeDepth)};
+        return not_opened("includes nest deeper than " + std::to_string(kIncludeDepth));
     std::string first_reason = "includes are not available here";
     for (const std::string& candidate : candidates) {
         std::string reason = first_reason;
         const auto text = options_.read_include ? options_.read_include(candidate, reason) : std::nullopt;
         if (text && includes_itself(including, candidate))
-            return {0, {}, "include cycle: " + candidate + " includes itself"};
+            return not_opened("include cycle: " + candidate + " includes itself");
         if (text) {
             texts_.push_back(*text);
             paths_.push_back(candidate);
@@ -67,7 +74,7 @@ OpenedInclude SourceFiles::open(int including, std::string_view written_name)
         if (&candidate == &candidates.front())
             first_reason = reason;
     }
-    return {0, {}, candidates.front() + ": " + first_reason};
+    return not_opened(candidates.front() + ": " + first_reason);
 }
 
 }  // namespace cosmac::assembler

@@ -13,7 +13,7 @@
 namespace cosmac::assembler {
 
 struct OpenedInclude {
-    int file = 0;             // its number, when there is no error
+    int file{};               // its number, when there is no error
     std::string_view text;    // the file's text, which lives as long as the SourceFiles
     std::string error;        // "path: reason", a cycle, or too deep a nesting
 };

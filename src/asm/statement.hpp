@@ -14,7 +14,7 @@ namespace cosmac::assembler {
 // "[label:] operation operands", or "name EQU value".
 struct Statement {
     int file = 0;  // index into the assembler's file names; 0 is the source itself
-    int line = 0;
+    int line{};
     std::string_view source;
     std::string_view label;
     std::string_view operation;  // mnemonic or directive, as written

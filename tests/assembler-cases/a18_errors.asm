@@ -4,3 +4,8 @@
  BYTE $G
  LOAD 7, 10000H
  LOAD 16, 0
+; IF, ELSE and ENDI take no labels
+L1 IF 0
+L2 ELSE
+L3 ENDI
+ DW L1, L2, L3

@@ -1,4 +1,4 @@
-; Code past the end of memory, an ORG overlap and a short branch off its page.
+; Code past the end of memory, an ORG overlap and short branches off their page.
  ORG 100
  NOP
  NOP
@@ -11,3 +11,5 @@
 here EQU 12f0
  ORG 12ff
  BR here
+ ORG 14fe
+ BR 1500

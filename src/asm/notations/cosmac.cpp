@@ -31,7 +31,7 @@ std::optional<Evaluated> cosmac_number(std::string_view word)
 }
 
 constexpr Operator kCosmacOperators[] = {
-    {"+", Fix::Infix, 1, plus},          {"-", Fix::Infix, 1, minus},
+    {"+", Fix::Infix, kLeftToRight, plus},          {"-", Fix::Infix, kLeftToRight, minus},
     {"+", Fix::Prefix, kOneTerm, same},          {"-", Fix::Prefix, kOneTerm, negated},
     {"LOW", Fix::Prefix, kOneTerm, low, true},   {"HIGH", Fix::Prefix, kOneTerm, high, true},
 };

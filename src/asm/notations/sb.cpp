@@ -41,13 +41,13 @@ OperatorResult bits_24_31(int64_t a, int64_t) { return a >> 24 & 0xFF; }
 constexpr Operator kSbOperators[] = {
     {"~", Fix::Prefix, kWholeOperand, wide_complement}, {"#", Fix::Prefix, kWholeOperand, bits_0_7},
     {"/", Fix::Prefix, kWholeOperand, bits_8_15},       {"=", Fix::Prefix, kWholeOperand, bits_16_23},
-    {"\\", Fix::Prefix, kWholeOperand, bits_24_31},     {"+", Fix::Infix, 1, plus},
-    {"-", Fix::Infix, 1, minus},        {"*", Fix::Infix, 1, times},          {"/", Fix::Infix, 1, divided},
-    {"\\", Fix::Infix, 1, modulo},      {"&", Fix::Infix, 1, wide_and},       {"|", Fix::Infix, 1, wide_or},
-    {"^", Fix::Infix, 1, wide_or},      {"!", Fix::Infix, 1, wide_xor},       {"<<", Fix::Infix, 1, wide_left},
-    {">>", Fix::Infix, 1, wide_right},  {"=", Fix::Infix, 1, sb_equal},       {"<>", Fix::Infix, 1, sb_not_equal},
-    {"!=", Fix::Infix, 1, sb_not_equal}, {"<", Fix::Infix, 1, sb_less},       {">", Fix::Infix, 1, sb_greater},
-    {"<=", Fix::Infix, 1, sb_less_or_equal}, {">=", Fix::Infix, 1, sb_greater_or_equal},
+    {"\\", Fix::Prefix, kWholeOperand, bits_24_31},     {"+", Fix::Infix, kLeftToRight, plus},
+    {"-", Fix::Infix, kLeftToRight, minus},        {"*", Fix::Infix, kLeftToRight, times},          {"/", Fix::Infix, kLeftToRight, divided},
+    {"\\", Fix::Infix, kLeftToRight, modulo},      {"&", Fix::Infix, kLeftToRight, wide_and},       {"|", Fix::Infix, kLeftToRight, wide_or},
+    {"^", Fix::Infix, kLeftToRight, wide_or},      {"!", Fix::Infix, kLeftToRight, wide_xor},       {"<<", Fix::Infix, kLeftToRight, wide_left},
+    {">>", Fix::Infix, kLeftToRight, wide_right},  {"=", Fix::Infix, kLeftToRight, sb_equal},       {"<>", Fix::Infix, kLeftToRight, sb_not_equal},
+    {"!=", Fix::Infix, kLeftToRight, sb_not_equal}, {"<", Fix::Infix, kLeftToRight, sb_less},       {">", Fix::Infix, kLeftToRight, sb_greater},
+    {"<=", Fix::Infix, kLeftToRight, sb_less_or_equal}, {">=", Fix::Infix, kLeftToRight, sb_greater_or_equal},
     {"-", Fix::Prefix, kOneTerm, negated},              {"+", Fix::Prefix, kOneTerm, same},
 };
 
