@@ -287,15 +287,15 @@ private:
                 error(s, "END inside an included file");
             ended_files_.insert(s.file);  // an included file's end returns to its includer
             break;
-        case Directive::Include:
-            include(index, s.operands);
-            return;
         case Directive::Cpu:
             if (const auto v = value(s, s.operands); v && *v != 1802)
                 error(s, "only the 1802 is supported (CPU 1802)");
             break;
         default:
             break;
+        case Directive::Include:
+            include(index, s.operands);
+            return;
         }
         if (!s.label.empty())
             define(s, s.directive == Directive::Org && !notation_.org_label_before ? address_ : before);

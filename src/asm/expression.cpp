@@ -53,7 +53,7 @@ private:
             const auto operand = prefix->parenthesized ? operand_in_parentheses() : climb(prefix->precedence);
             if (!operand)
                 return std::nullopt;
-            left = apply(*prefix, *operand, 0);
+            left = apply(*prefix, *operand, {});  // a prefix operator has no right operand
         } else {
             left = operand();
         }

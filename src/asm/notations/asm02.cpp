@@ -39,8 +39,8 @@ std::optional<Evaluated> asm02_number(std::string_view word)
     return digits_in_base(word, 10, word);
 }
 
-OperatorResult odd_high_even_low(int64_t a, int64_t b) { return b % 2 != 0 ? high(a, 0) : low(a, 0); }
-OperatorResult absolute(int64_t a, int64_t) { return a < 0 ? negated(a, 0) : a; }
+OperatorResult odd_high_even_low(int64_t a, int64_t b) { return b % 2 != 0 ? high(a, {}) : low(a, {}); }
+OperatorResult absolute(int64_t a, int64_t) { return a < 0 ? negated(a, {}) : a; }
 OperatorResult sign(int64_t a, int64_t) { return (a > 0) - (a < 0); }
 
 // Highest first: high low abs() sgn() and signs; the binary . (e.1 high, e.0
