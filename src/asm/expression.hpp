@@ -16,8 +16,8 @@ namespace cosmac::assembler {
 struct Symbol {
     int64_t value;
     int line;               // where it was defined
-    bool variable = false;  // SET: may be set again
-    int file = 0;           // the source 0, an included file, or -1 for a command-line definition
+    bool variable{};        // SET: may be set again
+    int file{};             // the source 0, an included file, or -1 for a command-line definition
 };
 
 using Symbols = std::map<std::string, Symbol, std::less<>>;
