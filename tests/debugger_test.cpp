@@ -119,12 +119,14 @@ TEST(Debugger, BoardRunsCarryAcrossSlices)
          512, 300 * 3 + 212 * 2, 1},
         {"n over a subroutine longer than a slice", RunGoal::StepOver, 0, 0xFFFF, StopKind::Goal, 0x501,
          2 + 299 * 3 + 980 * 2 + 2, 3},
+        {"o at depth 0 ends with a plain SEP that hands the program counter on", RunGoal::StepOut, 0, 0x200,
+         StopKind::Goal, 1, 2, 0},
     };
     for (const auto& c : cases) {
         Debugger debugger{ProtectedWindow{}};
         debugger.toggle_breakpoint(c.breakpoint);
         MachineState state;
-        if (c.goal == RunGoal::StepOver) {
+        if (c.goal == RunGoal::StepOver || c.goal == RunGoal::StepOut) {
             (*memory)[0] = 0xD3;  // SEP R3, to the NOPs from 0001
             state.R[3] = 1;
         }

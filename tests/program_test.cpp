@@ -415,10 +415,9 @@ TEST(ProgramFiles, SafeSaves)
     const fs::path old = dir.path() / "old.elf";
     write(old, "old bytes");
     fs::permissions(old, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    fs::create_symlink("/dev/null", dir.path() / "null.elf");  // a device is written as it is
-    EXPECT_EQ(run_piped("S null 0 10\nq\n", dir.path()).err, "");
-    fs::remove(dir.path() / "null.elf");
     fs::create_directory(dir.path() / "links");
+    fs::create_symlink("/dev/null", dir.path() / "links" / "null.elf");  // a device is written as it is
+    EXPECT_EQ(run_piped("S links/null 0 10\nq\n", dir.path()).err, "");
     fs::create_symlink("../old.elf", dir.path() / "links" / "link.elf");  // relative to the link's own directory
     Transcript result = run_piped("m 0 aa\nS links/link 0 1\nq\n", dir.path());
     EXPECT_EQ(result.err, "");
