@@ -61,7 +61,7 @@ StartUpLoad load_program_files(Session& session, std::span<const std::string> fi
 Next save_command(Session& session, const CommandLine& command)
 {
     const std::string_view line = as_c_string(command.text);
-    std::size_t position = 0;
+    std::size_t position{};  // file_name_argument sets it to where the name ends
     const auto name = file_name_argument(line, position);
     const auto location = name ? parse_hex(line, position) : std::nullopt;
     const auto length = location ? parse_hex(line, position) : std::nullopt;
@@ -76,7 +76,7 @@ Next save_command(Session& session, const CommandLine& command)
 
 Next load_command(Session& session, const CommandLine& command)
 {
-    std::size_t position = 0;
+    std::size_t position{};
     const auto name = file_name_argument(as_c_string(command.text), position);
     if (!name)
         session.console.write("Usage: L [filename]\n");
