@@ -1,8 +1,7 @@
 #include "cpu/disassembler.hpp"
 
-#include <cstdio>
-
 #include "cpu/opcode_table.hpp"
+#include "text/text.hpp"
 
 namespace cosmac {
 
@@ -13,26 +12,23 @@ Disassembly disassemble(const std::array<uint8_t, 3>& bytes, uint16_t address)
     const uint8_t a1 = bytes[1];
     const uint8_t a2 = bytes[2];
 
-    char text[32];
     Disassembly result{{}, op.length, std::nullopt};
     switch (op.length) {
     case 1:
-        std::snprintf(text, sizeof text, "%04x %.*s\n", address, mnemonic_length, op.mnemonic.data());
+        result.line = formatted("%04x %.*s\n", address, mnemonic_length, op.mnemonic.data());
         break;
     case 2:
-        std::snprintf(text, sizeof text, "%04x %.*s %02x\n", address, mnemonic_length, op.mnemonic.data(), a1);
+        result.line = formatted("%04x %.*s %02x\n", address, mnemonic_length, op.mnemonic.data(), a1);
         // Two-byte instructions of row 3 are the short branches, which stay in
         // the page of their operand byte.
         if (bytes[0] >> 4 == 0x3)
             result.target = static_cast<uint16_t>((static_cast<uint16_t>(address + 1) & 0xFF00) | a1);
         break;
     default:  // the long branches and Call, the only three-byte instructions
-        std::snprintf(text, sizeof text, "%04x %.*s %02x%02x\n", address, mnemonic_length, op.mnemonic.data(), a1,
-                      a2);
+        result.line = formatted("%04x %.*s %02x%02x\n", address, mnemonic_length, op.mnemonic.data(), a1, a2);
         result.target = static_cast<uint16_t>(a1 << 8 | a2);
         break;
     }
-    result.line = text;
     return result;
 }
 

@@ -19,6 +19,9 @@
 
 namespace cosmac {
 
+// Every machine cycle of the 1802 is eight periods of its clock.
+inline constexpr unsigned kClocksPerMachineCycle = 8;
+
 struct MachineState {
     std::array<uint16_t, 16> R{};
     uint8_t D = 0;

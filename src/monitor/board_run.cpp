@@ -132,7 +132,7 @@ public:
         if (titled_ && slices_++ % kSlicesATitle == 0)  // the first slice shows it at once
             show_in_title(session_, title_);
         if (const std::optional<double> speed = machine_.options.speed) {
-            const double seconds = static_cast<double>(machine_.bus.cycles - started_at_) * 8 /
+            const double seconds = static_cast<double>(machine_.bus.cycles - started_at_) * kClocksPerMachineCycle /
                                    static_cast<double>(machine_.options.model.clock_hz) / *speed;
             std::this_thread::sleep_until(started_ + std::chrono::duration<double>(seconds));
         }

@@ -29,7 +29,7 @@ struct BoardMachine {
 
     uint64_t cycles_in(double seconds) const
     {
-        return static_cast<uint64_t>(seconds * static_cast<double>(options.model.clock_hz) / 8);
+        return static_cast<uint64_t>(seconds * static_cast<double>(options.model.clock_hz) / kClocksPerMachineCycle);
     }
 };
 

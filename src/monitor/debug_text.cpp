@@ -76,7 +76,7 @@ std::string trace_line(const HistoryStep& step, const SymbolTable& symbols)
 
 std::string cycles_line(uint64_t cycles, double clock_mhz)
 {
-    const double milliseconds = static_cast<double>(cycles) * 8 / (clock_mhz * 1000);
+    const double milliseconds = static_cast<double>(cycles) * kClocksPerMachineCycle / (clock_mhz * 1000);
     if (milliseconds > 10000)
         return formatted("%" PRIu64 " machine cycles, %.3f s at %g MHz\n", cycles, milliseconds / 1000, clock_mhz);
     return formatted("%" PRIu64 " machine cycles, %.3f ms at %g MHz\n", cycles, milliseconds, clock_mhz);
