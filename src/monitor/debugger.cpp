@@ -235,14 +235,14 @@ DebugOutcome Debugger::run_on_bus(MachineState& state, Memory& memory, Bus& bus,
                                   RunGoal goal, uint64_t count, TraceSink* trace)
 {
     switch (goal) {
+    case RunGoal::Count:
+        break;
     case RunGoal::Go:
         return run_toward<RunGoal::Go, false>(state, memory, bus, board, count, nullptr);
     case RunGoal::StepOver:
         return run_toward<RunGoal::StepOver, false>(state, memory, bus, board, count, nullptr);
     case RunGoal::StepOut:
         return run_toward<RunGoal::StepOut, false>(state, memory, bus, board, count, nullptr);
-    case RunGoal::Count:
-        break;
     }
     return trace ? run_toward<RunGoal::Count, true>(state, memory, bus, board, count, trace)
                  : run_toward<RunGoal::Count, false>(state, memory, bus, board, count, nullptr);
