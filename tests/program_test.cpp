@@ -333,6 +333,7 @@ TEST(ProgramFiles, LoadByKind)
         {"prog.hex", ":028000002A3B19\r\n", "prog.hex", "8000: 2a 3b 00", ""},  // CR LF, no end record
         {"prog.ihx", ":028001000a0b68\n:00000001ff\n", "prog.ihx", "8000: 00 0a 0b 00", ""},
         {"prog.txt", "\n:018000000778\n:00000001FF\n", "prog.txt", "8000: 07 00", ""},  // HEX by its content
+        {"up.HEX", "x\n", "up.HEX", "", "up.HEX:1: a record starts with ':'"},  // HEX by its name, in any case
         {"seg.hex", ":020000020800F4\n:0100020055A8\n", "seg.hex", "8000: 00 00 55 00", ""},  // base 8000
         {"lin.hex", ":020000040000FA\n:018000006619\n", "lin.hex", "8000: 66 00", ""},
         {"rom.bin", "\x12\x34", "rom.bin@8001", "8000: 00 12 34 00", ""},

@@ -1,10 +1,10 @@
 #include "image/program_file.hpp"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "image/image_file.hpp"
 #include "image/intel_hex.hpp"
@@ -19,12 +19,8 @@ constexpr std::size_t kLargestProgramFile = 4 << 20;
 
 bool has_hex_extension(std::string_view path)
 {
-    const std::string_view name = path.substr(path.rfind('/') + 1);
-    const std::size_t dot = name.rfind('.');
-    std::string extension(dot == std::string_view::npos ? std::string_view() : name.substr(dot));
-    for (char& c : extension)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension == ".hex" || extension == ".ihx";
+    const std::string extension = std::filesystem::path(path).extension().string();
+    return equal_ignoring_case(extension, ".hex") || equal_ignoring_case(extension, ".ihx");
 }
 
 // Intel HEX records start with a colon; the first one may follow blank lines.
