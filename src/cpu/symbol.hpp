@@ -3,6 +3,7 @@
 // shows them.
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <string>
 
@@ -11,6 +12,8 @@ namespace cosmac {
 struct SymbolEntry {
     uint16_t address;
     std::string name;
+
+    auto operator<=>(const SymbolEntry&) const = default;  // by address, then name
 };
 
 }  // namespace cosmac

@@ -37,9 +37,7 @@ bool parse_line(std::string_view line, SymbolEntry& entry)
 
 std::string symbol_file_text(std::vector<SymbolEntry> symbols)
 {
-    std::sort(symbols.begin(), symbols.end(), [](const SymbolEntry& a, const SymbolEntry& b) {
-        return a.address != b.address ? a.address < b.address : a.name < b.name;
-    });
+    std::sort(symbols.begin(), symbols.end());
     std::string text;
     for (const SymbolEntry& symbol : symbols) {
         text.append(hex_text(symbol.address, 4)).append(" ").append(symbol.name).append("\n");
