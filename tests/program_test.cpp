@@ -396,6 +396,8 @@ TEST(ProgramFiles, BatchRuns)
     TempDir dir;
     const Transcript hi = run_piped("", dir.path(), {"--run", (kExamples / "hi.hex").string()});  // as README runs it
     EXPECT_EQ(hi.out + std::to_string(hi.exit_status), "HI0");
+    write(dir.path() / "none.hex", ":00000001FF\n");  // nothing loaded: the run starts at 0000
+    EXPECT_TRUE(run_piped("", dir.path(), {"--run", "--regs", "none.hex"}).out.ends_with("\n0000 IDLE\n"));
     for (const auto& c : cases) {
         write(dir.path() / "prog.bin", c.program);
         std::vector<std::string> arguments = {"--run"};
