@@ -150,7 +150,7 @@ TEST(SymbolFile, ReadsBackWhatTheAssemblerWrites)
     const std::string text = symbol_file_text({{0x0300, "START.LOOP"}, {0x0010, "f_hexout!"}, {0xFFFF, "_end"}});
     EXPECT_EQ(text, "0010 f_hexout!\n0300 START.LOOP\nffff _end\n");
     const std::string path = ::testing::TempDir() + "symbols.sym";
-    std::ofstream(path, std::ios::binary) << "0010 f_hexout!\r\n0300\tSTART.LOOP\r\n\r\n12345 long\n030g bad\n0300 9lives\nffff q\n";
+    std::ofstream(path, std::ios::binary) << "0010 f_hexout!\r\n0300\tSTART.LOOP\r\n\r\n12345 long\n030g bad\n0300 9lives\nffff q\n0400  \n";
     const SymbolFile file = read_symbol_file(path);
     std::remove(path.c_str());
     ASSERT_EQ(file.symbols.size(), 3u);
@@ -159,9 +159,10 @@ TEST(SymbolFile, ReadsBackWhatTheAssemblerWrites)
     EXPECT_EQ(file.symbols[0].name, "f_hexout!");
     EXPECT_EQ(file.symbols[1].address, 0x0300);
     EXPECT_EQ(file.symbols[1].name, "START.LOOP");
-    ASSERT_EQ(file.problems.size(), 3u);
+    ASSERT_EQ(file.problems.size(), 4u);
     EXPECT_EQ(file.problems[0], path + ":4: not an \"xxxx name\" line");
     EXPECT_EQ(file.problems[2], path + ":6: not an \"xxxx name\" line");
+    EXPECT_EQ(file.problems[3], path + ":8: not an \"xxxx name\" line");  // blanks and no name
 }
 
 }  // namespace
