@@ -48,7 +48,7 @@ struct DebugOutcome {
     StopKind stop = StopKind::None;
     uint16_t address = 0;     // of the breakpoint
     HistoryRecord record{};   // of the watched store
-    uint64_t cycles = 0;
+    uint64_t cycles{};
 };
 
 // A board that a debugger's run is on: its bus and memory map, and what happens
