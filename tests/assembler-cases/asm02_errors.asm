@@ -5,3 +5,4 @@
 .op "X","N","A$0"
 .op "X","N"
 .op "X","N","G1"
+ sep xa
