@@ -22,7 +22,7 @@ TEST(Disassembler, LineFormatsAndLengths)
         {0xFFFF, {0xC0}, "ffff LBR 1234\n", 3, 0x1234},  // operand bytes from 0000 and 0001
         {0xFFFE, {0xF8, 0xC0}, "fffe LDI c0\n", 2, kNone},
         {0x0200, {0x00}, "0200 IDLE\n", 1, kNone},               {0x0abc, {0x13}, "0abc INC R3\n", 1, kNone},
-        {0x0010, {0x30, 0x05}, "0010 BR 05\n", 2, 0x0005},
+        {0x0010, {0x30, 0x04}, "0010 BR 04\n", 2, 0x0004},  // an even target from an odd operand address
         {0x10FF, {0x3A, 0x05}, "10ff BNZ 05\n", 2, 0x1105},      // in the page of the operand byte
         {0x0020, {0xC0, 0x02, 0x0B}, "0020 LBR 020b\n", 3, 0x020B},
         {0x0030, {0xD4, 0x12, 0x34}, "0030 Call 1234\n", 3, 0x1234},
