@@ -8,6 +8,7 @@ namespace {
 constexpr AddressRange kLowerHalf{0x0000, 0x7FFF};
 constexpr AddressRange kUpperHalf{0x8000, 0xFFFF};
 constexpr uint64_t kElfClock = 1790000;  // half of a 3.579545 MHz colour-burst crystal, as most Elfs have
+constexpr uint64_t kPicoElfClock = 4000000;
 constexpr unsigned kFrontPanelPort = 4;
 
 const BoardModel kBoards[] = {
@@ -15,7 +16,7 @@ const BoardModel kBoards[] = {
      ResetKind::LongBranchTo8000},
     {"elf2k", {kLowerHalf}, {kUpperHalf}, kElfClock, SerialSettings{3, true, true, 1200, kElfClock},
      ResetKind::JumpOnReset},
-    {"picoelf", {kLowerHalf}, {kUpperHalf}, 4000000, SerialSettings{2, false, false, 1200, 4000000},
+    {"picoelf", {kLowerHalf}, {kUpperHalf}, kPicoElfClock, SerialSettings{2, false, false, 1200, kPicoElfClock},
      ResetKind::JumpOnReset},
     {"elf", {{0x0000, 0xFFFF}}, {}, kElfClock, std::nullopt, ResetKind::AtZero},
 };

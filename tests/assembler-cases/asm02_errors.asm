@@ -6,3 +6,8 @@
 .op "X","N"
 .op "X","N","G1"
  sep xa
+ db 65536
+ inc r16
+ dw abs 5
+ dw sgn 5
+ ldn r0
