@@ -1,4 +1,5 @@
 #include <cctype>
+#include <cstdlib>
 #include <string>
 
 #include "asm/notations/shared.hpp"
@@ -40,7 +41,7 @@ std::optional<Evaluated> asm02_number(std::string_view word)
 }
 
 OperatorResult odd_high_even_low(int64_t a, int64_t b) { return b % 2 != 0 ? high(a, {}) : low(a, {}); }
-OperatorResult absolute(int64_t a, int64_t) { return a < 0 ? negated(a, {}) : a; }
+OperatorResult absolute(int64_t a, int64_t) { return std::abs(a); }  // values stay far inside int64_t
 OperatorResult sign(int64_t a, int64_t) { return (a > 0) - (a < 0); }
 
 // Highest first: high low abs() sgn() and signs; the binary . (e.1 high, e.0
