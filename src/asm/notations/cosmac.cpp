@@ -31,9 +31,9 @@ std::optional<Evaluated> cosmac_number(std::string_view word)
 }
 
 constexpr Operator kCosmacOperators[] = {
-    {"+", Fix::Infix, kLeftToRight, plus},          {"-", Fix::Infix, kLeftToRight, minus},
-    {"+", Fix::Prefix, kOneTerm, same},          {"-", Fix::Prefix, kOneTerm, negated},
-    {"LOW", Fix::Prefix, kOneTerm, low, true},   {"HIGH", Fix::Prefix, kOneTerm, high, true},
+    {"+", Fix::Infix, kLeftToRight, plus},        {"-", Fix::Infix, kLeftToRight, minus},
+    {"+", Fix::Prefix, kOneTerm, same},           {"-", Fix::Prefix, kOneTerm, negated},
+    {"LOW", Fix::Prefix, kOneTerm, low, true},    {"HIGH", Fix::Prefix, kOneTerm, high, true},
 };
 
 

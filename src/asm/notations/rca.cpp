@@ -31,7 +31,7 @@ std::optional<int64_t> rca_register_names(std::string_view word)
 }
 
 constexpr Operator kRcaOperators[] = {
-    {"+", Fix::Infix, kLeftToRight, plus},                  {"-", Fix::Infix, kLeftToRight, minus},
+    {"+", Fix::Infix, kLeftToRight, plus},       {"-", Fix::Infix, kLeftToRight, minus},
     {"+", Fix::Prefix, kOneTerm, same},          {"-", Fix::Prefix, kOneTerm, negated},
     {"A", Fix::Prefix, kOneTerm, same, true},    {"A.0", Fix::Prefix, kOneTerm, low, true},
     {"A.1", Fix::Prefix, kOneTerm, high, true},

@@ -39,16 +39,19 @@ OperatorResult bits_24_31(int64_t a, int64_t) { return a >> 24 & 0xFF; }
 // Strictly left to right, no precedence; - and + before one term; ~ and the
 // byte selectors # / = \ at the start of an operand apply to all of it.
 constexpr Operator kSbOperators[] = {
-    {"~", Fix::Prefix, kWholeOperand, wide_complement}, {"#", Fix::Prefix, kWholeOperand, bits_0_7},
-    {"/", Fix::Prefix, kWholeOperand, bits_8_15},       {"=", Fix::Prefix, kWholeOperand, bits_16_23},
-    {"\\", Fix::Prefix, kWholeOperand, bits_24_31},     {"+", Fix::Infix, kLeftToRight, plus},
-    {"-", Fix::Infix, kLeftToRight, minus},        {"*", Fix::Infix, kLeftToRight, times},          {"/", Fix::Infix, kLeftToRight, divided},
-    {"\\", Fix::Infix, kLeftToRight, modulo},      {"&", Fix::Infix, kLeftToRight, wide_and},       {"|", Fix::Infix, kLeftToRight, wide_or},
-    {"^", Fix::Infix, kLeftToRight, wide_or},      {"!", Fix::Infix, kLeftToRight, wide_xor},       {"<<", Fix::Infix, kLeftToRight, wide_left},
-    {">>", Fix::Infix, kLeftToRight, wide_right},  {"=", Fix::Infix, kLeftToRight, sb_equal},       {"<>", Fix::Infix, kLeftToRight, sb_not_equal},
-    {"!=", Fix::Infix, kLeftToRight, sb_not_equal}, {"<", Fix::Infix, kLeftToRight, sb_less},       {">", Fix::Infix, kLeftToRight, sb_greater},
-    {"<=", Fix::Infix, kLeftToRight, sb_less_or_equal}, {">=", Fix::Infix, kLeftToRight, sb_greater_or_equal},
-    {"-", Fix::Prefix, kOneTerm, negated},              {"+", Fix::Prefix, kOneTerm, same},
+    {"~", Fix::Prefix, kWholeOperand, wide_complement},     {"#", Fix::Prefix, kWholeOperand, bits_0_7},
+    {"/", Fix::Prefix, kWholeOperand, bits_8_15},           {"=", Fix::Prefix, kWholeOperand, bits_16_23},
+    {"\\", Fix::Prefix, kWholeOperand, bits_24_31},         {"+", Fix::Infix, kLeftToRight, plus},
+    {"-", Fix::Infix, kLeftToRight, minus},                 {"*", Fix::Infix, kLeftToRight, times},
+    {"/", Fix::Infix, kLeftToRight, divided},               {"\\", Fix::Infix, kLeftToRight, modulo},
+    {"&", Fix::Infix, kLeftToRight, wide_and},              {"|", Fix::Infix, kLeftToRight, wide_or},
+    {"^", Fix::Infix, kLeftToRight, wide_or},               {"!", Fix::Infix, kLeftToRight, wide_xor},
+    {"<<", Fix::Infix, kLeftToRight, wide_left},            {">>", Fix::Infix, kLeftToRight, wide_right},
+    {"=", Fix::Infix, kLeftToRight, sb_equal},              {"<>", Fix::Infix, kLeftToRight, sb_not_equal},
+    {"!=", Fix::Infix, kLeftToRight, sb_not_equal},         {"<", Fix::Infix, kLeftToRight, sb_less},
+    {">", Fix::Infix, kLeftToRight, sb_greater},            {"<=", Fix::Infix, kLeftToRight, sb_less_or_equal},
+    {">=", Fix::Infix, kLeftToRight, sb_greater_or_equal},  {"-", Fix::Prefix, kOneTerm, negated},
+    {"+", Fix::Prefix, kOneTerm, same},
 };
 
 constexpr DirectiveName kSbDirectives[] = {
