@@ -139,7 +139,12 @@ PtySession::PtySession(const std::filesystem::path& dir, const PtyOptions& optio
         if (login_tty(terminal) != 0)
             _exit(126);
         setenv("TERM", options.term.c_str(), 1);
-        setenv("XDG_STATE_HOME", dir.c_str(), 1);
+        if (options.no_state_home) {
+            unsetenv("XDG_STATE_HOME");
+            setenv("HOME", dir.c_str(), 1);
+        } else {
+            setenv("XDG_STATE_HOME", dir.c_str(), 1);
+        }
         exec_program(dir, kCosmacBinary, options.arguments);
     }
     close(terminal);

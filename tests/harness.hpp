@@ -48,6 +48,7 @@ struct PtyOptions {
     bool transparent = false;
     std::vector<std::string> arguments;
     std::string term = "xterm";  // "dumb": no line editing
+    bool no_state_home = false;  // XDG_STATE_HOME unset, HOME the directory
 };
 
 // cosmac on a pseudo-terminal, as a user at a keyboard sees it.

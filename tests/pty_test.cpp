@@ -239,6 +239,13 @@ TEST(Terminal, LinesAreEditedAndRemembered)
     EXPECT_EQ(session.wait(), 0);
     const std::string kept = read_file(history);
     EXPECT_EQ(std::count(kept.begin(), kept.end(), '\n'), 1 + 1000);
+    PtyOptions home_only;
+    home_only.no_state_home = true;
+    PtySession without_state_home(dir.path(), home_only);
+    ASSERT_TRUE(wait_for(without_state_home, &PtySession::editing));
+    without_state_home.type("q\n");
+    EXPECT_EQ(without_state_home.wait(), 0);
+    EXPECT_TRUE(fs::exists(dir.path() / ".local" / "state" / "cosmac" / "history"));
 }
 
 // README's first session, typed on a terminal, shows what README says it shows.
