@@ -422,8 +422,10 @@ TEST(ProgramFiles, SafeSaves)
     fs::create_symlink("/dev/null", dir.path() / "links" / "null.elf");  // a device is written as it is
     EXPECT_EQ(run_piped("S links/null 0 10\nq\n", dir.path()).err, "");
     fs::create_symlink("../old.elf", dir.path() / "links" / "link.elf");  // relative to the link's own directory
-    Transcript result = run_piped("m 0 aa\nS links/link 0 1\nq\n", dir.path());
-    EXPECT_EQ(result.err, "");
+    fs::create_symlink("links/link.elf", dir.path() / "again.elf");
+    fs::create_symlink("loop.elf", dir.path() / "loop.elf");
+    Transcript result = run_piped("m 0 aa\nS again 0 1\nS loop 0 1\nq\n", dir.path());
+    EXPECT_EQ(result.err, "Open: Too many levels of symbolic links\n");
     EXPECT_TRUE(fs::is_symlink(dir.path() / "links" / "link.elf"));
     EXPECT_EQ(read_file(old), "\xBE\xDE\x01\x00\x00\x00\x01\x00\xAA"s);
     EXPECT_EQ(fs::status(old).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
@@ -458,7 +460,7 @@ TEST(ProgramFiles, SafeSaves)
     for (const auto& entry : fs::directory_iterator(dir.path()))
         left.push_back(entry.path().filename().string());
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"links", "locked", "old.elf", "open"}));  // no temporary file
+    EXPECT_EQ(left, (std::vector<std::string>{"again.elf", "links", "locked", "loop.elf", "old.elf", "open"}));  // no temporary file
 }
 
 // The front panel at the monitor's prompt: the switches set, IN held, and a

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "image/posix_file.hpp"
 
@@ -38,20 +39,17 @@ Runs split_at_end_of_memory(uint16_t location, uint16_t length)
 // A symbolic link is saved through: the file it leads to, however many links on.
 std::string link_target(const std::string& path)
 {
-    std::string target = path;
+    std::filesystem::path target = path;
     for (int hops = 0; hops < 40; ++hops) {
-        struct stat link {};
-        if (::lstat(target.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
+        std::error_code error;
+        if (!std::filesystem::is_symlink(target, error))
             break;
-        std::string next(static_cast<std::size_t>(link.st_size) + 1, '\0');
-        const ssize_t n = ::readlink(target.c_str(), next.data(), next.size());
-        if (n <= 0 || static_cast<std::size_t>(n) >= next.size())
+        const std::filesystem::path next = std::filesystem::read_symlink(target, error);
+        if (error)
             break;
-        next.resize(static_cast<std::size_t>(n));
-        const std::size_t slash = target.rfind('/');
-        target = next[0] == '/' || slash == std::string::npos ? next : target.substr(0, slash + 1) + next;
+        target = target.parent_path() / next;  // an absolute link replaces the whole path
     }
-    return target;  // a loop of links: opening it reports that
+    return target;
 }
 
 // Devices, FIFOs and other special files are written as they are.
@@ -198,8 +196,8 @@ ImageResult save_image(const std::string& path, const Memory& memory, uint16_t l
 {
     const std::string target = link_target(path);
     struct stat existing {};
-    if (::stat(target.c_str(), &existing) != 0)
-        return save_new_file(target, memory, location, length);
+    if (::stat(target.c_str(), &existing) != 0)  // a loop of links, too, fails here
+        return errno == ENOENT ? save_new_file(target, memory, location, length) : system_error("Open", errno);
     if (S_ISREG(existing.st_mode))
         return replace_file(target, existing, memory, location, length);
     return save_in_place(target, memory, location, length);  // a device, a FIFO, a directory
