@@ -8,6 +8,7 @@
 #include <random>
 
 #include "board/board.hpp"
+#include "cpu/execution.hpp"
 #include "machine_text.hpp"
 #include "monitor/debug_text.hpp"
 #include "monitor/symbols.hpp"
@@ -85,6 +86,20 @@ TEST(Debugger, SteppingBackStopsAtItsCountOrAtTheFirstStep)
     EXPECT_EQ(debugger.step_back(state, *memory, 5), 1u);
     EXPECT_EQ(state, MachineState{});
     EXPECT_EQ(debugger.step_back(state, *memory, 1), 0u);
+}
+
+// With nothing to stop at, running back is interrupted at its first poll.
+TEST(Debugger, RunningBackPollsForAnInterrupt)
+{
+    Debugger debugger{ProtectedWindow{}};
+    const auto memory = std::make_unique<Memory>();
+    std::fill(memory->begin(), memory->begin() + 5000, uint8_t{0x11});  // INC R1 ...
+    MachineState state;
+    ScriptedIo io;
+    debugger.run(state, *memory, io, RunGoal::Count, 5000);
+    io.interrupt = true;
+    EXPECT_EQ(debugger.run_back(state, *memory, io).stop, StopKind::Interrupted);
+    EXPECT_EQ(state.R[1], 5000 - kInterruptPollInterval);
 }
 
 // A run on a board goes on in slices of the board's time: each ends at the
