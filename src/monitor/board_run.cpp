@@ -232,7 +232,7 @@ Next board_run(Session& session, RunGoal goal, uint64_t count, TraceSink* trace)
 
 std::string_view ignored_store(const Session& session, const DebugOutcome& outcome)
 {
-    if (!session.board || outcome.stop != StopKind::Watchpoint || !outcome.record.dropped())
+    if (!session.board)
         return {};
     return session.board->board.in_rom(outcome.record.store_address) ? "ROM" : "no memory";
 }

@@ -42,8 +42,8 @@ bool boot_board(Session& session, const MonitorOptions& options);
 // otherwise the goal is Go. Runs that go until something happens (g, n over a
 // call, o) read keys ahead through pipes; counted ones (t, n) take none.
 Next board_run(Session& session, RunGoal goal, uint64_t count = 0, TraceSink* trace = nullptr);
-// Why a board ignored the watched store that a debugger's run stopped at: "ROM"
-// or "no memory"; empty off a board, or for a store that was made.
+// Why a board ignores a store at the address of the outcome's record: "ROM" or
+// "no memory"; empty off a board. The stop's text uses it only for a dropped store.
 std::string_view ignored_store(const Session& session, const DebugOutcome& outcome);
 // s on a board.
 Next board_step(Session& session, const CommandLine& command);
