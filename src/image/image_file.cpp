@@ -31,8 +31,8 @@ struct Runs {
 
 Runs split_at_end_of_memory(uint16_t location, uint16_t length)
 {
-    const std::size_t to_end = kMemorySize - location;
-    return length <= to_end ? Runs{length, 0} : Runs{to_end, length - to_end};
+    const std::size_t first_size = std::min<std::size_t>(length, kMemorySize - location);
+    return Runs{first_size, length - first_size};
 }
 
 

@@ -6,3 +6,4 @@
         LDI Q'12'
         LDI X'12
         DC T'A'B'C'
+: NOP

@@ -7,4 +7,5 @@ THREE:  LDI 1,#02,#03           ..AN INSTRUCTION, THEN A DATA LIST
 FIVE=5;SIX =6 ; SEVEN= 7
         DC FIVE,SIX,SEVEN,A(TWO),A(THREE)
         LDI#08                  ..NO BLANK AFTER THE MNEMONIC
-        SEP 3;SEX 2
+        SEP 3;SEX 2;LAST:
+        DC A(LAST)              ..A LABEL ALONE AFTER A ;
