@@ -7,3 +7,4 @@
         LDI X'12
         DC T'A'B'C'
 : NOP
+        OUT #14

@@ -9,3 +9,4 @@ FIVE=5;SIX =6 ; SEVEN= 7
         LDI#08                  ..NO BLANK AFTER THE MNEMONIC
         SEP 3;SEX 2;LAST:
         DC A(LAST)              ..A LABEL ALONE AFTER A ;
+        PLO #1F                 ..A REGISTER IS THE LOW FOUR BITS OF ITS VALUE
