@@ -16,8 +16,8 @@ namespace cosmac {
 
 struct SerialSettings {
     unsigned ef_line = 3;     // the receive line, 1-4
-    bool rx_invert = false;   // the EF flag is 1 during a space unless inverted
-    bool tx_invert = false;   // Q = 1 is mark unless inverted
+    bool rx_invert{};         // the EF flag is 1 during a space unless inverted
+    bool tx_invert{};         // Q = 1 is mark unless inverted
     uint32_t baud = 1200;
     uint64_t clock_hz = 1790000;
 };

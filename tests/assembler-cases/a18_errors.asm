@@ -9,3 +9,6 @@ L1 IF 0
 L2 ELSE
 L3 ENDI
  DW L1, L2, L3
+; a two-digit branch literal is a number, not the low byte of the target
+ ORG 1200H
+ BR 34
