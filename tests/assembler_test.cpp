@@ -297,7 +297,7 @@ TEST(Notations, AdjacentPrecedenceLevels)
         {"cosmac", "10-4+3", 0xF},             {"rca", "10-4+3", 9},
         {"a18", "10 - 4 + 3", 9},              {"asm02", "10-4+3", 9},
         {"sb", "10-4+3", 9},
-        {"asm02", "sgn(0)", 0},                {"asm02", "sgn(0-5)", 0xFFFF},
+        {"asm02", "sgn(1)", 1},                {"asm02", "sgn(0-5)", 0xFFFF},
     };
     for (const auto& c : cases) {
         const std::string source =

@@ -11,3 +11,4 @@
  dw abs 5
  dw sgn 5
  ldn r0
+#pragma once
