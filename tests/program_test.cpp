@@ -249,10 +249,12 @@ TEST(Programs, RealBuilds)
     const Transcript first = run_piped("", dir.path(), arguments_of(cases[2]), kAssemblerBinary);
     EXPECT_EQ(first.exit_status, 0);
     EXPECT_NE(read_file(dir.path() / "out.hex").find("C10107B2"), std::string::npos);  // EEVER: 1 January 1970
-    setenv("SOURCE_DATE_EPOCH", "yesterday", 1);
-    const Transcript bad = run_piped("", dir.path(), {(sources / "elfos-header.asm").string()}, kAssemblerBinary);
-    EXPECT_EQ(bad.exit_status, 2);
-    EXPECT_EQ(bad.err, "cosmac-asm: SOURCE_DATE_EPOCH is not a number of seconds: yesterday\n");
+    for (const std::string epoch : {"yesterday", "-1"}) {
+        setenv("SOURCE_DATE_EPOCH", epoch.c_str(), 1);
+        const Transcript bad = run_piped("", dir.path(), {(sources / "elfos-header.asm").string()}, kAssemblerBinary);
+        EXPECT_EQ(bad.exit_status, 2);
+        EXPECT_EQ(bad.err, "cosmac-asm: SOURCE_DATE_EPOCH is not a number of seconds: " + epoch + "\n");
+    }
     unsetenv("SOURCE_DATE_EPOCH");
 }
 
