@@ -8,3 +8,4 @@
         DC T'A'B'C'
 : NOP
         OUT #14
+=5
