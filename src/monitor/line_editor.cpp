@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <filesystem>
 
 namespace cosmac {
 namespace {
@@ -31,9 +32,10 @@ std::string history_path()
     else
         return {};
     const std::string directory = state + "/cosmac";
-    for (std::size_t slash = 1; slash != std::string::npos;) {
-        slash = directory.find('/', slash + 1);
-        ::mkdir(directory.substr(0, slash).c_str(), 0700);  // those that exist stay as they are
+    std::filesystem::path made;
+    for (const std::filesystem::path& part : std::filesystem::path(directory)) {
+        made /= part;
+        ::mkdir(made.c_str(), 0700);  // those that exist stay as they are
     }
     return directory + "/history";
 }
