@@ -51,7 +51,6 @@ SymbolFile read_symbol_file(const std::string& path)
     const FileContents contents = read_file(path);
     if (contents.error_number == ENOENT)
         return file;
-    file.found = true;
     if (contents.error_number != 0) {
         file.problems.push_back(path + ": " + std::strerror(contents.error_number));
         return file;

@@ -13,8 +13,8 @@ namespace cosmac {
 
 std::string symbol_file_text(std::vector<SymbolEntry> symbols);
 
+// No such file is no error: it reads as no symbols and no problems.
 struct SymbolFile {
-    bool found = false;                 // false when there is no such file, which is no error
     std::vector<SymbolEntry> symbols;
     std::vector<std::string> problems;  // "file:line: message" for each line skipped, or why it could not be read
 };
