@@ -118,6 +118,7 @@ TEST_F(Cpu, InstructionsChangeExactlyWhatTheyShould)
         {"IRX", "60", "", "R1=0201 R0=0101"},
         {"SEP", "D3", "R3=0500", "P=3 R0=0101"},
         {"SEX", "E5", "", "X=5 R0=0101"},
+        {"SEX R0", "E0", "", "X=0 R0=0101"},
         {"SAV stores T", "78", "T=23", "M(0200)=23 R0=0101"},
         // the protected window, 4000-9000
         {"STR to 3FFF", "55", "R5=3FFF D=EE", "M(3FFF)=EE R0=0101"},

@@ -250,6 +250,7 @@ TEST(Terminal, LinesAreEditedAndRemembered)
     without_state_home.type("q\n");
     EXPECT_EQ(without_state_home.wait(), 0);
     EXPECT_TRUE(fs::exists(dir.path() / ".local" / "state" / "cosmac" / "history"));
+    EXPECT_EQ(fs::status(dir.path() / ".local" / "state").permissions() & fs::perms::all, fs::perms::owner_all);
 }
 
 // README's first session, typed on a terminal, shows what README says it shows.
