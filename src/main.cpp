@@ -23,7 +23,7 @@ constexpr const char* kUsage =
     "       cosmac --run [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n"
     "       cosmac --board NAME [--run|--debug] [--ram START-END]... [--rom START-END]... [--clock MHZ]\n"
     "              [--serial efN[,rx-invert][,tx-invert]|none] [--baud N] [--quiet SECONDS]\n"
-    "              [--speed N|max] [FILE...]\n";
+    "              [--key-wait SECONDS] [--speed N|max] [--7bit] [--lf-as-cr] [FILE...]\n";
 
 constexpr const char* kDescription =
     "Loads each FILE, then starts the 1802 monitor; type h at its prompt for the commands.\n"
@@ -61,15 +61,19 @@ std::optional<std::string> read_window(std::string_view text, cosmac::ProtectedW
     return read_range(text, "--protect", window.first, window.last, ", or none");
 }
 
-// --serial efN[,rx-invert][,tx-invert] or none, over the board's own line.
-std::optional<std::string> read_serial(const std::string& text, cosmac::BoardModel& model)
+// --serial efN[,rx-invert][,tx-invert] or none, over the board's own line, or
+// a line added to a board that has none.
+std::optional<std::string> read_serial(const std::string& text, cosmac::BoardDescription& board)
 {
+    auto& rows = board.devices;
+    cosmac::DeviceRow* line = board.device("serial line");
     if (text == "none") {
-        model.serial.reset();
+        if (line)
+            rows.erase(rows.begin() + (line - rows.data()));
         return std::nullopt;
     }
-    cosmac::SerialSettings settings = model.serial.value_or(cosmac::SerialSettings{});
-    settings.rx_invert = settings.tx_invert = false;
+    cosmac::DeviceRow settings = line ? *line : cosmac::serial_line_row(3);
+    settings.ef_inverted = settings.q_inverted = false;
     std::string_view rest = text;
     bool first = true;
     while (!rest.empty() || first) {
@@ -79,26 +83,36 @@ std::optional<std::string> read_serial(const std::string& text, cosmac::BoardMod
         if (first && word.size() == 3 && word.starts_with("ef") && word[2] >= '1' && word[2] <= '4')
             settings.ef_line = static_cast<unsigned>(word[2] - '0');
         else if (!first && word == "rx-invert")
-            settings.rx_invert = true;
+            settings.ef_inverted = true;
         else if (!first && word == "tx-invert")
-            settings.tx_invert = true;
+            settings.q_inverted = true;
         else
             return "--serial needs efN (1-4), then rx-invert or tx-invert if wanted, or none";
         first = false;
     }
-    model.serial = settings;
+    if (line)
+        *line = settings;
+    else
+        rows.push_back(settings);
     return std::nullopt;
 }
 
-// A clock in MHz: a positive number of reasonable size.
-std::optional<double> clock_mhz(const std::string& text)
+// A decimal number from low to high, both included.
+std::optional<double> number_within(const std::string& text, double low, double high)
 {
     char* end = nullptr;
-    const double mhz = std::strtod(text.c_str(), &end);
-    if (end == text.c_str() || *end != '\0' || !(mhz > 0 && mhz <= 1e6))
+    const double value = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || *end != '\0' || !(value >= low && value <= high))
         return std::nullopt;
-    return mhz;
+    return value;
 }
+
+// A clock in MHz, from 1 kHz to 1 GHz: a slower one would round to no cycles at
+// all in the board's timing.
+std::optional<double> clock_mhz(const std::string& text) { return number_within(text, 0.001, 1000); }
+
+// A time in seconds, from a millisecond to about eleven days.
+std::optional<double> seconds(const std::string& text) { return number_within(text, 0.001, 1e6); }
 
 std::optional<uint64_t> count(const std::string& text)
 {
@@ -111,8 +125,9 @@ std::optional<uint64_t> count(const std::string& text)
 
 // The board and what the command line changes of it.
 struct BoardArguments {
-    std::string board, serial, baud, quiet, speed;
+    std::string board, serial, baud, quiet, key_wait, speed;
     std::vector<std::string> ram, rom;
+    bool seven_bit = false, lf_as_cr = false;
 };
 
 std::optional<std::string> read_board(const BoardArguments& arguments, std::optional<double> mhz,
@@ -140,26 +155,28 @@ std::optional<std::string> read_board(const BoardArguments& arguments, std::opti
         if (const auto problem = read_serial(arguments.serial, *model))
             return problem;
     }
-    if (model->serial) {
-        model->serial->clock_hz = model->clock_hz;
-        if (!arguments.baud.empty()) {
-            const auto rate = count(arguments.baud);
-            if (!rate || *rate > 1000000)
-                return "--baud needs a speed in bits a second, such as 1200";
-            model->serial->baud = static_cast<uint32_t>(*rate);
-        }
+    if (cosmac::DeviceRow* line = model->device("serial line"); line && !arguments.baud.empty()) {
+        const auto rate = count(arguments.baud);
+        if (!rate || *rate > 1000000)
+            return "--baud needs a speed in bits a second, such as 1200";
+        line->baud = static_cast<uint32_t>(*rate);
     }
     options = cosmac::BoardOptions{*model};
-    if (!arguments.quiet.empty()) {
-        const auto seconds = clock_mhz(arguments.quiet);
-        if (!seconds)
-            return "--quiet needs a number of seconds, such as 1 or 0.5";
-        options->quiet_seconds = *seconds;
+    for (const auto& [text, option, value] : {std::tuple{&arguments.quiet, "--quiet", &options->quiet_seconds},
+                                              std::tuple{&arguments.key_wait, "--key-wait", &options->key_wait_seconds}}) {
+        if (text->empty())
+            continue;
+        const auto read = seconds(*text);
+        if (!read)
+            return std::string(option) + " needs a number of seconds from 0.001 to 1000000, such as 1 or 0.5";
+        *value = *read;
     }
+    options->seven_bit = arguments.seven_bit;
+    options->lf_as_cr = arguments.lf_as_cr;
     if (arguments.speed == "max") {
         options->speed = std::nullopt;
     } else if (!arguments.speed.empty()) {
-        options->speed = clock_mhz(arguments.speed);
+        options->speed = number_within(arguments.speed, 0.001, 1e6);
         if (!options->speed)
             return "--speed needs a number, such as 1 or 0.5, or max";
     }
@@ -222,11 +239,23 @@ int main(int argc, char** argv)
                        "a board's --run ends once nothing has been sent\n"
                        "or received for this long, simulated (1)")
             ->type_name("SECONDS");
+    const auto* key_wait_option =
+        app.add_option("--key-wait", board_arguments.key_wait,
+                       "a board's run through pipes also ends once keys\n"
+                       "have waited this long, simulated, for a program\n"
+                       "that does not test its receive line (10)")
+            ->type_name("SECONDS");
     const auto* speed_option =
         app.add_option("--speed", board_arguments.speed,
                        "a board on a terminal runs at N times its clock\n"
                        "(1), or as fast as it can with max")
             ->type_name("N");
+    const auto* seven_bit_option = app.add_flag("--7bit", board_arguments.seven_bit,
+                                                "clear bit 7 of what a board sends, as a\n"
+                                                "terminal's 7-bit mode does");
+    const auto* lf_as_cr_option = app.add_flag("--lf-as-cr", board_arguments.lf_as_cr,
+                                               "send a line feed from standard input to a board\n"
+                                               "as a carriage return, as Enter does");
     app.add_option("FILE", options.files)->group("");
 
     if (const auto status = cosmac::parse_command_line(app, argc, argv, kUsage, usage_error))
@@ -241,7 +270,7 @@ int main(int argc, char** argv)
     if (*clock_option) {
         mhz = clock_mhz(clock);
         if (!mhz)
-            return usage_error("--clock needs a frequency in MHz, such as 1.76");
+            return usage_error("--clock needs a frequency in MHz from 0.001 to 1000, such as 1.76");
         options.clock_mhz = *mhz;
     }
     if (!window.empty()) {
@@ -263,9 +292,10 @@ int main(int argc, char** argv)
     if (batch_run && options.files.empty())
         return usage_error("--run needs a program file");
     if (*board_option || *ram_option || *rom_option || *serial_option || *baud_option || *quiet_option ||
-        *speed_option) {
+        *key_wait_option || *speed_option || *seven_bit_option || *lf_as_cr_option) {
         if (!*board_option)
-            return usage_error("--ram, --rom, --serial, --baud, --quiet and --speed go with --board");
+            return usage_error("--ram, --rom, --serial, --baud, --quiet, --key-wait, --speed, --7bit and --lf-as-cr "
+                               "go with --board");
         if (const auto problem = read_board(board_arguments, mhz, options.board))
             return usage_error(*problem);
         if (batch_run) {

@@ -8,25 +8,28 @@
 #include <vector>
 
 #include "board/board.hpp"
+#include "board/front_panel.hpp"
 #include "board/serial_line.hpp"
 #include "cpu/execution.hpp"
 #include "machine_text.hpp"
+#include "monitor/debugger.hpp"
+#include "test_device.hpp"
 
 namespace cosmac::testing {
 namespace {
 
 // Devices that log what the processor asks of them, with the machine cycle.
-// EF2 and EF3 are set; the switches on port 4 read 3C; no other port has a device.
+// EF2 and EF3 are set; the switches on port 4 read 3C; no other port has a
+// device. The interrupt line is as the case sets it.
 class ScriptedDevices : public BoardDevices {
 public:
-    void output_port(unsigned port, uint8_t value, uint64_t cycle) override
-    {
-        note("OUT ", port, cycle, value);
-    }
-    std::optional<uint8_t> input_port(unsigned port, uint64_t cycle) override
+    explicit ScriptedDevices(bool interrupt) : interrupt_(interrupt) { attention_ = interrupt ? 0 : kNever; }
+
+    void output_port(unsigned port, uint8_t value, uint64_t cycle) override { note("OUT ", port, cycle, value); }
+    uint8_t input_port(unsigned port, uint64_t cycle) override
     {
         note("INP ", port, cycle);
-        return port == 4 ? std::optional<uint8_t>(0x3C) : std::nullopt;
+        return port == 4 ? 0x3C : 0xFF;
     }
     bool ef(unsigned line, uint64_t cycle) override
     {
@@ -34,7 +37,10 @@ public:
         return line == 2 || line == 3;
     }
     void q_changed(bool q, uint64_t cycle) override { note("Q", q, cycle); }
-    bool poll(uint64_t) override { return false; }
+    void run_due(uint64_t) override {}
+    BoardLines lines() const override { return {.interrupt = interrupt_}; }
+    uint8_t dma_in(uint64_t) override { return 0xFF; }
+    void dma_out(uint8_t, uint64_t) override {}
 
     std::string log;
 
@@ -48,13 +54,16 @@ private:
         entry << " @" << cycle << "\n";
         log += entry.str();
     }
+
+    bool interrupt_;
 };
 
-WritableMap lower_half_writable()
+MemoryMap lower_half_ram()
 {
-    WritableMap writable{};
-    std::fill(writable.begin(), writable.begin() + 0x8000, true);
-    return writable;
+    MemoryMap map{};
+    std::fill(map.begin(), map.begin() + 0x8000, Storage::Ram);
+    std::fill(map.begin() + 0x8000, map.end(), Storage::Rom);
+    return map;
 }
 
 struct BoardCase {
@@ -102,7 +111,7 @@ TEST(BoardChip, InstructionsAsTheDatasheetHasThem)
         {"an IDLE that nothing can wake stays on it", "00", "IE=1", ""},
         {"an interrupt wakes an IDLE, which returns after it", "00", "IE=1", "T=10 X=2 P=1 IE=0 R0=0101", "", 3, true},
     };
-    const WritableMap writable = lower_half_writable();
+    const MemoryMap map = lower_half_ram();
     for (const BoardCase& c : cases) {
         SCOPED_TRACE(c.name);
         MachineState s;
@@ -118,10 +127,9 @@ TEST(BoardChip, InstructionsAsTheDatasheetHasThem)
         want.N = (*m)[s.R[s.P]] & 0xF;
         want.I = (*m)[s.R[s.P]] >> 4;
 
-        ScriptedDevices devices;
-        BoardBus bus{&devices, 10};
-        bus.interrupt_line = c.interrupt;
-        BoardRun policy{&writable};
+        ScriptedDevices devices(c.interrupt);
+        BoardBus bus{.devices = &devices, .map = &map, .cycles = 10};
+        PlainRun policy;
         step_on(s, *m, bus, policy);
         EXPECT_EQ(s, want);
         EXPECT_TRUE(*m == *want_memory);
@@ -144,13 +152,13 @@ TEST(BoardChip, ResetsAsEachBoardDoes)
         {"elf", 0x0000, 0, false},
     };
     for (const auto& c : cases) {
-        Board board(*board_named(c.board), [](uint8_t) {}, 0);
+        Board board(*board_named(c.board));
         MachineState state;
         state.D = 0x12;
         state.R[1] = 0x3456;
         state.P = state.X = state.N = state.I = 5;
         state.Q = 1;
-        BoardBus bus{&board};
+        BoardBus bus{.devices = &board, .map = &board.map(), .idle = true};
         board.reset(state, bus);
         MachineState want;
         want.D = 0x12;
@@ -160,23 +168,47 @@ TEST(BoardChip, ResetsAsEachBoardDoes)
         EXPECT_EQ(state, want) << c.board;
         EXPECT_EQ(bus.cycles, c.cycles) << c.board;
         EXPECT_EQ(bus.jump_on_reset, c.jump_on_reset) << c.board;
+        EXPECT_FALSE(bus.idle) << c.board;
     }
 
-    // Jump-on-reset reads the ROM at 8000 + (address & 7fff) until an access with A15 set.
-    Board board(*board_named("elf2k"), [](uint8_t) {}, 0);
+    // Jump-on-reset reads the ROM at 8000 + (address & 7fff) until an access
+    // with A15 set; a peek sees the same and ends nothing.
+    Board board(*board_named("elf2k"));
     auto m = std::make_unique<Memory>();
     (*m)[0x8001] = 0xAB;
     (*m)[0x0001] = 0xCD;
-    BoardBus bus{&board};
-    bus.jump_on_reset = true;
+    BoardBus bus{.devices = &board, .map = &board.map(), .jump_on_reset = true};
+    EXPECT_EQ(bus.peek(*m, 0x0001), 0xAB);
+    EXPECT_EQ(bus.peek(*m, 0x8001), 0xAB);
+    EXPECT_TRUE(bus.jump_on_reset);
     EXPECT_EQ(bus.read(*m, 0x0001), 0xAB);
     EXPECT_EQ(bus.read(*m, 0x8001), 0xAB);
     EXPECT_EQ(bus.read(*m, 0x0001), 0xCD);
+    EXPECT_EQ(bus.peek(*m, 0x0001), 0xCD);
     bus.jump_on_reset = true;
-    bus.touch(0x7FFF);
+    EXPECT_TRUE(bus.lands(0x7FFF, true));  // RAM, and the mirror stays on
     EXPECT_TRUE(bus.jump_on_reset);
-    bus.touch(0x8000);
+    EXPECT_FALSE(bus.lands(0x8000, true));  // ROM, which ends the mirror
     EXPECT_FALSE(bus.jump_on_reset);
+}
+
+// The reproducer of a ROM whose first bytes jump on: through the mirror the
+// processor fetches C0 80 10 at 0000, and the debugger's history keeps those
+// bytes, not what RAM holds there.
+TEST(BoardChip, JumpOnResetIsWhatTheDebuggerSeesToo)
+{
+    Board board(*board_named("elf2k"));
+    auto m = std::make_unique<Memory>();
+    load_bytes(*m, 0x8000, "C0 80 10");
+    MachineState state;
+    BoardBus bus{.devices = &board, .map = &board.map()};
+    board.reset(state, bus);
+    Debugger debugger{ProtectedWindow{}};
+    debugger.step(state, *m, bus);
+    EXPECT_EQ(state.R[0], 0x8010);
+    const std::vector<HistoryStep> steps = debugger.recent(1, state);
+    ASSERT_EQ(steps.size(), 1u);
+    EXPECT_EQ(steps[0].record->bytes(), (std::array<uint8_t, 3>{0xC0, 0x80, 0x10}));
 }
 
 TEST(BoardChip, ARamProbeFindsTheMembershipCardsRam)
@@ -184,14 +216,14 @@ TEST(BoardChip, ARamProbeFindsTheMembershipCardsRam)
     // R1 = ffff; at each page's last byte, store ff and 00 and read them back;
     // the first page that keeps both is RAM.
     const char* probe = "F8 FF B1 A1 F8 FF 51 01 FB FF 3A 12 F8 00 51 01 32 18 91 FF 01 B1 30 04 00";
-    Board board(*board_named("mcard"), [](uint8_t) {}, 0);
+    Board board(*board_named("mcard"));
     auto m = std::make_unique<Memory>();
     load_bytes(*m, 0, probe);
     std::fill(m->begin() + 0x8000, m->end(), uint8_t{0xFF});  // a blank ROM
     MachineState state;
-    BoardBus bus{&board};
-    BoardRun policy{&board.writable(), 100000};
-    run_on(state, *m, bus, policy);
+    BoardBus bus{.devices = &board, .map = &board.map()};
+    PlainRun policy;
+    run_on(state, *m, bus, policy, 100000);
     EXPECT_TRUE(bus.idle);
     EXPECT_EQ(state.R[0], 0x0018);
     EXPECT_EQ(state.R[1], 0x7FFF);
@@ -200,37 +232,37 @@ TEST(BoardChip, ARamProbeFindsTheMembershipCardsRam)
 TEST(Boards, FrontPanelSwitchesCopiedToTheLeds)
 {
     // SEX 2; loop: INP 4; OUT 4; DEC 2; B4 in; BR loop; in: IDLE
-    Board board(*board_named("mcard"), [](uint8_t) {}, 0);
+    Board board(*board_named("mcard"));
+    FrontPanel& panel = *board.device<FrontPanel>();
     auto m = std::make_unique<Memory>();
     load_bytes(*m, 0, "E2 6C 64 22 37 08 30 01 00");
     MachineState state;
     state.R[2] = 0x0100;
-    board.switches = 0x5A;
-    BoardBus bus{&board};
-    BoardRun policy{&board.writable(), 5};
-    run_on(state, *m, bus, policy);
-    EXPECT_EQ(board.leds, 0x5A);
+    panel.switches = 0x5A;
+    BoardBus bus{.devices = &board, .map = &board.map()};
+    PlainRun policy;
+    run_on(state, *m, bus, policy, 5);
+    EXPECT_EQ(panel.leds, 0x5A);
     EXPECT_EQ((*m)[0x0100], 0x5A);
     EXPECT_EQ(state.R[0], 0x0006);  // IN is up: B4 fell through
-    board.in_button = true;
-    policy.limit = 100;
-    run_on(state, *m, bus, policy);
+    panel.in_button = true;
+    run_on(state, *m, bus, policy, 100);
     EXPECT_TRUE(bus.idle);
     EXPECT_EQ(state.R[0], 0x0008);
-    EXPECT_EQ(board.input_port(5, 0), std::nullopt);
+    EXPECT_EQ(board.input_port(5, 0), 0xFF);
     EXPECT_FALSE(board.ef(1, 0));
-    board.in_button = false;
-    board.press_in(1000);  // for 100 ms: 22375 machine cycles at 1.79 MHz
+    panel.in_button = false;
+    panel.press_in(1000);  // for 100 ms: 22375 machine cycles at 1.79 MHz
     EXPECT_TRUE(board.ef(4, 1000 + 22374));
     EXPECT_FALSE(board.ef(4, 1000 + 22375));
 }
 
 TEST(Boards, MapsAndUnmappedAddresses)
 {
-    BoardModel model = *board_named("elf");
-    model.ram = {{0x0000, 0x0FFF}};
-    model.rom = {{0xF000, 0xFFFF}};
-    Board board(model, [](uint8_t) {}, 0);
+    BoardDescription description = *board_named("elf");
+    description.ram = {{0x0000, 0x0FFF}};
+    description.rom = {{0xF000, 0xFFFF}};
+    const Board board(description);
     auto m = std::make_unique<Memory>();
     (*m)[0x0FFF] = 1;
     (*m)[0xF000] = 2;
@@ -242,35 +274,158 @@ TEST(Boards, MapsAndUnmappedAddresses)
     EXPECT_EQ(board.clear_unmapped(*m), std::nullopt);
     (*m)[0x2000] = 7;  // as a load leaves it
     EXPECT_EQ(board.clear_unmapped(*m), 0x2000);
-    EXPECT_TRUE(board.writable()[0x0FFF]);
-    EXPECT_FALSE(board.writable()[0x1000]);
-    EXPECT_FALSE(board.writable()[0xF000]);
-    EXPECT_TRUE(board.in_rom(0xF000));
-    EXPECT_FALSE(board.in_rom(0xEFFF));
+    EXPECT_EQ(board.storage(0x0FFF), Storage::Ram);
+    EXPECT_EQ(board.storage(0x1000), Storage::None);
+    EXPECT_EQ(board.storage(0xEFFF), Storage::None);
+    EXPECT_EQ(board.storage(0xF000), Storage::Rom);
 
     // Memory's first and last addresses outside the map.
-    model.ram = {{0x0001, 0xFFFE}};
-    model.rom = {};
-    Board edges(model, [](uint8_t) {}, 0);
+    description.ram = {{0x0001, 0xFFFE}};
+    description.rom = {};
+    const Board edges(description);
     (*m)[0x0000] = 5;
     (*m)[0xFFFF] = 6;
     EXPECT_EQ(edges.clear_unmapped(*m), 0x0000);
     EXPECT_EQ((*m)[0x0000], 0xFF);
     EXPECT_EQ((*m)[0xFFFF], 0xFF);
-    EXPECT_FALSE(edges.writable()[0x0000]);
-    EXPECT_TRUE(edges.writable()[0x0001]);
-    EXPECT_TRUE(edges.writable()[0xFFFE]);
-    EXPECT_FALSE(edges.writable()[0xFFFF]);
+    EXPECT_EQ(edges.storage(0x0000), Storage::None);
+    EXPECT_EQ(edges.storage(0x0001), Storage::Ram);
+    EXPECT_EQ(edges.storage(0xFFFE), Storage::Ram);
+    EXPECT_EQ(edges.storage(0xFFFF), Storage::None);
     for (const char* name : {"mcard", "elf2k", "picoelf"}) {  // RAM to 7fff, ROM from 8000 to ffff
-        const Board half(*board_named(name), [](uint8_t) {}, 0);
-        EXPECT_TRUE(half.writable()[0x0000] && half.writable()[0x7FFF]) << name;
-        EXPECT_FALSE(half.writable()[0x8000] || half.writable()[0xFFFF]) << name;
-        EXPECT_TRUE(half.in_rom(0x8000) && half.in_rom(0xFFFF) && !half.in_rom(0x7FFF)) << name;
+        const Board half(*board_named(name));
+        EXPECT_EQ(half.storage(0x0000), Storage::Ram) << name;
+        EXPECT_EQ(half.storage(0x7FFF), Storage::Ram) << name;
+        EXPECT_EQ(half.storage(0x8000), Storage::Rom) << name;
+        EXPECT_EQ(half.storage(0xFFFF), Storage::Rom) << name;
     }
-    const Board elf(*board_named("elf"), [](uint8_t) {}, 0);  // RAM everywhere
-    EXPECT_TRUE(elf.writable()[0x0000] && elf.writable()[0xFFFF]);
+    const Board elf(*board_named("elf"));  // RAM everywhere
+    EXPECT_EQ(elf.storage(0x0000), Storage::Ram);
+    EXPECT_EQ(elf.storage(0xFFFF), Storage::Ram);
     EXPECT_EQ(board_names(), "mcard, elf2k, picoelf, elf");
     EXPECT_EQ(board_named("kim"), std::nullopt);
+}
+
+// A board of the test device alone, RAM everywhere, with a program at 0100 run
+// by P = 3 so that R0 is free for DMA, which points it at 0200.
+struct TimedBoard {
+    explicit TimedBoard(const char* program)
+        : board({.name = "timed",
+                 .ram = {{0x0000, 0xFFFF}},
+                 .rom = {},
+                 .clock_hz = 1000000,
+                 .reset = ResetKind::AtZero,
+                 .devices = {{.name = "test device", .make = make_test_device}}}),
+          device(*board.device<TestDevice>()),
+          bus{.devices = &board, .map = &board.map()}
+    {
+        load_bytes(*memory, 0x0100, program);
+        load_bytes(*memory, 0x0200, "11 22 33 44");
+        state.P = 3;
+        state.R[3] = 0x0100;
+        state.R[0] = 0x0200;
+        state.R[1] = 0x0300;  // the interrupt's program: IDLE
+        state.IE = 1;
+    }
+
+    RunResult run(uint64_t limit)
+    {
+        PlainRun policy;
+        return run_on(state, *memory, bus, policy, limit);
+    }
+
+    Board board;
+    TestDevice& device;
+    BoardBus bus;
+    std::unique_ptr<Memory> memory = std::make_unique<Memory>();
+    MachineState state;
+};
+
+// The scheduler cycle by cycle: an interrupt raised at a cycle is taken at the
+// first instruction boundary from that cycle on, its own cycle taking one more.
+TEST(BoardClock, AnInterruptIsTakenAtTheBoundaryOfItsCycle)
+{
+    const struct {
+        const char* program;
+        uint64_t raised_at;
+        uint16_t r5;    // instructions before it
+        uint64_t taken_at;
+    } cases[] = {
+        {"15 15 15 15 15 15 15 15", 10, 5, 10},  // INC R5, 2 cycles each: 10 is a boundary
+        {"15 15 15 15 15 15 15 15", 11, 6, 12},
+        {"15 15 15 15 15 15 15 15", 0, 1, 2},  // raised before the first instruction ends
+        {"C4 C4 C4 C4 C4 C4", 10, 4, 12},       // NOP, 3 cycles each
+        {"C4 C4 C4 C4 C4 C4", 9, 3, 9},
+    };
+    for (const auto& c : cases) {
+        TimedBoard timed(c.program);
+        const bool nops = c.program[0] == 'C';
+        timed.device.interrupt_at(c.raised_at);
+        timed.run(8);
+        EXPECT_EQ(timed.state.R[3], 0x0100 + c.r5) << c.program << " " << c.raised_at;
+        EXPECT_EQ(timed.state.P, 1) << c.raised_at;
+        EXPECT_EQ(timed.state.T, 0x03) << c.raised_at;
+        EXPECT_EQ(timed.state.IE, 0) << c.raised_at;
+        // The interrupt's cycle, then the IDLE at 0300, where the processor sleeps.
+        EXPECT_EQ(timed.bus.cycles, c.taken_at + 1 + 2) << c.raised_at;
+        EXPECT_TRUE(timed.bus.idle);
+        EXPECT_EQ(timed.state.R[5], nops ? 0 : c.r5);
+        EXPECT_EQ(timed.device.log, "INT @" + std::to_string(c.taken_at) + "\n") << c.raised_at;
+    }
+}
+
+// DMA takes one machine cycle a byte between two instructions, from M(R0) up,
+// and a timed loop runs that much later.
+TEST(BoardClock, DmaStealsCyclesFromATimedLoop)
+{
+    TimedBoard out("15 15 15 15 15 15 15 15 15 15 00");
+    out.device.dma_at(10, 3, /*in=*/false);
+    const RunResult result = out.run(10);
+    EXPECT_EQ(result.executed, 10u);
+    EXPECT_EQ(out.bus.cycles, 10 * 2 + 3);
+    EXPECT_EQ(out.state.R[0], 0x0203);
+    EXPECT_EQ(out.device.log, "DMA out requested @10\nDMA out 17 @10\nDMA out 34 @11\nDMA out 51 @12\n");
+
+    TimedBoard in("15 15 15 15 00");
+    in.device.dma_at(3, 2, /*in=*/true);  // mid-instruction: the cycles come at 4
+    in.run(4);
+    EXPECT_EQ(in.bus.cycles, 4 * 2 + 2);
+    EXPECT_EQ((*in.memory)[0x0200], 0xA2);
+    EXPECT_EQ((*in.memory)[0x0201], 0xA1);
+    EXPECT_EQ((*in.memory)[0x0202], 0x33);
+    EXPECT_EQ(in.device.log, "DMA in requested @4\nDMA in 162 @4\nDMA in 161 @5\n");
+}
+
+// In an IDLE the clock skips to the next event: DMA there ends the IDLE, and
+// the program goes on after it; with nothing to come the processor sleeps.
+TEST(BoardClock, DmaWakesAnIdle)
+{
+    TimedBoard timed("00 15 00");  // IDLE; INC R5; IDLE
+    timed.device.dma_at(1000, 1, /*in=*/true);
+    const RunResult result = timed.run(kNoLimit);
+    EXPECT_EQ(result.executed, 3u);
+    EXPECT_FALSE(result.stopped);
+    EXPECT_EQ(timed.state.R[5], 1);
+    EXPECT_EQ((*timed.memory)[0x0200], 0xA1);
+    EXPECT_EQ(timed.bus.cycles, 1000 + 1 + 2 + 2);
+    EXPECT_TRUE(timed.bus.idle);
+    EXPECT_EQ(timed.state.R[3], 0x0102);  // back on the IDLE that sleeps
+
+    // A pause in an IDLE leaves it there; the next run waits on without fetching it again.
+    TimedBoard paused("00 15 00");
+    paused.device.interrupt_at(500);
+    paused.bus.pause_at = 100;
+    const RunResult first = paused.run(kNoLimit);
+    EXPECT_TRUE(first.stopped);
+    EXPECT_EQ(first.executed, 1u);
+    EXPECT_EQ(paused.bus.cycles, 100);
+    EXPECT_EQ(paused.state.R[3], 0x0100);
+    paused.bus.pause_at = kNever;
+    const RunResult second = paused.run(kNoLimit);
+    EXPECT_EQ(second.executed, 1u);  // the IDLE at 0300
+    EXPECT_EQ(paused.state.P, 1);
+    EXPECT_EQ(paused.state.R[3], 0x0101);  // the interrupt returns after the first IDLE
+    EXPECT_EQ(paused.bus.cycles, 500 + 1 + 2);
 }
 
 // 1.6 MHz at 1000 baud: a bit is 200 machine cycles, a character 2200, and
@@ -325,30 +480,81 @@ TEST(SerialLine, DecodesWhatTheProgramSendsAtItsTimingEdges)
     EXPECT_EQ(received, "A");
 }
 
-TEST(SerialLine, ListensOnceQHasRestedAtMarkAndTakesCharactersBackToBack)
+// As a terminal's UART: the first edge from mark to space starts a character,
+// however soon it follows a reset or the line's return to mark.
+TEST(SerialLine, AnEdgeFromMarkStartsACharacter)
 {
     std::string received;
-    SerialLine line(kSerial, [&received](uint8_t byte) { received += static_cast<char>(byte); });
-    line.reset(0, false);                  // Q at space after a reset
-    line.q_changed(true, 100);
-    send(line, 'x', 100 + 11 * kBit - 1);  // a cycle short of a character time at mark: not heard
-    line.advance(40 * kBit);
-    EXPECT_EQ(received, "");
-    send(line, 'O', 40 * kBit);             // heard: the line is at mark by then
-    send(line, 'K', 50 * kBit);             // one stop bit only, then the next start
-    line.advance(70 * kBit);
-    EXPECT_EQ(received, "OK");
-    EXPECT_EQ(line.framing_errors(), 0u);
+    const auto receive = [&received](uint8_t byte) { received += static_cast<char>(byte); };
+    SerialLine at_once(kSerial, receive);
+    at_once.reset(0, true);  // Q at mark from the reset on
+    send(at_once, 'H', 5);   // sent at once, as a monitor does right after it times the baud
+    send(at_once, 'i', 5 + 10 * kBit);  // one stop bit only, then the next start
+    at_once.advance(40 * kBit);
+    EXPECT_EQ(received, "Hi");
+    EXPECT_EQ(at_once.framing_errors(), 0u);
+
+    received.clear();
+    SerialLine resting(kSerial, receive);
+    resting.reset(0, false);        // Q at space after a reset prints nothing
+    resting.advance(40 * kBit);
+    resting.q_changed(true, 40 * kBit);
+    send(resting, 'O', 40 * kBit + 1);  // a cycle after Q comes to mark
+    resting.advance(60 * kBit);
+    EXPECT_EQ(received, "O");
+
+    // A stop bit found at space is a framing error; the next character needs
+    // Q back at mark, so that a line held at space sends nothing more.
+    received.clear();
+    SerialLine broken(kSerial, receive);
+    broken.reset(0, true);
+    broken.q_changed(false, 10 * kBit);  // start, then space for good: 00 with no stop bit
+    broken.advance(40 * kBit);
+    EXPECT_EQ(received, std::string(1, '\0'));
+    EXPECT_EQ(broken.framing_errors(), 1u);
+    broken.q_changed(true, 40 * kBit);
+    send(broken, 'K', 41 * kBit);
+    broken.advance(60 * kBit);
+    EXPECT_EQ(received, std::string(1, '\0') + "K");
+    EXPECT_EQ(broken.framing_errors(), 1u);
 
     const SerialSettings inverted{3, false, true, 1000, 1600000};  // Q = 0 is mark
-    SerialLine inverted_line(inverted, [&received](uint8_t byte) { received += static_cast<char>(byte); });
+    received.clear();
+    SerialLine inverted_line(inverted, receive);
     inverted_line.reset(0, false);
     inverted_line.q_changed(true, 11 * kBit);  // the start bit
     for (unsigned bit = 0; bit < 8; ++bit)
         inverted_line.q_changed(!(('!' >> bit) & 1), (12 + bit) * kBit);
     inverted_line.q_changed(false, 20 * kBit);
     inverted_line.advance(30 * kBit);
-    EXPECT_EQ(received, "OK!");
+    EXPECT_EQ(received, "!");
+}
+
+// The line is quiet a given time after the last character ended: a key's end
+// on the receive line, or the stop bit of what the program sent, sampled 9.5
+// bits after its start.
+TEST(SerialLine, QuietFromTheEndOfTheLastCharacter)
+{
+    SerialLine line(kSerial, [](uint8_t) {});
+    line.reset(0, true);
+    EXPECT_EQ(line.quiet_from(1000), 1000u);
+    line.q_changed(false, 5000);  // a start bit: its stop bit is sampled at 5000 + 1900
+    EXPECT_EQ(line.quiet_from(1000), 5000 + 1900 + 1000u);
+    line.advance(6000);
+    EXPECT_EQ(line.quiet_from(1000), 5000 + 1900 + 1000u);
+    line.queue_key('A');
+    EXPECT_EQ(line.quiet_from(1000), kNever);
+    EXPECT_TRUE(line.ef(3, 30000));  // the key starts: 2200 cycles to its stop bits' end
+    EXPECT_EQ(line.quiet_from(1000), 30000 + 2200 + 1000u);
+    EXPECT_EQ(line.last_tested(), 30000u);
+    EXPECT_EQ(line.take_unsent_keys().size(), 0u);
+    line.queue_key('B');
+    line.queue_break();
+    const auto unsent = line.take_unsent_keys();
+    ASSERT_EQ(unsent.size(), 2u);
+    EXPECT_EQ(unsent[0], 'B');
+    EXPECT_EQ(unsent[1], std::nullopt);
+    EXPECT_EQ(line.keys_waiting(), 0u);
 }
 
 TEST(SerialLine, KeysWaitUntilTheProgramIsReady)
@@ -356,45 +562,44 @@ TEST(SerialLine, KeysWaitUntilTheProgramIsReady)
     SerialLine line(kSerial, [](uint8_t) {});
     line.reset(0, true);
     line.queue_key('A');  // 0x41: 1 0 0 0 0 0 1 0 after the start bit
-    EXPECT_FALSE(line.ef(19999));  // mark: not 100 ms yet
-    EXPECT_TRUE(line.ef(20000));   // the start bit begins at this test
-    EXPECT_TRUE(line.ef(20000 + kBit - 1));
-    EXPECT_FALSE(line.ef(20000 + kBit));       // bit 0: 1, mark
-    EXPECT_TRUE(line.ef(20000 + 2 * kBit));    // bit 1: 0, space
-    EXPECT_FALSE(line.ef(20000 + 7 * kBit));   // bit 6: 1
-    EXPECT_TRUE(line.ef(20000 + 9 * kBit - 1));  // bit 7: 0
-    EXPECT_FALSE(line.ef(20000 + 9 * kBit));   // stop bits
+    EXPECT_FALSE(line.ef(3, 19999));  // mark: not 100 ms yet
+    EXPECT_TRUE(line.ef(3, 20000));   // the start bit begins at this test
+    EXPECT_TRUE(line.ef(3, 20000 + kBit - 1));
+    EXPECT_FALSE(line.ef(3, 20000 + kBit));       // bit 0: 1, mark
+    EXPECT_TRUE(line.ef(3, 20000 + 2 * kBit));    // bit 1: 0, space
+    EXPECT_FALSE(line.ef(3, 20000 + 7 * kBit));   // bit 6: 1
+    EXPECT_TRUE(line.ef(3, 20000 + 9 * kBit - 1));  // bit 7: 0
+    EXPECT_FALSE(line.ef(3, 20000 + 9 * kBit));   // stop bits
     EXPECT_FALSE(line.keys_waiting());
 
     // The next key waits for two character times of mark after this one, and
     // after the program's last change of Q.
     line.queue_key(0x00);
     const uint64_t ended = 20000 + 11 * kBit;
-    EXPECT_FALSE(line.ef(ended + 2 * 11 * kBit - 1));
+    EXPECT_FALSE(line.ef(3, ended + 2 * 11 * kBit - 1));
     line.q_changed(false, ended + 2 * 11 * kBit - 1);
-    EXPECT_FALSE(line.ef(ended + 4 * 11 * kBit - 2));
-    EXPECT_TRUE(line.ef(ended + 4 * 11 * kBit - 1));
+    EXPECT_FALSE(line.ef(3, ended + 4 * 11 * kBit - 2));
+    EXPECT_TRUE(line.ef(3, ended + 4 * 11 * kBit - 1));
 
     // A reset cuts a key short, which goes again; one that has just ended does not.
     SerialLine cut(kSerial, [](uint8_t) {});
     cut.reset(0, true);
     cut.queue_key('A');
-    EXPECT_TRUE(cut.ef(20000));
+    EXPECT_TRUE(cut.ef(3, 20000));
     cut.reset(20000 + 11 * kBit - 1, true);
     EXPECT_TRUE(cut.keys_waiting());
-    EXPECT_TRUE(cut.ef(100000));
+    EXPECT_TRUE(cut.ef(3, 100000));
     cut.reset(100000 + 11 * kBit, true);
     EXPECT_FALSE(cut.keys_waiting());
 
     SerialLine breaking(SerialSettings{3, true, false, 1000, 1600000}, [](uint8_t) {});  // flag 1 at mark
     breaking.reset(0, true);
     breaking.queue_break();
-    EXPECT_TRUE(breaking.ef(19999));
-    EXPECT_FALSE(breaking.ef(20000));
-    EXPECT_FALSE(breaking.ef(20000 + 22 * kBit - 1));
-    EXPECT_TRUE(breaking.ef(20000 + 22 * kBit));
-    EXPECT_FALSE(breaking.quiet(20000 + 22 * kBit + 99, 100));
-    EXPECT_TRUE(breaking.quiet(20000 + 22 * kBit + 100, 100));
+    EXPECT_TRUE(breaking.ef(3, 19999));
+    EXPECT_FALSE(breaking.ef(3, 20000));
+    EXPECT_FALSE(breaking.ef(3, 20000 + 22 * kBit - 1));
+    EXPECT_TRUE(breaking.ef(3, 20000 + 22 * kBit));
+    EXPECT_EQ(breaking.quiet_from(100), 20000 + 22 * kBit + 100);
 }
 
 }  // namespace

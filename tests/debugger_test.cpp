@@ -10,6 +10,7 @@
 #include "board/board.hpp"
 #include "cpu/execution.hpp"
 #include "machine_text.hpp"
+#include "test_device.hpp"
 #include "monitor/debug_text.hpp"
 #include "monitor/symbols.hpp"
 #include "scripted_io.hpp"
@@ -17,8 +18,8 @@
 namespace cosmac::testing {
 namespace {
 
-// On a board too, where an interrupt may follow any instruction, the branches
-// read the board's EF lines, and stores into ROM are ignored.
+// On a board too, where an interrupt may follow any instruction, DMA cycles
+// too, the branches read the board's EF lines, and stores into ROM are ignored.
 TEST(Debugger, SteppingBackUndoesEveryOpcodeExactly)
 {
     std::mt19937 random(1802);
@@ -26,10 +27,13 @@ TEST(Debugger, SteppingBackUndoesEveryOpcodeExactly)
     const auto original = std::make_unique<Memory>();
     for (uint8_t& byte : *memory)
         byte = static_cast<uint8_t>(random());
+    BoardDescription description = *board_named("mcard");
+    description.devices.push_back({.name = "test device", .make = make_test_device});
     for (const bool on_board : {false, true}) {
         Debugger debugger{ProtectedWindow{}};
-        Board board(*board_named("mcard"), [](uint8_t) {}, 0);
-        BoardBus bus{&board};
+        Board board(description);
+        TestDevice& device = *board.device<TestDevice>();
+        BoardBus bus{.devices = &board, .map = &board.map()};
         for (unsigned opcode = 0; opcode < 256; ++opcode) {
             for (int trial = 0; trial < 8; ++trial) {
                 MachineState state;
@@ -42,24 +46,32 @@ TEST(Debugger, SteppingBackUndoesEveryOpcodeExactly)
                     *ef = static_cast<uint8_t>(random() % (on_board ? 2 : 256));
                 state.P = random() & 0xF, state.X = random() & 0xF, state.N = random() & 0xF, state.I = random() & 0xF;
                 state.DF = random() & 1, state.IE = random() & 1, state.Q = random() & 1;
+                if (trial % 4 == 3)  // DMA's R0 as the program counter, the data pointer, or both
+                    state.P = state.X = 0;
                 (*memory)[state.R[state.P]] = static_cast<uint8_t>(opcode);
                 *original = *memory;
                 const MachineState before = state;
+                std::size_t records = 1;
                 if (on_board) {
-                    bus.interrupt_line = trial % 2;
+                    board.hold_interrupt(trial % 2);
                     for (unsigned line = 1; line <= 4; ++line)
                         board.hold_ef(line, random() & 1);
-                    debugger.step(state, *memory, bus, board.writable());
+                    if (trial >= 4) {  // DMA after the instruction
+                        records += 1 + trial % 2;
+                        device.dma_at(bus.cycles, static_cast<unsigned>(records - 1), random() & 1);
+                    }
+                    debugger.step(state, *memory, bus);
                 } else {
                     ScriptedIo io;
                     io.replies = {{static_cast<uint8_t>(random()), false}};
                     io.keys = {trial % 2 ? 0x03 : 'a'};
                     debugger.step(state, *memory, io);
                 }
-                const std::vector<HistoryStep> steps = debugger.recent(1, state);
-                ASSERT_EQ(steps.size(), 1u);
-                EXPECT_EQ(steps[0].before, before) << std::hex << opcode << " " << on_board;
-                EXPECT_EQ(steps[0].after, state) << std::hex << opcode << " " << on_board;
+                const std::vector<HistoryStep> steps = debugger.recent(records, state);
+                ASSERT_EQ(steps.size(), records);
+                EXPECT_EQ(steps.front().before, before) << std::hex << opcode << " " << on_board;
+                EXPECT_EQ(steps.back().after, state) << std::hex << opcode << " " << on_board;
+                EXPECT_TRUE(steps.front().record->is_instruction());
                 EXPECT_EQ(debugger.step_back(state, *memory, 1), 1u);
                 EXPECT_EQ(state, before) << std::hex << opcode << " " << on_board;
                 EXPECT_TRUE(*memory == *original) << std::hex << opcode << " " << on_board;
@@ -102,21 +114,22 @@ TEST(Debugger, RunningBackPollsForAnInterrupt)
     EXPECT_EQ(state.R[1], 5000 - kInterruptPollInterval);
 }
 
-// A run on a board goes on in slices of the board's time: each ends at the
-// first poll 600 cycles after it began, so that a slice of NOPs (3 cycles) is
-// shorter than one of INCs (2). Counts, breakpoints and goals carry across them.
+// A run on a board goes on in slices of the board's time: each pauses at the
+// first instruction boundary 600 cycles after the last, so that a slice of
+// NOPs (3 cycles) holds fewer instructions than one of INCs (2). Counts,
+// breakpoints and goals carry across them.
 TEST(Debugger, BoardRunsCarryAcrossSlices)
 {
     const auto memory = std::make_unique<Memory>();
     std::fill(memory->begin(), memory->begin() + 0x12C, uint8_t{0xC4});  // NOP ...
     std::fill(memory->begin() + 0x12C, memory->begin() + 0x500, uint8_t{0x1A});  // INC RA ...
     (*memory)[0x500] = 0xD0;                                                   // SEP R0
-    Board board(*board_named("elf"), [](uint8_t) {}, 0);
-    BoardBus bus{&board};
+    Board board(*board_named("elf"));
+    BoardBus bus{.devices = &board, .map = &board.map()};
     unsigned slices = 0;
-    const BoardLink link{bus, board.writable(), [&] {
+    const BoardLink link{bus, [&] {
                              ++slices;
-                             board.pause_at(bus.cycles + 600);
+                             bus.pause_at = bus.cycles + 600;
                              return false;
                          }};
     const struct {
@@ -129,11 +142,11 @@ TEST(Debugger, BoardRunsCarryAcrossSlices)
         uint64_t cycles;
         unsigned slices;
     } cases[] = {
-        {"a count of 600", RunGoal::Count, 600, 0xFFFF, StopKind::None, 600, 300 * 3 + 300 * 2, 1},
-        {"a breakpoint as far into the second slice as the first went", RunGoal::Go, 0, 0x200, StopKind::Breakpoint,
-         512, 300 * 3 + 212 * 2, 1},
+        {"a count of 600, paused at 600 and 1200", RunGoal::Count, 600, 0xFFFF, StopKind::None, 600,
+         300 * 3 + 300 * 2, 2},
+        {"a breakpoint in the third slice", RunGoal::Go, 0, 0x200, StopKind::Breakpoint, 512, 300 * 3 + 212 * 2, 2},
         {"n over a subroutine longer than a slice", RunGoal::StepOver, 0, 0xFFFF, StopKind::Goal, 0x501,
-         2 + 299 * 3 + 980 * 2 + 2, 3},
+         2 + 299 * 3 + 980 * 2 + 2, 4},
         {"o at depth 0 ends with a plain SEP that hands the program counter on", RunGoal::StepOut, 0, 0x200,
          StopKind::Goal, 1, 2, 0},
     };
@@ -147,7 +160,7 @@ TEST(Debugger, BoardRunsCarryAcrossSlices)
         }
         slices = 0;
         const uint64_t cycles = bus.cycles;
-        board.pause_at(bus.cycles + 600);
+        bus.pause_at = bus.cycles + 600;
         const DebugOutcome outcome = debugger.run(state, *memory, link, c.goal, c.count);
         EXPECT_EQ(outcome.stop, c.stop) << c.topic;
         EXPECT_EQ(outcome.result.executed, c.executed) << c.topic;

@@ -57,7 +57,7 @@ const std::string kUsage =
     "       cosmac --run [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n"
     "       cosmac --board NAME [--run|--debug] [--ram START-END]... [--rom START-END]... [--clock MHZ]\n"
     "              [--serial efN[,rx-invert][,tx-invert]|none] [--baud N] [--quiet SECONDS]\n"
-    "              [--speed N|max] [FILE...]\n";
+    "              [--key-wait SECONDS] [--speed N|max] [--7bit] [--lf-as-cr] [FILE...]\n";
 const std::string kAssemblerUsage =
     "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin] [--syntax cosmac|rca|a18|asm02|sb]\n"
     "                  [-I DIR]... [-D NAME[=VALUE]]... [--build N]\n";
@@ -78,9 +78,20 @@ TEST(Programs, OptionsAndUsage)
          "cosmac: --protect 9000-4000 ends before it starts; give the lower address first\n" + kUsage},
         {false, {"--protect", "9000"}, 2, "",
          "cosmac: --protect needs START-END, two hexadecimal addresses, or none\n" + kUsage},
-        {false, {"--clock", "0", "-d"}, 2, "", "cosmac: --clock needs a frequency in MHz, such as 1.76\n" + kUsage},
+        {false, {"--clock", "0", "-d"}, 2, "",
+         "cosmac: --clock needs a frequency in MHz from 0.001 to 1000, such as 1.76\n" + kUsage},
+        {false, {"--clock", "0.0009", "-d"}, 2, "",  // 900 Hz: under a kilohertz
+         "cosmac: --clock needs a frequency in MHz from 0.001 to 1000, such as 1.76\n" + kUsage},
+        {false, {"--board", "elf", "--clock", "1000.001", "x"}, 2, "",  // over a gigahertz
+         "cosmac: --clock needs a frequency in MHz from 0.001 to 1000, such as 1.76\n" + kUsage},
+        {false, {"--clock", "0.001", "-d", "missing"}, 1, "", "cosmac: missing.elf: No such file or directory\n"},
         {false, {"--clock", "2"}, 2, "", "cosmac: --clock goes with --debug or --board\n" + kUsage},
-        {false, {"--baud", "300", "x"}, 2, "", "cosmac: --ram, --rom, --serial, --baud, --quiet and --speed go with --board\n" + kUsage},
+        {false, {"--baud", "300", "x"}, 2, "",
+         "cosmac: --ram, --rom, --serial, --baud, --quiet, --key-wait, --speed, --7bit and --lf-as-cr go with "
+         "--board\n" + kUsage},
+        {false, {"--7bit", "x"}, 2, "",
+         "cosmac: --ram, --rom, --serial, --baud, --quiet, --key-wait, --speed, --7bit and --lf-as-cr go with "
+         "--board\n" + kUsage},
         {false, {"--board", "kim1", "--run", "x"}, 2, "", "cosmac: --board needs one of mcard, elf2k, picoelf, elf\n" + kUsage},
         {false, {"--board", "elf", "--speed", "fast"}, 2, "",
          "cosmac: --speed needs a number, such as 1 or 0.5, or max\n" + kUsage},
@@ -94,14 +105,19 @@ TEST(Programs, OptionsAndUsage)
          "cosmac: --serial needs efN (1-4), then rx-invert or tx-invert if wanted, or none\n" + kUsage},
         {false, {"--board", "mcard", "--run", "--serial", "ef4", "missing.hex"}, 2, "",
          "cosmac: missing.hex: No such file or directory\n"},
-        {false, {"--board", "mcard", "--run", "--serial", "ef1", "--baud", "1000000", "--clock", "1000000", "missing.hex"},
+        {false, {"--board", "mcard", "--run", "--serial", "ef1", "--baud", "1000000", "--clock", "1000", "--quiet",
+                 "0.001", "--key-wait", "1000000", "missing.hex"},
          2, "", "cosmac: missing.hex: No such file or directory\n"},  // each at its limit
         {false, {"--board", "mcard", "--run", "--baud", "1000001", "x"}, 2, "",
          "cosmac: --baud needs a speed in bits a second, such as 1200\n" + kUsage},
         {false, {"--board", "mcard", "--run", "--baud", "0", "x"}, 2, "",
          "cosmac: --baud needs a speed in bits a second, such as 1200\n" + kUsage},
         {false, {"--board", "mcard", "--run", "--quiet", "-1", "x"}, 2, "",
-         "cosmac: --quiet needs a number of seconds, such as 1 or 0.5\n" + kUsage},
+         "cosmac: --quiet needs a number of seconds from 0.001 to 1000000, such as 1 or 0.5\n" + kUsage},
+        {false, {"--board", "mcard", "--run", "--quiet", "0.0009", "x"}, 2, "",
+         "cosmac: --quiet needs a number of seconds from 0.001 to 1000000, such as 1 or 0.5\n" + kUsage},
+        {false, {"--board", "mcard", "--run", "--key-wait", "1000001", "x"}, 2, "",
+         "cosmac: --key-wait needs a number of seconds from 0.001 to 1000000, such as 1 or 0.5\n" + kUsage},
         {false, {"--run", "--limit", "5", "--limit", "6", "x"}, 2, "",
          "cosmac: --limit: At Most 1 required but received 2\n" + kUsage},
         {false, {"--run"}, 2, "", "cosmac: --run needs a program file\n" + kUsage},

@@ -121,8 +121,9 @@ TEST_F(TerminalSession, RunningProgramsOutputShowsAtOnceAndControlCInterruptsIt)
     EXPECT_EQ(session.wait(), 0);
 }
 
-// Control-C at a reply stops the run on the instruction, which changes nothing:
-// neither D nor the byte at M(R(X)) takes a value that was not typed.
+// Control-C at a reply stops the run on the instruction, which changes nothing
+// and is not counted: neither D, N, I nor the byte at M(R(X)) takes a value
+// that was not typed.
 TEST_F(TerminalSession, ControlCAtAReplyStopsBeforeTheInstruction)
 {
     enter_program(session, {"e1", "6a", "30", "01"});  // SEX 1; loop: INP 2; BR loop
@@ -131,8 +132,8 @@ TEST_F(TerminalSession, ControlCAtAReplyStopsBeforeTheInstruction)
     session.type("7\n");
     ASSERT_TRUE(session.expect("INP 2 ?"));
     session.type("12\x03");
-    ASSERT_TRUE(session.expect("\r\nBreak\r\n\r\n4 instructions executed\r\n"));
-    ASSERT_TRUE(session.expect(" D = 07, DF = 0, B = 00, P = 0, X = 1\r\n"));
+    ASSERT_TRUE(session.expect("\r\nBreak\r\n\r\n3 instructions executed\r\n"));
+    ASSERT_TRUE(session.expect(" D = 07, DF = 0, B = 00, P = 0, X = 1\r\n Q = 0, N = 0, I = 3\r\n"));  // BR's
     ASSERT_TRUE(session.expect("0001 INP 2\r\n-"));
 
     session.type("s 1\n");  // a single step shows its display as usual
@@ -148,14 +149,15 @@ TEST_F(TerminalSession, ControlCAtAReplyStopsBeforeTheInstruction)
     session.type("1\n");
     ASSERT_TRUE(session.expect("EF4 ?"));
     session.type("\x03");
-    ASSERT_TRUE(session.expect("\r\nBreak\r\n\r\n2 instructions executed\r\n"));
+    ASSERT_TRUE(session.expect("\r\nBreak\r\n\r\n1 instructions executed\r\n"));
     ASSERT_TRUE(session.expect("0010 B4 10\r\n-"));
     session.type("\x03");  // at the prompt, Control-C ends the monitor
     EXPECT_EQ(session.wait(), 128 + SIGINT);
 }
 
 // Control-D at a reply ends the input as the end of a piped file does: the run
-// stops, and the monitor ends rather than wait for more from a user who is done.
+// stops with the INP undone and uncounted, and the monitor ends rather than
+// wait for more from a user who is done.
 TEST(Terminal, ControlDAtAReplyEndsTheInput)
 {
     TempDir dir;
@@ -164,8 +166,9 @@ TEST(Terminal, ControlDAtAReplyEndsTheInput)
     session.type("m 0 6a\ng 0\n");  // INP 2
     ASSERT_TRUE(session.expect("INP 2 ?"));
     session.type("\x04");
-    ASSERT_TRUE(session.expect("Break\r\n\r\n1 instructions executed\r\n"));
-    ASSERT_TRUE(session.expect("0001 IDLE\r\n-"));
+    ASSERT_TRUE(session.expect("Break\r\n\r\n0 instructions executed\r\n"));
+    ASSERT_TRUE(session.expect(" D = 00, DF = 0, B = 00, P = 0, X = 0\r\n Q = 0, N = 0, I = 0\r\n"));
+    ASSERT_TRUE(session.expect("0000 INP 2\r\n-"));
     EXPECT_EQ(session.wait(), 0);
 }
 
@@ -335,7 +338,7 @@ TEST(Terminal, ABoardsSerialTerminal)
                   kAssemblerBinary);
     ASSERT_EQ(assembled.exit_status, 0) << assembled.err;
     PtySession session(dir.path(), {.transparent = false, .arguments = {"--board", "mcard", "fw.hex"}, .term = "dumb"});
-    ASSERT_TRUE(session.expect("sends a BREAK.\r\n\r\n"));
+    ASSERT_TRUE(session.expect("sends a BREAK, Control-^ resets the board (R at the prompt).\r\n\r\n"));
     ASSERT_TRUE(wait_for_key_read(session));
     session.type("\r");  // the firmware times it to find the baud
     ASSERT_TRUE(session.expect("OK\r\n*"));  // as sent: the terminal adds no "\r"

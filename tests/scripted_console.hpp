@@ -29,6 +29,7 @@ public:
         return static_cast<uint8_t>(input_[position_++]);
     }
     void write_error(std::string_view text) override { err.append(text); }
+    void give_back(std::string_view input) override { input_.insert(position_, input); }
     void begin_run() override { polls_ = 0; }
     void end_run() override {}
     // Interrupts a run after polls_per_run looks, 0 for never: the same path as

@@ -1,16 +1,19 @@
-// The 1802 boards that cosmac --board simulates: their memory maps, clocks,
-// serial conventions and reset, and the devices on them (the serial line and
-// the front panel).
+// The 1802 boards that cosmac --board simulates. A board is data: its memory
+// map, clock, reset rule and a list of device rows with their settings, kept in
+// the board table; the command line edits a copy of a row before the board is
+// built. A built Board is the bus's side of the machine: the map, the fitted
+// devices, their dispatch by port and EF line, and the clock they act on.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "board/serial_line.hpp"
+#include "board/device.hpp"
 #include "cpu/board_bus.hpp"
 #include "cpu/machine_state.hpp"
 
@@ -27,71 +30,90 @@ enum class ResetKind {
     LongBranchTo8000,  // as if C0 80 00 had been keyed in at 0000
 };
 
-struct BoardModel {
+struct BoardDescription {
     std::string_view name;
     std::vector<AddressRange> ram;
     std::vector<AddressRange> rom;
-    uint64_t clock_hz;
-    std::optional<SerialSettings> serial;  // none: the board has no serial line
-    ResetKind reset;
+    uint64_t clock_hz = 0;
+    ResetKind reset = ResetKind::AtZero;
+    std::vector<DeviceRow> devices;  // a later row's ports and lines win over an earlier one's
+
+    // The row of the device of that name, or null.
+    DeviceRow* device(std::string_view device_name);
 };
 
+// The row the board table gives a serial line on this EF line: how --serial adds one.
+DeviceRow serial_line_row(unsigned ef_line);
+
 // mcard, elf2k, picoelf or elf; empty for another name.
-std::optional<BoardModel> board_named(std::string_view name);
+std::optional<BoardDescription> board_named(std::string_view name);
 std::string board_names();  // "mcard, elf2k, picoelf, elf"
 
-// A board's devices: the serial line, and the front panel (OUT 4 to the LEDs,
-// INP 4 from the switches, EF4 the IN button, Q an LED).
-class Board : public BoardDevices {
+class Board final : public BoardDevices {
 public:
-    Board(const BoardModel& model, SerialLine::Sink received, uint64_t quiet_cycles);
+    explicit Board(const BoardDescription& description);
+    Board(const Board&) = delete;
+    Board& operator=(const Board&) = delete;
 
-    const BoardModel& model() const { return model_; }
-    const WritableMap& writable() const { return writable_; }
-    SerialLine* serial() { return serial_ ? &*serial_ : nullptr; }
+    const BoardDescription& description() const { return description_; }
+    const MemoryMap& map() const { return map_; }
+    Storage storage(uint16_t address) const { return map_[address]; }
 
-    // Addresses outside every RAM and ROM range read FF: the first one that
-    // held something else, which a load put there, or empty.
+    // The first fitted device of that type, or null.
+    template <class T>
+    T* device() const
+    {
+        for (const auto& fitted : devices_) {
+            if (auto* found = dynamic_cast<T*>(fitted.get()))
+                return found;
+        }
+        return nullptr;
+    }
+
+    // Addresses with no memory read FF, which this fills in; the first of them
+    // that held something else, or empty.
     std::optional<uint16_t> clear_unmapped(Memory& memory) const;
 
-    // Power-on: the processor's reset, as the board performs it.
+    // Power-on and the reset: the processor's reset as the board performs it,
+    // then every device's. Memory keeps its contents.
     void reset(MachineState& state, BoardBus& bus);
 
-    // A run's poll ends it at this cycle, and once the line is quiet (0: never).
-    void pause_at(uint64_t cycle) { pause_at_ = cycle; }
-    void set_quiet(uint64_t cycles) { quiet_cycles_ = cycles; }
-    // Nothing has been sent or received for the quiet time, and no key waits.
-    bool quiet(uint64_t cycle) const;
-
-    bool in_rom(uint16_t address) const;
-
-    // An EF line (1-4) held at a level by the user, for testing handlers, or
-    // given back to its device (empty).
+    // The user's hold on the lines (x INT, x EFn), over what the devices drive;
+    // an EF line given back (empty) is its device's again.
+    void hold_interrupt(bool active);
+    bool interrupt_held() const { return held_interrupt_; }
     void hold_ef(unsigned line, std::optional<bool> level) { held_ef_[line - 1] = level; }
     std::optional<bool> held_ef(unsigned line) const { return held_ef_[line - 1]; }
 
-    uint8_t leds = 0;
-    uint8_t switches = 0;
-    bool in_button = false;  // held down
-    // IN pressed now and let go after 100 ms of the board's time.
-    void press_in(uint64_t cycle) { in_released_at_ = cycle + model_.clock_hz / 80; }
-    bool in_down(uint64_t cycle) const { return in_button || cycle < in_released_at_; }
-
     void output_port(unsigned port, uint8_t value, uint64_t cycle) override;
-    std::optional<uint8_t> input_port(unsigned port, uint64_t cycle) override;
+    uint8_t input_port(unsigned port, uint64_t cycle) override;
     bool ef(unsigned line, uint64_t cycle) override;
     void q_changed(bool q, uint64_t cycle) override;
-    bool poll(uint64_t cycle) override;
+    void run_due(uint64_t cycle) override;
+    BoardLines lines() const override;
+    uint8_t dma_in(uint64_t cycle) override;
+    void dma_out(uint8_t byte, uint64_t cycle) override;
+
+    // What devices ask of the clock and the lines, by their slot.
+    void schedule(unsigned slot, uint64_t cycle);
+    void drive(unsigned slot, BoardLine line, bool active);
 
 private:
-    bool mapped(uint16_t address) const;
+    void update_attention();
+    Device* requesting(BoardLine line) const;
 
-    BoardModel model_;
-    WritableMap writable_{};
-    std::optional<SerialLine> serial_;
-    uint64_t quiet_cycles_;
-    uint64_t pause_at_ = UINT64_MAX;
-    uint64_t in_released_at_ = 0;
+    BoardDescription description_;
+    MemoryMap map_{};
+    std::vector<std::unique_ptr<Device>> devices_;
+    std::array<Device*, 8> outputs_{};
+    std::array<Device*, 8> inputs_{};
+    std::array<Device*, 4> ef_{};
+    std::vector<Device*> q_watchers_;
+
+    std::vector<uint64_t> due_;          // by slot: when the device acts next
+    std::optional<uint64_t> acting_at_;  // the cycle of the act() running now
+    std::array<uint32_t, 3> driven_{};   // by line: a bit for each slot that drives it
+    bool held_interrupt_ = false;
     std::array<std::optional<bool>, 4> held_ef_{};
 };
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "cpu/board_bus.hpp"
+
 namespace cosmac {
 
 SerialLine::SerialLine(const SerialSettings& settings, Sink received)
@@ -10,19 +12,32 @@ SerialLine::SerialLine(const SerialSettings& settings, Sink received)
 {
 }
 
+std::vector<std::optional<uint8_t>> SerialLine::take_unsent_keys()
+{
+    std::vector<std::optional<uint8_t>> keys;
+    for (const int key : keys_)
+        keys.push_back(key == kBreak ? std::nullopt : std::optional<uint8_t>(static_cast<uint8_t>(key)));
+    keys_.clear();
+    return keys;
+}
+
+Wiring SerialLine::wiring() const { return {.ef_lines = static_cast<uint8_t>(1u << (settings_.ef_line - 1)), .q = true}; }
+
 void SerialLine::reset(uint64_t cycle, bool q)
 {
     const uint64_t t = at(cycle);
     if (rx_busy_ && t < rx_end_ && rx_key_ != kBreak)
         keys_.push_front(rx_key_);  // a key cut short goes again
     rx_busy_ = false;
-    reset_at_ = rx_end_ = q_changed_at_ = tx_mark_since_ = last_activity_ = t;
+    reset_at_ = rx_end_ = q_changed_at_ = last_activity_ = t;
+    last_tested_ = cycle;
     tx_mark_ = q_is_mark(q);
-    tx_listening_ = tx_busy_ = false;
+    tx_busy_ = false;
 }
 
-bool SerialLine::ef(uint64_t cycle)
+bool SerialLine::ef(unsigned, uint64_t cycle)
 {
+    last_tested_ = cycle;
     const uint64_t t = at(cycle);
     if (rx_busy_ && t >= rx_end_) {
         rx_busy_ = false;
@@ -58,12 +73,7 @@ void SerialLine::q_changed(bool q, uint64_t cycle)
         return;
     q_changed_at_ = t;
     tx_mark_ = mark;
-    if (mark) {
-        tx_mark_since_ = t;
-        return;
-    }
-    tx_listening_ = tx_listening_ || t - tx_mark_since_ >= character();
-    if (tx_listening_ && !tx_busy_) {
+    if (!mark && !tx_busy_) {  // the start bit's edge
         tx_busy_ = true;
         tx_start_ = t;
         tx_samples_ = 0;
@@ -79,7 +89,7 @@ void SerialLine::advance(uint64_t cycle) { decode_until(at(cycle), true); }
 void SerialLine::decode_until(uint64_t time, bool inclusive)
 {
     while (tx_busy_) {
-        const uint64_t sample_at = tx_start_ + 3 * settings_.clock_hz + tx_samples_ * bit();
+        const uint64_t sample_at = next_sample();
         if (inclusive ? sample_at > time : sample_at >= time)
             return;
         if (tx_samples_ < 8) {
@@ -90,14 +100,27 @@ void SerialLine::decode_until(uint64_t time, bool inclusive)
         framing_errors_ += !tx_mark_;
         tx_busy_ = false;
         last_activity_ = std::max(last_activity_, sample_at);
-        received_(tx_byte_);
+        if (received_)
+            received_(tx_byte_);
     }
 }
 
-bool SerialLine::quiet(uint64_t cycle, uint64_t cycles) const
+uint64_t SerialLine::quiet_from(uint64_t cycles) const
 {
-    // A character being received ends at rx_end_, so the line is not quiet before it.
-    return keys_.empty() && !tx_busy_ && at(cycle) >= std::max(last_activity_, rx_end_) + at(cycles);
+    if (!keys_.empty())
+        return kNever;
+    uint64_t last = std::max(last_activity_, rx_end_);  // a key on the line ends at rx_end_
+    if (tx_busy_) {
+        const uint64_t stop_sample = tx_start_ + 3 * settings_.clock_hz + 8 * bit();
+        last = std::max(last, stop_sample);
+    }
+    const uint64_t unit = 16 * uint64_t{settings_.baud};
+    return (last + unit - 1) / unit + cycles;
+}
+
+std::unique_ptr<Device> make_serial_line(const DeviceRow& row, uint64_t clock_hz)
+{
+    return std::make_unique<SerialLine>(SerialSettings{row.ef_line, row.ef_inverted, row.q_inverted, row.baud, clock_hz});
 }
 
 }  // namespace cosmac

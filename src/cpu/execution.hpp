@@ -1,23 +1,29 @@
 // The instruction set and the run loop, as templates over a run policy, so that
 // a plain run and a debugger's run share every instruction and a plain run pays
-// nothing for what only the debugger needs. A policy has three hooks:
+// nothing for what only the debugger needs. A policy has these hooks:
 //
-//   bool before(const Cpu&, uint8_t opcode, uint64_t executed)
+//   bool before(const Cpu&, uint8_t opcode, uint64_t executed, const Bus&)
 //                                             true stops the run in front of the instruction;
-//                                             executed counts the run's instructions so far
-//   void store(Memory&, uint16_t address, uint8_t value, bool guarded)
-//                                             every store of an instruction goes through here;
-//                                             guarded ones are subject to the protected window
+//                                             executed counts the run's instructions so far,
+//                                             and the bus peeks at the bytes after the opcode
+//   void store(Memory&, uint16_t address, uint8_t value, bool lands)
+//                                             every store goes through here; lands is false
+//                                             where the protected window or a board's map drops it
 //   bool after(const Cpu&, uint64_t executed) true stops the run after the instruction
+//   void cancel()                             the instruction that before() saw did not happen
+//   void dma(const Cpu&, bool in, uint16_t address, uint8_t byte)
+//                                             on a board, a DMA cycle is about to move the
+//                                             byte; its store, for DMA in, follows
 //
-// PlainRun is the policy of the monitor's own s and g.
+// PlainRun is the policy of the monitor's own s and g, and of a board's plain runs.
 //
 // The instruction set is chosen at compile time too, by the bus it runs on: the
 // console machine's (ConsoleBus), whose ports, EF4 and console service are the
 // user's, or a board's (BoardBus), with the datasheet's RET, DIS, MARK, OUT, INP
-// and IDLE, a memory map, devices timed in machine cycles, and interrupts.
+// and IDLE, a memory map, devices timed in machine cycles, DMA and interrupts.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -29,22 +35,27 @@
 
 namespace cosmac {
 
-// How many instructions a run executes between two looks at interrupt_requested().
-// A key press is thousands of times slower than this many instructions.
+// How many instructions a run on the console machine executes between two looks
+// at interrupt_requested(). A key press is thousands of times slower than this
+// many instructions.
 constexpr unsigned kInterruptPollInterval = 4096;
-
-// A board's devices are polled more often: a run in real time pauses every few
-// milliseconds of the board's time to read keys and keep pace with the clock.
-constexpr unsigned kBoardPollInterval = 256;
 
 constexpr uint8_t kControlC = 0x03;
 
-// The console machine: memory is read as it is, and the user serves the rest.
+// The console machine: memory is read as it is, stores of programs meet the
+// protected window, and the user serves the rest.
 struct ConsoleBus {
     static constexpr bool kBoard = false;
     HostIo* io;
+    ProtectedWindow window;
 
     [[gnu::always_inline]] static uint8_t read(const Memory& m, uint16_t address) { return m[address]; }
+    static uint8_t peek(const Memory& m, uint16_t address) { return m[address]; }
+    // Guarded stores (STR, STXD, SAV, MARK) into the protected window are dropped.
+    [[gnu::always_inline]] bool lands(uint16_t address, bool guarded) const
+    {
+        return !guarded || !window.contains(address);
+    }
     bool poll() { return io->interrupt_requested(); }
 };
 
@@ -53,7 +64,7 @@ struct ConsoleBus {
     const Reply reply = bus.io->query_ef4();
     if (reply.interrupted) {
         --s.pc;
-        return StepResult::Stop;
+        return StepResult::Cancel;
     }
     if (reply.value)
         s.EF4 = *reply.value;
@@ -61,16 +72,28 @@ struct ConsoleBus {
     return reply.stop ? StepResult::Stop : StepResult::Continue;
 }
 
-template <class Policy>
-[[gnu::always_inline]] inline StepResult input(Cpu& s, Memory& m, HostIo& io, Policy& policy)
+// A program's store, through the bus, which says whether it lands, to the
+// policy, which makes it.
+template <class Bus, class Policy>
+[[gnu::always_inline]] inline void store(Bus& bus, Policy& policy, Memory& m, uint16_t address, uint8_t value,
+                                         bool guarded = true)
 {
-    const Reply reply = io.input_port(s.N & 7);
-    if (reply.interrupted) {
+    policy.store(m, address, value, bus.lands(address, guarded));
+}
+
+// INP on the console machine asks the user. A reply cut off by Control-C or by
+// the end of input cancels the instruction: nothing is stored, and it runs again
+// next time.
+template <class Policy>
+[[gnu::always_inline]] inline StepResult input(Cpu& s, Memory& m, ConsoleBus& bus, Policy& policy, unsigned port)
+{
+    const Reply reply = bus.io->input_port(port);
+    if (reply.interrupted || (reply.stop && !reply.value)) {
         --s.pc;
-        return StepResult::Stop;
+        return StepResult::Cancel;
     }
     const uint8_t value = reply.value.value_or(0);
-    policy.store(m, s.r(s.X), value, /*guarded=*/false);  // INP is not subject to the protected window
+    store(bus, policy, m, s.r(s.X), value, /*guarded=*/false);  // INP is not subject to the protected window
     s.D = value;
     return reply.stop ? StepResult::Stop : StepResult::Continue;
 }
@@ -105,21 +128,6 @@ template <class Policy>
     return StepResult::Continue;
 }
 
-// A program's store. On a board every store goes through the memory map, which
-// the board's policy applies; on the console machine guarded ones meet the
-// protected window.
-template <class Bus, class Policy>
-[[gnu::always_inline]] inline void store(Bus& bus, Policy& policy, Memory& m, uint16_t address, uint8_t value,
-                                         bool guarded = true)
-{
-    if constexpr (Bus::kBoard)
-        bus.touch(address);
-    policy.store(m, address, value, guarded);
-}
-
-// The execute cycle of the instruction being executed: the second machine cycle.
-[[gnu::always_inline]] inline uint64_t execute_cycle(const BoardBus& bus) { return bus.cycles + 1; }
-
 // B1-B4 and BN1-BN4: the console machine's EF1-EF3 hold what the user set, and
 // its EF4 is asked for; a board's lines are read from its devices.
 template <unsigned kLine, class Bus>
@@ -127,7 +135,7 @@ template <unsigned kLine, class Bus>
 {
     uint8_t& flag = kLine == 1 ? s.EF1 : kLine == 2 ? s.EF2 : kLine == 3 ? s.EF3 : s.EF4;
     if constexpr (Bus::kBoard)
-        flag = bus.devices->ef(kLine, execute_cycle(bus));
+        flag = bus.ef(kLine);
     else if constexpr (kLine == 4)
         return query_ef4_then_branch(s, m, bus, wanted);
     short_branch(s, m, bus, flag == wanted);
@@ -139,7 +147,7 @@ template <class Bus>
 {
     s.Q = q;
     if constexpr (Bus::kBoard)
-        bus.devices->q_changed(q, execute_cycle(bus));
+        bus.q_changed(q);
     else if (q)
         bus.io->set_q();
     else
@@ -147,15 +155,16 @@ template <class Bus>
 }
 
 // INP on a board: D and M(R(X)) from the port, ff where no device answers.
-template <class Bus, class Policy>
-[[gnu::always_inline]] inline StepResult board_input(Cpu& s, Memory& m, Bus& bus, Policy& policy)
+template <class Policy>
+[[gnu::always_inline]] inline StepResult board_input(Cpu& s, Memory& m, BoardBus& bus, Policy& policy, unsigned port)
 {
-    s.D = bus.devices->input_port(s.N & 7, execute_cycle(bus)).value_or(0xFF);
+    s.D = bus.input_port(port);
     store(bus, policy, m, s.r(s.X), s.D);
     return StepResult::Continue;
 }
 
-// RET and DIS on a board: X and P from M(R(X)), R(X) + 1, IE as given.
+// RET and DIS on a board: X and P from M(R(X)), R(X) + 1, IE as given. An
+// interrupt held off by IE = 0 may be taken after a RET.
 template <class Bus>
 [[gnu::always_inline]] inline void return_from_interrupt(Cpu& s, const Memory& m, Bus& bus, uint8_t ie)
 {
@@ -164,6 +173,8 @@ template <class Bus>
     s.X = value >> 4;
     s.set_p(value & 0xF);
     s.IE = ie;
+    if constexpr (Bus::kBoard)
+        bus.attend();
 }
 
 // Dispatches on the whole opcode: one jump per instruction, with the rows of the
@@ -171,7 +182,7 @@ template <class Bus>
 // run are marked unlikely, which keeps their calls and spills out of the way of
 // the register and memory instructions that a run spends its time in.
 template <class Bus, class Policy>
-[[gnu::always_inline]] inline StepResult execute(Cpu& s, Memory& m, Bus& bus, uint8_t opcode, Policy& policy)
+[[gnu::always_inline]] inline StepResult perform(Cpu& s, Memory& m, Bus& bus, uint8_t opcode, Policy& policy)
 {
     s.N = opcode & 0xF;
     s.I = opcode >> 4;
@@ -182,8 +193,10 @@ template <class Bus, class Policy>
     switch (opcode) {
     // 0x: IDLE, LDN
     case 0x00:                                                  // IDLE
-        if constexpr (kBoard)
+        if constexpr (kBoard) {
             bus.idle = true;
+            bus.attend();
+        }
         break;
     case 0x01 ... 0x0F: s.D = bus.read(m, s.r(n)); break;       // LDN
     // 1x, 2x: INC, DEC
@@ -213,7 +226,7 @@ template <class Bus, class Policy>
     case 0x60: increment(s, s.X); break;                        // IRX
     [[unlikely]] case 0x61 ... 0x67:                                         // OUT
         if constexpr (kBoard) {
-            bus.devices->output_port(n, operand(s, m, bus), execute_cycle(bus));
+            bus.output_port(n, operand(s, m, bus));
         } else {
             s.D = operand(s, m, bus);
             bus.io->output_port(n, s.D);
@@ -222,14 +235,14 @@ template <class Bus, class Policy>
         break;
     [[unlikely]] case 0x68:                                                  // console service
         if constexpr (kBoard)
-            return board_input(s, m, bus, policy);  // undefined on a plain 1802: port 0, no device
+            return board_input(s, m, bus, policy, 0);  // undefined on a plain 1802: port 0, no device
         else
             return console_service(s, m, *bus.io);
     [[unlikely]] case 0x69 ... 0x6F:                                         // INP
         if constexpr (kBoard)
-            return board_input(s, m, bus, policy);
+            return board_input(s, m, bus, policy, n & 7);
         else
-            return input(s, m, *bus.io, policy);
+            return input(s, m, bus, policy, n & 7);
     // 7x: control and arithmetic with carry
     [[unlikely]] case 0x70:                                                  // RET
         if constexpr (kBoard) {
@@ -322,120 +335,213 @@ template <class Bus, class Policy>
     return StepResult::Continue;
 }
 
-struct PlainRun {
-    ProtectedWindow window;
+// One instruction. One that is cancelled leaves N and I as they were too.
+template <class Bus, class Policy>
+[[gnu::always_inline]] inline StepResult execute(Cpu& s, Memory& m, Bus& bus, uint8_t opcode, Policy& policy)
+{
+    const uint8_t n = s.N, i = s.I;
+    const StepResult result = perform(s, m, bus, opcode, policy);
+    if (result == StepResult::Cancel) [[unlikely]] {
+        s.N = n;
+        s.I = i;
+    }
+    return result;
+}
 
-    static constexpr bool before(const Cpu&, uint8_t, uint64_t) { return false; }
-    void store(Memory& m, uint16_t address, uint8_t value, bool guarded) const
+// The policy of plain runs: stores land where the bus says, and nothing else is
+// watched.
+struct PlainRun {
+    template <class Bus>
+    static constexpr bool before(const Cpu&, uint8_t, uint64_t, const Bus&)
     {
-        if (guarded)
-            guarded_store(m, window, address, value);
-        else
+        return false;
+    }
+    static void store(Memory& m, uint16_t address, uint8_t value, bool lands)
+    {
+        if (lands)
             m[address] = value;
     }
     static constexpr bool after(const Cpu&, uint64_t) { return false; }
+    static constexpr void cancel() {}
+    static constexpr void dma(const Cpu&, bool, uint16_t, uint8_t) {}
 };
 
-// A board's plain run: stores reach RAM only, and a limit of instructions
-// (0 for none) ends it.
-struct BoardRun {
-    const WritableMap* writable;
-    uint64_t limit = 0;
+// Long branches and long skips take a third machine cycle.
+constexpr unsigned machine_cycles(uint8_t opcode) { return opcode >> 4 == 0xC ? 3 : 2; }
 
-    static constexpr bool before(const Cpu&, uint8_t, uint64_t) { return false; }
-    void store(Memory& m, uint16_t address, uint8_t value, bool) const
-    {
-        if ((*writable)[address])
-            m[address] = value;
-    }
-    bool after(const Cpu&, uint64_t executed) const { return executed == limit; }
+// How the look between two instructions on a board ended.
+enum class BoardWait : uint8_t {
+    Continue,
+    Pause,   // the run's pause_at has come
+    Asleep,  // in an IDLE, with nothing to come that could wake it, or a single step
 };
 
-// Takes an interrupt or, at an IDLE that nothing can wake, stops with the
-// program counter back on the IDLE: true then.
-[[gnu::always_inline]] inline bool after_board_instruction(Cpu& cpu, BoardBus& bus, uint8_t opcode)
+// One DMA cycle: a byte between the device and M(R0), then R0 + 1.
+template <class Policy>
+void dma_cycle(Cpu& cpu, Memory& m, BoardBus& bus, Policy& policy, bool in)
 {
-    bus.cycles += opcode >> 4 == 0xC ? 3 : 2;
-    if (bus.interrupt_line && cpu.IE) [[unlikely]] {
-        cpu.T = static_cast<uint8_t>(cpu.X << 4 | cpu.P);
-        cpu.X = 2;
-        cpu.set_p(1);
-        cpu.IE = 0;
-        bus.idle = false;
-        bus.cycles += 1;
-    } else if (bus.idle) [[unlikely]] {
-        --cpu.pc;
-        return true;
-    }
-    return false;
+    const uint16_t address = cpu.r(0);
+    const uint8_t byte = in ? bus.devices->dma_in(bus.cycles) : bus.read(m, address);
+    policy.dma(cpu, in, address, byte);
+    if (in)
+        store(bus, policy, m, address, byte, /*guarded=*/false);
+    else
+        bus.devices->dma_out(byte, bus.cycles);
+    cpu.set_r(0, static_cast<uint16_t>(address + 1));
+    ++bus.cycles;
+    bus.idle = false;
 }
 
-// One instruction, whatever it is: the policy sees it, but cannot stop it.
+inline void take_interrupt(Cpu& cpu, BoardBus& bus)
+{
+    cpu.T = static_cast<uint8_t>(cpu.X << 4 | cpu.P);
+    cpu.X = 2;
+    cpu.set_p(1);
+    cpu.IE = 0;
+    ++bus.cycles;
+    bus.idle = false;
+}
+
+// Between two instructions on a board, in the datasheet's order: the devices
+// whose time has come act, DMA cycles run while a device requests them (DMA in
+// first), then the interrupt is taken if its line is active and IE is 1. In an
+// IDLE the processor waits: the clock skips ahead to the next event or the pause,
+// unless waits is false (a single step) or nothing can come to wake it. A run
+// that ends in an IDLE leaves the program counter on it, with bus.idle set.
+template <class Policy>
+[[gnu::noinline]] BoardWait between_instructions(Cpu& cpu, Memory& m, BoardBus& bus, Policy& policy, bool waits)
+{
+    BoardDevices& devices = *bus.devices;
+    BoardWait wait = BoardWait::Continue;
+    for (;;) {
+        devices.run_due(bus.cycles);
+        if (bus.cycles >= bus.pause_at) {
+            wait = BoardWait::Pause;
+            break;
+        }
+        const BoardLines lines = devices.lines();
+        if (lines.dma_in || lines.dma_out) {
+            dma_cycle(cpu, m, bus, policy, lines.dma_in);
+        } else if (lines.interrupt && cpu.IE) {
+            take_interrupt(cpu, bus);
+        } else if (!bus.idle) {
+            break;
+        } else if (!waits || devices.next_event() == kNever) {
+            wait = BoardWait::Asleep;
+            break;
+        } else {
+            bus.cycles = std::max(bus.cycles, std::min(devices.next_event(), bus.pause_at));
+        }
+    }
+    if (bus.idle)
+        --cpu.pc;
+    bus.attention_at = std::min(devices.next_event(), bus.pause_at);
+    return wait;
+}
+
+// One instruction, whatever it is: the policy sees it, but cannot stop it. On a
+// board the processor does not wait in an IDLE for a single step.
 template <class Bus, class Policy>
 StepResult step_on(MachineState& state, Memory& memory, Bus& bus, Policy& policy)
 {
     Cpu cpu(state);
-    if constexpr (Bus::kBoard)
+    if constexpr (Bus::kBoard) {
         bus.idle = false;
+        bus.pause_at = kNever;
+    }
     const uint8_t opcode = bus.read(memory, cpu.pc);
-    policy.before(cpu, opcode, 0);
+    policy.before(cpu, opcode, 0, bus);
     const StepResult result = execute(cpu, memory, bus, opcode, policy);
-    if constexpr (Bus::kBoard)
-        after_board_instruction(cpu, bus, opcode);
+    if (result == StepResult::Cancel) {
+        policy.cancel();
+        return result;
+    }
+    if constexpr (Bus::kBoard) {
+        bus.cycles += machine_cycles(opcode);
+        between_instructions(cpu, memory, bus, policy, /*waits=*/false);
+    }
     policy.after(cpu, 1);
     state = cpu.machine();
     return result;
 }
 
 template <class Policy>
-StepResult step_with(MachineState& state, Memory& memory, HostIo& io, Policy& policy)
+StepResult step_with(MachineState& state, Memory& memory, HostIo& io, Policy& policy,
+                     const ProtectedWindow& window = {})
 {
-    ConsoleBus bus{&io};
+    ConsoleBus bus{&io, window};
     return step_on(state, memory, bus, policy);
 }
 
-// Instructions until an instruction returns stop, the bus's poll asks to end
-// the run (the user's interrupt, or a board's devices), or the policy stops it.
-// On the console machine a run also ends in front of an IDLE (00), which is
-// left unexecuted; on a board it ends at an IDLE that nothing can wake, with
-// bus.idle left set.
+constexpr uint64_t kNoLimit = UINT64_MAX;
+
+// Instructions until one returns stop, the policy stops the run, or limit
+// instructions have run. On the console machine a run also ends in front of an
+// IDLE (00), which is left unexecuted, and when the user interrupts; on a board
+// it ends at its pause_at, marked stopped, or in an IDLE that nothing can wake.
+// An instruction that is cancelled is not counted, and ends the run, stopped.
 template <class Bus, class Policy>
-RunResult run_on(MachineState& state, Memory& memory, Bus& caller_bus, Policy& caller_policy)
+RunResult run_on(MachineState& state, Memory& memory, Bus& caller_bus, Policy& caller_policy,
+                 uint64_t limit = kNoLimit)
 {
-    constexpr unsigned kPollInterval = Bus::kBoard ? kBoardPollInterval : kInterruptPollInterval;
     Policy policy = caller_policy;  // locals, which the compiler can keep in machine registers
     Bus bus = caller_bus;
     Cpu cpu(state);
     RunResult result;
-    if constexpr (Bus::kBoard)
-        bus.idle = false;
-    for (;;) {
-        for (const uint64_t poll_at = result.executed + kPollInterval; result.executed != poll_at;) {
+    BoardWait wait = BoardWait::Continue;
+    if constexpr (Bus::kBoard) {
+        bus.attention_at = 0;  // the devices may have changed since the last run
+        if (bus.idle && bus.peek(memory, cpu.pc) == 0x00) {  // still waiting in the IDLE
+            ++cpu.pc;
+            wait = between_instructions(cpu, memory, bus, policy, /*waits=*/true);
+        }
+        bus.idle = wait != BoardWait::Continue;
+    }
+    while (wait == BoardWait::Continue) {
+        uint64_t stretch_end = limit;
+        if constexpr (!Bus::kBoard)
+            stretch_end = std::min(limit, result.executed + kInterruptPollInterval);
+        while (result.executed != stretch_end) {
             const uint8_t opcode = bus.read(memory, cpu.pc);
             if constexpr (!Bus::kBoard) {
                 if (opcode == 0x00)
                     goto done;
             }
-            if (policy.before(cpu, opcode, result.executed)) [[unlikely]]
+            if (policy.before(cpu, opcode, result.executed, bus)) [[unlikely]]
                 goto done;
             ++result.executed;
             const StepResult step = execute(cpu, memory, bus, opcode, policy);
-            bool stops = false;
-            if constexpr (Bus::kBoard)
-                stops = after_board_instruction(cpu, bus, opcode);
-            stops = policy.after(cpu, result.executed) || stops;
+            if (step == StepResult::Cancel) [[unlikely]] {
+                --result.executed;
+                policy.cancel();
+                result.stopped = true;
+                goto done;
+            }
+            if constexpr (Bus::kBoard) {
+                bus.cycles += machine_cycles(opcode);
+                if (bus.cycles >= bus.attention_at) [[unlikely]]
+                    wait = between_instructions(cpu, memory, bus, policy, /*waits=*/true);
+            }
+            const bool policy_stops = policy.after(cpu, result.executed);
             if (step == StepResult::Stop) [[unlikely]] {
                 result.stopped = true;
                 goto done;
             }
-            if (stops) [[unlikely]]
+            if (policy_stops) [[unlikely]]
                 goto done;
+            if (wait != BoardWait::Continue) [[unlikely]]
+                break;
         }
-        if (bus.poll()) {
-            result.stopped = true;
+        if (result.executed == limit)
             break;
+        if constexpr (!Bus::kBoard) {
+            if (bus.poll()) {
+                result.stopped = true;
+                break;
+            }
         }
     }
+    result.stopped = result.stopped || wait == BoardWait::Pause;
 done:
     state = cpu.machine();
     caller_policy = policy;
@@ -445,10 +551,11 @@ done:
 }
 
 template <class Policy>
-RunResult run_with(MachineState& state, Memory& memory, HostIo& io, Policy& policy)
+RunResult run_with(MachineState& state, Memory& memory, HostIo& io, Policy& policy, const ProtectedWindow& window = {},
+                   uint64_t limit = kNoLimit)
 {
-    ConsoleBus bus{&io};
-    return run_on(state, memory, bus, policy);
+    ConsoleBus bus{&io, window};
+    return run_on(state, memory, bus, policy, limit);
 }
 
 }  // namespace cosmac

@@ -6,14 +6,14 @@ namespace cosmac {
 
 StepResult execute_instruction(MachineState& state, Memory& memory, HostIo& io, const ProtectedWindow& window)
 {
-    PlainRun plain{window};
-    return step_with(state, memory, io, plain);
+    PlainRun plain;
+    return step_with(state, memory, io, plain, window);
 }
 
 RunResult run(MachineState& state, Memory& memory, HostIo& io, const ProtectedWindow& window)
 {
-    PlainRun plain{window};
-    return run_with(state, memory, io, plain);
+    PlainRun plain;
+    return run_with(state, memory, io, plain, window);
 }
 
 }  // namespace cosmac

@@ -12,11 +12,12 @@ StepResult execute_instruction(MachineState& state, Memory& memory, HostIo& io, 
 
 struct RunResult {
     uint64_t executed = 0;  // every instruction executed, including one that stopped the run
-    bool stopped = false;   // an instruction or an interrupt ended the run, not an IDLE
+    bool stopped = false;   // an instruction, the user or a board's pause ended the run, not an IDLE or a limit
 };
 
 // Executes instructions until the one at R(P) is IDLE (00), which is left
-// unexecuted, or an instruction returns stop, or the io asks to interrupt.
+// unexecuted, or an instruction returns stop or is cancelled, or the io asks to
+// interrupt.
 RunResult run(MachineState& state, Memory& memory, HostIo& io, const ProtectedWindow& window = {});
 
 }  // namespace cosmac

@@ -8,12 +8,16 @@
 
 namespace cosmac {
 
-enum class StepResult : uint8_t { Continue, Stop };
+// Cancel: the instruction did not happen (a reply it needed was cut off), and runs
+// again next time.
+enum class StepResult : uint8_t { Continue, Stop, Cancel };
 
 // A reply typed for INP or EF4. value is empty when the reply held no number;
 // stop asks the executor to end a run after this instruction, because input
-// ended; interrupted, because the user interrupted while the reply was awaited,
-// ends it before: the instruction changes nothing and runs again next time.
+// ended; interrupted, because the user interrupted while the reply was awaited.
+// An INP whose reply was interrupted or ended without a number is cancelled, as
+// is a branch on EF4 whose reply was interrupted: the instruction changes nothing
+// and runs again next time.
 struct Reply {
     std::optional<uint8_t> value;
     bool stop = false;

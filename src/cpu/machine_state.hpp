@@ -5,9 +5,10 @@
 //   B      auxiliary register, shown by the register display, never changed
 //   N, I   low and high nibble of the last fetched opcode
 //   T      X and P packed by MARK (X in the high nibble)
-//   IE     interrupt enable (0 or 1); no interrupts are simulated
+//   IE     interrupt enable (0 or 1); only a board has an interrupt line
 //   Q      the Q output flip-flop (0 or 1)
-//   EF1-4  external flag inputs; only EF4 is ever asked for, on the console
+//   EF1-4  external flag inputs: the console machine asks the user for EF4 and
+//          keeps EF1-EF3 as they are set; a board's devices drive all four
 //
 // Flag tests compare against exactly 1 or exactly 0, so an EF4 of, say, 2 satisfies
 // neither B4 nor BN4.
@@ -94,11 +95,5 @@ struct ProtectedWindow {
 
 // A window that contains no address.
 inline constexpr ProtectedWindow kNoProtectedWindow{1, 0};
-
-inline void guarded_store(Memory& memory, const ProtectedWindow& window, uint16_t address, uint8_t value)
-{
-    if (!window.contains(address))
-        memory[address] = value;
-}
 
 }  // namespace cosmac

@@ -6,16 +6,6 @@
 #include "monitor/session.hpp"
 
 namespace cosmac {
-namespace {
-
-// A plain run that ends after a number of instructions.
-struct LimitedRun : PlainRun {
-    uint64_t limit;
-
-    bool after(const Cpu&, uint64_t executed) const { return executed == limit; }
-};
-
-}  // namespace
 
 int run_batch(Console& console, const MonitorOptions& options, const BatchOptions& batch)
 {
@@ -27,8 +17,9 @@ int run_batch(Console& console, const MonitorOptions& options, const BatchOption
     state.R[state.P] = batch.start.value_or(load.first_lowest.value_or(0));
 
     console.begin_run();
-    LimitedRun policy{{options.window}, batch.limit.value_or(0)};
-    const RunResult result = run_with(state, session->memory, session->io, policy);
+    PlainRun policy;
+    const RunResult result = run_with(state, session->memory, session->io, policy, options.window,
+                                      batch.limit.value_or(kNoLimit));
     console.end_run();
 
     if (batch.show_registers) {

@@ -6,6 +6,8 @@
 #include <string_view>
 
 #include "board/board.hpp"
+#include "board/front_panel.hpp"
+#include "board/serial_line.hpp"
 #include "cpu/board_bus.hpp"
 #include "monitor/batch.hpp"
 #include "monitor/command_line.hpp"
@@ -17,19 +19,25 @@ namespace cosmac {
 
 constexpr uint8_t kMonitorKey = 0x1D;  // Control-]: back to the monitor
 constexpr uint8_t kBreakKey = 0x1C;    // Control-\: a BREAK on the serial line
+constexpr uint8_t kResetKey = 0x1E;    // Control-^: the board's reset
 
 struct Session;
 
+// The board of a session, as its options built it.
 struct BoardMachine {
     BoardMachine(const BoardOptions& options, Console& console);
 
     BoardOptions options;
     Board board;
     BoardBus bus;
+    SerialLine* serial;  // null on a board without one
+    FrontPanel* panel;
+    Memory view;         // memory as the processor reads it while the jump-on-reset mirror is on
+    bool told_no_serial_line = false;
 
     uint64_t cycles_in(double seconds) const
     {
-        return static_cast<uint64_t>(seconds * static_cast<double>(options.model.clock_hz) / kClocksPerMachineCycle);
+        return static_cast<uint64_t>(seconds * static_cast<double>(options.board.clock_hz) / kClocksPerMachineCycle);
     }
 };
 
@@ -51,7 +59,9 @@ Next board_step(Session& session, const CommandLine& command);
 // The front panel: p shows it; p XX sets the switches, p + holds IN down, p -
 // lets it go, p ! presses it for 100 ms of the board's time.
 Next panel_command(Session& session, const CommandLine& command);
-extern const Command kBoardCommands[1];
+// R: the board's reset, as its reset switch does it; memory keeps its contents.
+Next reset_command(Session& session, const CommandLine& command);
+extern const Command kBoardCommands[2];
 
 // cosmac --board NAME --run: standard input's keys go onto the serial line, and
 // the run ends once they have and the line has been quiet.

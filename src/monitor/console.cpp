@@ -80,7 +80,9 @@ private:
 }  // namespace
 
 StandardConsole::StandardConsole()
-    : Console(/*unbuffered=*/isatty(STDOUT_FILENO) != 0), input_is_terminal_(isatty(STDIN_FILENO) != 0)
+    : Console(/*unbuffered=*/isatty(STDOUT_FILENO) != 0),
+      input_is_terminal_(isatty(STDIN_FILENO) != 0),
+      titled_(isatty(STDERR_FILENO) != 0 && !terminal_is_dumb())
 {
     if (!input_is_terminal_)
         return;
@@ -243,6 +245,14 @@ std::optional<uint8_t> StandardConsole::poll_key()
     const ssize_t n = ::read(STDIN_FILENO, &key, 1);
     input_ended_ = n == 0;
     return n == 1 ? std::optional<uint8_t>(static_cast<uint8_t>(key)) : std::nullopt;
+}
+
+void StandardConsole::give_back(std::string_view input) { input_.insert(input_position_, input); }
+
+void StandardConsole::show_title(std::string_view title)
+{
+    if (titled_)
+        write_error("\x1b]0;" + std::string(title) + "\x07");
 }
 
 std::optional<uint8_t> StandardConsole::read_key()

@@ -89,6 +89,10 @@ public:
     virtual void hold_raw(bool /*raw_output*/) {}
     virtual void release_raw() {}
     virtual std::optional<uint8_t> poll_key() { return std::nullopt; }
+    // Input read ahead that was not used goes back, to be read again next.
+    virtual void give_back(std::string_view input) = 0;
+    // The terminal's title, where there is a terminal that shows one.
+    virtual void show_title(std::string_view /*title*/) {}
 
 protected:
     explicit Console(bool unbuffered) : unbuffered_(unbuffered) {}
@@ -125,6 +129,8 @@ public:
     void hold_raw(bool raw_output) override;
     void release_raw() override;
     std::optional<uint8_t> poll_key() override;
+    void give_back(std::string_view input) override;
+    void show_title(std::string_view title) override;
 
 private:
     void deliver(std::string_view text) override;
@@ -136,6 +142,7 @@ private:
     bool read_edited_line(std::string_view prompt, std::string& line, bool command);
 
     bool input_is_terminal_;
+    bool titled_;  // standard error is a terminal that shows a title
     bool running_ = false;                // between begin_run and end_run
     std::unique_ptr<LineEditor> editor_;  // on a terminal that can edit
     std::string input_;

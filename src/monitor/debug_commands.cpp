@@ -8,6 +8,7 @@
 
 #include "monitor/arguments.hpp"
 #include "monitor/debug_text.hpp"
+#include "monitor/machine_memory.hpp"
 #include "monitor/run_control.hpp"
 #include "monitor/session.hpp"
 #include "text/text.hpp"
@@ -134,7 +135,7 @@ Next step_over(Session& session, const CommandLine& command)
     if (!no_arguments(session, command, "usage: n"))
         return Next::Prompt;
     const uint8_t p = session.state.P;
-    const uint8_t opcode = session.memory[session.state.R[p]];
+    const uint8_t opcode = seen_memory(session)[session.state.R[p]];
     const bool sep_away = opcode >> 4 == 0xD && (opcode & 0xF) != p;
     if (sep_away && opcode == kReturn)
         return debug_run(session, RunGoal::StepOut);
@@ -212,7 +213,7 @@ void set_board_line(Session& session, const std::string& name, std::string_view 
     if (!level)
         return;
     if (name == "INT") {
-        machine.bus.interrupt_line = *level == 1;
+        machine.board.hold_interrupt(*level == 1);
     } else {
         machine.board.hold_ef(name[2] - '0', *level == 1);
         session.state.*state_field(name)->member = static_cast<uint8_t>(*level);
@@ -266,8 +267,10 @@ Next enter_bytes(Session& session, const CommandLine& command)
         bytes.push_back(static_cast<uint8_t>(*byte));
     }
     session.current_location = *first;
+    CommandStores stores(session);
     for (const uint8_t byte : bytes)
-        session.memory[session.current_location++] = byte;  // straight to memory, as m does
+        stores.store(session.current_location++, byte);  // straight to memory, as m does
+    session.console.write(stores.note());
     return Next::Prompt;
 }
 

@@ -26,7 +26,8 @@ std::string stop_reason(const DebugOutcome& outcome, const SymbolTable& symbols,
     case StopKind::Breakpoint:
         return "Breakpoint at " + at(outcome.address, symbols);
     case StopKind::Watchpoint:
-        return "Watchpoint: " + at(record.store_address, symbols) + " written by " + at(record.pc, symbols) + store;
+        return "Watchpoint: " + at(record.store_address, symbols) + " written by " +
+               (record.is_instruction() ? at(record.pc, symbols) : "DMA in") + store;
     case StopKind::Interrupted:
         return "Break";
     default:
@@ -50,7 +51,10 @@ std::string trace_line(const HistoryStep& step, const SymbolTable& symbols)
     const MachineState& before = step.before;
     const MachineState& after = step.after;
     const HistoryRecord& record = *step.record;
-    std::string line = instruction_line(disassemble(record.bytes(), record.pc), symbols);
+    const bool instruction = record.is_instruction();
+    std::string line = instruction ? instruction_line(disassemble(record.bytes(), record.pc), symbols)
+                       : record.kind == RecordKind::DmaIn ? "DMA in\n"
+                                                          : "DMA out\n";
     line.pop_back();  // the newline
 
     std::string changes;
@@ -60,18 +64,20 @@ std::string trace_line(const HistoryStep& step, const SymbolTable& symbols)
             changes.append(" ").append(field.name).append("=").append(hex_text(after.*field.member, field.digits()));
     }
     for (unsigned n = 0; n < 16; ++n) {
-        if (n != before.P && before.R[n] != after.R[n])  // R(P) moves on every instruction
+        if ((n != before.P || !instruction) && before.R[n] != after.R[n])  // R(P) moves on every instruction
             changes += formatted(" R%X=%04x", n, after.R[n]);
     }
     if (record.has_store())
         changes += formatted(" M(%04x)=%02x%s", record.store_address, record.new_byte,
                              record.dropped() ? " dropped" : "");
+    if (record.kind == RecordKind::DmaOut)
+        changes += formatted(" out %02x", record.new_byte);
     if (!changes.empty()) {
         constexpr std::size_t kChangesColumn = 20;
         line.resize(std::max(line.size() + 1, kChangesColumn), ' ');
         line += changes.substr(1);
     }
-    return symbols.label_lines(record.pc) + line + "\n";
+    return (instruction ? symbols.label_lines(record.pc) : "") + line + "\n";
 }
 
 std::string cycles_line(uint64_t cycles, double clock_mhz)

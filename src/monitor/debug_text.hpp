@@ -13,7 +13,8 @@
 namespace cosmac {
 
 // "Breakpoint at 0039 nextval", "Watchpoint: 0305 (buffer+5) written by 0032
-// (floop+3), 00 -> 30", "Break"; empty for a run that stopped as a plain one does.
+// (floop+3), 00 -> 30" (or "by DMA in"), "Break"; empty for a run that stopped
+// as a plain one does.
 // A watched store that was not made was dropped by the protected window, or on a
 // board ignored by what ignored_by names ("... written by 0012, 5a ignored (ROM)").
 std::string stop_reason(const DebugOutcome& outcome, const SymbolTable& symbols, std::string_view ignored_by);
@@ -22,7 +23,8 @@ std::string stop_reason(const DebugOutcome& outcome, const SymbolTable& symbols,
 // target's name where it has one: "0030 Call 0039 nextval".
 std::string instruction_line(const Disassembly& instruction, const SymbolTable& symbols);
 
-// The labels at the instruction, then the instruction as it ran and what it changed.
+// The labels at the instruction, then the instruction as it ran and what it
+// changed; a DMA cycle as "DMA in" or "DMA out" and what it changed.
 std::string trace_line(const HistoryStep& step, const SymbolTable& symbols);
 
 // "1234 machine cycles, 2.468 ms at 4 MHz"; seconds once the time passes 10,000 ms.

@@ -1,5 +1,7 @@
 #include "monitor/debugger.hpp"
 
+#include <vector>
+
 #include "cpu/execution.hpp"
 
 namespace cosmac {
@@ -10,8 +12,8 @@ namespace cosmac {
 // against the watched ranges; after each instruction it prints the trace. The
 // goal and the trace are template arguments, so that g checks only what g needs.
 //
-// On a board, stores reach RAM only, and every record holds T, IE, Q and the EF
-// flags, which an interrupt or a branch on a board's line may change.
+// On a board every record holds T, IE, Q and the EF flags, which an interrupt or
+// a branch on a board's line may change, and each DMA cycle has a record too.
 //
 // The run loop keeps a copy of it as a local, so that it must stay a plain value
 // that nothing else points to: the compiler then holds its fields in machine
@@ -20,25 +22,26 @@ template <RunGoal kGoal, bool kTrace, bool kBoard>
 struct DebugRun {
     TraceSink* trace;
     const Memory* memory;
-    ProtectedWindow window;
-    const WritableMap* writable;  // a board's RAM
     const bool* at_breakpoint;
     const bool* watched;
     HistoryRecord* ring;
-    uint32_t next;       // the ring's next slot
-    uint64_t limit;      // instructions to execute, for Count
-    uint8_t home_p;      // the P that n and o step at
+    uint32_t next;        // the ring's next slot
+    uint8_t home_p;       // the P that n and o step at
     uint16_t after_call;  // where a standard call's return comes back to, after its inline address
     uint16_t after_sep;   // where a plain subroutine's SEP back to home_p comes back to
     uint64_t earlier = 0;  // instructions executed in the run's earlier slices of a board's time
 
+    uint64_t records = 0;    // written into the ring
+    uint64_t traced = 0;     // of them, shown by the trace
     int depth = 0;           // standard calls entered and not yet returned, at home_p
     bool returning = false;  // o has seen the return; it stops when P is home_p again
     StopKind stop = StopKind::None;
     uint16_t stop_address{};         // of the breakpoint, set where it stops
+    uint32_t watched_slot{};         // of the record whose store stopped the run
     uint64_t long_instructions = 0;  // long branches and skips take a third machine cycle
 
-    [[gnu::always_inline]] bool before(const Cpu& cpu, uint8_t opcode, uint64_t executed)
+    template <class Bus>
+    [[gnu::always_inline]] bool before(const Cpu& cpu, uint8_t opcode, uint64_t executed, const Bus& bus)
     {
         const bool first = executed + earlier == 0;
         if (at_breakpoint[cpu.pc] && !first) [[unlikely]] {  // g continues from a breakpoint
@@ -53,13 +56,59 @@ struct DebugRun {
                 follow_calls(cpu, opcode);
         }
         long_instructions += opcode >> 4 == 0xC;
+        HistoryRecord& record = add_record(cpu, opcode, RecordKind::Instruction);
+        record.operands = {bus.peek(*memory, static_cast<uint16_t>(cpu.pc + 1)),
+                           bus.peek(*memory, static_cast<uint16_t>(cpu.pc + 2))};
+        return false;
+    }
+
+    [[gnu::always_inline]] void store(Memory& m, uint16_t address, uint8_t value, bool lands)
+    {
+        HistoryRecord& record = ring[(next - 1) % History::kCapacity];
+        record.bits |= HistoryRecord::kHasStore | (lands ? 0 : HistoryRecord::kDropped);
+        record.store_address = address;
+        record.old_byte = m[address];
+        record.new_byte = value;
+        if (lands)
+            m[address] = value;
+        if (watched[address] && stop != StopKind::Watchpoint) [[unlikely]] {
+            stop = StopKind::Watchpoint;
+            watched_slot = (next - 1) % History::kCapacity;
+        }
+    }
+
+    [[gnu::always_inline]] bool after(const Cpu& cpu, uint64_t)
+    {
+        if constexpr (kTrace)
+            print_trace(cpu.machine());
+        return stop != StopKind::None;
+    }
+
+    void cancel()
+    {
+        next = (next - 1) % History::kCapacity;
+        --records;
+    }
+
+    // A DMA cycle: a record whose N is 0, so that stepping back restores R0. Its
+    // store, for DMA in, follows.
+    void dma(const Cpu& cpu, bool in, uint16_t address, uint8_t byte)
+    {
+        HistoryRecord& record = add_record(cpu, 0x00, in ? RecordKind::DmaIn : RecordKind::DmaOut);
+        record.store_address = address;
+        record.new_byte = byte;
+    }
+
+private:
+    HistoryRecord& add_record(const Cpu& cpu, uint8_t opcode, RecordKind kind)
+    {
         HistoryRecord& record = ring[next];
+        record.kind = kind;
         record.pc = cpu.pc;
         record.r_n = cpu.registers[opcode & 0xF];
         record.r_x = cpu.registers[cpu.X];
         record.r_2 = cpu.registers[2];
         record.opcode = opcode;
-        record.operands = {(*memory)[static_cast<uint16_t>(cpu.pc + 1)], (*memory)[static_cast<uint16_t>(cpu.pc + 2)]};
         record.p_x = static_cast<uint8_t>(cpu.P << 4 | cpu.X);
         record.i_n = static_cast<uint8_t>(cpu.I << 4 | cpu.N);
         record.D = cpu.D;
@@ -74,33 +123,10 @@ struct DebugRun {
             record.bits |= HistoryRecord::kLines;
         }
         next = (next + 1) % History::kCapacity;
-        return false;
+        ++records;
+        return record;
     }
 
-    [[gnu::always_inline]] void store(Memory& m, uint16_t address, uint8_t value, bool guarded)
-    {
-        HistoryRecord& record = ring[(next - 1) % History::kCapacity];
-        const bool dropped = kBoard ? !(*writable)[address] : guarded && window.contains(address);
-        record.bits |= HistoryRecord::kHasStore | (dropped ? HistoryRecord::kDropped : 0);
-        record.store_address = address;
-        record.old_byte = m[address];
-        record.new_byte = value;
-        if (!dropped)
-            m[address] = value;
-        if (watched[address]) [[unlikely]]
-            stop = StopKind::Watchpoint;
-    }
-
-    [[gnu::always_inline]] bool after(const Cpu& cpu, uint64_t executed)
-    {
-        if constexpr (kTrace)
-            print_trace(cpu.machine());
-        if constexpr (kGoal == RunGoal::Count)
-            return stop != StopKind::None || executed + earlier == limit;
-        return stop != StopKind::None;
-    }
-
-private:
     // n is back when P is home_p again right after the call: after a standard
     // call's inline address once its return has come, or right after the SEP
     // when a plain subroutine hands the program counter back.
@@ -127,11 +153,23 @@ private:
         }
     }
 
-    void print_trace(const MachineState& after_state) const
+    // The records written since the last trace, each with the states around it,
+    // rebuilt back from the state after the newest.
+    void print_trace(const MachineState& after_state)
     {
-        HistoryStep step{&ring[(next - 1) % History::kCapacity], after_state, after_state};
-        restore_registers(step.before, *step.record);
-        trace->traced(step);
+        std::vector<HistoryStep> steps(records - traced);
+        MachineState after = after_state;
+        for (std::size_t age = 0; age < steps.size(); ++age) {
+            HistoryStep& step = steps[steps.size() - 1 - age];
+            step.record = &ring[(next - 1 - age) % History::kCapacity];
+            step.after = after;
+            step.before = after;
+            restore_registers(step.before, *step.record);
+            after = step.before;
+        }
+        for (const HistoryStep& step : steps)
+            trace->traced(step);
+        traced = records;
     }
 };
 
@@ -183,35 +221,34 @@ void Debugger::rebuild_watched()
 
 template <RunGoal kGoal, bool kTrace, bool kBoard>
 DebugRun<kGoal, kTrace, kBoard> Debugger::policy_for(const MachineState& state, const Memory& memory,
-                                                     const BoardLink* board, uint64_t count, TraceSink* trace)
+                                                     uint8_t opcode, TraceSink* trace)
 {
     const uint16_t pc = state.R[state.P];
     return {trace,
             &memory,
-            window_,
-            board ? &board->writable : nullptr,
             at_breakpoint_.data(),
             watched_.data(),
             history_.ring(),
             history_.next_slot(),
-            count,
             state.P,
-            static_cast<uint16_t>(pc + (memory[pc] == kCall ? 3 : 1)),
+            static_cast<uint16_t>(pc + (opcode == kCall ? 3 : 1)),
             static_cast<uint16_t>(pc + 1)};
 }
 
 // On a board the run goes on in slices of the board's time until the policy
-// stops it, an IDLE that nothing can wake ends it, or between_slices does.
+// stops it, the count has run, an IDLE that nothing can wake ends it, or
+// between_slices does.
 template <RunGoal kGoal, bool kTrace, class Bus>
 DebugOutcome Debugger::run_toward(MachineState& state, Memory& memory, Bus& bus, const BoardLink* board,
                                   uint64_t count, TraceSink* trace)
 {
-    auto policy = policy_for<kGoal, kTrace, Bus::kBoard>(state, memory, board, count, trace);
+    auto policy = policy_for<kGoal, kTrace, Bus::kBoard>(state, memory, bus.peek(memory, state.R[state.P]), trace);
+    const uint64_t limit = kGoal == RunGoal::Count ? count : kNoLimit;
     DebugOutcome outcome;
     if constexpr (Bus::kBoard) {
         const uint64_t started_at = bus.cycles;
         for (;;) {
-            const RunResult slice = run_on(state, memory, bus, policy);
+            const RunResult slice = run_on(state, memory, bus, policy, limit == kNoLimit ? limit : limit - policy.earlier);
             policy.earlier += slice.executed;
             if (!slice.stopped || board->between_slices())
                 break;
@@ -219,14 +256,14 @@ DebugOutcome Debugger::run_toward(MachineState& state, Memory& memory, Bus& bus,
         outcome.result.executed = policy.earlier;
         outcome.cycles = bus.cycles - started_at;
     } else {
-        outcome.result = run_on(state, memory, bus, policy);
+        outcome.result = run_on(state, memory, bus, policy, limit);
         outcome.cycles = 2 * outcome.result.executed + policy.long_instructions;
     }
-    history_.recorded(outcome.result.executed, state);
+    history_.recorded(policy.records, state);
     outcome.stop = policy.stop;
     outcome.address = policy.stop_address;
     if (policy.stop == StopKind::Watchpoint)
-        outcome.record = history_.newest();
+        outcome.record = history_.ring()[policy.watched_slot];
     return outcome;
 }
 
@@ -251,7 +288,7 @@ DebugOutcome Debugger::run_on_bus(MachineState& state, Memory& memory, Bus& bus,
 DebugOutcome Debugger::run(MachineState& state, Memory& memory, HostIo& io, RunGoal goal, uint64_t count,
                            TraceSink* trace)
 {
-    ConsoleBus bus{&io};
+    ConsoleBus bus{&io, window_};
     return run_on_bus(state, memory, bus, nullptr, goal, count, trace);
 }
 
@@ -261,26 +298,27 @@ DebugOutcome Debugger::run(MachineState& state, Memory& memory, const BoardLink&
     return run_on_bus(state, memory, board.bus, &board, goal, count, trace);
 }
 
-void Debugger::step(MachineState& state, Memory& memory, HostIo& io)
+StepResult Debugger::step(MachineState& state, Memory& memory, HostIo& io)
 {
-    auto policy = policy_for<RunGoal::Count, false, false>(state, memory, nullptr, 1, nullptr);
-    step_with(state, memory, io, policy);
-    history_.recorded(1, state);
+    ConsoleBus bus{&io, window_};
+    auto policy = policy_for<RunGoal::Count, false, false>(state, memory, memory[state.R[state.P]], nullptr);
+    const StepResult result = step_on(state, memory, bus, policy);
+    history_.recorded(policy.records, state);
+    return result;
 }
 
-void Debugger::step(MachineState& state, Memory& memory, BoardBus& bus, const WritableMap& writable)
+void Debugger::step(MachineState& state, Memory& memory, BoardBus& bus)
 {
-    const BoardLink board{bus, writable, {}};
-    auto policy = policy_for<RunGoal::Count, false, true>(state, memory, &board, 1, nullptr);
+    auto policy = policy_for<RunGoal::Count, false, true>(state, memory, bus.peek(memory, state.R[state.P]), nullptr);
     step_on(state, memory, bus, policy);
-    history_.recorded(1, state);
+    history_.recorded(policy.records, state);
 }
 
 std::size_t Debugger::step_back(MachineState& state, Memory& memory, std::size_t count)
 {
     std::size_t undone = 0;
-    for (; undone < count && history_.size() > 0; ++undone)
-        history_.undo(state, memory);
+    while (undone < count && history_.undo_instruction(state, memory))
+        ++undone;
     return undone;
 }
 
@@ -290,7 +328,7 @@ DebugOutcome Debugger::run_back(MachineState& state, Memory& memory, HostIo& io)
     for (std::size_t undone = 0; history_.size() > 0; ++undone) {
         const HistoryRecord record = history_.newest();
         history_.undo(state, memory);
-        if (at_breakpoint_[record.pc]) {
+        if (record.is_instruction() && at_breakpoint_[record.pc]) {
             outcome.stop = StopKind::Breakpoint;
             outcome.address = record.pc;
             return outcome;

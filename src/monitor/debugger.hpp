@@ -51,12 +51,11 @@ struct DebugOutcome {
     uint64_t cycles{};
 };
 
-// A board that a debugger's run is on: its bus and memory map, and what happens
-// between two slices of its time (keys read, the clock kept pace with); true
-// from between_slices ends the run.
+// A board that a debugger's run is on: its bus, and what happens between two
+// slices of its time (keys read, the clock kept pace with, the next pause set);
+// true from between_slices ends the run.
 struct BoardLink {
     BoardBus& bus;
-    const WritableMap& writable;
     std::function<bool()> between_slices;
 };
 
@@ -92,18 +91,24 @@ public:
     // The same on a board. Its cycles are the board's own, and stores reach its RAM only.
     DebugOutcome run(MachineState& state, Memory& memory, const BoardLink& board, RunGoal goal, uint64_t count = 0,
                      TraceSink* trace = nullptr);
-    // One instruction, whatever it is, as s executes it, recorded in the history.
-    void step(MachineState& state, Memory& memory, HostIo& io);
-    void step(MachineState& state, Memory& memory, BoardBus& bus, const WritableMap& writable);
+    // One instruction, whatever it is, as s executes it, recorded in the history
+    // unless it was cancelled.
+    StepResult step(MachineState& state, Memory& memory, HostIo& io);
+    void step(MachineState& state, Memory& memory, BoardBus& bus);
 
-    // Undoes up to count instructions of the history; returns how many it undid.
-    // On a board, time and the devices go on: a byte sent stays sent.
+    // Undoes up to count instructions of the history, with the DMA cycles that
+    // followed them; returns how many it undid. On a board, time and the devices
+    // go on: a byte sent stays sent.
     std::size_t step_back(MachineState& state, Memory& memory, std::size_t count);
-    // Undoes instructions until one at a breakpoint or one that stored into a
-    // watched range has been undone, the user interrupts, or the history runs out.
+    // Undoes instructions and DMA cycles until an instruction at a breakpoint, or
+    // one that stored into a watched range, has been undone, the user interrupts,
+    // or the history runs out.
     DebugOutcome run_back(MachineState& state, Memory& memory, HostIo& io);
 
-    // The newest count instructions of the history, oldest first.
+    // Nothing before now can be stepped back to.
+    void forget_history() { history_.forget(); }
+
+    // The newest count records of the history, oldest first.
     std::vector<HistoryStep> recent(std::size_t count, const MachineState& current) const
     {
         return history_.recent(count, current);
@@ -120,8 +125,8 @@ private:
     DebugOutcome run_toward(MachineState& state, Memory& memory, Bus& bus, const BoardLink* board, uint64_t count,
                             TraceSink* trace);
     template <RunGoal kGoal, bool kTrace, bool kBoard>
-    DebugRun<kGoal, kTrace, kBoard> policy_for(const MachineState& state, const Memory& memory,
-                                               const BoardLink* board, uint64_t count, TraceSink* trace);
+    DebugRun<kGoal, kTrace, kBoard> policy_for(const MachineState& state, const Memory& memory, uint8_t opcode,
+                                               TraceSink* trace);
     void rebuild_watched();
 
     ProtectedWindow window_;

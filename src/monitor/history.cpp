@@ -46,6 +46,17 @@ void History::end_run(const MachineState& state)
     after_[index(0)] = state;
 }
 
+bool History::undo_instruction(MachineState& state, Memory& memory)
+{
+    while (size_ > 0) {
+        const bool instruction = newest().is_instruction();
+        undo(state, memory);
+        if (instruction)
+            return true;
+    }
+    return false;
+}
+
 void History::undo(MachineState& state, Memory& memory)
 {
     const HistoryRecord& record = records_[index(0)];

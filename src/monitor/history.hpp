@@ -1,12 +1,14 @@
 // The debugger's history: an undo log of the last kCapacity executed
-// instructions. Each record holds the bytes that ran and what the instruction
-// was about to overwrite, in 22 bytes: besides R(P), an instruction changes at most the registers R(N),
-// R(X) and R(2), D, DF, P, X, N, I and one memory byte, and a few instructions
-// T, IE, Q or the EF flags as well (changes_rare_fields). On a board every
-// record holds those too, since an interrupt taken after any instruction
-// changes T and IE, and its branches read EF1-EF3. Stepping back replays the records
-// in reverse; the full states before and after each instruction are rebuilt the
-// same way from the state that followed them.
+// instructions, and on a board of its DMA cycles. Each record holds the bytes
+// that ran and what the instruction was about to overwrite, in 24 bytes: besides
+// R(P), an instruction changes at most the registers R(N), R(X) and R(2), D, DF,
+// P, X, N, I and one memory byte, and a few instructions T, IE, Q or the EF flags
+// as well (changes_rare_fields). On a board every record holds those too, since
+// an interrupt taken after any instruction changes T and IE, and its branches
+// read EF1-EF3. A DMA cycle changes R0 and, for DMA in, one memory byte: its
+// record is an instruction's whose N is 0. Stepping back replays the records
+// in reverse; the full states before and after each one are rebuilt the same
+// way from the state that followed them.
 #pragma once
 
 #include <array>
@@ -16,6 +18,9 @@
 #include "cpu/machine_state.hpp"
 
 namespace cosmac {
+
+// What a record is of.
+enum class RecordKind : uint8_t { Instruction, DmaIn, DmaOut };
 
 struct HistoryRecord {
     static constexpr uint8_t kDF = 1, kIE = 2, kQ = 4, kHasStore = 8, kDropped = 16, kHasAfter = 32, kRare = 64,
@@ -35,13 +40,15 @@ struct HistoryRecord {
     uint8_t ef_1_2_3;  // a board's EF1, EF2 and EF3 in bits 0-2, only when kLines is set
     uint8_t bits;      // DF, IE and Q, then what the record holds
     uint8_t old_byte;  // what the store overwrote
-    uint8_t new_byte;  // what it stored, or would have
+    uint8_t new_byte;  // what it stored, or would have; what DMA out sent
+    RecordKind kind;
 
     uint8_t P() const { return p_x >> 4; }
     uint8_t X() const { return p_x & 0xF; }
     bool has_store() const { return bits & kHasStore; }
     bool dropped() const { return bits & kDropped; }  // by the protected window
     bool has_after() const { return bits & kHasAfter; }  // the last of a run: its after state is kept apart
+    bool is_instruction() const { return kind == RecordKind::Instruction; }
     std::array<uint8_t, 3> bytes() const { return {opcode, operands[0], operands[1]}; }
 };
 
@@ -68,13 +75,17 @@ public:
     void recorded(uint64_t count, const MachineState& state);
 
     const HistoryRecord& newest() const { return records_[index(0)]; }
+    void forget() { size_ = 0; }
     std::size_t size() const { return size_; }
 
     // Undoes the newest record on the machine and forgets it.
     void undo(MachineState& state, Memory& memory);
+    // Undoes the newest instruction, and the DMA cycles that followed it; false
+    // when there is none left.
+    bool undo_instruction(MachineState& state, Memory& memory);
 
-    // The newest count instructions, oldest first, rebuilt back from the state
-    // that followed the newest.
+    // The newest count records, oldest first, rebuilt back from the state that
+    // followed the newest.
     std::vector<HistoryStep> recent(std::size_t count, const MachineState& current) const;
 
 private:

@@ -1,12 +1,14 @@
 #include "monitor/image_commands.hpp"
 
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "image/image_file.hpp"
 #include "image/program_file.hpp"
 #include "image/symbol_file.hpp"
+#include "monitor/machine_memory.hpp"
 #include "monitor/hex_number.hpp"
 
 namespace cosmac {
@@ -69,7 +71,7 @@ Next save_command(Session& session, const CommandLine& command)
         session.console.write("Usage: S [filename] [location] [length]\n");
         return Next::Prompt;
     }
-    report(session.console, save_image(image_file_name(*name), session.memory, static_cast<uint16_t>(*location),
+    report(session.console, save_image(image_file_name(*name), seen_memory(session), static_cast<uint16_t>(*location),
                                        static_cast<uint16_t>(*length)));
     return Next::Prompt;
 }
@@ -78,9 +80,23 @@ Next load_command(Session& session, const CommandLine& command)
 {
     std::size_t position{};
     const auto name = file_name_argument(as_c_string(command.text), position);
-    if (!name)
+    if (!name) {
         session.console.write("Usage: L [filename]\n");
-    else if (const std::string path = image_file_name(*name); report(session.console, load_image(path, session.memory)))
+        return Next::Prompt;
+    }
+    const std::string path = image_file_name(*name);
+    if (!session.board) {
+        if (report(session.console, load_image(path, session.memory)))
+            read_symbols(session, path);
+        return Next::Prompt;
+    }
+    // A board's memory takes the bytes through its map.
+    auto loaded = std::make_unique<Memory>(session.memory);
+    const bool ok = report(session.console, load_image(path, *loaded));
+    CommandStores stores(session);
+    stores.store_changes(*loaded);
+    session.console.write(stores.note());
+    if (ok)
         read_symbols(session, path);
     return Next::Prompt;
 }

@@ -9,6 +9,7 @@
 #include "monitor/debug_commands.hpp"
 #include "monitor/displays.hpp"
 #include "monitor/image_commands.hpp"
+#include "monitor/machine_memory.hpp"
 #include "monitor/run_control.hpp"
 #include "monitor/session.hpp"
 
@@ -28,7 +29,7 @@ Next registers(Session& session, const CommandLine& command)
     return Next::Prompt;
 }
 
-// Straight to memory, also inside the protected window.
+// Straight to memory, also inside the protected window, and into a board's ROM.
 Next change_memory(Session& session, const CommandLine& command)
 {
     if (command.count == 1) {
@@ -40,7 +41,9 @@ Next change_memory(Session& session, const CommandLine& command)
         session.current_location = static_cast<uint16_t>(command.arg1);
         value = command.arg2;
     }
-    session.memory[session.current_location] = static_cast<uint8_t>(value);
+    CommandStores stores(session);
+    stores.store(session.current_location, static_cast<uint8_t>(value));
+    session.console.write(stores.note());
     ++session.current_location;
     return Next::Prompt;
 }
@@ -49,7 +52,7 @@ Next dump(Session& session, const CommandLine& command)
 {
     if (command.count >= 2)
         session.current_location = static_cast<uint16_t>(command.arg1);
-    session.console.write(memory_dump(session.memory, session.current_location));
+    session.console.write(memory_dump(seen_memory(session), session.current_location));
     session.current_location = static_cast<uint16_t>(session.current_location + 0x100);
     return Next::Prompt;
 }
@@ -108,7 +111,7 @@ std::unique_ptr<Session> make_session(Console& console, const MonitorOptions& op
 {
     auto session = std::make_unique<Session>(console);
     session->window = options.window;
-    session->clock_mhz = options.board ? static_cast<double>(options.board->model.clock_hz) / 1e6 : options.clock_mhz;
+    session->clock_mhz = options.board ? static_cast<double>(options.board->board.clock_hz) / 1e6 : options.clock_mhz;
     if (options.debugger)
         session->debugger = std::make_unique<Debugger>(options.window);
     if (options.board)
@@ -127,14 +130,14 @@ int run_monitor(Console& console, const MonitorOptions& options)
     // A board runs at once, so that Enter reaches its firmware; in debugger mode
     // it waits at reset for breakpoints to be set first.
     if (session->board && session->debugger) {
-        console.write("Board " + std::string(options.board->model.name) +
+        console.write("Board " + std::string(options.board->board.name) +
                       " at reset: g runs it on its serial terminal until Control-],\n"
-                      "which brings this prompt; Control-\\ sends a BREAK.\n\n");
+                      "which brings this prompt; Control-\\ sends a BREAK, Control-^ resets the board.\n\n");
         show_state(*session);
     } else if (session->board) {
-        console.write("Board " + std::string(options.board->model.name) +
+        console.write("Board " + std::string(options.board->board.name) +
                       ": its serial terminal until Control-], which brings this prompt;\n"
-                      "Control-\\ sends a BREAK.\n\n");
+                      "Control-\\ sends a BREAK, Control-^ resets the board (R at the prompt).\n\n");
         board_run(*session, RunGoal::Go);
     }
     for (;;) {

@@ -6,6 +6,7 @@
 #include "cpu/executor.hpp"
 #include "monitor/debug_text.hpp"
 #include "monitor/displays.hpp"
+#include "monitor/machine_memory.hpp"
 #include "text/text.hpp"
 
 namespace cosmac {
@@ -58,7 +59,7 @@ void show_state(Session& session)
     const uint16_t pc = session.state.R[session.state.P];
     session.console.write(register_display(session.state, session.debugger != nullptr));
     session.console.write(session.symbols.label_lines(pc));
-    session.console.write(instruction_line(disassemble(session.memory, pc), session.symbols));
+    session.console.write(instruction_line(disassemble(seen_memory(session), pc), session.symbols));
 }
 
 Next step_command(Session& session, const CommandLine& command)
@@ -67,7 +68,7 @@ Next step_command(Session& session, const CommandLine& command)
         return board_step(session, command);
     set_program_counter(session, command);
     session.console.begin_run();
-    // A stop makes no difference to one step.
+    // A stop makes no difference to one step; a cancelled one leaves the machine as it was.
     if (session.debugger)
         session.debugger->step(session.state, session.memory, session.io);
     else
@@ -110,8 +111,9 @@ Next list_command(Session& session, const CommandLine& command)
 {
     if (command.count >= 2)
         session.current_location = static_cast<uint16_t>(command.arg1);
+    const Memory& memory = seen_memory(session);
     for (int i = 0; i < 16; ++i) {
-        const Disassembly instruction = disassemble(session.memory, session.current_location);
+        const Disassembly instruction = disassemble(memory, session.current_location);
         session.console.write(session.symbols.label_lines(session.current_location));
         session.current_location = static_cast<uint16_t>(session.current_location + instruction.length);
         session.console.write(instruction_line(instruction, session.symbols));

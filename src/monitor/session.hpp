@@ -22,7 +22,7 @@ struct Session {
     MachineState state;
     Memory memory{};
     uint16_t current_location = 0;  // shared by m, d, u and s
-    ProtectedWindow window;
+    ProtectedWindow window;  // the console machine's; a board has its map
     std::unique_ptr<Debugger> debugger;  // only in debugger mode
     SymbolTable symbols;                 // loaded in debugger mode only
     double clock_mhz = 0;                // what machine cycles are shown at
