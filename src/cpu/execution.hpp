@@ -15,6 +15,9 @@
 //                                             on a board, a DMA cycle is about to move the
 //                                             byte; its store, for DMA in, follows
 //
+// and says with kSeesEachState whether its hooks look at N and I, which a run
+// that does not otherwise sets only as it ends.
+//
 // PlainRun is the policy of the monitor's own s and g, and of a board's plain runs.
 //
 // The instruction set is chosen at compile time too, by the bus it runs on: the
@@ -177,15 +180,22 @@ template <class Bus>
         bus.attend();
 }
 
-// Dispatches on the whole opcode: one jump per instruction, with the rows of the
-// datasheet's table as case ranges. The opcodes that reach the console or stop a
-// run are marked unlikely, which keeps their calls and spills out of the way of
-// the register and memory instructions that a run spends its time in.
-template <class Bus, class Policy>
-[[gnu::always_inline]] inline StepResult perform(Cpu& s, Memory& m, Bus& bus, uint8_t opcode, Policy& policy)
+// N and I hold the opcode once it has been executed; one that was cancelled
+// leaves them as they were.
+[[gnu::always_inline]] inline void latch(Cpu& s, uint8_t opcode)
 {
     s.N = opcode & 0xF;
     s.I = opcode >> 4;
+}
+
+// Dispatches on the whole opcode: one jump per instruction, with the rows of the
+// datasheet's table as case ranges. The opcodes that reach the console or stop a
+// run are marked unlikely, which keeps their calls and spills out of the way of
+// the register and memory instructions that a run spends its time in. N and I
+// are left to latch(), after.
+template <class Bus, class Policy>
+[[gnu::always_inline]] inline StepResult perform(Cpu& s, Memory& m, Bus& bus, uint8_t opcode, Policy& policy)
+{
     ++s.pc;
     const unsigned n = opcode & 0xF;
     constexpr bool kBoard = Bus::kBoard;
@@ -335,22 +345,12 @@ template <class Bus, class Policy>
     return StepResult::Continue;
 }
 
-// One instruction. One that is cancelled leaves N and I as they were too.
-template <class Bus, class Policy>
-[[gnu::always_inline]] inline StepResult execute(Cpu& s, Memory& m, Bus& bus, uint8_t opcode, Policy& policy)
-{
-    const uint8_t n = s.N, i = s.I;
-    const StepResult result = perform(s, m, bus, opcode, policy);
-    if (result == StepResult::Cancel) [[unlikely]] {
-        s.N = n;
-        s.I = i;
-    }
-    return result;
-}
 
 // The policy of plain runs: stores land where the bus says, and nothing else is
 // watched.
 struct PlainRun {
+    static constexpr bool kSeesEachState = false;
+
     template <class Bus>
     static constexpr bool before(const Cpu&, uint8_t, uint64_t, const Bus&)
     {
@@ -451,11 +451,12 @@ StepResult step_on(MachineState& state, Memory& memory, Bus& bus, Policy& policy
     }
     const uint8_t opcode = bus.read(memory, cpu.pc);
     policy.before(cpu, opcode, 0, bus);
-    const StepResult result = execute(cpu, memory, bus, opcode, policy);
+    const StepResult result = perform(cpu, memory, bus, opcode, policy);
     if (result == StepResult::Cancel) {
         policy.cancel();
         return result;
     }
+    latch(cpu, opcode);
     if constexpr (Bus::kBoard) {
         bus.cycles += machine_cycles(opcode);
         between_instructions(cpu, memory, bus, policy, /*waits=*/false);
@@ -473,13 +474,13 @@ StepResult step_with(MachineState& state, Memory& memory, HostIo& io, Policy& po
     return step_on(state, memory, bus, policy);
 }
 
-constexpr uint64_t kNoLimit = UINT64_MAX;
-
 // Instructions until one returns stop, the policy stops the run, or limit
 // instructions have run. On the console machine a run also ends in front of an
 // IDLE (00), which is left unexecuted, and when the user interrupts; on a board
 // it ends at its pause_at, marked stopped, or in an IDLE that nothing can wake.
 // An instruction that is cancelled is not counted, and ends the run, stopped.
+// N and I are latched from the last executed opcode as the run ends, or after
+// each instruction for a policy that sees them.
 template <class Bus, class Policy>
 RunResult run_on(MachineState& state, Memory& memory, Bus& caller_bus, Policy& caller_policy,
                  uint64_t limit = kNoLimit)
@@ -489,6 +490,7 @@ RunResult run_on(MachineState& state, Memory& memory, Bus& caller_bus, Policy& c
     Cpu cpu(state);
     RunResult result;
     BoardWait wait = BoardWait::Continue;
+    uint8_t last_opcode = 0;
     if constexpr (Bus::kBoard) {
         bus.attention_at = 0;  // the devices may have changed since the last run
         if (bus.idle && bus.peek(memory, cpu.pc) == 0x00) {  // still waiting in the IDLE
@@ -509,25 +511,28 @@ RunResult run_on(MachineState& state, Memory& memory, Bus& caller_bus, Policy& c
             }
             if (policy.before(cpu, opcode, result.executed, bus)) [[unlikely]]
                 goto done;
-            ++result.executed;
-            const StepResult step = execute(cpu, memory, bus, opcode, policy);
-            if (step == StepResult::Cancel) [[unlikely]] {
-                --result.executed;
-                policy.cancel();
+            const StepResult step = perform(cpu, memory, bus, opcode, policy);
+            if (step != StepResult::Continue) [[unlikely]] {  // only the console machine's instructions stop
                 result.stopped = true;
+                if (step == StepResult::Cancel) {
+                    policy.cancel();
+                } else {
+                    last_opcode = opcode;
+                    latch(cpu, opcode);
+                    policy.after(cpu, ++result.executed);
+                }
                 goto done;
             }
+            ++result.executed;
+            last_opcode = opcode;
+            if constexpr (Policy::kSeesEachState)
+                latch(cpu, opcode);
             if constexpr (Bus::kBoard) {
                 bus.cycles += machine_cycles(opcode);
                 if (bus.cycles >= bus.attention_at) [[unlikely]]
                     wait = between_instructions(cpu, memory, bus, policy, /*waits=*/true);
             }
-            const bool policy_stops = policy.after(cpu, result.executed);
-            if (step == StepResult::Stop) [[unlikely]] {
-                result.stopped = true;
-                goto done;
-            }
-            if (policy_stops) [[unlikely]]
+            if (policy.after(cpu, result.executed)) [[unlikely]]
                 goto done;
             if (wait != BoardWait::Continue) [[unlikely]]
                 break;
@@ -543,6 +548,8 @@ RunResult run_on(MachineState& state, Memory& memory, Bus& caller_bus, Policy& c
     }
     result.stopped = result.stopped || wait == BoardWait::Pause;
 done:
+    if (result.executed > 0)
+        latch(cpu, last_opcode);
     state = cpu.machine();
     caller_policy = policy;
     if constexpr (Bus::kBoard)

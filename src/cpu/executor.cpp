@@ -10,10 +10,10 @@ StepResult execute_instruction(MachineState& state, Memory& memory, HostIo& io, 
     return step_with(state, memory, io, plain, window);
 }
 
-RunResult run(MachineState& state, Memory& memory, HostIo& io, const ProtectedWindow& window)
+RunResult run(MachineState& state, Memory& memory, HostIo& io, const ProtectedWindow& window, uint64_t limit)
 {
     PlainRun plain;
-    return run_with(state, memory, io, plain, window);
+    return run_with(state, memory, io, plain, window, limit);
 }
 
 }  // namespace cosmac

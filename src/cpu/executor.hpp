@@ -15,9 +15,12 @@ struct RunResult {
     bool stopped = false;   // an instruction, the user or a board's pause ended the run, not an IDLE or a limit
 };
 
+constexpr uint64_t kNoLimit = UINT64_MAX;
+
 // Executes instructions until the one at R(P) is IDLE (00), which is left
-// unexecuted, or an instruction returns stop or is cancelled, or the io asks to
-// interrupt.
-RunResult run(MachineState& state, Memory& memory, HostIo& io, const ProtectedWindow& window = {});
+// unexecuted, or an instruction returns stop or is cancelled, the io asks to
+// interrupt, or limit instructions have run.
+RunResult run(MachineState& state, Memory& memory, HostIo& io, const ProtectedWindow& window = {},
+              uint64_t limit = kNoLimit);
 
 }  // namespace cosmac

@@ -1,6 +1,6 @@
 #include "monitor/batch.hpp"
 
-#include "cpu/execution.hpp"
+#include "cpu/executor.hpp"
 #include "monitor/image_commands.hpp"
 #include "monitor/run_control.hpp"
 #include "monitor/session.hpp"
@@ -17,9 +17,7 @@ int run_batch(Console& console, const MonitorOptions& options, const BatchOption
     state.R[state.P] = batch.start.value_or(load.first_lowest.value_or(0));
 
     console.begin_run();
-    PlainRun policy;
-    const RunResult result = run_with(state, session->memory, session->io, policy, options.window,
-                                      batch.limit.value_or(kNoLimit));
+    const RunResult result = run(state, session->memory, session->io, options.window, batch.limit.value_or(kNoLimit));
     console.end_run();
 
     if (batch.show_registers) {

@@ -20,6 +20,8 @@ namespace cosmac {
 // registers, where stores into memory cannot reach them.
 template <RunGoal kGoal, bool kTrace, bool kBoard>
 struct DebugRun {
+    static constexpr bool kSeesEachState = true;
+
     TraceSink* trace;
     const Memory* memory;
     const bool* at_breakpoint;
