@@ -80,17 +80,29 @@ template <class Bus>
         ++s.pc;
 }
 
+// The long branches and skips, and NOP, take a third machine cycle, which a
+// board's clock counts.
+template <class Bus>
+[[gnu::always_inline]] inline void third_cycle(Bus& bus)
+{
+    if constexpr (Bus::kBoard)
+        ++bus.cycles;
+}
+
 template <class Bus>
 [[gnu::always_inline]] inline void long_branch(Cpu& s, const Memory& m, Bus& bus, bool taken)
 {
+    third_cycle(bus);
     if (taken)
         s.pc = static_cast<uint16_t>(bus.read(m, s.pc) << 8 | bus.read(m, static_cast<uint16_t>(s.pc + 1)));
     else
         s.pc = static_cast<uint16_t>(s.pc + 2);
 }
 
-[[gnu::always_inline]] inline void long_skip(Cpu& s, bool taken)
+template <class Bus>
+[[gnu::always_inline]] inline void long_skip(Cpu& s, Bus& bus, bool taken)
 {
+    third_cycle(bus);
     if (taken)
         s.pc = static_cast<uint16_t>(s.pc + 2);
 }

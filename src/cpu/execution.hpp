@@ -309,18 +309,18 @@ template <class Bus, class Policy>
     case 0xC1: long_branch(s, m, bus, s.Q == 1); break;         // LBQ
     case 0xC2: long_branch(s, m, bus, s.D == 0); break;         // LBZ
     case 0xC3: long_branch(s, m, bus, s.DF == 1); break;        // LBDF
-    case 0xC4: break;                                           // NOP
-    case 0xC5: long_skip(s, s.Q == 0); break;                   // LSNQ
-    case 0xC6: long_skip(s, s.D != 0); break;                   // LSNZ
-    case 0xC7: long_skip(s, s.DF == 0); break;                  // LSNF
-    case 0xC8: long_skip(s, true); break;                       // NLBR
+    case 0xC4: third_cycle(bus); break;                         // NOP
+    case 0xC5: long_skip(s, bus, s.Q == 0); break;              // LSNQ
+    case 0xC6: long_skip(s, bus, s.D != 0); break;              // LSNZ
+    case 0xC7: long_skip(s, bus, s.DF == 0); break;             // LSNF
+    case 0xC8: long_skip(s, bus, true); break;                  // NLBR
     case 0xC9: long_branch(s, m, bus, s.Q == 0); break;         // LBNQ
     case 0xCA: long_branch(s, m, bus, s.D != 0); break;         // LBNZ
     case 0xCB: long_branch(s, m, bus, s.DF == 0); break;        // LBNF
-    case 0xCC: long_skip(s, s.IE == 1); break;                  // LSIE
-    case 0xCD: long_skip(s, s.Q == 1); break;                   // LSQ
-    case 0xCE: long_skip(s, s.D == 0); break;                   // LSZ
-    case 0xCF: long_skip(s, s.DF == 1); break;                  // LSDF
+    case 0xCC: long_skip(s, bus, s.IE == 1); break;             // LSIE
+    case 0xCD: long_skip(s, bus, s.Q == 1); break;              // LSQ
+    case 0xCE: long_skip(s, bus, s.D == 0); break;              // LSZ
+    case 0xCF: long_skip(s, bus, s.DF == 1); break;             // LSDF
     // Dx, Ex: SEP, SEX
     case 0xD0 ... 0xDF: s.set_p(n); break;                      // SEP
     case 0xE0 ... 0xEF: s.X = static_cast<uint8_t>(n); break;   // SEX
@@ -366,8 +366,9 @@ struct PlainRun {
     static constexpr void dma(const Cpu&, bool, uint16_t, uint8_t) {}
 };
 
-// Long branches and long skips take a third machine cycle.
-constexpr unsigned machine_cycles(uint8_t opcode) { return opcode >> 4 == 0xC ? 3 : 2; }
+// Every instruction takes two machine cycles, fetch and execute, and some a
+// third (third_cycle).
+constexpr uint64_t kMachineCycles = 2;
 
 // How the look between two instructions on a board ended.
 enum class BoardWait : uint8_t {
@@ -439,6 +440,22 @@ template <class Policy>
     return wait;
 }
 
+// The look between instructions from a run, on copies: the run's own Cpu, bus
+// and policy never have their addresses taken, so that the compiler can keep
+// them in machine registers.
+template <class Policy>
+[[gnu::always_inline]] inline BoardWait look_between(Cpu& cpu, Memory& m, BoardBus& bus, Policy& policy)
+{
+    Cpu cpu_copy = cpu;
+    BoardBus bus_copy = bus;
+    Policy policy_copy = policy;
+    const BoardWait wait = between_instructions(cpu_copy, m, bus_copy, policy_copy, /*waits=*/true);
+    cpu = cpu_copy;
+    bus = bus_copy;
+    policy = policy_copy;
+    return wait;
+}
+
 // One instruction, whatever it is: the policy sees it, but cannot stop it. On a
 // board the processor does not wait in an IDLE for a single step.
 template <class Bus, class Policy>
@@ -458,7 +475,7 @@ StepResult step_on(MachineState& state, Memory& memory, Bus& bus, Policy& policy
     }
     latch(cpu, opcode);
     if constexpr (Bus::kBoard) {
-        bus.cycles += machine_cycles(opcode);
+        bus.cycles += kMachineCycles;
         between_instructions(cpu, memory, bus, policy, /*waits=*/false);
     }
     policy.after(cpu, 1);
@@ -495,7 +512,7 @@ RunResult run_on(MachineState& state, Memory& memory, Bus& caller_bus, Policy& c
         bus.attention_at = 0;  // the devices may have changed since the last run
         if (bus.idle && bus.peek(memory, cpu.pc) == 0x00) {  // still waiting in the IDLE
             ++cpu.pc;
-            wait = between_instructions(cpu, memory, bus, policy, /*waits=*/true);
+            wait = look_between(cpu, memory, bus, policy);
         }
         bus.idle = wait != BoardWait::Continue;
     }
@@ -528,9 +545,9 @@ RunResult run_on(MachineState& state, Memory& memory, Bus& caller_bus, Policy& c
             if constexpr (Policy::kSeesEachState)
                 latch(cpu, opcode);
             if constexpr (Bus::kBoard) {
-                bus.cycles += machine_cycles(opcode);
+                bus.cycles += kMachineCycles;
                 if (bus.cycles >= bus.attention_at) [[unlikely]]
-                    wait = between_instructions(cpu, memory, bus, policy, /*waits=*/true);
+                    wait = look_between(cpu, memory, bus, policy);
             }
             if (policy.after(cpu, result.executed)) [[unlikely]]
                 goto done;
