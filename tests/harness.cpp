@@ -138,6 +138,11 @@ PtySession::PtySession(const std::filesystem::path& dir, const PtyOptions& optio
         close(master_);
         if (login_tty(terminal) != 0)
             _exit(126);
+        if (!options.error_file.empty()) {
+            const int error = open((dir / options.error_file).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (error < 0 || dup2(error, STDERR_FILENO) < 0)
+                _exit(126);
+        }
         setenv("TERM", options.term.c_str(), 1);
         if (options.no_state_home) {
             unsetenv("XDG_STATE_HOME");

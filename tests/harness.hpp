@@ -49,6 +49,7 @@ struct PtyOptions {
     std::vector<std::string> arguments;
     std::string term = "xterm";  // "dumb": no line editing
     bool no_state_home = false;  // XDG_STATE_HOME unset, HOME the directory
+    std::string error_file{};    // standard error to this file in the directory, not the terminal
 };
 
 // cosmac on a pseudo-terminal, as a user at a keyboard sees it.

@@ -503,6 +503,98 @@ TEST(Boards, FrontPanelThroughPipes)
         << session.out;
 }
 
+// What board owners met, each through pipes as a script meets it. Programs are
+// raw binaries; the board monitor is assembled where a case needs it.
+TEST(Boards, WhatOwnersMetThroughPipes)
+{
+    // mcard at 8000: SEQ, a delay, REQ (a start bit), a delay with Q at space
+    // through the stop bit's sample, IDLE: one character, 00, without its stop bit.
+    const std::string no_stop_bit = "\x7b\xf8\x10\xbf\x2f\x9f\x3a\x04\x7a\xf8\x10\xbf\x2f\x9f\x3a\x0c\x00"s;
+    const std::string framing_note = "note: 1 framing error on the serial line; check --serial's polarity and --baud\n";
+    const struct {
+        const char* topic;
+        std::string program;  // prog.bin
+        std::vector<std::string> arguments;
+        std::string input;
+        int status;
+        std::vector<std::string> out;  // each in the output, in order
+        std::string err;
+    } cases[] = {
+        {"a store where the board has no memory is refused, and a program reads ff there",
+         "\xf8\x20\xb1\x01\x00",  // LDI 20; PHI R1; LDN R1; IDLE
+         {"--board", "elf", "--ram", "0-fff", "--debug", "prog.bin@0"}, "m 2000 5a\ne 0fff 1 2 3\ng 0\n\x1d" "d 2000\n", 0,
+         {"-note: 2000 has no memory on this board\n-note: 1000-1001 have no memory on this board\n-",
+          " D = ff, DF = 0,", "-2000: ff:ff:ff:ff:ff:ff:ff:ff:ff:ff:ff:ff:ff:ff:ff:ff:  |................|\n"},
+         ""},
+        {"jump-on-reset: u and t show what the processor fetches through the mirror", "\xc0\x80\x10",
+         {"--board", "elf2k", "--debug", "prog.bin@8000"}, "u 0\nt 1\n", 0,
+         {"\n0000 LBR 8010\n-0000 LBR 8010\n0003 IDLE\n", "-0000 LBR 8010\n1 instructions executed\n3 machine cycles"},
+         ""},
+        {"without a serial line each run is quiet its own time after it starts",
+         "\x1a\x30\x00",  // INC RA; BR 00: 2237 cycles are 0.01 s, and a run ends at the boundary after
+         {"--board", "elf", "--quiet", "0.01", "prog.bin@0"}, "\x1dg\n\x1dq\n", 0,
+         {"\n1119 instructions executed\n", "-1119 instructions executed\n"}, ""},
+        {"keys the program never reads end a run once they have waited", "\x30\x00",  // BR 8000
+         {"--board", "mcard", "--run", "--key-wait", "0.01", "prog.bin@8000"}, "hello", 3, {}, "note: 5 keys were never read\n"},
+        {"keys read ahead that the program has not taken go back to the monitor", "\x30\x00",
+         {"--board", "mcard", "--debug", "prog.bin@8000"}, "b 8000\ng\nr\n", 0,
+         {"Breakpoint at 8000\n\n1 instructions executed\n", "8000 BR 00\n-\n R0 = 8000, R4 = 0000"}, ""},
+        {"a character without its stop bit ends a run with a hint", no_stop_bit, {"--board", "mcard", "--run", "prog.bin@8000"},
+         "", 0, {"\0"s}, framing_note},
+        {"... at the monitor too", no_stop_bit, {"--board", "mcard", "prog.bin@8000"}, "", 0,
+         {"\0\nIDLE: nothing can wake the processor\n\n"s, " instructions executed\n" + framing_note + "\n R0 = 8010"}, ""},
+        {"a board without a serial line says once that it ignores keys", "\x00"s,
+         {"--board", "elf", "prog.bin@0"}, "hello\x1dg\nmore\x1dq\n", 0,
+         {"1 instructions executed\nnote: this board has no serial line; --serial efN adds one\n\n",
+          "-IDLE: nothing can wake the processor\n\n0 instructions executed\n\n"},
+         ""},
+        {"R resets the board and keeps memory and D; nothing before it can be stepped back to",
+         "\x7b\xf8\x42\x30\x00",  // SEQ; LDI 42; BR 8000
+         {"--board", "mcard", "--debug", "prog.bin@8000"}, "s\ns\nR\nk\nh\n", 0,
+         {" Q = 1,", " D = 42, DF = 0, B = 00, P = 0, X = 0\n Q = 0, N = 0, I = 0\n T = 00, IE = 1,",
+          "\n8000 SEQ\n-At the oldest instruction in the history\n",
+          " R\t\t\t\tReset the board, as Control-^ does while it runs\n"},
+         ""},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        write(dir.path() / "prog.bin", c.program);
+        const Transcript result = run_piped(c.input, dir.path(), c.arguments);
+        EXPECT_EQ(result.exit_status, c.status) << c.topic;
+        EXPECT_EQ(result.err, c.err) << c.topic;
+        std::size_t from = 0;
+        for (const std::string& part : c.out) {
+            const std::size_t found = result.out.find(part, from);
+            EXPECT_NE(found, std::string::npos) << c.topic << ": " << part << "\n" << result.out;
+            from = found == std::string::npos ? from : found + part.size();
+        }
+        if (c.out.empty()) {
+            EXPECT_EQ(result.out, "") << c.topic;
+        }
+    }
+}
+
+// The serial terminal's conveniences: a 7-bit terminal, and Enter from scripts.
+TEST(Boards, SevenBitsAndLineFeedsAsEnter)
+{
+    TempDir dir;
+    const Transcript assembled =
+        run_piped("", dir.path(),
+                  {COSMAC_BOARD_FIRMWARE, "--syntax", "a18", "--format", "hex", "-o", "fw.hex", "-D", "EF=3", "-D",
+                   "RXINV=0", "-D", "TXINV=0", "-D", "ORIGIN=8000H"},
+                  kAssemblerBinary);
+    ASSERT_EQ(assembled.exit_status, 0) << assembled.err;
+    const std::string high_digits = "\r\xb8\xb0\xb0\xb3";  // 8003 with bit 7 set, which the monitor echoes
+    EXPECT_TRUE(run_piped(high_digits, dir.path(), {"--board", "mcard", "--run", "fw.hex"})
+                    .out.starts_with("OK\r\n*\xb8\xb0\xb0\xb3"));
+    EXPECT_TRUE(run_piped(high_digits, dir.path(), {"--board", "mcard", "--run", "--7bit", "fw.hex"})
+                    .out.starts_with("OK\r\n*8003"));
+    // The monitor times its first key, which must be CR: a line feed starts with a longer space.
+    EXPECT_EQ(run_piped("\n8003", dir.path(), {"--board", "mcard", "--run", "--lf-as-cr", "fw.hex"}).out,
+              "OK\r\n*8003 F8\r\n*");
+    EXPECT_FALSE(run_piped("\n8003", dir.path(), {"--board", "mcard", "--run", "fw.hex"}).out.starts_with("OK"));
+}
+
 // Output beyond what the console holds before handing it on comes out whole.
 TEST(Programs, LongOutputComesOutWhole)
 {

@@ -379,11 +379,43 @@ TEST(Terminal, ABoardsSerialTerminal)
     debugging.type("q\n");
     EXPECT_EQ(debugging.wait(), 0);
 
-    // A terminal with a title shows the front panel there.
+    // A terminal with a title shows the front panel there, but not when standard
+    // error, where the title goes, is a file.
     PtySession titled(dir.path(), {.transparent = false, .arguments = {"--board", "mcard", "fw.hex"}, .term = "xterm"});
     ASSERT_TRUE(titled.expect("\x1b]0;cosmac mcard: LEDs 00000000 (00), Q 1\x07"));
     titled.type("\x1dq\n");
     EXPECT_EQ(titled.wait(), 0);
+    PtySession logged(dir.path(), {.transparent = false,
+                                   .arguments = {"--board", "mcard", "fw.hex"},
+                                   .term = "xterm",
+                                   .error_file = "errors"});
+    ASSERT_TRUE(wait_for_key_read(logged));
+    logged.type("\x1dq\n");
+    EXPECT_EQ(logged.wait(), 0);
+    EXPECT_EQ(read_file(dir.path() / "errors"), "");
+    EXPECT_EQ(logged.screen().find("\x1b]0;"), std::string::npos);
+}
+
+// Control-^ resets the board as its reset switch does: the firmware starts
+// again, here timing a new Enter, and memory keeps its contents.
+TEST(Terminal, ControlCaretResetsTheBoard)
+{
+    TempDir dir;
+    const Transcript assembled =
+        run_piped("", dir.path(),
+                  {COSMAC_BOARD_FIRMWARE, "--syntax", "a18", "--format", "hex", "-o", "fw.hex", "-D", "EF=3", "-D",
+                   "RXINV=0", "-D", "TXINV=0", "-D", "ORIGIN=8000H"},
+                  kAssemblerBinary);
+    ASSERT_EQ(assembled.exit_status, 0) << assembled.err;
+    PtySession session(dir.path(), {.transparent = false, .arguments = {"--board", "mcard", "fw.hex"}, .term = "dumb"});
+    ASSERT_TRUE(wait_for_key_read(session));
+    session.type("\r");
+    ASSERT_TRUE(session.expect("OK\r\n*"));
+    session.type("\x1e");
+    session.type("\r");
+    ASSERT_TRUE(session.expect("OK\r\n*"));
+    session.type("\x1dq\n");
+    EXPECT_EQ(session.wait(), 0);
 }
 
 }  // namespace
