@@ -299,6 +299,11 @@ TEST(Boards, MapsAndUnmappedAddresses)
         EXPECT_EQ(half.storage(0x8000), Storage::Rom) << name;
         EXPECT_EQ(half.storage(0xFFFF), Storage::Rom) << name;
     }
+    description.ram = {{0x0000, 0x7FFF}};
+    description.rom = {{0x4000, 0xFFFF}};  // overlapping the RAM, which wins
+    const Board overlapping(description);
+    EXPECT_EQ(overlapping.storage(0x7FFF), Storage::Ram);
+    EXPECT_EQ(overlapping.storage(0x8000), Storage::Rom);
     const Board elf(*board_named("elf"));  // RAM everywhere
     EXPECT_EQ(elf.storage(0x0000), Storage::Ram);
     EXPECT_EQ(elf.storage(0xFFFF), Storage::Ram);

@@ -1,6 +1,7 @@
 #include "board/board.hpp"
 
 #include <algorithm>
+#include <utility>
 
 #include "board/front_panel.hpp"
 #include "board/serial_line.hpp"
@@ -50,12 +51,6 @@ const BoardDescription kBoards[] = {
      .devices = {kFrontPanel}},
 };
 
-bool within(const std::vector<AddressRange>& ranges, uint16_t address)
-{
-    return std::any_of(ranges.begin(), ranges.end(),
-                       [address](const AddressRange& range) { return address >= range.first && address <= range.last; });
-}
-
 uint32_t bit(unsigned slot) { return uint32_t{1} << slot; }
 
 }  // namespace
@@ -92,13 +87,12 @@ void Device::act_at(uint64_t cycle) { board_->schedule(slot_, cycle); }
 
 void Device::drive(BoardLine line, bool active) { board_->drive(slot_, line, active); }
 
+// RAM wins where a ROM range overlaps it.
 Board::Board(const BoardDescription& description) : description_(description)
 {
-    for (std::size_t a = 0; a < map_.size(); ++a) {
-        const auto address = static_cast<uint16_t>(a);
-        map_[a] = within(description_.ram, address)   ? Storage::Ram
-                  : within(description_.rom, address) ? Storage::Rom
-                                                      : Storage::None;
+    for (const auto& [ranges, storage] : {std::pair{&description_.rom, Storage::Rom}, {&description_.ram, Storage::Ram}}) {
+        for (const AddressRange& range : *ranges)
+            std::fill(map_.begin() + range.first, map_.begin() + range.last + 1, storage);
     }
     for (const DeviceRow& row : description_.devices) {
         auto device = row.make(row, description_.clock_hz);
