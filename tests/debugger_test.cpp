@@ -170,6 +170,47 @@ TEST(Debugger, BoardRunsCarryAcrossSlices)
     }
 }
 
+// DMA cycles on their own lines: what they moved and R0; a store by DMA stops
+// at a watchpoint as an instruction's does.
+TEST(Debugger, DmaCyclesInTheHistoryAndAtWatchpoints)
+{
+    Board board({.name = "timed",
+                 .ram = {{0x0000, 0xFFFF}},
+                 .rom = {},
+                 .clock_hz = 1000000,
+                 .reset = ResetKind::AtZero,
+                 .devices = {{.name = "test device", .make = make_test_device}}});
+    TestDevice& device = *board.device<TestDevice>();
+    BoardBus bus{.devices = &board, .map = &board.map()};
+    const auto memory = std::make_unique<Memory>();
+    load_bytes(*memory, 0x0100, "15 15 15 15 15 15");  // INC R5 ...
+    (*memory)[0x0200] = 0x11;
+    MachineState state;
+    state.P = 3;
+    state.R[3] = 0x0100;
+    state.R[0] = 0x0200;
+    Debugger debugger{ProtectedWindow{}};
+    const BoardLink link{bus, [] { return true; }};
+    device.dma_at(2, 1, /*in=*/false);
+    debugger.run(state, *memory, link, RunGoal::Count, 2);
+    const SymbolTable symbols;
+    std::string lines;
+    for (const HistoryStep& step : debugger.recent(3, state))
+        lines += trace_line(step, symbols);
+    EXPECT_EQ(lines, "0100 INC R5         R5=0001\nDMA out             R0=0201 out 11\n0101 INC R5         R5=0002\n");
+
+    std::pair<uint16_t, uint32_t> watched;
+    debugger.toggle_watchpoint(0x0201, 1, watched);
+    device.dma_at(bus.cycles + 1, 2, /*in=*/true);
+    const DebugOutcome outcome = debugger.run(state, *memory, link, RunGoal::Go);
+    EXPECT_EQ(outcome.stop, StopKind::Watchpoint);
+    EXPECT_EQ(stop_reason(outcome, symbols, {}), "Watchpoint: 0201 written by DMA in, 00 -> a2");
+    EXPECT_EQ(state.R[0], 0x0203);  // the look between instructions ends before the run does
+    EXPECT_EQ(debugger.step_back(state, *memory, 1), 1u);  // the INC and both DMA cycles
+    EXPECT_EQ(state.R[0], 0x0201);
+    EXPECT_EQ((*memory)[0x0201], 0x00);
+}
+
 // A traced instruction longer than the changes' column keeps all of its text.
 TEST(Debugger, TraceLinesKeepLongInstructions)
 {
