@@ -100,6 +100,33 @@ TEST(Debugger, SteppingBackStopsAtItsCountOrAtTheFirstStep)
     EXPECT_EQ(debugger.step_back(state, *memory, 1), 0u);
 }
 
+// An INP whose reply is cut off, by Control-C or by the end of input, did not
+// happen: no history record, not counted, and the machine as it was.
+TEST(Debugger, ACancelledInputLeavesNoRecord)
+{
+    for (const Reply cut_off : {Reply{std::nullopt, true, true}, Reply{std::nullopt, true, false}}) {
+        Debugger debugger{ProtectedWindow{}};
+        const auto memory = std::make_unique<Memory>();
+        load_bytes(*memory, 0, "11 6A");  // INC R1; INP 2
+        MachineState state;
+        ScriptedIo io;
+        io.replies = {cut_off};
+        const DebugOutcome outcome = debugger.run(state, *memory, io, RunGoal::Go);
+        EXPECT_EQ(outcome.result.executed, 1u);
+        EXPECT_TRUE(outcome.result.stopped);
+        EXPECT_EQ(state.R[0], 1);
+        EXPECT_EQ(state.N, 1);  // INC R1's
+        EXPECT_EQ(state.I, 1);
+        EXPECT_EQ(debugger.recent(5, state).size(), 1u);
+        io.replies = {cut_off};
+        const MachineState before = state;
+        EXPECT_EQ(debugger.step(state, *memory, io), StepResult::Cancel);
+        EXPECT_EQ(state, before);
+        EXPECT_EQ(debugger.recent(5, state).size(), 1u);
+        EXPECT_EQ((*memory)[0], 0x11);  // M(R(X)) = M(0000) took nothing
+    }
+}
+
 // With nothing to stop at, running back is interrupted at its first poll.
 TEST(Debugger, RunningBackPollsForAnInterrupt)
 {
