@@ -114,12 +114,15 @@ std::string armed_script(const std::string& path)
 }
 
 // The script for a board: the console service's character out becomes SEQ, REQ,
-// and a Control-] first ends the run the board starts with.
+// a Control-] first ends the run the board starts with, and one after g ends the
+// keys that its run reads ahead.
 std::string board_script(const std::string& path)
 {
     std::string text = read_script(path);
     for (std::size_t at; (at = text.find("m 68\nm 01\n")) != std::string::npos;)
         text.replace(at, 10, "m 7B\nm 7A\n");
+    for (std::size_t at = 0; (at = text.find("\ng 0\n", at)) != std::string::npos; at += 6)
+        text.insert(at + 6, 1, '\x1d');
     return temporary_script("\x1d" + text);
 }
 

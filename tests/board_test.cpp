@@ -377,6 +377,14 @@ TEST(BoardClock, AnInterruptIsTakenAtTheBoundaryOfItsCycle)
         EXPECT_EQ(timed.state.R[5], nops ? 0 : c.r5);
         EXPECT_EQ(timed.device.log, "INT @" + std::to_string(c.taken_at) + "\n") << c.raised_at;
     }
+    // A run that pauses at that boundary takes the interrupt first.
+    TimedBoard paused("15 15 15 15 15 15 15 15");
+    paused.device.interrupt_at(10);
+    paused.bus.pause_at = 10;
+    EXPECT_TRUE(paused.run(8).stopped);
+    EXPECT_EQ(paused.state.P, 1);
+    EXPECT_EQ(paused.state.R[5], 5);
+    EXPECT_EQ(paused.bus.cycles, 11u);
 }
 
 // DMA takes one machine cycle a byte between two instructions, from M(R0) up,

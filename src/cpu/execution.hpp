@@ -345,7 +345,6 @@ template <class Bus, class Policy>
     return StepResult::Continue;
 }
 
-
 // The policy of plain runs: stores land where the bus says, and nothing else is
 // watched.
 struct PlainRun {
@@ -405,10 +404,11 @@ inline void take_interrupt(Cpu& cpu, BoardBus& bus)
 
 // Between two instructions on a board, in the datasheet's order: the devices
 // whose time has come act, DMA cycles run while a device requests them (DMA in
-// first), then the interrupt is taken if its line is active and IE is 1. In an
-// IDLE the processor waits: the clock skips ahead to the next event or the pause,
-// unless waits is false (a single step) or nothing can come to wake it. A run
-// that ends in an IDLE leaves the program counter on it, with bus.idle set.
+// first), then the interrupt is taken if its line is active and IE is 1. Only
+// then may a run pause. In an IDLE the processor waits: the clock skips ahead to
+// the next event or the pause, unless waits is false (a single step) or nothing
+// can come to wake it. A run that ends in an IDLE leaves the program counter on
+// it, with bus.idle set.
 template <class Policy>
 [[gnu::noinline]] BoardWait between_instructions(Cpu& cpu, Memory& m, BoardBus& bus, Policy& policy, bool waits)
 {
@@ -416,15 +416,14 @@ template <class Policy>
     BoardWait wait = BoardWait::Continue;
     for (;;) {
         devices.run_due(bus.cycles);
-        if (bus.cycles >= bus.pause_at) {
-            wait = BoardWait::Pause;
-            break;
-        }
         const BoardLines lines = devices.lines();
         if (lines.dma_in || lines.dma_out) {
             dma_cycle(cpu, m, bus, policy, lines.dma_in);
         } else if (lines.interrupt && cpu.IE) {
             take_interrupt(cpu, bus);
+        } else if (bus.cycles >= bus.pause_at) {
+            wait = BoardWait::Pause;
+            break;
         } else if (!bus.idle) {
             break;
         } else if (!waits || devices.next_event() == kNever) {
