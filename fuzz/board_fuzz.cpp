@@ -17,16 +17,10 @@
 #include "board/board.hpp"
 #include "board/serial_line.hpp"
 #include "monitor/debugger.hpp"
+#include "fuzz_input.hpp"
 #include "test_device.hpp"
 
 namespace {
-
-struct Input {
-    const uint8_t* data;
-    std::size_t size;
-    std::size_t next = 0;
-    uint8_t byte() { return next < size ? data[next++] : 0; }
-};
 
 constexpr const char* kBoards[] = {"mcard", "elf2k", "picoelf", "elf"};
 constexpr int kChunks = 24;
@@ -36,7 +30,7 @@ constexpr int kChunks = 24;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     using namespace cosmac;
-    Input in{data, size};
+    fuzzing::Input in{data, size};
     BoardDescription description = *board_named(kBoards[in.byte() % 4]);
     description.devices.push_back({.name = "test device", .make = testing::make_test_device});
     Board board(description);
@@ -62,13 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         when = in.byte();
     }
 
-    // Memory: the rest of the input, repeated, so that jumps land on fuzzed code.
     static const auto memory = std::make_unique<Memory>();
     static const auto initial = std::make_unique<Memory>();
-    memory->fill(0);
-    const std::size_t code = in.next < size ? size - in.next : 0;
-    for (std::size_t i = 0; code > 0 && i < memory->size(); i += code)
-        std::memcpy(&(*memory)[i], data + in.next, std::min(code, memory->size() - i));
+    in.fill_with_rest(*memory);
     board.clear_unmapped(*memory);
     *initial = *memory;
 

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "cpu/executor.hpp"
+#include "fuzz_input.hpp"
 #include "scripted_io.hpp"
 
 namespace {
@@ -19,19 +20,12 @@ constexpr cosmac::ProtectedWindow kWindow;
 
 constexpr int kSteps = 256;
 
-struct Input {
-    const uint8_t* data;
-    std::size_t size;
-    std::size_t next = 0;
-    uint8_t byte() { return next < size ? data[next++] : 0; }
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     using namespace cosmac;
-    Input in{data, size};
+    fuzzing::Input in{data, size};
     MachineState s;
     for (auto& r : s.R)
         r = static_cast<uint16_t>(in.byte() << 8 | in.byte());
@@ -44,13 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     s.Q = in.byte() & 1;
     s.EF4 = in.byte();
 
-    // Memory: the rest of the input, repeated, so that jumps land on fuzzed code.
     static const auto memory = std::make_unique<Memory>();
     static const auto window = std::make_unique<Memory>();
-    memory->fill(0);
-    const std::size_t code = in.next < size ? size - in.next : 0;
-    for (std::size_t i = 0; code > 0 && i < memory->size(); i += code)
-        std::memcpy(&(*memory)[i], data + in.next, std::min(code, memory->size() - i));
+    in.fill_with_rest(*memory);
     *window = *memory;
 
     testing::ScriptedIo io;

@@ -76,6 +76,14 @@ std::string read_file(const std::filesystem::path& path)
     return text.str();
 }
 
+Transcript assemble_board_monitor(const std::filesystem::path& dir, const BoardMonitorBuild& build)
+{
+    return run_piped("", dir,
+                     {COSMAC_BOARD_FIRMWARE, "--syntax", "a18", "--format", "hex", "-o", "fw.hex", "-D", "EF=" + build.ef,
+                      "-D", "RXINV=" + build.rx_invert, "-D", "TXINV=" + build.tx_invert, "-D", "ORIGIN=" + build.origin},
+                     kAssemblerBinary);
+}
+
 // Standard input is an unnamed file holding the whole input, so that the program
 // can read at its own pace; standard output and error are pipes.
 Transcript run_piped(std::string_view input, const std::filesystem::path& dir, const std::vector<std::string>& arguments,

@@ -42,6 +42,13 @@ Transcript run_piped(std::string_view input, const std::filesystem::path& dir,
 
 std::string read_file(const std::filesystem::path& path);
 
+// The board monitor of the examples, assembled to fw.hex in dir for a serial
+// convention: EF (1-4), RXINV and TXINV (0 or 1) and ORIGIN, as it takes them.
+struct BoardMonitorBuild {
+    std::string ef = "3", rx_invert = "0", tx_invert = "0", origin = "8000H";
+};
+Transcript assemble_board_monitor(const std::filesystem::path& dir, const BoardMonitorBuild& build = {});
+
 struct PtyOptions {
     // The terminal neither echoes typed lines nor turns "\n" into "\r\n", so the
     // screen holds exactly the bytes the program wrote.

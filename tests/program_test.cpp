@@ -578,11 +578,7 @@ TEST(Boards, WhatOwnersMetThroughPipes)
 TEST(Boards, SevenBitsAndLineFeedsAsEnter)
 {
     TempDir dir;
-    const Transcript assembled =
-        run_piped("", dir.path(),
-                  {COSMAC_BOARD_FIRMWARE, "--syntax", "a18", "--format", "hex", "-o", "fw.hex", "-D", "EF=3", "-D",
-                   "RXINV=0", "-D", "TXINV=0", "-D", "ORIGIN=8000H"},
-                  kAssemblerBinary);
+    const Transcript assembled = assemble_board_monitor(dir.path());
     ASSERT_EQ(assembled.exit_status, 0) << assembled.err;
     const std::string high_digits = "\r\xb8\xb0\xb0\xb3";  // 8003 with bit 7 set, which the monitor echoes
     EXPECT_TRUE(run_piped(high_digits, dir.path(), {"--board", "mcard", "--run", "fw.hex"})
@@ -617,7 +613,7 @@ TEST(Boards, FirmwareRunsThroughPipes)
 {
     const struct {
         const char* topic;
-        std::vector<std::string> defines;  // EF, RXINV, TXINV, ORIGIN
+        BoardMonitorBuild build;
         std::vector<std::string> arguments;
         const char* keys;
         int status;
@@ -640,11 +636,7 @@ TEST(Boards, FirmwareRunsThroughPipes)
     };
     for (const auto& c : cases) {
         TempDir dir;
-        const std::vector<std::string> names = {"EF", "RXINV", "TXINV", "ORIGIN"};
-        std::vector<std::string> assemble = {COSMAC_BOARD_FIRMWARE, "--syntax", "a18", "--format", "hex", "-o", "fw.hex"};
-        for (std::size_t i = 0; i < names.size(); ++i)
-            assemble.insert(assemble.end(), {"-D", names[i] + "=" + c.defines[i]});
-        const Transcript assembled = run_piped("", dir.path(), assemble, kAssemblerBinary);
+        const Transcript assembled = assemble_board_monitor(dir.path(), c.build);
         ASSERT_EQ(assembled.exit_status, 0) << assembled.err;
         std::vector<std::string> arguments = {"--run"};
         arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());

@@ -331,11 +331,7 @@ TEST(Terminal, OutputIsTheSameAsThroughAPipe)
 TEST(Terminal, ABoardsSerialTerminal)
 {
     TempDir dir;
-    const Transcript assembled =
-        run_piped("", dir.path(),
-                  {COSMAC_BOARD_FIRMWARE, "--syntax", "a18", "--format", "hex", "-o", "fw.hex", "-D", "EF=3", "-D",
-                   "RXINV=0", "-D", "TXINV=0", "-D", "ORIGIN=8000H"},
-                  kAssemblerBinary);
+    const Transcript assembled = assemble_board_monitor(dir.path());
     ASSERT_EQ(assembled.exit_status, 0) << assembled.err;
     PtySession session(dir.path(), {.transparent = false, .arguments = {"--board", "mcard", "fw.hex"}, .term = "dumb"});
     ASSERT_TRUE(session.expect("sends a BREAK, Control-^ resets the board (R at the prompt).\r\n\r\n"));
@@ -401,11 +397,7 @@ TEST(Terminal, ABoardsSerialTerminal)
 TEST(Terminal, ControlCaretResetsTheBoard)
 {
     TempDir dir;
-    const Transcript assembled =
-        run_piped("", dir.path(),
-                  {COSMAC_BOARD_FIRMWARE, "--syntax", "a18", "--format", "hex", "-o", "fw.hex", "-D", "EF=3", "-D",
-                   "RXINV=0", "-D", "TXINV=0", "-D", "ORIGIN=8000H"},
-                  kAssemblerBinary);
+    const Transcript assembled = assemble_board_monitor(dir.path());
     ASSERT_EQ(assembled.exit_status, 0) << assembled.err;
     PtySession session(dir.path(), {.transparent = false, .arguments = {"--board", "mcard", "fw.hex"}, .term = "dumb"});
     ASSERT_TRUE(wait_for_key_read(session));
