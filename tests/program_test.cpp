@@ -335,6 +335,34 @@ TEST(Programs, RunEndAfterAProgramsNewLine)
 
 void write(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
+// The names in a directory, sorted.
+std::vector<std::string> names_in(const fs::path& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+constexpr fs::perms kReadOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+constexpr fs::perms kReadWrite = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+
+// A shell command that runs binary as an ordinary user: root may write anywhere,
+// so as root it runs as nobody.
+std::string as_ordinary_user(const std::string& binary)
+{
+    return (geteuid() == 0 ? "exec setpriv --reuid=65534 --regid=65534 --clear-groups " : "exec ") + binary;
+}
+
+// Makes path nobody's, as a file of the user that as_ordinary_user runs as.
+void give_to_ordinary_user(const fs::path& path)
+{
+    if (geteuid() == 0) {
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0) << path;
+    }
+}
+
 // Each kind of program file, loaded at start-up; a bad one is reported with its
 // name and line and ends cosmac before the monitor starts.
 TEST(ProgramFiles, LoadByKind)
@@ -435,7 +463,7 @@ TEST(ProgramFiles, SafeSaves)
     TempDir dir;
     const fs::path old = dir.path() / "old.elf";
     write(old, "old bytes");
-    fs::permissions(old, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::permissions(old, kReadWrite);
     fs::create_directory(dir.path() / "links");
     fs::create_symlink("/dev/null", dir.path() / "links" / "null.elf");  // a device is written as it is
     EXPECT_EQ(run_piped("S links/null 0 10\nq\n", dir.path()).err, "");
@@ -446,7 +474,7 @@ TEST(ProgramFiles, SafeSaves)
     EXPECT_EQ(result.err, "Open: Too many levels of symbolic links\n");
     EXPECT_TRUE(fs::is_symlink(dir.path() / "links" / "link.elf"));
     EXPECT_EQ(read_file(old), "\xBE\xDE\x01\x00\x00\x00\x01\x00\xAA"s);
-    EXPECT_EQ(fs::status(old).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(fs::status(old).permissions() & fs::perms::all, kReadWrite);
 
     // A file size limit stands in for a full disk.
     write(old, "old bytes");
@@ -455,14 +483,13 @@ TEST(ProgramFiles, SafeSaves)
     EXPECT_EQ(result.err, "write: File too large\n");
     EXPECT_EQ(read_file(old), "old bytes");
 
-    // A directory the user may not write to; root may write anywhere, so it runs as nobody.
+    // A directory the user may not write to.
     fs::create_directory(dir.path() / "locked");
     write(dir.path() / "locked" / "old.elf", "old bytes");
     fs::permissions(dir.path() / "locked" / "old.elf", fs::perms::all);
     fs::permissions(dir.path() / "locked", fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec |
                                                fs::perms::group_read | fs::perms::others_read);
-    const std::string as_nobody = getuid() == 0 ? "exec setpriv --reuid=65534 --regid=65534 --clear-groups " : "exec ";
-    result = run_piped("S old 0 10\nq\n", dir.path() / "locked", {"-c", as_nobody + kCosmacBinary}, "/bin/sh");
+    result = run_piped("S old 0 10\nq\n", dir.path() / "locked", {"-c", as_ordinary_user(kCosmacBinary)}, "/bin/sh");
     EXPECT_EQ(result.err, "Open: Permission denied\n");
     EXPECT_EQ(read_file(dir.path() / "locked" / "old.elf"), "old bytes");
     // From there, a save into a directory that may be written takes its temporary file there.
@@ -470,15 +497,95 @@ TEST(ProgramFiles, SafeSaves)
     fs::permissions(dir.path() / "open", fs::perms::all);
     fs::permissions(dir.path(), fs::perms::group_exec | fs::perms::others_exec, fs::perm_options::add);
     result = run_piped("S ../open/new 0 1\nS ../open/new 0 2\nq\n", dir.path() / "locked",
-                       {"-c", as_nobody + kCosmacBinary}, "/bin/sh");  // made, then replaced
+                       {"-c", as_ordinary_user(kCosmacBinary)}, "/bin/sh");  // made, then replaced
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(fs::file_size(dir.path() / "open" / "new"), 10u);  // the name has a dot, so no .elf
 
-    std::vector<std::string> left;
-    for (const auto& entry : fs::directory_iterator(dir.path()))
-        left.push_back(entry.path().filename().string());
-    std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"again.elf", "links", "locked", "loop.elf", "old.elf", "open"}));  // no temporary file
+    EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"again.elf", "links", "locked", "loop.elf", "old.elf", "open"}));  // no temporary file
+}
+
+// S refuses a file the user may not write, as the system refuses to open it, and
+// leaves it as it was. A file with other hard links is written where it stands,
+// so that every name sees the new bytes; it is kept whole when the disk is full.
+TEST(ProgramFiles, SavesKeepReadOnlyFilesAndHardLinks)
+{
+    TempDir dir;
+    const auto save_as_user = [&](const std::string& commands) {
+        return run_piped(commands + "q\n", dir.path(), {"-c", as_ordinary_user(kCosmacBinary)}, "/bin/sh");
+    };
+    give_to_ordinary_user(dir.path());  // so that a temporary file could be made beside any of them
+    const fs::path mine = dir.path() / "mine.elf";
+    write(mine, "old bytes");
+    give_to_ordinary_user(mine);
+    fs::permissions(mine, kReadOnly);
+    fs::create_symlink("mine.elf", dir.path() / "to-mine.elf");
+    Transcript result = save_as_user("m 0 aa\nS mine 0 1\nS to-mine 0 1\nS mine 0 0\n");
+    EXPECT_EQ(result.err, "Open: Permission denied\nOpen: Permission denied\nOpen: Permission denied\n");
+    EXPECT_EQ(read_file(mine), "old bytes");
+    EXPECT_EQ(fs::status(mine).permissions(), kReadOnly);
+
+    const fs::path linked = dir.path() / "linked.elf";
+    const fs::path other_name = dir.path() / "other-name.elf";
+    write(linked, "old bytes");
+    give_to_ordinary_user(linked);
+    fs::permissions(linked, kReadWrite);
+    fs::create_hard_link(linked, other_name);
+    fs::create_symlink("linked.elf", dir.path() / "to-linked.elf");
+    const std::string wrapped = "\xBE\xDE\x01\x00\xFF\xFF\x03\x00\xBB\xAA\xCC"s;  // from ffff: longer than before
+    const std::string one_byte = "\xBE\xDE\x01\x00\x00\x00\x01\x00\xAA"s;           // shorter: the rest is cut
+    result = save_as_user("m 0 aa\nm 1 cc\nm ffff bb\nS to-linked ffff 3\n");
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(read_file(other_name), wrapped);
+    result = save_as_user("m 0 aa\nS linked 0 1\n");
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(read_file(other_name), one_byte);
+    EXPECT_TRUE(fs::equivalent(linked, other_name));
+    EXPECT_EQ(fs::hard_link_count(linked), 2u);
+    EXPECT_EQ(fs::status(linked).permissions(), kReadWrite);
+
+    // A file size limit stands in for a full disk; an empty save keeps its header.
+    result = run_piped("S linked 0 1000\nq\n", dir.path(),
+                       {"-c", "trap '' XFSZ; ulimit -f 1; " + as_ordinary_user(kCosmacBinary)}, "/bin/sh");
+    EXPECT_EQ(result.err, "write: File too large\n");
+    EXPECT_EQ(read_file(other_name), one_byte);
+    result = save_as_user("S linked 0 0\n");
+    EXPECT_EQ(result.err, "write: Success\n");
+    EXPECT_EQ(read_file(other_name), "\xBE\xDE\x01\x00\x00\x00\x00\x00"s);
+    fs::permissions(linked, kReadOnly);
+    result = save_as_user("S other-name 0 1\n");
+    EXPECT_EQ(result.err, "Open: Permission denied\n");
+    EXPECT_EQ(read_file(linked), "\xBE\xDE\x01\x00\x00\x00\x00\x00"s);
+
+    EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"linked.elf", "mine.elf", "other-name.elf", "to-linked.elf", "to-mine.elf"}));
+}
+
+// cosmac-asm saves its image as S does: over a read-only file it fails and leaves
+// the file as it was, and a file with other hard links is written where it stands.
+TEST(Programs, AssemblerKeepsReadOnlyOutputsAndHardLinks)
+{
+    TempDir dir;
+    give_to_ordinary_user(dir.path());
+    write(dir.path() / "seven.asm", "DB 7\n");
+    for (const char* name : {"mine.elf", "linked.elf"}) {
+        write(dir.path() / name, "old bytes");
+        give_to_ordinary_user(dir.path() / name);
+    }
+    fs::permissions(dir.path() / "mine.elf", kReadOnly);
+    fs::create_hard_link(dir.path() / "linked.elf", dir.path() / "other-name.elf");
+    const auto assemble_as_user = [&](const std::string& output) {
+        return run_piped("", dir.path(), {"-c", as_ordinary_user(kAssemblerBinary) + " seven.asm -o " + output},
+                         "/bin/sh");
+    };
+    Transcript result = assemble_as_user("mine.elf");
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.err, "cosmac-asm: mine.elf: Permission denied\n");
+    EXPECT_EQ(read_file(dir.path() / "mine.elf"), "old bytes");
+    EXPECT_FALSE(fs::exists(dir.path() / "mine.sym"));
+    result = assemble_as_user("linked.elf");
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(read_file(dir.path() / "other-name.elf"), "\xBE\xDE\x01\x00\x00\x00\x01\x00\x07"s);
+    EXPECT_TRUE(fs::equivalent(dir.path() / "linked.elf", dir.path() / "other-name.elf"));
 }
 
 // The front panel at the monitor's prompt: the switches set, IN held, and a

@@ -52,17 +52,12 @@ std::string link_target(const std::string& path)
     return target;
 }
 
-// Devices, FIFOs and other special files are written as they are.
-ImageResult save_in_place(const std::string& path, const Memory& memory, uint16_t location, uint16_t length)
+// Closes fd; a full disk may only show there. A save is reported once, by its
+// first failure.
+ImageResult closed(int fd, ImageResult result)
 {
-    const int fd = open_file(path, O_WRONLY | O_CREAT | O_TRUNC);
-    if (fd < 0)
-        return system_error("Open", errno);
-    ImageResult result = write_image(fd, memory, location, length);
-    // A full disk may only show when the data reaches it at close; a save is
-    // reported once, by its first failure.
     if (::close(fd) != 0 && result.kind == ImageResult::Kind::Ok)
-        result = system_error("write", errno);
+        return system_error("write", errno);
     return result;
 }
 
@@ -72,15 +67,24 @@ bool keeps_file(const ImageResult& result, uint16_t length)
     return result.kind == ImageResult::Kind::Ok || (length == 0 && result.error_number == 0);
 }
 
-// Writes the image to fd and flushes it to the disk; closes fd. Whether the file
-// is to be kept.
+// Writes the image over the start of the regular file open on fd, cuts the file
+// to the image's size and flushes it to the disk; closes fd. The space is taken
+// first, so that a full disk is found before any old byte is written over.
+// Whether the file is to be kept.
 bool write_and_close(int fd, const Memory& memory, uint16_t location, uint16_t length, ImageResult& result)
 {
-    result = write_image(fd, memory, location, length);
+    const off_t size = static_cast<off_t>(kImageHeaderSize + length);
+    const int reserved = ::posix_fallocate(fd, 0, size);
+    // Some file systems cannot reserve space; they still take the bytes.
+    if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL)
+        result = system_error("write", reserved);
+    else
+        result = write_image(fd, memory, location, length);
+    if (keeps_file(result, length) && ::ftruncate(fd, size) != 0)
+        result = system_error("write", errno);
     if (keeps_file(result, length) && ::fsync(fd) != 0 && errno != EINVAL)
         result = system_error("write", errno);
-    if (::close(fd) != 0 && result.kind == ImageResult::Kind::Ok)
-        result = system_error("write", errno);
+    result = closed(fd, result);
     return keeps_file(result, length);
 }
 
@@ -120,6 +124,26 @@ ImageResult replace_file(const std::string& path, const struct stat& old, const 
     return result;
 }
 
+// An existing file, open for writing on fd. A file with other hard links is
+// written where it stands, so that every link sees the new bytes; devices, FIFOs
+// and other special files take the bytes as they come.
+ImageResult save_existing_file(int fd, const std::string& path, const Memory& memory, uint16_t location,
+                               uint16_t length)
+{
+    struct stat existing {};
+    if (::fstat(fd, &existing) != 0)
+        return closed(fd, system_error("Open", errno));
+    if (!S_ISREG(existing.st_mode))
+        return closed(fd, write_image(fd, memory, location, length));
+    if (existing.st_nlink > 1) {
+        ImageResult result;
+        write_and_close(fd, memory, location, length, result);
+        return result;
+    }
+    ::close(fd);
+    return replace_file(path, existing, memory, location, length);
+}
+
 ImageResult read_image(int fd, Memory& memory)
 {
     uint8_t header[kImageHeaderSize];
@@ -145,25 +169,26 @@ ImageResult read_image(int fd, Memory& memory)
 
 ImageResult write_image(int fd, const Memory& memory, uint16_t location, uint16_t length)
 {
-    const uint8_t header[kImageHeaderSize] = {kMagic[0],
-                                         kMagic[1],
-                                         kVersion[0],
-                                         kVersion[1],
-                                         static_cast<uint8_t>(location),
-                                         static_cast<uint8_t>(location >> 8),
-                                         static_cast<uint8_t>(length),
-                                         static_cast<uint8_t>(length >> 8)};
-    if (const int error = write_all(fd, header, sizeof header))
+    // The whole image is made before its first byte is written, so that a file
+    // written in place is never left with part of it for want of the rest.
+    std::vector<uint8_t> image = {kMagic[0],
+                                  kMagic[1],
+                                  kVersion[0],
+                                  kVersion[1],
+                                  static_cast<uint8_t>(location),
+                                  static_cast<uint8_t>(location >> 8),
+                                  static_cast<uint8_t>(length),
+                                  static_cast<uint8_t>(length >> 8)};
+    const Runs runs = split_at_end_of_memory(location, length);
+    const auto start = memory.begin() + location;
+    image.insert(image.end(), start, start + static_cast<std::ptrdiff_t>(runs.first_size));
+    image.insert(image.end(), memory.begin(), memory.begin() + static_cast<std::ptrdiff_t>(runs.second_size));
+    if (const int error = write_all(fd, image.data(), image.size()))
         return system_error("write", error);
     // An empty save is reported as a failed write, with no system error behind it;
     // users and stored files rely on that.
     if (length == 0)
         return system_error("write", 0);
-    const Runs runs = split_at_end_of_memory(location, length);
-    if (const int error = write_all(fd, &memory[location], runs.first_size))
-        return system_error("write", error);
-    if (const int error = write_all(fd, &memory[0], runs.second_size))
-        return system_error("write", error);
     return {};
 }
 
@@ -195,12 +220,13 @@ std::string image_file_name(std::string_view name)
 ImageResult save_image(const std::string& path, const Memory& memory, uint16_t location, uint16_t length)
 {
     const std::string target = link_target(path);
-    struct stat existing {};
-    if (::stat(target.c_str(), &existing) != 0)  // a loop of links, too, fails here
+    // Opened first, so that a file the user may not write (made read-only, say) is
+    // refused as the system refuses it, before anything is made or replaced. A loop
+    // of links and a directory fail here too.
+    const int fd = open_file(target, O_WRONLY);
+    if (fd < 0)
         return errno == ENOENT ? save_new_file(target, memory, location, length) : system_error("Open", errno);
-    if (S_ISREG(existing.st_mode))
-        return replace_file(target, existing, memory, location, length);
-    return save_in_place(target, memory, location, length);  // a device, a FIFO, a directory
+    return save_existing_file(fd, target, memory, location, length);
 }
 
 ImageResult load_image(const std::string& path, Memory& memory)
