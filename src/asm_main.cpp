@@ -1,6 +1,7 @@
 // cosmac-asm: assembles 1802 source into an image the monitor's L command loads,
 // Intel HEX or raw binary, a symbol file beside it, and optionally a listing.
 #include <CLI/CLI.hpp>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -33,6 +34,7 @@ constexpr const char* kDescription =
 struct Options {
     std::string source;
     std::string output;
+    bool output_given = false;  // -o, rather than the source's name
     std::string listing;
     std::string format = "elf";
     std::string syntax = "cosmac";
@@ -53,7 +55,8 @@ std::optional<int> parse_options(int argc, char** argv, Options& options)
     app.set_version_flag("--version", "cosmac-asm " COSMAC_VERSION "\nMIT licence", "the version and licence");
     app.add_option("-o", options.output,
                    "the output file (SOURCE with the format's extension);\n"
-                   "- writes it to standard output, with no symbol file")
+                   "- writes it to standard output, with no symbol file;\n"
+                   "a device or a FIFO gets none either")
         ->type_name("OUTPUT");
     app.add_option("-l", options.listing, "a listing of addresses, bytes and source lines;\n- for standard output")
         ->type_name("LISTING");
@@ -93,7 +96,8 @@ std::optional<int> parse_options(int argc, char** argv, Options& options)
         return failure("unknown format " + options.format);
     if (!cosmac::known_syntax(options.syntax))
         return failure("unknown syntax " + options.syntax);
-    if (options.output.empty())
+    options.output_given = !options.output.empty();
+    if (!options.output_given)
         options.output = cosmac::with_extension(options.source, "." + options.format);
     return std::nullopt;
 }
@@ -131,6 +135,56 @@ bool write_output(const std::string& path, std::string_view text)
     return error == 0;
 }
 
+// A file that exists and is no regular file: a device, a FIFO, a directory.
+bool special_file(const std::string& path)
+{
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode);
+}
+
+// A file that cosmac-asm reads or writes, as its messages name it.
+struct NamedFile {
+    std::string path;
+    std::string role;    // as an output that would overwrite it names it: "the source file"
+    std::string named;   // an output as the user gave it, "-o h.asm"; empty for an input
+    std::string choice;  // what the user is to choose again when that output collides: "output"
+};
+
+// Why an output would be written over a file read or an output before it, or
+// empty when none would. A device or FIFO may well take two outputs.
+std::string overwritten_file(const std::vector<NamedFile>& files)
+{
+    for (auto output = files.begin(); output != files.end(); ++output) {
+        if (output->named.empty() || special_file(output->path))
+            continue;
+        for (auto earlier = files.begin(); earlier != output; ++earlier) {
+            if (cosmac::same_file(output->path, earlier->path))
+                return output->named + " is " + earlier->role + "; choose another " + output->choice;
+        }
+    }
+    return {};
+}
+
+// The files read, then those to be written: the symbol file before the output,
+// whose name it takes, and the listing last.
+std::vector<NamedFile> files_read_and_written(const Options& options, const std::vector<std::string>& included,
+                                              bool writes_symbols)
+{
+    std::vector<NamedFile> files = {{options.source, "the source file", {}, {}}};
+    for (const std::string& path : included)
+        files.push_back({path, "the included file " + path, {}, {}});
+    if (writes_symbols) {
+        const std::string symbols = cosmac::symbol_file_name(options.output);
+        files.push_back({symbols, "the symbol file", "the symbol file " + symbols, "output"});
+    }
+    if (options.output != kStandardOutput)
+        files.push_back({options.output, "the output file",
+                         (options.output_given ? "-o " : "the output ") + options.output, "output"});
+    if (!options.listing.empty() && options.listing != kStandardOutput)
+        files.push_back({options.listing, "the listing", "-l " + options.listing, "listing"});
+    return files;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -156,12 +210,14 @@ int main(int argc, char** argv)
         return 2;
     }
     assembly_options.build_stamp = *stamp;
-    assembly_options.read_include = [](const std::string& path, std::string& error) -> std::optional<std::string> {
+    std::vector<std::string> included;
+    assembly_options.read_include = [&included](const std::string& path, std::string& error) -> std::optional<std::string> {
         cosmac::FileContents file = cosmac::read_file(path);
         if (file.error_number != 0) {
             error = std::strerror(file.error_number);
             return std::nullopt;
         }
+        included.push_back(path);
         return std::move(file.bytes);
     };
     const cosmac::Assembly assembly = cosmac::assemble(source.bytes, assembly_options);
@@ -189,6 +245,16 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // The debugger reads the symbols of a program from beside its image, which
+    // a device, a FIFO or standard output does not keep.
+    const bool writes_symbols = options.output != kStandardOutput && !special_file(options.output);
+    if (const std::string overwritten =
+            overwritten_file(files_read_and_written(options, included, writes_symbols));
+        !overwritten.empty()) {
+        std::fprintf(stderr, "cosmac-asm: %s\n", overwritten.c_str());
+        return 2;
+    }
+
     bool ok = true;
     if (options.format == "elf") {
         const auto image_length = static_cast<uint16_t>(length);
@@ -208,9 +274,7 @@ int main(int argc, char** argv)
     }
     if (ok && !options.listing.empty())
         ok = write_output(options.listing, cosmac::listing_text(assembly));
-    // The debugger reads the symbols of a program from beside its image.
-    const std::string symbols = cosmac::symbol_file_name(options.output);
-    if (ok && options.output != kStandardOutput && symbols != options.output)
-        ok = write_output(symbols, cosmac::symbol_file_text(assembly.symbols));
+    if (ok && writes_symbols)
+        ok = write_output(cosmac::symbol_file_name(options.output), cosmac::symbol_file_text(assembly.symbols));
     return ok ? 0 : 1;
 }

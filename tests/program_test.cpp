@@ -4,6 +4,8 @@
 // image files on disk; the benchmark scripts' exact counts.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -586,6 +588,98 @@ TEST(Programs, AssemblerKeepsReadOnlyOutputsAndHardLinks)
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(read_file(dir.path() / "other-name.elf"), "\xBE\xDE\x01\x00\x00\x00\x01\x00\x07"s);
     EXPECT_TRUE(fs::equivalent(dir.path() / "linked.elf", dir.path() / "other-name.elf"));
+}
+
+// cosmac-asm writes no output over a file it reads, nor over another output, and
+// writes nothing then. A file that is there is the same file under any name (a
+// path through other directories, a hard or a symbolic link); an output still to
+// be made is the same as another by its name.
+TEST(Programs, AssemblerWritesNoOutputOverAnother)
+{
+    // The files, in a directory of a known name for a path through its parent.
+    const auto make_files = [](const fs::path& temporary) {
+        const fs::path dir = temporary / "work";
+        fs::create_directory(dir);
+        write(dir / "h.asm", "DB 7\n");
+        write(dir / "h.sym", "DB 7\n");
+        write(dir / "src.elf", "DB 7\n");
+        write(dir / "main.asm", "        INCL \"inc.asm\"\n");
+        write(dir / "inc.asm", "        DB 7\n");
+        write(dir / "old.elf", "old bytes");
+        fs::create_hard_link(dir / "h.asm", dir / "hard.asm");
+        fs::create_hard_link(dir / "old.elf", dir / "old.lst");
+        fs::create_symlink("h.asm", dir / "soft.asm");
+        fs::create_symlink("new.elf", dir / "dangling.elf");
+        fs::create_directory(dir / "sub");
+        return dir;
+    };
+    const struct {
+        std::vector<std::string> arguments;
+        std::string err;
+    } cases[] = {
+        {{"h.asm", "-o", "h.asm"}, "-o h.asm is the source file; choose another output"},
+        {{"h.asm", "-o", "./h.asm"}, "-o ./h.asm is the source file; choose another output"},
+        {{"h.asm", "-o", "../work/h.asm"}, "-o ../work/h.asm is the source file; choose another output"},
+        {{"h.asm", "-o", "hard.asm"}, "-o hard.asm is the source file; choose another output"},
+        {{"soft.asm", "--format", "bin", "-o", "h.asm"}, "-o h.asm is the source file; choose another output"},
+        {{"src.elf"}, "the output src.elf is the source file; choose another output"},
+        {{"h.asm", "-l", "h.asm"}, "-l h.asm is the source file; choose another listing"},
+        {{"h.asm", "-o", "out.elf", "-l", "soft.asm"}, "-l soft.asm is the source file; choose another listing"},
+        {{"h.sym", "-o", "h.elf"}, "the symbol file h.sym is the source file; choose another output"},
+        {{"main.asm", "--syntax", "a18", "-o", "inc.asm"},
+         "-o inc.asm is the included file inc.asm; choose another output"},
+        {{"main.asm", "--syntax", "a18", "-o", "x.elf", "-l", "sub/../inc.asm"},
+         "-l sub/../inc.asm is the included file inc.asm; choose another listing"},
+        {{"h.asm", "-o", "prog.sym"}, "-o prog.sym is the symbol file; choose another output"},
+        {{"h.asm", "--format", "hex", "-o", "sub/prog", "-l", "sub/prog.sym"},
+         "-l sub/prog.sym is the symbol file; choose another listing"},
+        {{"h.asm", "-o", "x", "-l", "x"}, "-l x is the output file; choose another listing"},
+        {{"h.asm", "-o", "x.elf", "-l", "sub/../x.elf"}, "-l sub/../x.elf is the output file; choose another listing"},
+        {{"h.asm", "-o", "dangling.elf", "-l", "new.elf"}, "-l new.elf is the output file; choose another listing"},
+        {{"h.asm", "-o", "old.elf", "-l", "old.lst"}, "-l old.lst is the output file; choose another listing"},
+    };
+    for (const auto& c : cases) {
+        TempDir temporary;
+        const fs::path dir = make_files(temporary.path());
+        const std::vector<std::string> before = names_in(dir);
+        const Transcript result = run_piped("", dir, c.arguments, kAssemblerBinary);
+        EXPECT_EQ(result.exit_status, 2) << c.err;
+        EXPECT_EQ(result.out + result.err, "cosmac-asm: " + c.err + "\n");
+        EXPECT_EQ(names_in(dir), before) << c.err;
+        EXPECT_TRUE(fs::is_empty(dir / "sub")) << c.err;
+        EXPECT_EQ(read_file(dir / "h.asm"), "DB 7\n") << c.err;
+        EXPECT_EQ(read_file(dir / "inc.asm"), "        DB 7\n") << c.err;
+        EXPECT_EQ(read_file(dir / "old.elf"), "old bytes") << c.err;
+    }
+
+    // The same names in other places are other files.
+    TempDir temporary;
+    const fs::path dir = make_files(temporary.path());
+    Transcript result =
+        run_piped("", dir, {"main.asm", "--syntax", "a18", "-o", "sub/inc.asm", "-l", "sub/h.asm"}, kAssemblerBinary);
+    EXPECT_EQ(result.exit_status, 0) << result.err;
+    EXPECT_EQ(names_in(dir / "sub"), (std::vector<std::string>{"h.asm", "inc.asm", "inc.sym"}));
+    EXPECT_EQ(read_file(dir / "sub" / "inc.asm"), "\xBE\xDE\x01\x00\x00\x00\x01\x00\x07"s);
+
+    // A device, a FIFO and standard output get no symbol file, and may take two outputs.
+    fs::create_symlink("/dev/null", dir / "null.elf");
+    result = run_piped("", dir, {"h.asm", "-o", "null.elf", "-l", "null.elf"}, kAssemblerBinary);
+    EXPECT_EQ(result.exit_status, 0) << result.err;
+    EXPECT_FALSE(fs::exists(dir / "null.sym"));
+    const fs::path fifo = dir / "out.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    result = run_piped("", dir, {"h.asm", "--format", "hex", "-o", "out.fifo"}, kAssemblerBinary);
+    EXPECT_EQ(result.exit_status, 0) << result.err;
+    char hex[64] = {};
+    EXPECT_EQ(::read(reader, hex, sizeof hex), 26);
+    ::close(reader);
+    EXPECT_STREQ(hex, ":0100000007F8\n:00000001FF\n");
+    EXPECT_FALSE(fs::exists(dir / "out.sym"));
+    result = run_piped("", dir, {"h.asm", "-o", "-", "-l", "-"}, kAssemblerBinary);
+    EXPECT_EQ(result.exit_status, 0) << result.err;
+    EXPECT_TRUE(result.out.starts_with("\xBE\xDE\x01\x00\x00\x00\x01\x00\x07"s));
+    EXPECT_FALSE(fs::exists(dir / "-.sym"));
 }
 
 // The front panel at the monitor's prompt: the switches set, IN held, and a

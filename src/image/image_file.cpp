@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 #include "image/posix_file.hpp"
 
@@ -35,22 +34,6 @@ Runs split_at_end_of_memory(uint16_t location, uint16_t length)
     return Runs{first_size, length - first_size};
 }
 
-
-// A symbolic link is saved through: the file it leads to, however many links on.
-std::string link_target(const std::string& path)
-{
-    std::filesystem::path target = path;
-    for (int hops = 0; hops < 40; ++hops) {
-        std::error_code error;
-        if (!std::filesystem::is_symlink(target, error))
-            break;
-        const std::filesystem::path next = std::filesystem::read_symlink(target, error);
-        if (error)
-            break;
-        target = target.parent_path() / next;  // an absolute link replaces the whole path
-    }
-    return target;
-}
 
 // Closes fd; a full disk may only show there. A save is reported once, by its
 // first failure.
@@ -219,7 +202,7 @@ std::string image_file_name(std::string_view name)
 
 ImageResult save_image(const std::string& path, const Memory& memory, uint16_t location, uint16_t length)
 {
-    const std::string target = link_target(path);
+    const std::string target = link_target(path);  // a symbolic link is saved through
     // Opened first, so that a file the user may not write (made read-only, say) is
     // refused as the system refuses it, before anything is made or replaced. A loop
     // of links and a directory fail here too.

@@ -1,11 +1,35 @@
 #include "image/posix_file.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 
 namespace cosmac {
+
+namespace {
+
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::filesystem::path path;  // of a file still to be made
+    bool operator==(const FileIdentity&) const = default;
+};
+
+FileIdentity identity(const std::string& path)
+{
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0)
+        return {status.st_dev, status.st_ino, {}};
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(link_target(path), error);
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, error);
+    return {0, 0, error ? absolute.lexically_normal() : resolved};
+}
+
+}  // namespace
 
 int open_file(const std::string& path, int flags)
 {
@@ -76,6 +100,23 @@ std::string with_extension(std::string_view path, std::string_view extension)
     const bool has_extension = dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash);
     return std::string(path.substr(0, has_extension ? dot : std::string_view::npos)) + std::string(extension);
 }
+
+std::string link_target(const std::string& path)
+{
+    std::filesystem::path target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(target, error))
+            break;
+        const std::filesystem::path next = std::filesystem::read_symlink(target, error);
+        if (error)
+            break;
+        target = target.parent_path() / next;  // an absolute link replaces the whole path
+    }
+    return target;
+}
+
+bool same_file(const std::string& a, const std::string& b) { return identity(a) == identity(b); }
 
 int write_file(const std::string& path, std::string_view bytes)
 {

@@ -36,6 +36,16 @@ FileContents read_file(const std::string& path, std::size_t max_size = std::size
 // (".sym"); a name without one gets it appended.
 std::string with_extension(std::string_view path, std::string_view extension);
 
+// The file that path leads to once its symbolic links are followed, however many
+// links on; a loop of links is left for the open that follows to report.
+std::string link_target(const std::string& path);
+
+// Whether two names lead to one file: the same device and inode where the file is
+// there; where it is still to be made, the same absolute path once links and
+// dot-dots are resolved. A name whose file is there and one whose file is not
+// never lead to the same file.
+bool same_file(const std::string& a, const std::string& b);
+
 // Creates or truncates the file and writes the bytes; 0 or the error of the call
 // that failed, a failed close included (a full disk may only show there).
 int write_file(const std::string& path, std::string_view bytes);
