@@ -680,6 +680,16 @@ TEST(Programs, AssemblerWritesNoOutputOverAnother)
     EXPECT_EQ(result.exit_status, 0) << result.err;
     EXPECT_TRUE(result.out.starts_with("\xBE\xDE\x01\x00\x00\x00\x01\x00\x07"s));
     EXPECT_FALSE(fs::exists(dir / "-.sym"));
+
+    // Outputs in a directory that may not be searched are told apart by their names.
+    give_to_ordinary_user(temporary.path());
+    fs::create_directory(dir / "closed");
+    fs::permissions(dir / "closed", fs::perms::none);
+    result = run_piped("", dir, {"-c", as_ordinary_user(kAssemblerBinary) + " h.asm -o closed/x.elf -l closed/x.lst"},
+                       "/bin/sh");
+    fs::permissions(dir / "closed", fs::perms::owner_all);
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.err, "cosmac-asm: closed/x.elf: Permission denied\n");
 }
 
 // The front panel at the monitor's prompt: the switches set, IN held, and a

@@ -12,8 +12,8 @@ namespace cosmac {
 namespace {
 
 struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
+    dev_t device;
+    ino_t inode;
     std::filesystem::path path;  // of a file still to be made
     bool operator==(const FileIdentity&) const = default;
 };
