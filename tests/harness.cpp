@@ -5,6 +5,7 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utmp.h>
@@ -146,6 +147,8 @@ PtySession::PtySession(const std::filesystem::path& dir, const PtyOptions& optio
         close(master_);
         if (login_tty(terminal) != 0)
             _exit(126);
+        const rlimit no_core{0, 0};  // a test that sends SIGQUIT wants the status, not a core file
+        setrlimit(RLIMIT_CORE, &no_core);
         if (!options.error_file.empty()) {
             const int error = open((dir / options.error_file).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             if (error < 0 || dup2(error, STDERR_FILENO) < 0)

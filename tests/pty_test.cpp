@@ -153,6 +153,26 @@ TEST_F(TerminalSession, ControlCAtAReplyStopsBeforeTheInstruction)
     ASSERT_TRUE(session.expect("0010 B4 10\r\n-"));
     session.type("\x03");  // at the prompt, Control-C ends the monitor
     EXPECT_EQ(session.wait(), 128 + SIGINT);
+    EXPECT_TRUE(same_settings(session.settings(), cooked));  // the line editor's settings are undone
+}
+
+// A board's live run holds the terminal raw; a signal from another process that
+// ends cosmac then puts the terminal's settings back, and cosmac dies of it.
+TEST(Terminal, SettingsAreRestoredWhenTheProgramIsKilledDuringABoardsRun)
+{
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
+        SCOPED_TRACE(signal_number);
+        TempDir dir;
+        std::ofstream(dir.path() / "loop.bin", std::ios::binary) << std::string("\x30\x00", 2);  // BR 00
+        PtySession session(dir.path(),
+                           {.transparent = false, .arguments = {"--board", "elf", "loop.bin@0"}, .term = "dumb"});
+        ASSERT_TRUE(wait_for_key_read(session));
+        session.signal(signal_number);
+        EXPECT_EQ(session.wait(), 128 + signal_number);
+        const termios after = session.settings();
+        EXPECT_EQ(after.c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
+        EXPECT_TRUE(same_settings(after, session.initial_settings()));
+    }
 }
 
 // Control-D at a reply ends the input as the end of a piped file does: the run

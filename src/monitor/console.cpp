@@ -17,18 +17,21 @@ constexpr std::size_t kReadChunk = 1 << 16;
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
-// The terminal's own settings while a raw key read has changed them, so that a
-// signal that ends the program mid-read can put them back.
+// The terminal's own settings while cosmac has changed them (raw for a key read,
+// or the line editor's), so that a signal that ends the program meanwhile can
+// put them back.
 termios g_cooked_settings;
-volatile std::sig_atomic_t g_raw_mode = 0;
+volatile std::sig_atomic_t g_settings_changed = 0;
 
-constexpr int kFatalSignals[] = {SIGHUP, SIGTERM, SIGQUIT, SIGPIPE};
+// SIGINT too outside runs: a board's live run holds the terminal raw, where
+// Control-C is a key, but a SIGINT sent by another process still ends cosmac.
+constexpr int kFatalSignals[] = {SIGINT, SIGHUP, SIGTERM, SIGQUIT, SIGPIPE};
 
 void on_interrupt(int) { g_interrupted = 1; }
 
 void restore_terminal_and_die(int signal_number)
 {
-    if (g_raw_mode)
+    if (g_settings_changed)
         tcsetattr(STDIN_FILENO, TCSANOW, &g_cooked_settings);
     std::signal(signal_number, SIG_DFL);
     std::raise(signal_number);
@@ -42,14 +45,42 @@ void set_interrupt_handler(void (*handler)(int))
     sigaction(SIGINT, &action, nullptr);  // no SA_RESTART: an interrupt must end a wait for input
 }
 
+// The terminal's settings saved for the life of a change to them, and put back
+// at its end. Changes nest, as when a key is read while a board's run holds the
+// terminal raw: only the outermost saves and restores, so an inner one can
+// neither save raw settings as the ones to restore nor end the raw mode early.
+class TerminalChange {
+public:
+    TerminalChange() : outermost_(!g_settings_changed && tcgetattr(STDIN_FILENO, &g_cooked_settings) == 0)
+    {
+        if (outermost_)
+            g_settings_changed = 1;
+    }
+    ~TerminalChange()
+    {
+        if (!outermost_)
+            return;
+        tcsetattr(STDIN_FILENO, TCSANOW, &g_cooked_settings);
+        g_settings_changed = 0;
+    }
+    TerminalChange(const TerminalChange&) = delete;
+    TerminalChange& operator=(const TerminalChange&) = delete;
+
+    bool outermost() const { return outermost_; }
+
+private:
+    const bool outermost_;
+};
+
 // No echo, no line editing, and Control-C arriving as the byte 03 instead of a
 // signal; Enter arrives as CR, as on a serial terminal. A board's terminal also
-// shows what the firmware sends as it is, without "\n" becoming "\r\n".
+// shows what the firmware sends as it is, without "\n" becoming "\r\n". Inside
+// another change the terminal stays as that one set it.
 class RawMode {
 public:
     explicit RawMode(bool raw_output = false)
     {
-        if (tcgetattr(STDIN_FILENO, &g_cooked_settings) != 0)
+        if (!change_.outermost())
             return;
         termios raw = g_cooked_settings;
         raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
@@ -58,23 +89,11 @@ public:
             raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
         raw.c_cc[VMIN] = 1;
         raw.c_cc[VTIME] = 0;
-        g_raw_mode = 1;
-        active_ = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
-        if (!active_)
-            g_raw_mode = 0;
+        tcsetattr(STDIN_FILENO, TCSANOW, &raw);
     }
-    ~RawMode()
-    {
-        if (!active_)
-            return;
-        tcsetattr(STDIN_FILENO, TCSANOW, &g_cooked_settings);
-        g_raw_mode = 0;
-    }
-    RawMode(const RawMode&) = delete;
-    RawMode& operator=(const RawMode&) = delete;
 
 private:
-    bool active_ = false;
+    TerminalChange change_;
 };
 
 }  // namespace
@@ -111,14 +130,12 @@ void StandardConsole::write_error(std::string_view text)
 void StandardConsole::begin_run()
 {
     g_interrupted = 0;
-    running_ = true;
     set_interrupt_handler(on_interrupt);
 }
 
 void StandardConsole::end_run()
 {
-    set_interrupt_handler(SIG_DFL);
-    running_ = false;
+    set_interrupt_handler(restore_terminal_and_die);
     g_interrupted = 0;
 }
 
@@ -172,20 +189,12 @@ bool StandardConsole::read_line(std::string_view prompt, std::string& line, bool
 }
 
 // The editor changes the terminal's settings while it reads; a signal that ends
-// the program then puts them back, and Control-C at the monitor's prompt ends it
-// as it does without an editor.
+// the program then puts them back.
 bool StandardConsole::read_edited_line(std::string_view prompt, std::string& line, bool command)
 {
     flush();
-    if (tcgetattr(STDIN_FILENO, &g_cooked_settings) == 0)
-        g_raw_mode = 1;
-    if (!running_)
-        set_interrupt_handler(restore_terminal_and_die);
-    const bool read = editor_->read_line(prompt, line, command);
-    if (!running_)
-        set_interrupt_handler(SIG_DFL);
-    g_raw_mode = 0;
-    return read;
+    const TerminalChange editing;
+    return editor_->read_line(prompt, line, command);
 }
 
 bool StandardConsole::read_buffered_line(std::string& line)
@@ -222,15 +231,21 @@ std::optional<uint8_t> StandardConsole::next_input_byte()
 namespace {
 
 // Raw for a board's whole run: its firmware reads every key as it comes.
-std::unique_ptr<RawMode>& held_raw_mode()
+std::optional<RawMode>& held_raw_mode()
 {
-    static std::unique_ptr<RawMode> held;
+    static std::optional<RawMode> held;
     return held;
 }
 
 }  // namespace
 
-void StandardConsole::hold_raw(bool raw_output) { held_raw_mode() = std::make_unique<RawMode>(raw_output); }
+// Holding it again while held keeps the terminal as the first hold set it; one
+// release ends it.
+void StandardConsole::hold_raw(bool raw_output)
+{
+    if (!held_raw_mode())
+        held_raw_mode().emplace(raw_output);
+}
 
 void StandardConsole::release_raw() { held_raw_mode().reset(); }
 

@@ -143,7 +143,6 @@ private:
 
     bool input_is_terminal_;
     bool titled_;  // standard error is a terminal that shows a title
-    bool running_ = false;                // between begin_run and end_run
     std::unique_ptr<LineEditor> editor_;  // on a terminal that can edit
     std::string input_;
     std::size_t input_position_ = 0;
