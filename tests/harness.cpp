@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -218,6 +219,15 @@ termios PtySession::settings() const
     termios t{};
     tcgetattr(master_, &t);
     return t;
+}
+
+bool PtySession::input_taken() const
+{
+    const int terminal = open(ptsname(master_), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    int unread = -1;
+    ioctl(terminal, FIONREAD, &unread);
+    close(terminal);
+    return unread == 0;
 }
 
 void PtySession::signal(int signal_number) { kill(pid_, signal_number); }

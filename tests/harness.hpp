@@ -81,6 +81,8 @@ public:
     bool reading_key() const { return (settings().c_lflag & ISIG) == 0; }
     // Whether the line editor reads: it takes key by key, and Control-C is a signal.
     bool editing() const { return (settings().c_lflag & (ICANON | ISIG)) == ISIG; }
+    // Whether the program has read every byte typed that the terminal passes on.
+    bool input_taken() const;
     void signal(int signal_number);
     // Waits for the program to end; exit code, or 128 + signal.
     int wait(std::chrono::milliseconds timeout = std::chrono::seconds(5));

@@ -156,6 +156,66 @@ TEST_F(TerminalSession, ControlCAtAReplyStopsBeforeTheInstruction)
     EXPECT_TRUE(same_settings(session.settings(), cooked));  // the line editor's settings are undone
 }
 
+// In debugger and board mode Control-C at the monitor's prompt cancels the line
+// being typed, with the line editor and without: nothing runs, and the prompt
+// comes again on a new line. Control-D still leaves.
+TEST(Terminal, ControlCAtThePromptCancelsTheLineInDebuggerAndBoardMode)
+{
+    struct Mode {
+        std::vector<std::string> arguments;
+        std::string term;
+    };
+    const Mode modes[] = {{{"--debug"}, "xterm"}, {{"--debug"}, "dumb"}, {{"--board", "elf"}, "xterm"},
+                          {{"--board", "elf"}, "dumb"}};
+    for (const Mode& mode : modes) {
+        SCOPED_TRACE(mode.arguments[0] + " TERM=" + mode.term);
+        TempDir dir;
+        PtySession session(dir.path(), {.transparent = false, .arguments = mode.arguments, .term = mode.term});
+        const bool edits = mode.term != "dumb";
+        const auto at_prompt = [&] {
+            return session.expect("\r\n-") && (!edits || wait_for(session, &PtySession::editing));
+        };
+        ASSERT_TRUE(at_prompt());
+        session.type("r 3 12");
+        ASSERT_TRUE(session.expect("r 3 12"));  // echoed: the typed text has reached the terminal or the editor
+        session.type("\x03");
+        ASSERT_TRUE(session.expect("\r\n-"));
+        EXPECT_TRUE(session.screen().ends_with(edits ? "r 3 12\r\n-" : "r 3 12^C\r\n-"))  // ^C is the terminal's echo
+            << session.screen();
+        ASSERT_TRUE(!edits || wait_for(session, &PtySession::editing));
+        session.type("r\n");
+        ASSERT_TRUE(session.expect(" R3 = 0000, "));
+        ASSERT_TRUE(at_prompt());
+        if (!edits) {
+            session.type("r 3 1\x04");  // Control-D hands the unfinished line to cosmac
+            ASSERT_TRUE(session.expect("r 3 1"));  // echoed: the terminal holds it
+            ASSERT_TRUE(wait_for(session, &PtySession::input_taken));
+            session.type("\x03");
+            ASSERT_TRUE(session.expect("^C\r\n-"));
+            EXPECT_TRUE(session.screen().ends_with("r 3 1^C\r\n-")) << session.screen();
+            session.type("r\n");
+            ASSERT_TRUE(session.expect(" R3 = 0000, "));
+            ASSERT_TRUE(at_prompt());
+        }
+        session.type("\x04");
+        EXPECT_EQ(session.wait(), 0);
+        EXPECT_TRUE(same_settings(session.settings(), session.initial_settings()));
+    }
+}
+
+// Without the line editor too, Control-C at the plain monitor's prompt ends it.
+TEST(Terminal, ControlCAtThePlainPromptEndsTheMonitor)
+{
+    TempDir dir;
+    PtySession session(dir.path(), {.transparent = false, .arguments = {}, .term = "dumb"});
+    ASSERT_TRUE(session.expect("\r\n-"));
+    session.type("r 3 12");
+    ASSERT_TRUE(session.expect("r 3 12"));
+    session.type("\x03");
+    EXPECT_EQ(session.wait(), 128 + SIGINT);
+    EXPECT_TRUE(same_settings(session.settings(), session.initial_settings()));
+}
+
 // A board's live run holds the terminal raw; a signal from another process that
 // ends cosmac then puts the terminal's settings back, and cosmac dies of it.
 TEST(Terminal, SettingsAreRestoredWhenTheProgramIsKilledDuringABoardsRun)

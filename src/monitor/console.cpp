@@ -23,8 +23,9 @@ volatile std::sig_atomic_t g_interrupted = 0;
 termios g_cooked_settings;
 volatile std::sig_atomic_t g_settings_changed = 0;
 
-// SIGINT too outside runs: a board's live run holds the terminal raw, where
-// Control-C is a key, but a SIGINT sent by another process still ends cosmac.
+// SIGINT too, where it is not caught (in runs, and at the prompt of debugger and
+// board mode): a board's live run holds the terminal raw, where Control-C is a
+// key, but a SIGINT sent by another process still ends cosmac.
 constexpr int kFatalSignals[] = {SIGINT, SIGHUP, SIGTERM, SIGQUIT, SIGPIPE};
 
 void on_interrupt(int) { g_interrupted = 1; }
@@ -43,6 +44,20 @@ void set_interrupt_handler(void (*handler)(int))
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);  // no SA_RESTART: an interrupt must end a wait for input
+}
+
+// Until the next let_interrupts_end_program, SIGINT (Control-C on a terminal)
+// asks to stop what the program does or awaits instead of ending it.
+void catch_interrupts()
+{
+    g_interrupted = 0;
+    set_interrupt_handler(on_interrupt);
+}
+
+void let_interrupts_end_program()
+{
+    set_interrupt_handler(restore_terminal_and_die);
+    g_interrupted = 0;
 }
 
 // The terminal's settings saved for the life of a change to them, and put back
@@ -127,17 +142,9 @@ void StandardConsole::write_error(std::string_view text)
     write_all(STDERR_FILENO, text.data(), text.size());
 }
 
-void StandardConsole::begin_run()
-{
-    g_interrupted = 0;
-    set_interrupt_handler(on_interrupt);
-}
+void StandardConsole::begin_run() { catch_interrupts(); }
 
-void StandardConsole::end_run()
-{
-    set_interrupt_handler(restore_terminal_and_die);
-    g_interrupted = 0;
-}
+void StandardConsole::end_run() { let_interrupts_end_program(); }
 
 bool StandardConsole::interrupt_requested() { return g_interrupted != 0; }
 
@@ -180,7 +187,26 @@ StandardConsole::Fill StandardConsole::fill_input()
     }
 }
 
+// A command line cancelled by Control-C is dropped whole, also what was read of
+// it before, as the terminal drops what it holds; the prompt comes again.
 bool StandardConsole::read_line(std::string_view prompt, std::string& line, bool command)
+{
+    if (!command || !cancel_command_lines_ || !input_is_terminal_)
+        return read_typed_line(prompt, line, command);
+    for (;;) {
+        catch_interrupts();
+        const bool read = read_typed_line(prompt, line, command);
+        const bool interrupted = g_interrupted != 0;
+        let_interrupts_end_program();
+        if (!interrupted)
+            return read;
+        input_.clear();
+        input_position_ = 0;
+        write("\n");
+    }
+}
+
+bool StandardConsole::read_typed_line(std::string_view prompt, std::string& line, bool command)
 {
     if (editor_)
         return read_edited_line(prompt, line, command);

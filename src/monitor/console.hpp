@@ -26,6 +26,11 @@ public:
     // prompt, which a terminal remembers across sessions.
     virtual bool read_line(std::string_view prompt, std::string& line, bool command) = 0;
 
+    // Control-C at the monitor's prompt ends the program, as in the plain
+    // monitor, unless the monitor has it cancel the command line being typed
+    // instead: the text is dropped and the prompt shown again on a new line.
+    virtual void cancel_command_lines_on_interrupt(bool /*cancel*/) {}
+
     // One key, unechoed and without waiting for Enter; empty when none can be had.
     virtual std::optional<uint8_t> read_key() = 0;
 
@@ -120,6 +125,7 @@ public:
     StandardConsole& operator=(const StandardConsole&) = delete;
 
     bool read_line(std::string_view prompt, std::string& line, bool command) override;
+    void cancel_command_lines_on_interrupt(bool cancel) override { cancel_command_lines_ = cancel; }
     std::optional<uint8_t> read_key() override;
     void write_error(std::string_view text) override;
     void begin_run() override;
@@ -138,11 +144,13 @@ private:
     enum class Fill { Data, End, Interrupted };
     Fill fill_input();
     std::optional<uint8_t> next_input_byte();
+    bool read_typed_line(std::string_view prompt, std::string& line, bool command);
     bool read_buffered_line(std::string& line);
     bool read_edited_line(std::string_view prompt, std::string& line, bool command);
 
     bool input_is_terminal_;
     bool titled_;  // standard error is a terminal that shows a title
+    bool cancel_command_lines_ = false;
     std::unique_ptr<LineEditor> editor_;  // on a terminal that can edit
     std::string input_;
     std::size_t input_position_ = 0;

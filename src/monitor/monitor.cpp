@@ -124,6 +124,9 @@ int run_monitor(Console& console, const MonitorOptions& options)
     const auto session = make_session(console, options);
     if (!(session->board ? boot_board(*session, options) : load_program_files(*session, options.files).ok))
         return 1;
+    // What the debugger and a board hold is worth more than a stray Control-C:
+    // there it cancels the line being typed, as in gdb and shells.
+    console.cancel_command_lines_on_interrupt(session->debugger || session->board);
     CommandLine command;
     std::string line;
     console.write("\nCOSMAC 1802 Simulator\n\n");
