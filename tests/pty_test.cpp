@@ -268,6 +268,21 @@ TEST(Terminal, ControlCStopsTheDebuggersRuns)
         ASSERT_TRUE(session.expect(" machine cycles, ")) << command;
         ASSERT_TRUE(session.expect("\r\n-")) << command;
     }
+    // Between runs Control-C at the prompt cancels the line; at a reply it still
+    // stops the run as in the plain monitor.
+    ASSERT_TRUE(wait_for(session, &PtySession::editing));
+    session.type("g 0");
+    ASSERT_TRUE(session.expect("g 0"));
+    session.type("\x03");
+    ASSERT_TRUE(session.expect("\r\n-"));
+    ASSERT_TRUE(wait_for(session, &PtySession::editing));
+    session.type("e 10 6a\n");  // INP 2
+    ASSERT_TRUE(session.expect("\r\n-"));
+    session.type("g 10\n");
+    ASSERT_TRUE(session.expect("INP 2 ?"));
+    session.type("\x03");
+    ASSERT_TRUE(session.expect("\r\nBreak\r\n\r\n1 instructions executed\r\n"));
+    ASSERT_TRUE(session.expect("0010 INP 2\r\n-"));
     session.type("q\n");
     EXPECT_EQ(session.wait(), 0);
 }
