@@ -351,6 +351,50 @@ TEST(Terminal, LinesAreEditedAndRemembered)
     EXPECT_EQ(fs::status(dir.path() / ".local" / "state").permissions() & fs::perms::all, fs::perms::owner_all);
 }
 
+// Each save writes the history whole into a new file that then takes the old
+// one's place, so that a signal cannot leave it half written: a hard link to the
+// old file keeps the old lines. A symbolic link is saved through, and a history
+// removed meanwhile is made again.
+TEST(Terminal, TheHistoryIsReplacedWhole)
+{
+    TempDir dir;
+    const fs::path history = dir.path() / "cosmac" / "history";
+    PtySession session(dir.path());
+    const auto enter = [&](const std::string& keys) {
+        ASSERT_TRUE(wait_for(session, &PtySession::editing));
+        session.type(keys);
+        ASSERT_TRUE(session.expect("\r\n-")) << keys;
+        ASSERT_TRUE(wait_for(session, &PtySession::editing));  // the line is saved before it runs
+    };
+    ASSERT_TRUE(session.expect("-"));
+    enter("r\n");
+    EXPECT_EQ(read_file(history), "_HiStOrY_V2_\nr\n");
+    const fs::path before = dir.path() / "before";
+    fs::create_hard_link(history, before);
+
+    enter("u\n");
+    EXPECT_EQ(read_file(before), "_HiStOrY_V2_\nr\n");
+    EXPECT_EQ(read_file(history), "_HiStOrY_V2_\nr\nu\n");
+    EXPECT_FALSE(fs::equivalent(history, before));
+    EXPECT_EQ(fs::status(history).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(std::distance(fs::directory_iterator(history.parent_path()), fs::directory_iterator()), 1)
+        << "a temporary file is left";
+
+    const fs::path kept = dir.path() / "kept";
+    fs::rename(history, kept);
+    fs::create_symlink(kept, history);
+    enter("d\n");
+    EXPECT_TRUE(fs::is_symlink(history));
+    EXPECT_EQ(read_file(kept), "_HiStOrY_V2_\nr\nu\nd\n");
+    EXPECT_EQ(fs::status(kept).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+
+    fs::remove(history);
+    enter("h\n");
+    EXPECT_EQ(read_file(history), "_HiStOrY_V2_\nr\nu\nd\nh\n");
+    session.type("q\n");
+    EXPECT_EQ(session.wait(), 0);
+}
+
 // README's first session, typed on a terminal, shows what README says it shows.
 TEST(Terminal, ReadmeFirstSession)
 {

@@ -116,14 +116,30 @@ private:
         return *static_cast<EditLineEditor*>(data);
     }
 
-    // After every command, so that a session that ends by a signal keeps its history.
+    // After every command, so that a session that ends by a signal keeps its
+    // history. The file is written whole beside the old one, readable by the user
+    // alone from the start, and then takes its place: a signal at any moment
+    // leaves the old history or the new one, never a part. A link is saved
+    // through to the file it leads to.
     void save_history()
     {
         if (history_file_.empty())
             return;
+        std::error_code unresolved;
+        std::filesystem::path target = std::filesystem::canonical(history_file_, unresolved);
+        if (unresolved)
+            target = history_file_;
+        std::string temporary = (target.parent_path() / ".history-XXXXXX").string();
+        const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+        if (fd < 0)
+            return;
+        FILE* file = ::fdopen(fd, "w");
         HistEvent event;
-        if (::history(commands_, &event, H_SAVE, history_file_.c_str()) >= 0)
-            ::chmod(history_file_.c_str(), 0600);
+        const bool written = file != nullptr && ::fchmod(fd, 0600) == 0 &&
+                             ::history(commands_, &event, H_SAVE_FP, file) >= 0;
+        const bool closed = file != nullptr ? std::fclose(file) == 0 : ::close(fd) == 0;
+        if (!written || !closed || ::rename(temporary.c_str(), target.c_str()) != 0)
+            ::unlink(temporary.c_str());
     }
 
     ReadByte read_byte_;
