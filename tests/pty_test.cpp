@@ -353,8 +353,8 @@ TEST(Terminal, LinesAreEditedAndRemembered)
 
 // Each save writes the history whole into a new file that then takes the old
 // one's place, so that a signal cannot leave it half written: a hard link to the
-// old file keeps the old lines. A symbolic link is saved through, and a history
-// removed meanwhile is made again.
+// old file keeps the old lines. A symbolic link is saved through, a history
+// removed meanwhile is made again, and a save that fails leaves nothing behind.
 TEST(Terminal, TheHistoryIsReplacedWhole)
 {
     TempDir dir;
@@ -391,6 +391,12 @@ TEST(Terminal, TheHistoryIsReplacedWhole)
     fs::remove(history);
     enter("h\n");
     EXPECT_EQ(read_file(history), "_HiStOrY_V2_\nr\nu\nd\nh\n");
+
+    fs::remove(history);
+    fs::create_directory(history);  // nothing can take its place
+    enter("r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(history.parent_path()), fs::directory_iterator()), 1)
+        << "a temporary file is left";
     session.type("q\n");
     EXPECT_EQ(session.wait(), 0);
 }

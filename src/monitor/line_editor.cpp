@@ -134,11 +134,15 @@ private:
         if (fd < 0)
             return;
         FILE* file = ::fdopen(fd, "w");
+        if (file == nullptr) {
+            ::close(fd);
+            ::unlink(temporary.c_str());
+            return;
+        }
+        // mkostemp's 0600 loses what the umask takes away; the mode is set last.
         HistEvent event;
-        const bool written = file != nullptr && ::fchmod(fd, 0600) == 0 &&
-                             ::history(commands_, &event, H_SAVE_FP, file) >= 0;
-        const bool closed = file != nullptr ? std::fclose(file) == 0 : ::close(fd) == 0;
-        if (!written || !closed || ::rename(temporary.c_str(), target.c_str()) != 0)
+        const bool written = ::history(commands_, &event, H_SAVE_FP, file) >= 0 && ::fchmod(fd, 0600) == 0;
+        if (std::fclose(file) != 0 || !written || ::rename(temporary.c_str(), target.c_str()) != 0)
             ::unlink(temporary.c_str());
     }
 
