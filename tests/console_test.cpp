@@ -8,9 +8,11 @@
 #include <unistd.h>
 #include <utmp.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "monitor/console.hpp"
@@ -18,34 +20,45 @@
 namespace cosmac::testing {
 namespace {
 
-// Each step runs in the child; after it the parent sees the terminal's settings.
-void run_steps(const std::vector<std::function<void(StandardConsole&)>>& steps,
-               const std::function<void(std::size_t step, int master)>& after_step)
+// A child process whose standard streams are a new pseudo-terminal runs body on
+// a StandardConsole there (no line editor), then exits with 0.
+pid_t start_on_terminal(int& master, const std::function<void(StandardConsole&)>& body)
 {
-    int master = -1;
     int terminal = -1;
-    int done[2];  // child to parent: a step has run
-    int go[2];    // parent to child: run the next one
-    ASSERT_EQ(openpty(&master, &terminal, nullptr, nullptr, nullptr), 0);
-    ASSERT_EQ(pipe(done), 0);
-    ASSERT_EQ(pipe(go), 0);
+    if (openpty(&master, &terminal, nullptr, nullptr, nullptr) != 0)
+        return -1;
     const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
     if (pid == 0) {
         close(master);
         if (login_tty(terminal) != 0)
             _exit(126);
-        setenv("TERM", "dumb", 1);  // no line editor
+        setenv("TERM", "dumb", 1);
         StandardConsole console;
+        body(console);
+        _exit(0);
+    }
+    close(terminal);
+    return pid;
+}
+
+// Each step runs in the child; after it the parent sees the terminal's settings.
+void run_steps(const std::vector<std::function<void(StandardConsole&)>>& steps,
+               const std::function<void(std::size_t step, int master)>& after_step)
+{
+    int done[2];  // child to parent: a step has run
+    int go[2];    // parent to child: run the next one
+    ASSERT_EQ(pipe(done), 0);
+    ASSERT_EQ(pipe(go), 0);
+    int master = -1;
+    const pid_t pid = start_on_terminal(master, [&](StandardConsole& console) {
         char next = 0;
         for (const auto& step : steps) {
             step(console);
             if (write(done[1], "+", 1) != 1 || read(go[0], &next, 1) != 1)
                 _exit(1);
         }
-        _exit(0);
-    }
-    close(terminal);
+    });
+    ASSERT_GE(pid, 0);
     for (std::size_t step = 0; step < steps.size(); ++step) {
         char byte = 0;
         ASSERT_EQ(read(done[0], &byte, 1), 1) << "the child ended before step " << step;
@@ -104,6 +117,26 @@ TEST(StandardConsole, RawModeNestsInsideAHold)
             break;
         }
     });
+}
+
+// Until the monitor says otherwise, Control-C at a command line ends the program
+// as in the plain monitor: it does not cancel the line.
+TEST(StandardConsole, ControlCAtACommandLineEndsTheProgramUnlessTheMonitorSaysOtherwise)
+{
+    int master = -1;
+    const pid_t pid = start_on_terminal(master, [](StandardConsole& console) {
+        std::string line;
+        console.read_line("-", line, /*command=*/true);
+    });
+    ASSERT_GE(pid, 0);
+    char shown = 0;
+    while (shown != '-')
+        ASSERT_EQ(read(master, &shown, 1), 1);  // the prompt: the line is being read
+    ASSERT_EQ(write(master, "\x03\x04", 2), 2);  // Control-D ends the read if Control-C did not end the program
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+    close(master);
 }
 
 }  // namespace
