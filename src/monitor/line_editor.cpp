@@ -119,7 +119,7 @@ private:
     // After every command, so that a session that ends by a signal keeps its
     // history. The file is written whole beside the old one, readable by the user
     // alone from the start, and then takes its place: a signal at any moment
-    // leaves the old history or the new one, never a part. A link is saved
+    // leaves the old history or the new one, never one cut short. A link is saved
     // through to the file it leads to.
     void save_history()
     {
