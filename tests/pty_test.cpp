@@ -281,7 +281,7 @@ TEST(Terminal, ControlCStopsTheDebuggersRuns)
     session.type("g 10\n");
     ASSERT_TRUE(session.expect("INP 2 ?"));
     session.type("\x03");
-    ASSERT_TRUE(session.expect("\r\nBreak\r\n\r\n1 instructions executed\r\n"));
+    ASSERT_TRUE(session.expect("\r\nBreak\r\n\r\n0 instructions executed\r\n"));
     ASSERT_TRUE(session.expect("0010 INP 2\r\n-"));
     session.type("q\n");
     EXPECT_EQ(session.wait(), 0);
