@@ -10,7 +10,6 @@
 #include "monitor/arguments.hpp"
 #include "monitor/debug_text.hpp"
 #include "monitor/image_commands.hpp"
-#include "monitor/line_editor.hpp"
 #include "monitor/run_control.hpp"
 #include "monitor/session.hpp"
 #include "text/text.hpp"
