@@ -15,7 +15,7 @@ namespace cosmac::testing {
 
 class TestDevice final : public Device {
 public:
-    Wiring wiring() const override { return {.output_ports = 1 << 6}; }
+    Wiring wiring() const override { return {.output_ports = 1 << 6, .input_ports = 0, .ef_lines = 0, .q = false}; }
 
     void interrupt_at(uint64_t cycle)
     {

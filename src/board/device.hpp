@@ -14,12 +14,12 @@ namespace cosmac {
 class Board;
 struct DeviceRow;
 
-// What a device answers on the bus, one bit each.
+// What a device answers on the bus, one bit each; every device says all of it.
 struct Wiring {
-    uint8_t output_ports = 0;  // bit n: OUT n
-    uint8_t input_ports = 0;   // bit n: INP n; the board's 68 reads port 0
-    uint8_t ef_lines = 0;      // bit n - 1: EFn
-    bool q = false;            // told when Q changes
+    uint8_t output_ports;  // bit n: OUT n
+    uint8_t input_ports;   // bit n: INP n; the board's 68 reads port 0
+    uint8_t ef_lines;      // bit n - 1: EFn
+    bool q;                // told when Q changes
 };
 
 enum class BoardLine : uint8_t { Interrupt, DmaIn, DmaOut };

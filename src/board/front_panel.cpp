@@ -10,7 +10,10 @@ FrontPanel::FrontPanel(unsigned port, unsigned ef_line, uint64_t clock_hz)
 Wiring FrontPanel::wiring() const
 {
     const auto port_bit = static_cast<uint8_t>(1u << port_);
-    return {.output_ports = port_bit, .input_ports = port_bit, .ef_lines = static_cast<uint8_t>(1u << (ef_line_ - 1))};
+    return {.output_ports = port_bit,
+            .input_ports = port_bit,
+            .ef_lines = static_cast<uint8_t>(1u << (ef_line_ - 1)),
+            .q = false};
 }
 
 void FrontPanel::output(unsigned, uint8_t value, uint64_t) { leds = value; }

@@ -21,7 +21,10 @@ std::vector<std::optional<uint8_t>> SerialLine::take_unsent_keys()
     return keys;
 }
 
-Wiring SerialLine::wiring() const { return {.ef_lines = static_cast<uint8_t>(1u << (settings_.ef_line - 1)), .q = true}; }
+Wiring SerialLine::wiring() const
+{
+    return {.output_ports = 0, .input_ports = 0, .ef_lines = static_cast<uint8_t>(1u << (settings_.ef_line - 1)), .q = true};
+}
 
 void SerialLine::reset(uint64_t cycle, bool q)
 {
