@@ -553,6 +553,21 @@ TEST(Terminal, ControlCaretResetsTheBoard)
     ASSERT_TRUE(session.expect("OK\r\n*"));
     session.type("\x1dq\n");
     EXPECT_EQ(session.wait(), 0);
+
+    // In debugger mode nothing before the reset can be stepped back to.
+    PtySession debugging(dir.path(), {.transparent = false,
+                                      .arguments = {"--board", "mcard", "--debug", "--speed", "max", "fw.hex"},
+                                      .term = "dumb"});
+    ASSERT_TRUE(debugging.expect("\r\n-"));
+    debugging.type("g\n");
+    ASSERT_TRUE(wait_for_key_read(debugging));
+    debugging.type("\x1e\x1d");
+    ASSERT_TRUE(debugging.expect("machine cycles"));
+    ASSERT_TRUE(debugging.expect("\r\n-"));
+    debugging.type("k\n");
+    ASSERT_TRUE(debugging.expect("At the oldest instruction in the history\r\n"));
+    debugging.type("q\n");
+    EXPECT_EQ(debugging.wait(), 0);
 }
 
 }  // namespace
