@@ -23,7 +23,8 @@ constexpr const char* kUsage =
     "       cosmac --run [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n"
     "       cosmac --board NAME [--run|--debug] [--ram START-END]... [--rom START-END]... [--clock MHZ]\n"
     "              [--serial efN[,rx-invert][,tx-invert]|none] [--baud N] [--quiet SECONDS]\n"
-    "              [--key-wait SECONDS] [--speed N|max] [--7bit] [--lf-as-cr] [FILE...]\n";
+    "              [--key-wait SECONDS] [--speed N|max] [--7bit] [--lf-as-cr]\n"
+    "              [--disk IMAGE[,sectors=N][,ro][,new]] [FILE...]\n";
 
 constexpr const char* kDescription =
     "Loads each FILE, then starts the 1802 monitor; type h at its prompt for the commands.\n"
@@ -123,9 +124,34 @@ std::optional<uint64_t> count(const std::string& text)
     return value;
 }
 
+// --disk IMAGE[,sectors=N][,ro][,new]
+std::optional<std::string> read_disk(const std::string& text, cosmac::DiskOptions& disk)
+{
+    const std::size_t comma = text.find(',');
+    disk.path = text.substr(0, comma);
+    std::string_view rest = comma == std::string::npos ? std::string_view{} : std::string_view(text).substr(comma + 1);
+    while (!rest.empty()) {
+        const std::size_t next = rest.find(',');
+        const std::string word(rest.substr(0, next));
+        rest = next == std::string_view::npos ? std::string_view{} : rest.substr(next + 1);
+        const uint64_t sectors = word.starts_with("sectors=") ? count(word.substr(8)).value_or(0) : 0;
+        if (word == "ro")
+            disk.read_only = true;
+        else if (word == "new")
+            disk.create = true;
+        else if (sectors > 0 && sectors <= 0x0FFFFFFF)
+            disk.sectors = static_cast<uint32_t>(sectors);
+        else
+            return "--disk needs IMAGE, then sectors=N (1 to 268435455), ro or new if wanted";
+    }
+    if (disk.path.empty())
+        return "--disk needs IMAGE, then sectors=N (1 to 268435455), ro or new if wanted";
+    return std::nullopt;
+}
+
 // The board and what the command line changes of it.
 struct BoardArguments {
-    std::string board, serial, baud, quiet, key_wait, speed;
+    std::string board, serial, baud, quiet, key_wait, speed, disk;
     std::vector<std::string> ram, rom;
     bool seven_bit = false, lf_as_cr = false;
 };
@@ -173,6 +199,12 @@ std::optional<std::string> read_board(const BoardArguments& arguments, std::opti
     }
     options->seven_bit = arguments.seven_bit;
     options->lf_as_cr = arguments.lf_as_cr;
+    if (!arguments.disk.empty()) {
+        if (!model->device("disk"))
+            return "--disk needs a board with an IDE interface: " + cosmac::board_names("disk");
+        if (const auto problem = read_disk(arguments.disk, options->disk.emplace()))
+            return problem;
+    }
     if (arguments.speed == "max") {
         options->speed = std::nullopt;
     } else if (!arguments.speed.empty()) {
@@ -250,6 +282,12 @@ int main(int argc, char** argv)
                        "a board on a terminal runs at N times its clock\n"
                        "(1), or as fast as it can with max")
             ->type_name("N");
+    const auto* disk_option =
+        app.add_option("--disk", board_arguments.disk,
+                       "the IDE drive of a board's disk interface: an\n"
+                       "image of 512-byte sectors; sectors=N sets its\n"
+                       "size, ro refuses writes, new makes a missing file")
+            ->type_name("IMAGE[,sectors=N][,ro][,new]");
     const auto* seven_bit_option = app.add_flag("--7bit", board_arguments.seven_bit,
                                                 "clear bit 7 of what a board sends, as a\n"
                                                 "terminal's 7-bit mode does");
@@ -292,10 +330,10 @@ int main(int argc, char** argv)
     if (batch_run && options.files.empty())
         return usage_error("--run needs a program file");
     if (*board_option || *ram_option || *rom_option || *serial_option || *baud_option || *quiet_option ||
-        *key_wait_option || *speed_option || *seven_bit_option || *lf_as_cr_option) {
+        *key_wait_option || *speed_option || *seven_bit_option || *lf_as_cr_option || *disk_option) {
         if (!*board_option)
-            return usage_error("--ram, --rom, --serial, --baud, --quiet, --key-wait, --speed, --7bit and --lf-as-cr "
-                               "go with --board");
+            return usage_error("--ram, --rom, --serial, --baud, --quiet, --key-wait, --speed, --7bit, --lf-as-cr "
+                               "and --disk go with --board");
         if (const auto problem = read_board(board_arguments, mhz, options.board))
             return usage_error(*problem);
         if (batch_run) {

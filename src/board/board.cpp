@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "board/disk_card.hpp"
 #include "board/front_panel.hpp"
 #include "board/serial_line.hpp"
 
@@ -36,13 +37,14 @@ const BoardDescription kBoards[] = {
                   .ef_line = 3,
                   .ef_inverted = true,
                   .q_inverted = true,
-                  .baud = kBaud}}},
+                  .baud = kBaud},
+                 {.name = "disk", .make = make_elf2k_disk_card, .port = 2}}},
     {.name = "picoelf",
      .ram = {kLowerHalf},
      .rom = {kUpperHalf},
      .clock_hz = kPicoElfClock,
      .reset = ResetKind::JumpOnReset,
-     .devices = {kFrontPanel, serial_line_row(2)}},
+     .devices = {kFrontPanel, serial_line_row(2), {.name = "disk", .make = make_pico_disk, .port = 2}}},
     {.name = "elf",
      .ram = {{0x0000, 0xFFFF}},
      .rom = {},
@@ -75,11 +77,13 @@ std::optional<BoardDescription> board_named(std::string_view name)
     return std::nullopt;
 }
 
-std::string board_names()
+std::string board_names(std::string_view device_name)
 {
     std::string names;
-    for (const BoardDescription& board : kBoards)
-        names += (names.empty() ? "" : ", ") + std::string(board.name);
+    for (BoardDescription board : kBoards) {
+        if (device_name.empty() || board.device(device_name))
+            names += (names.empty() ? "" : ", ") + std::string(board.name);
+    }
     return names;
 }
 

@@ -47,7 +47,8 @@ DeviceRow serial_line_row(unsigned ef_line);
 
 // mcard, elf2k, picoelf or elf; empty for another name.
 std::optional<BoardDescription> board_named(std::string_view name);
-std::string board_names();  // "mcard, elf2k, picoelf, elf"
+// "mcard, elf2k, picoelf, elf"; only those with a device of this name, when given.
+std::string board_names(std::string_view device_name = {});
 
 class Board final : public BoardDevices {
 public:

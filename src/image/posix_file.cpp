@@ -39,27 +39,32 @@ int open_file(const std::string& path, int flags)
     return fd;
 }
 
-int write_all(int fd, const void* data, std::size_t size)
+namespace {
+
+// Calls write_some(bytes done so far) until all size bytes are written or a call
+// fails; 0, or the error of the call that failed.
+template <class WriteSome>
+int write_whole(std::size_t size, WriteSome write_some)
 {
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, bytes, size);
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t n = write_some(done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return n < 0 ? errno : EIO;
-        bytes += n;
-        size -= static_cast<std::size_t>(n);
+        done += static_cast<std::size_t>(n);
     }
     return 0;
 }
 
-ReadCount read_all(int fd, void* data, std::size_t size)
+// Calls read_some(bytes read so far) until size bytes are read, the file ends or
+// a call fails.
+template <class ReadSome>
+ReadCount read_whole(std::size_t size, ReadSome read_some)
 {
-    auto* bytes = static_cast<char*>(data);
     ReadCount count;
     while (count.bytes < size) {
-        const ssize_t n = ::read(fd, bytes + count.bytes, size - count.bytes);
+        const ssize_t n = read_some(count.bytes);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -69,6 +74,36 @@ ReadCount read_all(int fd, void* data, std::size_t size)
         count.bytes += static_cast<std::size_t>(n);
     }
     return count;
+}
+
+}  // namespace
+
+int write_all(int fd, const void* data, std::size_t size)
+{
+    const auto* bytes = static_cast<const char*>(data);
+    return write_whole(size, [&](std::size_t done) { return ::write(fd, bytes + done, size - done); });
+}
+
+int write_all_at(int fd, const void* data, std::size_t size, uint64_t offset)
+{
+    const auto* bytes = static_cast<const char*>(data);
+    return write_whole(size, [&](std::size_t done) {
+        return ::pwrite(fd, bytes + done, size - done, static_cast<off_t>(offset + done));
+    });
+}
+
+ReadCount read_all(int fd, void* data, std::size_t size)
+{
+    auto* bytes = static_cast<char*>(data);
+    return read_whole(size, [&](std::size_t done) { return ::read(fd, bytes + done, size - done); });
+}
+
+ReadCount read_all_at(int fd, void* data, std::size_t size, uint64_t offset)
+{
+    auto* bytes = static_cast<char*>(data);
+    return read_whole(size, [&](std::size_t done) {
+        return ::pread(fd, bytes + done, size - done, static_cast<off_t>(offset + done));
+    });
 }
 
 FileContents read_file(const std::string& path, std::size_t max_size)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,10 @@ struct ReadCount {
 };
 
 ReadCount read_all(int fd, void* data, std::size_t size);
+
+// The same at an offset in a file, leaving the file's own offset alone.
+int write_all_at(int fd, const void* data, std::size_t size, uint64_t offset);
+ReadCount read_all_at(int fd, void* data, std::size_t size, uint64_t offset);
 
 // The whole file; error_number is 0 when it was read to its end, EFBIG when it
 // holds more than max_size bytes.

@@ -5,6 +5,7 @@
 #include <string>
 #include <thread>
 
+#include "board/disk_card.hpp"
 #include "cpu/execution.hpp"
 #include "image/program_file.hpp"
 #include "monitor/arguments.hpp"
@@ -297,6 +298,14 @@ BoardMachine::BoardMachine(const BoardOptions& board_options, Console& console)
 bool boot_board(Session& session, const MonitorOptions& options)
 {
     BoardMachine& machine = *session.board;
+    if (const auto& disk = options.board->disk) {
+        IdeDrive::Opened opened = IdeDrive::open(*disk);
+        if (!opened.drive) {
+            session.console.write_error("cosmac: " + opened.error + "\n");
+            return false;
+        }
+        machine.board.device<DiskCard>()->attach(std::move(opened.drive));
+    }
     machine.board.clear_unmapped(session.memory);
     const StartUpLoad load = load_program_files(session, options.files);
     if (!load.ok)
@@ -415,9 +424,34 @@ Next reset_command(Session& session, const CommandLine& command)
     return Next::Prompt;
 }
 
-const Command kBoardCommands[2] = {
+// "Disk disk.ide: 16384 sectors (8.4 MB), last command 20, status 50, error 00;
+// 12 sectors read, 1 written"
+Next disk_command(Session& session, const CommandLine& command)
+{
+    if (!argument_words(as_c_string(command.text)).empty()) {
+        session.console.write("usage: D\n");
+        return Next::Prompt;
+    }
+    const auto* card = session.board->board.device<DiskCard>();
+    const IdeDrive* drive = card ? card->drive() : nullptr;
+    if (!drive) {
+        session.console.write(card ? "No disk; --disk IMAGE attaches one\n" : "This board has no disk interface\n");
+        return Next::Prompt;
+    }
+    const auto command_text = drive->last_command() ? hex_text(*drive->last_command(), 2) : std::string("none");
+    session.console.write(formatted("Disk %s: %u sectors (%.1f MB)%s, last command %s, status %02x, error %02x; ",
+                                    drive->path().c_str(), drive->capacity(), drive->capacity() * 512.0 / 1e6,
+                                    drive->read_only() ? ", read-only" : "", command_text.c_str(), drive->status(),
+                                    drive->error()) +
+                          count_of(drive->sectors_read(), "sector", "sectors") + " read, " +
+                          std::to_string(drive->sectors_written()) + " written\n");
+    return Next::Prompt;
+}
+
+const Command kBoardCommands[3] = {
     {'p', panel_command, " p [switches|+|-|!]\t\tFront panel; + holds IN, - lets it go, ! presses it\n"},
     {'R', reset_command, " R\t\t\t\tReset the board, as Control-^ does while it runs\n"},
+    {'D', disk_command, " D\t\t\t\tThe disk: its size, last command, status and sectors moved\n"},
 };
 
 int run_board_batch(Console& console, const MonitorOptions& options, const BatchOptions& batch)

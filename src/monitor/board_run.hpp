@@ -61,7 +61,9 @@ Next board_step(Session& session, const CommandLine& command);
 Next panel_command(Session& session, const CommandLine& command);
 // R: the board's reset, as its reset switch does it; memory keeps its contents.
 Next reset_command(Session& session, const CommandLine& command);
-extern const Command kBoardCommands[2];
+// D: the disk drive, as the monitor sees it.
+Next disk_command(Session& session, const CommandLine& command);
+extern const Command kBoardCommands[3];
 
 // cosmac --board NAME --run: standard input's keys go onto the serial line, and
 // the run ends once they have and the line has been quiet.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "board/board.hpp"
+#include "board/ide_drive.hpp"
 #include "cpu/machine_state.hpp"
 #include "monitor/console.hpp"
 
@@ -19,6 +20,7 @@ struct BoardOptions {
     std::optional<double> speed = 1.0;  // times the board's clock on a terminal; empty: as fast as it goes
     bool seven_bit = false;  // bit 7 of what the program sends is cleared, as a terminal's 7-bit mode does
     bool lf_as_cr = false;   // a line feed from standard input goes to the board as a carriage return
+    std::optional<DiskOptions> disk{};  // the IDE drive on a board's disk interface
 };
 
 struct MonitorOptions {
