@@ -234,6 +234,8 @@ TEST(IdeDrive, CapacityFromTheFileOrItsBootSector)
     EXPECT_EQ(IdeDrive::open({.path = empty.path().string() + "-missing"}).error,
               empty.path().string() + "-missing: No such file or directory");
     const std::string made = empty.path().string() + "-made";
+    EXPECT_FALSE(IdeDrive::open({.path = made, .create = true}).drive);
+    EXPECT_FALSE(fs::exists(made));  // not left behind when it cannot be used
     EXPECT_TRUE(IdeDrive::open({.path = made, .sectors = 4, .create = true}).drive);
     EXPECT_TRUE(fs::exists(made));
     fs::remove(made);

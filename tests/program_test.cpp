@@ -59,10 +59,16 @@ const std::string kUsage =
     "       cosmac --run [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n"
     "       cosmac --board NAME [--run|--debug] [--ram START-END]... [--rom START-END]... [--clock MHZ]\n"
     "              [--serial efN[,rx-invert][,tx-invert]|none] [--baud N] [--quiet SECONDS]\n"
-    "              [--key-wait SECONDS] [--speed N|max] [--7bit] [--lf-as-cr] [FILE...]\n";
+    "              [--key-wait SECONDS] [--speed N|max] [--7bit] [--lf-as-cr]\n"
+    "              [--disk IMAGE[,sectors=N][,ro][,new]] [FILE...]\n";
 const std::string kAssemblerUsage =
     "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin] [--syntax cosmac|rca|a18|asm02|sb]\n"
     "                  [-I DIR]... [-D NAME[=VALUE]]... [--build N]\n";
+
+const std::string kBoardOnly =
+    "cosmac: --ram, --rom, --serial, --baud, --quiet, --key-wait, --speed, --7bit, --lf-as-cr and --disk go with "
+    "--board\n";
+const std::string kDiskWords = "cosmac: --disk needs IMAGE, then sectors=N (1 to 268435455), ro or new if wanted\n";
 
 TEST(Programs, OptionsAndUsage)
 {
@@ -88,12 +94,21 @@ TEST(Programs, OptionsAndUsage)
          "cosmac: --clock needs a frequency in MHz from 0.001 to 1000, such as 1.76\n" + kUsage},
         {false, {"--clock", "0.001", "-d", "missing"}, 1, "", "cosmac: missing.elf: No such file or directory\n"},
         {false, {"--clock", "2"}, 2, "", "cosmac: --clock goes with --debug or --board\n" + kUsage},
-        {false, {"--baud", "300", "x"}, 2, "",
-         "cosmac: --ram, --rom, --serial, --baud, --quiet, --key-wait, --speed, --7bit and --lf-as-cr go with "
-         "--board\n" + kUsage},
-        {false, {"--7bit", "x"}, 2, "",
-         "cosmac: --ram, --rom, --serial, --baud, --quiet, --key-wait, --speed, --7bit and --lf-as-cr go with "
-         "--board\n" + kUsage},
+        {false, {"--baud", "300", "x"}, 2, "", kBoardOnly + kUsage},
+        {false, {"--7bit", "x"}, 2, "", kBoardOnly + kUsage},
+        {false, {"--disk", "d.ide", "x"}, 2, "", kBoardOnly + kUsage},
+        {false, {"--board", "mcard", "--disk", "d.ide", "x"}, 2, "",
+         "cosmac: --disk needs a board with an IDE interface: elf2k, picoelf\n" + kUsage},
+        {false, {"--board", "elf2k", "--disk", "d.ide,rw", "x"}, 2, "", kDiskWords + kUsage},
+        {false, {"--board", "elf2k", "--disk", "d.ide,sectors=0", "x"}, 2, "", kDiskWords + kUsage},
+        {false, {"--board", "elf2k", "--disk", "d.ide,sectors=268435456", "x"}, 2, "", kDiskWords + kUsage},
+        {false, {"--board", "elf2k", "--disk", ",ro", "x"}, 2, "", kDiskWords + kUsage},
+        {false, {"--board", "picoelf", "--disk", "missing.ide,sectors=268435455,ro", "x.hex"}, 1, "",
+         "cosmac: missing.ide: No such file or directory\n"},
+        {false, {"--board", "picoelf", "--run", "--disk", "missing.ide", "x.hex"}, 2, "",
+         "cosmac: missing.ide: No such file or directory\n"},
+        {false, {"--board", "picoelf", "--disk", "made.ide,new", "x.hex"}, 1, "",
+         "cosmac: made.ide: the disk has no sectors; give its size with sectors=N\n"},
         {false, {"--board", "kim1", "--run", "x"}, 2, "", "cosmac: --board needs one of mcard, elf2k, picoelf, elf\n" + kUsage},
         {false, {"--board", "elf", "--speed", "fast"}, 2, "",
          "cosmac: --speed needs a number, such as 1 or 0.5, or max\n" + kUsage},

@@ -60,6 +60,7 @@ IdeDrive::Opened IdeDrive::open(const DiskOptions& options)
     int flags = options.read_only ? O_RDONLY : O_RDWR;
     if (options.create)
         flags |= O_CREAT;
+    const bool existed = ::access(options.path.c_str(), F_OK) == 0;
     const int fd = open_file(options.path, flags);
     if (fd < 0)
         return {nullptr, failed(options.path, errno)};
@@ -83,6 +84,8 @@ IdeDrive::Opened IdeDrive::open(const DiskOptions& options)
     }
     if (capacity == 0) {
         ::close(fd);
+        if (!existed)
+            ::unlink(options.path.c_str());  // made for nothing
         return {nullptr, options.path + ": the disk has no sectors; give its size with sectors=N"};
     }
     return {std::unique_ptr<IdeDrive>(new IdeDrive(fd, options.path, capacity, options.read_only)), {}};
