@@ -817,6 +817,60 @@ TEST(Boards, SevenBitsAndLineFeedsAsEnter)
     EXPECT_FALSE(run_piped("\n8003", dir.path(), {"--board", "mcard", "--run", "fw.hex"}).out.starts_with("OK"));
 }
 
+// A disk boot as the Pico/Elf's and Elf 2000's BIOS does it, by a ROM and a
+// boot sector of the examples: the ROM resets the drive, sets 8-bit transfers,
+// reads LBA 0, checks it and enters it; the boot sector writes itself to LBA 2,
+// reads that back and compares. The disk holds only its first sector, whose
+// filesystem fields say it has 64.
+TEST(Boards, BootFromAnIdeDisk)
+{
+    const std::string examples = COSMAC_EXAMPLES;
+    const std::string hello = "cosmac boot ROM\r\nBooted from LBA 0\r\n";
+    const struct {
+        const char* board;
+        const char* tx_invert;
+        const char* bit_delay;  // 1200 baud at the board's clock
+    } boards[] = {{"elf2k", "1", "27"}, {"picoelf", "0", "65"}};
+    for (const auto& board : boards) {
+        TempDir dir;
+        ASSERT_EQ(run_piped("", dir.path(),
+                            {examples + "/ide_boot_rom.asm", "--syntax", "a18", "-D", std::string("TXINV=") + board.tx_invert,
+                             "-D", std::string("BITDELAY=") + board.bit_delay, "--format", "hex", "-o", "rom.hex"},
+                            kAssemblerBinary)
+                      .exit_status,
+                  0);
+        ASSERT_EQ(run_piped("", dir.path(),
+                            {examples + "/ide_boot_sector.asm", "--syntax", "a18", "--format", "bin", "-o", "boot.bin"},
+                            kAssemblerBinary)
+                      .exit_status,
+                  0);
+        std::string sector = read_file(dir.path() / "boot.bin");
+        ASSERT_LE(sector.size(), 256u);
+        unsigned check = 0;  // the BIOS's: (total + byte) * 2 over 0100-0140
+        for (int i = 0; i <= 0x40; ++i)
+            check = (check + static_cast<uint8_t>(sector[i])) * 2 % 256;
+        EXPECT_EQ(check, 0x60u);
+        sector.resize(512, '\0');
+        sector.replace(0x100, 5, "\x00\x00\x00\x40\x01"s);  // 64 sectors, filesystem type I
+        write(dir.path() / "disk.ide", sector);
+
+        const std::vector<std::string> run = {"--board", board.board, "--run", "--disk", "disk.ide", "rom.hex"};
+        Transcript result = run_piped("", dir.path(), run);
+        EXPECT_EQ(result.exit_status, 0) << board.board;
+        EXPECT_EQ(result.out, hello + "LBA 2 written and read back the same\r\n") << board.board;
+        EXPECT_EQ(read_file(dir.path() / "disk.ide"), sector + std::string(512, '\0') + sector) << board.board;
+
+        write(dir.path() / "disk.ide", sector);  // read-only: the write fails, the file stays as it was
+        result = run_piped("", dir.path(), {"--board", board.board, "--run", "--disk", "disk.ide,ro", "rom.hex"});
+        EXPECT_EQ(result.out, hello + "?DISK ERROR\r\n") << board.board;
+        EXPECT_EQ(read_file(dir.path() / "disk.ide"), sector) << board.board;
+
+        sector[0x3F] = 'x';  // the BIOS's check fails
+        write(dir.path() / "disk.ide", sector);
+        EXPECT_EQ(run_piped("", dir.path(), run).out, "cosmac boot ROM\r\n?BOOT ERROR\r\n") << board.board;
+    }
+}
+
 // Output beyond what the console holds before handing it on comes out whole.
 TEST(Programs, LongOutputComesOutWhole)
 {

@@ -439,7 +439,7 @@ Next disk_command(Session& session, const CommandLine& command)
         return Next::Prompt;
     }
     const auto command_text = drive->last_command() ? hex_text(*drive->last_command(), 2) : std::string("none");
-    session.console.write(formatted("Disk %s: %u sectors (%.1f MB)%s, last command %s, status %02x, error %02x; ",
+    session.console.write(formatted("Disk %s: %u sectors (%.2f MB)%s, last command %s, status %02x, error %02x; ",
                                     drive->path().c_str(), drive->capacity(), drive->capacity() * 512.0 / 1e6,
                                     drive->read_only() ? ", read-only" : "", command_text.c_str(), drive->status(),
                                     drive->error()) +
