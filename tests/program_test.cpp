@@ -859,6 +859,12 @@ TEST(Boards, BootFromAnIdeDisk)
         EXPECT_EQ(result.exit_status, 0) << board.board;
         EXPECT_EQ(result.out, hello + "LBA 2 written and read back the same\r\n") << board.board;
         EXPECT_EQ(read_file(dir.path() / "disk.ide"), sector + std::string(512, '\0') + sector) << board.board;
+        // The monitor's view of the drive: LBA 0 and 2 read, LBA 2 written, the read last.
+        result = run_piped("g\n\x1d" "D\n", dir.path(), {"--board", board.board, "--debug", "--disk", "disk.ide", "rom.hex"});
+        EXPECT_NE(result.out.find("-Disk disk.ide: 64 sectors (0.03 MB), last command 20, status 50, error 00; 2 sectors "
+                                  "read, 1 written\n-"),
+                  std::string::npos)
+            << result.out;
 
         write(dir.path() / "disk.ide", sector);  // read-only: the write fails, the file stays as it was
         result = run_piped("", dir.path(), {"--board", board.board, "--run", "--disk", "disk.ide,ro", "rom.hex"});
