@@ -29,25 +29,14 @@ FileIdentity identity(const std::string& path)
     return {0, 0, error ? absolute.lexically_normal() : resolved};
 }
 
-}  // namespace
-
-int open_file(const std::string& path, int flags)
+// Repeats a call that writes some of the bytes left (given where they start,
+// how many are left and how many are done) until all are written.
+template <class WriteCall>
+int write_repeatedly(const void* data, std::size_t size, WriteCall write_some)
 {
-    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd >= 0)
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return fd;
-}
-
-namespace {
-
-// Calls write_some(bytes done so far) until all size bytes are written or a call
-// fails; 0, or the error of the call that failed.
-template <class WriteSome>
-int write_whole(std::size_t size, WriteSome write_some)
-{
+    const auto* bytes = static_cast<const char*>(data);
     for (std::size_t done = 0; done < size;) {
-        const ssize_t n = write_some(done);
+        const ssize_t n = write_some(bytes + done, size - done, done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -57,14 +46,14 @@ int write_whole(std::size_t size, WriteSome write_some)
     return 0;
 }
 
-// Calls read_some(bytes read so far) until size bytes are read, the file ends or
-// a call fails.
-template <class ReadSome>
-ReadCount read_whole(std::size_t size, ReadSome read_some)
+// The same for reads, which also stop where the file ends.
+template <class ReadCall>
+ReadCount read_repeatedly(void* data, std::size_t size, ReadCall read_some)
 {
+    auto* bytes = static_cast<char*>(data);
     ReadCount count;
     while (count.bytes < size) {
-        const ssize_t n = read_some(count.bytes);
+        const ssize_t n = read_some(bytes + count.bytes, size - count.bytes, count.bytes);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -78,31 +67,39 @@ ReadCount read_whole(std::size_t size, ReadSome read_some)
 
 }  // namespace
 
-int write_all(int fd, const void* data, std::size_t size)
+int open_file(const std::string& path, int flags)
 {
-    const auto* bytes = static_cast<const char*>(data);
-    return write_whole(size, [&](std::size_t done) { return ::write(fd, bytes + done, size - done); });
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd >= 0)
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
 }
 
-int write_all_at(int fd, const void* data, std::size_t size, uint64_t offset)
+int write_all(int fd, const void* data, std::size_t size)
 {
-    const auto* bytes = static_cast<const char*>(data);
-    return write_whole(size, [&](std::size_t done) {
-        return ::pwrite(fd, bytes + done, size - done, static_cast<off_t>(offset + done));
+    return write_repeatedly(data, size, [fd](const char* bytes, std::size_t left, std::size_t) {
+        return ::write(fd, bytes, left);
+    });
+}
+
+int write_all_at(int fd, const void* data, std::size_t size, off_t offset)
+{
+    return write_repeatedly(data, size, [fd, offset](const char* bytes, std::size_t left, std::size_t done) {
+        return ::pwrite(fd, bytes, left, offset + static_cast<off_t>(done));
     });
 }
 
 ReadCount read_all(int fd, void* data, std::size_t size)
 {
-    auto* bytes = static_cast<char*>(data);
-    return read_whole(size, [&](std::size_t done) { return ::read(fd, bytes + done, size - done); });
+    return read_repeatedly(data, size, [fd](char* bytes, std::size_t left, std::size_t) {
+        return ::read(fd, bytes, left);
+    });
 }
 
-ReadCount read_all_at(int fd, void* data, std::size_t size, uint64_t offset)
+ReadCount read_all_at(int fd, void* data, std::size_t size, off_t offset)
 {
-    auto* bytes = static_cast<char*>(data);
-    return read_whole(size, [&](std::size_t done) {
-        return ::pread(fd, bytes + done, size - done, static_cast<off_t>(offset + done));
+    return read_repeatedly(data, size, [fd, offset](char* bytes, std::size_t left, std::size_t done) {
+        return ::pread(fd, bytes, left, offset + static_cast<off_t>(done));
     });
 }
 

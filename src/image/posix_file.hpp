@@ -3,8 +3,9 @@
 // is done or the system reports an error, which they return as a value.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -25,9 +26,9 @@ struct ReadCount {
 
 ReadCount read_all(int fd, void* data, std::size_t size);
 
-// The same at an offset in a file, leaving the file's own offset alone.
-int write_all_at(int fd, const void* data, std::size_t size, uint64_t offset);
-ReadCount read_all_at(int fd, void* data, std::size_t size, uint64_t offset);
+// The same at a position in the file, which the calls leave where it was.
+ReadCount read_all_at(int fd, void* data, std::size_t size, off_t offset);
+int write_all_at(int fd, const void* data, std::size_t size, off_t offset);
 
 // The whole file; error_number is 0 when it was read to its end, EFBIG when it
 // holds more than max_size bytes.
