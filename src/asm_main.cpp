@@ -4,9 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <optional>
@@ -15,6 +13,7 @@
 
 #include "asm/assembler.hpp"
 #include "cli/options.hpp"
+#include "cli/stamp_time.hpp"
 #include "image/image_file.hpp"
 #include "image/intel_hex.hpp"
 #include "image/posix_file.hpp"
@@ -102,27 +101,15 @@ std::optional<int> parse_options(int argc, char** argv, Options& options)
     return std::nullopt;
 }
 
-// The date of the build: SOURCE_DATE_EPOCH's (in UTC, as reproducible builds
-// read it) where it is set, otherwise the local time now; empty when the
-// variable holds no number of seconds.
+// The date of the build and its number; empty when SOURCE_DATE_EPOCH holds no
+// number of seconds.
 std::optional<cosmac::BuildStamp> build_stamp(unsigned build)
 {
-    std::time_t seconds = std::time(nullptr);
-    std::tm time{};
-    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
-        char* end = nullptr;
-        errno = 0;
-        const long long value = std::strtoll(epoch, &end, 10);
-        if (*epoch == '\0' || *end != '\0' || errno != 0 || value < 0)
-            return std::nullopt;
-        seconds = static_cast<std::time_t>(value);
-        if (gmtime_r(&seconds, &time) == nullptr)
-            return std::nullopt;
-    } else {
-        localtime_r(&seconds, &time);
-    }
-    return cosmac::BuildStamp{time.tm_year + 1900, time.tm_mon + 1, time.tm_mday, time.tm_hour,
-                              time.tm_min,         time.tm_sec,     build};
+    const std::optional<std::tm> time = cosmac::stamp_time();
+    if (!time)
+        return std::nullopt;
+    return cosmac::BuildStamp{time->tm_year + 1900, time->tm_mon + 1, time->tm_mday, time->tm_hour,
+                              time->tm_min,         time->tm_sec,     build};
 }
 
 // Writes the whole text, or reports why not on standard error.
@@ -206,7 +193,7 @@ int main(int argc, char** argv)
     assembly_options.predefined = options.definitions;
     const auto stamp = build_stamp(options.build);
     if (!stamp) {
-        std::fprintf(stderr, "cosmac-asm: SOURCE_DATE_EPOCH is not a number of seconds: %s\n", std::getenv("SOURCE_DATE_EPOCH"));
+        std::fprintf(stderr, "cosmac-asm: %s\n", cosmac::stamp_time_error().c_str());
         return 2;
     }
     assembly_options.build_stamp = *stamp;
