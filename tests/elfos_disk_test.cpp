@@ -364,6 +364,45 @@ TEST(ElfosDisk, FailedChangesChangeNothing)
     EXPECT_TRUE(check(image).problems.empty());
 }
 
+// An image that notes the sectors written, in order.
+class RecordingSectors : public MemorySectors {
+public:
+    int write(const std::vector<SectorWrite>& writes) override
+    {
+        for (const SectorWrite& write : writes)
+            written.push_back(write.sector);
+        return MemorySectors::write(writes);
+    }
+    std::vector<uint32_t> written;
+};
+
+// A cut in the writing leaves at worst lumps that no file holds: a new file's
+// data goes first, then the table, then its entry; a file's entry goes before
+// its lumps are freed, also when it is replaced and the table sector that takes
+// its new lumps frees its old ones. On a 1 MB image the table is sector 17, /bin
+// sector 32 and lump 6 sectors 48-55.
+TEST(ElfosDisk, WritesLeaveNoEntryOnLumpsNotYetItsOwn)
+{
+    RecordingSectors image;
+    NewDisk disk;
+    ASSERT_EQ(format(image, disk), "");
+    const struct {
+        std::function<std::string()> change;
+        std::vector<uint32_t> written;
+    } cases[] = {
+        {[&] { return add_file(image, "/bin/a", "ten bytes!", plain_file()); }, {48, 17, 32}},
+        {[&] { return add_file(image, "/bin/a", "yy", plain_file(true)); }, {56, 17, 32, 17}},
+        {[&] { return remove(image, "/bin/a"); }, {32, 17}},
+        {[&] { return make_directory(image, "/bin/d", kLeapDay); }, {48, 49, 50, 51, 52, 53, 54, 55, 17, 32}},
+    };
+    for (const auto& c : cases) {
+        image.written.clear();
+        ASSERT_EQ(c.change(), "");
+        EXPECT_EQ(image.written, c.written);
+        EXPECT_TRUE(check(image).problems.empty());
+    }
+}
+
 // A file the BIOS boots: its boot code passes the boot check, worked out by hand:
 // 01 at 03e and 02 at 03f make (2 + 2) × 2 = 08, and 08 + 28 doubled is 60.
 MemorySectors bootable_image(uint8_t type)

@@ -158,6 +158,7 @@ std::string add_entry(Volume& volume, const Lookup& lookup, Entry entry, std::si
     entry.start_lump = chain.front();
     entry.name = lookup.name;
     write_entry(volume, *place, entry);
+    volume.sectors.write_first();  // the old lumps may share a table sector with the new
     for (const uint32_t lump : old.lumps)
         set_table_entry(volume, lump, kFree);
     return "";

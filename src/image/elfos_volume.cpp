@@ -82,6 +82,15 @@ Sector& Sectors::replace(uint32_t sector)
     return cached_sector.bytes;
 }
 
+void Sectors::write_first()
+{
+    for (const uint32_t sector : order_) {
+        earlier_.emplace_back(sector, cache_[sector].bytes);
+        cache_[sector].changed = false;
+    }
+    order_.clear();
+}
+
 std::string Sectors::finish(const std::string& error)
 {
     if (!read_error_.empty())
@@ -89,6 +98,8 @@ std::string Sectors::finish(const std::string& error)
     if (!error.empty())
         return error;
     std::vector<SectorWrite> writes;
+    for (const auto& [sector, bytes] : earlier_)
+        writes.push_back({sector, &bytes});
     for (const uint32_t sector : order_)
         writes.push_back({sector, &cache_[sector].bytes});
     const int write_error = writes.empty() ? 0 : store_.write(writes);

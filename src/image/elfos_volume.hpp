@@ -96,6 +96,9 @@ public:
     Sector& replace(uint32_t sector);
     // A sector read once, as a file's data is, and not kept.
     void read_once(uint32_t sector, Sector& bytes) { note(store_.read(sector, bytes)); }
+    // The changes made so far are to be written before any made after, even to
+    // the same sectors, which are then written twice.
+    void write_first();
     bool read_failed() const { return !read_error_.empty(); }
 
     // The outcome of an operation that ended with error (or none): a failed read
@@ -114,7 +117,8 @@ private:
 
     SectorStore& store_;
     std::map<uint32_t, Cached> cache_;
-    std::vector<uint32_t> order_;
+    std::vector<uint32_t> order_;                      // changed since write_first()
+    std::vector<std::pair<uint32_t, Sector>> earlier_;  // as they were then
     std::string read_error_;
 };
 
