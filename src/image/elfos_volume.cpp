@@ -180,17 +180,20 @@ Chain follow_chain(Volume& volume, uint32_t start, const std::function<std::stri
         const uint32_t next = table_entry(volume, lump);
         if (next == kEndOfChain)
             return chain;
-        const std::string at = "lump " + lump_text(lump) + " of its chain ";
-        if (next == kFree)
-            chain.error = at + "is marked free";
-        else if (next == layout.reserved())
-            chain.error = at + "is marked reserved (" + layout.entry_text(next) + ")";
-        else if (const std::string where = off_limits(layout, next); !where.empty())
-            chain.error = at + "points to " + lump_text(next) + ", " + where;
-        else if (seen.contains(next))
-            chain.error = "its chain comes back to lump " + lump_text(next);
-        if (!chain.error.empty())
+        const auto broken = [&](const std::string& why) {
+            chain.error = "lump " + lump_text(lump) + " of its chain " + why;
             return chain;
+        };
+        if (next == kFree)
+            return broken("is marked free");
+        if (next == layout.reserved())
+            return broken("is marked reserved (" + layout.entry_text(next) + ")");
+        if (const std::string where = off_limits(layout, next); !where.empty())
+            return broken("points to " + lump_text(next) + ", " + where);
+        if (seen.contains(next)) {
+            chain.error = "its chain comes back to lump " + lump_text(next);
+            return chain;
+        }
         lump = next;
     }
 }
