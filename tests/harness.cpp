@@ -78,6 +78,16 @@ std::string read_file(const std::filesystem::path& path)
     return text.str();
 }
 
+std::string as_ordinary_user(const std::string& binary)
+{
+    return (geteuid() == 0 ? "exec setpriv --reuid=65534 --regid=65534 --clear-groups " : "exec ") + binary;
+}
+
+bool give_to_ordinary_user(const std::filesystem::path& path)
+{
+    return geteuid() != 0 || ::chown(path.c_str(), 65534, 65534) == 0;
+}
+
 Transcript assemble_board_monitor(const std::filesystem::path& dir, const BoardMonitorBuild& build)
 {
     return run_piped("", dir,

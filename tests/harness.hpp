@@ -42,6 +42,14 @@ Transcript run_piped(std::string_view input, const std::filesystem::path& dir,
 
 std::string read_file(const std::filesystem::path& path);
 
+// A shell command that runs binary as an ordinary user: root may write anywhere,
+// so as root it runs as nobody.
+std::string as_ordinary_user(const std::string& binary);
+
+// Makes path nobody's, as a file of the user that as_ordinary_user runs as; false
+// when that fails.
+bool give_to_ordinary_user(const std::filesystem::path& path);
+
 // The board monitor of the examples, assembled to fw.hex in dir for a serial
 // convention: EF (1-4), RXINV and TXINV (0 or 1) and ORIGIN, as it takes them.
 struct BoardMonitorBuild {

@@ -365,21 +365,6 @@ std::vector<std::string> names_in(const fs::path& dir)
 constexpr fs::perms kReadOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
 constexpr fs::perms kReadWrite = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
 
-// A shell command that runs binary as an ordinary user: root may write anywhere,
-// so as root it runs as nobody.
-std::string as_ordinary_user(const std::string& binary)
-{
-    return (geteuid() == 0 ? "exec setpriv --reuid=65534 --regid=65534 --clear-groups " : "exec ") + binary;
-}
-
-// Makes path nobody's, as a file of the user that as_ordinary_user runs as.
-void give_to_ordinary_user(const fs::path& path)
-{
-    if (geteuid() == 0) {
-        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0) << path;
-    }
-}
-
 // Each kind of program file, loaded at start-up; a bad one is reported with its
 // name and line and ends cosmac before the monitor starts.
 TEST(ProgramFiles, LoadByKind)
@@ -530,10 +515,10 @@ TEST(ProgramFiles, SavesKeepReadOnlyFilesAndHardLinks)
     const auto save_as_user = [&](const std::string& commands) {
         return run_piped(commands + "q\n", dir.path(), {"-c", as_ordinary_user(kCosmacBinary)}, "/bin/sh");
     };
-    give_to_ordinary_user(dir.path());  // so that a temporary file could be made beside any of them
+    ASSERT_TRUE(give_to_ordinary_user(dir.path()));  // so that a temporary file could be made beside any of them
     const fs::path mine = dir.path() / "mine.elf";
     write(mine, "old bytes");
-    give_to_ordinary_user(mine);
+    ASSERT_TRUE(give_to_ordinary_user(mine));
     fs::permissions(mine, kReadOnly);
     fs::create_symlink("mine.elf", dir.path() / "to-mine.elf");
     Transcript result = save_as_user("m 0 aa\nS mine 0 1\nS to-mine 0 1\nS mine 0 0\n");
@@ -544,7 +529,7 @@ TEST(ProgramFiles, SavesKeepReadOnlyFilesAndHardLinks)
     const fs::path linked = dir.path() / "linked.elf";
     const fs::path other_name = dir.path() / "other-name.elf";
     write(linked, "old bytes");
-    give_to_ordinary_user(linked);
+    ASSERT_TRUE(give_to_ordinary_user(linked));
     fs::permissions(linked, kReadWrite);
     fs::create_hard_link(linked, other_name);
     fs::create_symlink("linked.elf", dir.path() / "to-linked.elf");
@@ -581,11 +566,11 @@ TEST(ProgramFiles, SavesKeepReadOnlyFilesAndHardLinks)
 TEST(Programs, AssemblerKeepsReadOnlyOutputsAndHardLinks)
 {
     TempDir dir;
-    give_to_ordinary_user(dir.path());
+    ASSERT_TRUE(give_to_ordinary_user(dir.path()));
     write(dir.path() / "seven.asm", "DB 7\n");
     for (const char* name : {"mine.elf", "linked.elf"}) {
         write(dir.path() / name, "old bytes");
-        give_to_ordinary_user(dir.path() / name);
+        ASSERT_TRUE(give_to_ordinary_user(dir.path() / name));
     }
     fs::permissions(dir.path() / "mine.elf", kReadOnly);
     fs::create_hard_link(dir.path() / "linked.elf", dir.path() / "other-name.elf");
@@ -697,7 +682,7 @@ TEST(Programs, AssemblerWritesNoOutputOverAnother)
     EXPECT_FALSE(fs::exists(dir / "-.sym"));
 
     // Outputs in a directory that may not be searched are told apart by their names.
-    give_to_ordinary_user(temporary.path());
+    ASSERT_TRUE(give_to_ordinary_user(temporary.path()));
     fs::create_directory(dir / "closed");
     fs::permissions(dir / "closed", fs::perms::none);
     result = run_piped("", dir, {"-c", as_ordinary_user(kAssemblerBinary) + " h.asm -o closed/x.elf -l closed/x.lst"},
