@@ -15,6 +15,7 @@ namespace cosmac::testing {
 
 inline const std::string kCosmacBinary = COSMAC_BINARY;
 inline const std::string kAssemblerBinary = COSMAC_ASSEMBLER_BINARY;
+inline const std::string kDiskBinary = COSMAC_DISK_BINARY;
 
 // A fresh directory under the system's temporary directory, removed afterwards.
 class TempDir {
