@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -91,6 +92,22 @@ private:
     int error_;
 };
 
+// Runs a command on the image, open with flags; the exit status.
+int on_image(const Options& options, int flags, const std::function<int(cosmac::SectorStore&)>& run)
+{
+    const ImageFile image(options.image, flags);
+    if (!image.is_open())
+        return failed(options.image, image.error());
+    cosmac::FileSectors sectors(image.fd());
+    return run(sectors);
+}
+
+// The exit status of a command that ended with error, or none.
+int outcome(const Options& options, const std::string& error)
+{
+    return error.empty() ? 0 : failed(options.image, error);
+}
+
 // The stamp for new entries, or empty once the reason is reported.
 std::optional<elfos::Stamp> entry_stamp()
 {
@@ -122,21 +139,17 @@ std::string listing_line(const elfos::Listed& listed)
 
 int list_command(const Options& options)
 {
-    const ImageFile image(options.image, O_RDONLY);
-    if (!image.is_open())
-        return failed(options.image, image.error());
-    cosmac::FileSectors sectors(image.fd());
-    bool damaged = false;
-    const std::string error = elfos::list(sectors, options.path, [&](const elfos::Listed& listed) {
-        std::fputs(listing_line(listed).c_str(), stdout);
-        if (!listed.problem.empty()) {
-            failed(options.image, listed.problem);
-            damaged = true;
-        }
+    return on_image(options, O_RDONLY, [&](cosmac::SectorStore& image) {
+        bool damaged = false;
+        const std::string error = elfos::list(image, options.path, [&](const elfos::Listed& listed) {
+            std::fputs(listing_line(listed).c_str(), stdout);
+            if (!listed.problem.empty()) {
+                failed(options.image, listed.problem);
+                damaged = true;
+            }
+        });
+        return error.empty() && damaged ? 1 : outcome(options, error);
     });
-    if (!error.empty())
-        return failed(options.image, error);
-    return damaged ? 1 : 0;
 }
 
 // The last part of an Elf/OS path: "kernel" of /os/kernel.
@@ -152,24 +165,22 @@ int get_command(const Options& options)
     const std::string host = options.host_file.empty() ? last_part(options.path) : options.host_file;
     if (host != kStandardStream && cosmac::same_file(host, options.image))
         return usage_error(host + " is the image; choose another host file");
-    const ImageFile image(options.image, O_RDONLY);
-    if (!image.is_open())
-        return failed(options.image, image.error());
-    cosmac::FileSectors sectors(image.fd());
     // The host file is made only once the file's chain is known to be sound.
-    int out = -1;
-    int write_error = 0;
-    const std::string error = elfos::read_file(sectors, options.path, [&](std::string_view bytes) {
-        if (out < 0)
-            out = host == kStandardStream ? STDOUT_FILENO : cosmac::open_file(host, O_WRONLY | O_CREAT | O_TRUNC);
-        write_error = out < 0 ? errno : cosmac::write_all(out, bytes.data(), bytes.size());
-        return write_error == 0;
+    return on_image(options, O_RDONLY, [&](cosmac::SectorStore& image) {
+        int out = -1;
+        int write_error = 0;
+        const std::string error = elfos::read_file(image, options.path, [&](std::string_view bytes) {
+            if (out < 0)
+                out = host == kStandardStream ? STDOUT_FILENO : cosmac::open_file(host, O_WRONLY | O_CREAT | O_TRUNC);
+            write_error = out < 0 ? errno : cosmac::write_all(out, bytes.data(), bytes.size());
+            return write_error == 0;
+        });
+        if (out > STDOUT_FILENO && ::close(out) != 0 && write_error == 0)
+            write_error = errno;
+        if (!error.empty())
+            return failed(options.image, error);
+        return write_error == 0 ? 0 : failed(host, std::strerror(write_error));
     });
-    if (out > STDOUT_FILENO && ::close(out) != 0 && write_error == 0)
-        write_error = errno;
-    if (!error.empty())
-        return failed(options.image, error);
-    return write_error == 0 ? 0 : failed(host, std::strerror(write_error));
 }
 
 int put_command(const Options& options)
@@ -181,26 +192,20 @@ int put_command(const Options& options)
     const cosmac::FileContents contents = cosmac::read_file(from_input ? "/dev/stdin" : options.host_file);
     if (contents.error_number != 0)
         return failed(options.host_file, std::strerror(contents.error_number));
-    const ImageFile image(options.image, O_RDWR);
-    if (!image.is_open())
-        return failed(options.image, image.error());
-    cosmac::FileSectors sectors(image.fd());
     elfos::NewFile file;
     file.flags = options.executable ? elfos::kExecutableFlag : 0;
     file.stamp = *stamp;
     file.replace = options.replace;
-    const std::string error = elfos::add_file(sectors, options.path, contents.bytes, file);
-    return error.empty() ? 0 : failed(options.image, error);
+    return on_image(options, O_RDWR, [&](cosmac::SectorStore& image) {
+        return outcome(options, elfos::add_file(image, options.path, contents.bytes, file));
+    });
 }
 
 int remove_command(const Options& options)
 {
-    const ImageFile image(options.image, O_RDWR);
-    if (!image.is_open())
-        return failed(options.image, image.error());
-    cosmac::FileSectors sectors(image.fd());
-    const std::string error = elfos::remove(sectors, options.path);
-    return error.empty() ? 0 : failed(options.image, error);
+    return on_image(options, O_RDWR, [&](cosmac::SectorStore& image) {
+        return outcome(options, elfos::remove(image, options.path));
+    });
 }
 
 int make_directory_command(const Options& options)
@@ -208,26 +213,21 @@ int make_directory_command(const Options& options)
     const std::optional<elfos::Stamp> stamp = entry_stamp();
     if (!stamp)
         return 2;
-    const ImageFile image(options.image, O_RDWR);
-    if (!image.is_open())
-        return failed(options.image, image.error());
-    cosmac::FileSectors sectors(image.fd());
-    const std::string error = elfos::make_directory(sectors, options.path, *stamp);
-    return error.empty() ? 0 : failed(options.image, error);
+    return on_image(options, O_RDWR, [&](cosmac::SectorStore& image) {
+        return outcome(options, elfos::make_directory(image, options.path, *stamp));
+    });
 }
 
 int check_command(const Options& options)
 {
-    const ImageFile image(options.image, O_RDONLY);
-    if (!image.is_open())
-        return failed(options.image, image.error());
-    cosmac::FileSectors sectors(image.fd());
-    const elfos::CheckReport report = elfos::check(sectors);
-    if (!report.error.empty())
-        return failed(options.image, report.error);
-    for (const std::string& problem : report.problems)
-        std::printf("%s\n", problem.c_str());
-    return report.problems.empty() ? 0 : 1;
+    return on_image(options, O_RDONLY, [&](cosmac::SectorStore& image) {
+        const elfos::CheckReport report = elfos::check(image);
+        if (!report.error.empty())
+            return failed(options.image, report.error);
+        for (const std::string& problem : report.problems)
+            std::printf("%s\n", problem.c_str());
+        return report.problems.empty() ? 0 : 1;
+    });
 }
 
 int new_command(const Options& options)

@@ -32,11 +32,20 @@ Listed listed(Volume& volume, LumpOwners& owners, const std::string& path, const
     return line;
 }
 
-// The lumps of a file whose chain and size are sound, or why not.
+// The entry at path, which must be there.
+Lookup look_up_existing(Volume& volume, std::string_view path)
+{
+    Lookup lookup = look_up(volume, path);
+    if (lookup.error.empty() && !lookup.found)
+        lookup.error = lookup.path + ": no such file or directory";
+    return lookup;
+}
+
+// The lumps of the file a lookup found, when its chain and size are sound, or why not.
 Chain file_chain(Volume& volume, const Lookup& lookup)
 {
-    if (!lookup.found)
-        return {{}, lookup.path + ": no such file or directory"};
+    if (!lookup.error.empty())
+        return {{}, lookup.error};
     if (lookup.entry.flags & kDirectoryFlag)
         return {{}, lookup.path + " is a directory"};
     Chain chain = follow_chain(volume, lookup.entry.start_lump);
@@ -192,6 +201,16 @@ std::string make_directory_in(Volume& volume, std::string_view path, uint8_t fla
                      [](Volume& into, const std::vector<uint32_t>& lumps) { clear_lump(into, lumps.front()); });
 }
 
+// Runs an operation on the image's filesystem: the operation's error, or the
+// outcome of writing its changes; or why the image holds no filesystem.
+template <class Operation>
+std::string on_volume(SectorStore& image, Operation operation)
+{
+    Sectors sectors(image);
+    Opened opened = open_volume(sectors);
+    return sectors.finish(opened.volume ? operation(*opened.volume) : opened.error);
+}
+
 }  // namespace
 
 uint32_t declared_sectors(const Sector& boot) { return big_endian(&boot[kSectorsField], 4); }
@@ -257,116 +276,96 @@ void encode_entry(const Entry& entry, std::span<uint8_t, kEntrySize> bytes)
 
 std::string list(SectorStore& image, std::string_view path, const std::function<void(const Listed&)>& each)
 {
-    Sectors sectors(image);
-    Opened opened = open_volume(sectors);
-    if (!opened.volume)
-        return sectors.finish(opened.error);
-    Volume& volume = *opened.volume;
-    const Lookup lookup = look_up(volume, path);
-    if (!lookup.error.empty() || !lookup.found)
-        return sectors.finish(lookup.error.empty() ? lookup.path + ": no such file or directory" : lookup.error);
-    LumpOwners owners(volume.layout);
-    if ((lookup.entry.flags & kDirectoryFlag) == 0) {
-        each(listed(volume, owners, lookup.path, lookup.entry));
-        return sectors.finish("");
-    }
-    const Chain chain = owners.claim(volume, lookup.path, lookup.entry.start_lump);
-    if (!chain.error.empty())
-        return sectors.finish(lookup.path + ": " + chain.error);
-    any_slot(volume, {lookup.path, chain.lumps}, [&](const SlotPlace&, auto bytes) {
-        const Entry entry = decode_entry(bytes, volume.layout.type);
-        if (entry.start_lump != 0)
-            each(listed(volume, owners, joined(lookup.path, entry.name), entry));
-        return false;
+    return on_volume(image, [&](Volume& volume) -> std::string {
+        const Lookup lookup = look_up_existing(volume, path);
+        if (!lookup.error.empty())
+            return lookup.error;
+        LumpOwners owners(volume.layout);
+        if ((lookup.entry.flags & kDirectoryFlag) == 0) {
+            each(listed(volume, owners, lookup.path, lookup.entry));
+            return "";
+        }
+        const Chain chain = owners.claim(volume, lookup.path, lookup.entry.start_lump);
+        if (!chain.error.empty())
+            return lookup.path + ": " + chain.error;
+        any_slot(volume, {lookup.path, chain.lumps}, [&](const SlotPlace&, auto bytes) {
+            const Entry entry = decode_entry(bytes, volume.layout.type);
+            if (entry.start_lump != 0)
+                each(listed(volume, owners, joined(lookup.path, entry.name), entry));
+            return false;
+        });
+        return "";
     });
-    return sectors.finish("");
 }
 
 std::string read_file(SectorStore& image, std::string_view path, const std::function<bool(std::string_view)>& sink)
 {
-    Sectors sectors(image);
-    Opened opened = open_volume(sectors);
-    if (!opened.volume)
-        return sectors.finish(opened.error);
-    const Lookup lookup = look_up(*opened.volume, path);
-    if (!lookup.error.empty())
-        return sectors.finish(lookup.error);
-    const Chain chain = file_chain(*opened.volume, lookup);
-    if (!chain.error.empty())
-        return sectors.finish(chain.error);
-    read_lumps(*opened.volume, chain, lookup.entry, sink);
-    return sectors.finish("");
+    return on_volume(image, [&](Volume& volume) {
+        const Lookup lookup = look_up_existing(volume, path);
+        const Chain chain = file_chain(volume, lookup);
+        if (chain.error.empty())
+            read_lumps(volume, chain, lookup.entry, sink);
+        return chain.error;
+    });
 }
 
 std::string add_file(SectorStore& image, std::string_view path, std::string_view bytes, const NewFile& file)
 {
-    Sectors sectors(image);
-    Opened opened = open_volume(sectors);
-    return sectors.finish(opened.volume ? add_file_to(*opened.volume, path, bytes, file) : opened.error);
+    return on_volume(image, [&](Volume& volume) { return add_file_to(volume, path, bytes, file); });
 }
 
 std::string make_directory(SectorStore& image, std::string_view path, Stamp stamp)
 {
-    Sectors sectors(image);
-    Opened opened = open_volume(sectors);
-    return sectors.finish(opened.volume ? make_directory_in(*opened.volume, path, kDirectoryFlag, stamp)
-                                        : opened.error);
+    return on_volume(image,
+                     [&](Volume& volume) { return make_directory_in(volume, path, kDirectoryFlag, stamp); });
 }
 
 std::string remove(SectorStore& image, std::string_view path)
 {
-    Sectors sectors(image);
-    Opened opened = open_volume(sectors);
-    if (!opened.volume)
-        return sectors.finish(opened.error);
-    Volume& volume = *opened.volume;
-    const Lookup lookup = look_up(volume, path);
-    if (!lookup.error.empty() || !lookup.found)
-        return sectors.finish(lookup.error.empty() ? lookup.path + ": no such file or directory" : lookup.error);
-    if (lookup.name.empty())
-        return sectors.finish("/ is the master directory");
-    const Chain chain = follow_chain(volume, lookup.entry.start_lump);
-    if (!chain.error.empty())
-        return sectors.finish(lookup.path + ": " + chain.error);
-    if ((lookup.entry.flags & kDirectoryFlag) &&
-        any_slot(volume, {lookup.path, chain.lumps},
-                 [&](const SlotPlace&, auto bytes) { return decode_entry(bytes, volume.layout.type).start_lump != 0; }))
-        return sectors.finish(lookup.path + " is a directory that is not empty");
-    // The entry goes first: an interrupted write leaves lumps that no file holds,
-    // not an entry on free lumps.
-    write_entry(volume, *lookup.place, Entry{});
-    for (const uint32_t lump : chain.lumps)
-        set_table_entry(volume, lump, kFree);
-    return sectors.finish("");
+    return on_volume(image, [&](Volume& volume) -> std::string {
+        const Lookup lookup = look_up_existing(volume, path);
+        if (!lookup.error.empty())
+            return lookup.error;
+        if (lookup.name.empty())
+            return "/ is the master directory";
+        const Chain chain = follow_chain(volume, lookup.entry.start_lump);
+        if (!chain.error.empty())
+            return lookup.path + ": " + chain.error;
+        if ((lookup.entry.flags & kDirectoryFlag) &&
+            any_slot(volume, {lookup.path, chain.lumps}, [&](const SlotPlace&, auto bytes) {
+                return decode_entry(bytes, volume.layout.type).start_lump != 0;
+            }))
+            return lookup.path + " is a directory that is not empty";
+        // The entry goes first: an interrupted write leaves lumps that no file
+        // holds, not an entry on free lumps.
+        write_entry(volume, *lookup.place, Entry{});
+        for (const uint32_t lump : chain.lumps)
+            set_table_entry(volume, lump, kFree);
+        return "";
+    });
 }
 
 BootRead read_boot_parts(SectorStore& image)
 {
     BootRead read;
-    Sectors sectors(image);
-    Opened opened = open_volume(sectors);
-    if (!opened.volume) {
-        read.error = sectors.finish(opened.error);
-        return read;
-    }
-    Volume& volume = *opened.volume;
-    BootParts& parts = read.parts;
-    parts.type = volume.layout.type;
-    parts.boot = sectors.read(0);
-    parts.loader = {sectors.read(1), sectors.read(2)};
-    const Lookup lookup = look_up(volume, "/os/kernel");
-    const Chain chain = lookup.error.empty() ? file_chain(volume, lookup) : Chain{{}, lookup.error};
-    read.error = boot_check_problem(parts.boot);
-    if (read.error.empty())
-        read.error = chain.error;
-    if (read.error.empty()) {
-        read_lumps(volume, chain, lookup.entry, [&](std::string_view bytes) {
-            parts.kernel += bytes;
-            return true;
-        });
-        parts.kernel_entry = lookup.entry;
-    }
-    read.error = sectors.finish(read.error);
+    read.error = on_volume(image, [&](Volume& volume) {
+        BootParts& parts = read.parts;
+        parts.type = volume.layout.type;
+        parts.boot = volume.sectors.read(0);
+        parts.loader = {volume.sectors.read(1), volume.sectors.read(2)};
+        if (const std::string problem = boot_check_problem(parts.boot); !problem.empty())
+            return problem;
+        const Lookup lookup = look_up_existing(volume, "/os/kernel");
+        const Chain chain = file_chain(volume, lookup);
+        if (chain.error.empty()) {
+            read_lumps(volume, chain, lookup.entry, [&](std::string_view bytes) {
+                parts.kernel += bytes;
+                return true;
+            });
+            parts.kernel_entry = lookup.entry;
+        }
+        return chain.error;
+    });
     return read;
 }
 
