@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "cli/options.hpp"
 #include "cli/stamp_time.hpp"
@@ -124,11 +125,14 @@ std::optional<elfos::Stamp> entry_stamp()
 std::string listing_line(const elfos::Listed& listed)
 {
     const elfos::Entry& entry = listed.entry;
-    std::string flags = "dxpha";
-    for (std::size_t bit = 0; bit < flags.size(); ++bit) {
-        if ((entry.flags & 1u << bit) == 0)
-            flags[bit] = '-';
-    }
+    constexpr std::pair<uint8_t, char> kFlagLetters[] = {{elfos::kDirectoryFlag, 'd'},
+                                                         {elfos::kExecutableFlag, 'x'},
+                                                         {elfos::kWriteProtectedFlag, 'p'},
+                                                         {elfos::kHiddenFlag, 'h'},
+                                                         {elfos::kArchiveFlag, 'a'}};
+    std::string flags;
+    for (const auto& [flag, letter] : kFlagLetters)
+        flags += (entry.flags & flag) ? letter : '-';
     const std::string size = listed.problem.empty() ? std::to_string(listed.size) : "?";
     const elfos::DateTime moment = elfos::decode_stamp(entry.stamp);
     std::string name = entry.name;

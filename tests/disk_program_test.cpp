@@ -77,13 +77,13 @@ TEST_F(DiskProgram, RoundTripsOnBothTypes)
         std::size_t size;
         bool executable;
     } files[] = {{"empty", 0, false},        {"one", 1, true},        {"lump", 4096, false},
-                 {"lump-and-1", 4097, true}, {"several", 12388, false}, {"nineteen-characters", 40000, true}};
+                 {"lump-and-1", 4097, true}, {"several", 12388, false}, {"nineteen-character~", 40000, true}};
     const std::string listing = "-----          0 2024-02-29 12:34:56 empty\n"
                                 "-x---          1 2024-02-29 12:34:56 one\n"
                                 "-----       4096 2024-02-29 12:34:56 lump\n"
                                 "-x---       4097 2024-02-29 12:34:56 lump-and-1\n"
                                 "-----      12388 2024-02-29 12:34:56 several\n"
-                                "-x---      40000 2024-02-29 12:34:56 nineteen-characters\n";
+                                "-x---      40000 2024-02-29 12:34:56 nineteen-character~\n";
     for (const std::string type : {"1", "2"}) {
         SCOPED_TRACE("type " + type);
         fs::remove(dir.path() / "disk.img");
@@ -285,6 +285,20 @@ TEST_F(DiskProgram, CheckAndListDamage)
     EXPECT_EQ(get.exit_status, 1);
     EXPECT_EQ(get.err, "cosmac-disk: bad.img: /bin/a: lump 0006 of its chain is marked free\n");
     EXPECT_FALSE(fs::exists(dir.path() / "a"));  // no host file for a file that cannot be read
+
+    // /bin/b's entry, at 20 in /bin (sector 32): a bell in its name (at 0c), and eof 1000 (at 04).
+    poke(dir.path() / "bad.img", 32 * 512 + 0x20 + 0x0C, "b\x07");
+    poke(dir.path() / "bad.img", 32 * 512 + 0x20 + 0x04, std::string("\x10\x00", 2));
+    const Transcript named = disk(dir.path(), {"ls", "bad.img", "/bin"});
+    EXPECT_EQ(named.out, "-----          ? 2024-02-29 12:34:56 a\n-----          ? 2024-02-29 12:34:56 b?\n");
+    EXPECT_EQ(named.err, "cosmac-disk: bad.img: /bin/a: lump 0006 of its chain is marked free\n"
+                         "cosmac-disk: bad.img: /bin/b?: its eof field, 1000, lies past the end of a lump\n");
+    EXPECT_EQ(disk(dir.path(), {"check", "bad.img"}).out,
+              "sector 0: its checksum (1ff) is 12, its bytes make 11\n"
+              "/bin/a: lump 0006 of its chain is marked free\n"
+              "/bin: the entry at 0020 has byte 07 in its name\n"
+              "/bin: the entry at 0020: its eof field, 1000, lies past the end of a lump\n"
+              "lump 0007 is marked in use, but no file or directory holds it\n");
 
     write(dir.path() / "text.img", "not a disk");
     const Transcript text = disk(dir.path(), {"check", "text.img"});

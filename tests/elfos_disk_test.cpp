@@ -137,6 +137,7 @@ TEST(ElfosDisk, DatesAndTimesAsStored)
         {{2024, 2, 29, 12, 34, 57}, {0x685D, 0x645C}},  // an odd second rounds down
         {{1972, 1, 1, 0, 0, 0}, {0x0021, 0x0000}},
         {{1970, 6, 15, 10, 0, 0}, {0x0021, 0x0000}},     // before 1972: its first moment
+        {{2099, 6, 1, 0, 0, 1}, {0xFEC1, 0x0000}},       // the last year the field holds: 127 << 9 | 6 << 5 | 1
         {{2099, 12, 31, 23, 59, 59}, {0xFF9F, 0xBF7D}},  // 127 << 9 | 12 << 5 | 31; 23 << 11 | 59 << 5 | 29
         {{2100, 1, 1, 0, 0, 0}, {0xFF9F, 0xBF7D}},       // after 2099: its last
     };
@@ -544,6 +545,21 @@ TEST(ElfosDisk, CheckFindsEachKindOfDamage)
         EXPECT_EQ(report.error, "");
         EXPECT_EQ(report.problems, c.problems) << c.damage;
     }
+}
+
+// On an 8 MB type I disk the table's last sector, 24, is the first of lump 3,
+// so lumps 0-3 are the table's: none may be free or in a chain.
+TEST(ElfosDisk, CheckWhereTheTableEndsAtALumpsStart)
+{
+    MemorySectors image = new_image(1, 8);
+    ASSERT_EQ(add_file(image, "/bin/a", std::string(5000, 'a'), plain_file()), "");  // lumps 7 and 8
+    set_lump(image, 3, 0x0000);
+    set_lump(image, 7, 0x0003);
+    EXPECT_EQ(check(image).problems,
+              (std::vector<std::string>{
+                  "/bin/a: lump 0007 of its chain points to 0003, in the allocation table",
+                  "lump 0003 holds sector 0, the loader or the allocation table, but is marked 0000, not ffff",
+                  "lump 0008 is marked in use, but no file or directory holds it"}));
 }
 
 // Type II's entries are 4 bytes; its markers are written that wide.
