@@ -348,6 +348,9 @@ TEST_F(DiskProgram, UsageAndSystemErrors)
     }
     EXPECT_FALSE(fs::exists(dir.path() / "n.img"));
     EXPECT_FALSE(fs::exists(dir.path() / "out"));
+    expect_quiet(disk(dir.path(), {"new", "largest.img", "268"}), "the largest type I disk");
+    EXPECT_EQ(fs::file_size(dir.path() / "largest.img"), 523437u * 512);  // 268,000,000 / 512 sectors
+    expect_quiet(disk(dir.path(), {"check", "largest.img"}), "check of the largest type I disk");
     for (const char* help : {"--help", "-h"}) {
         const std::string text = disk(dir.path(), {help}).out;
         EXPECT_TRUE(text.starts_with(kDiskUsage + "\n")) << help;

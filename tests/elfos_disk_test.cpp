@@ -547,6 +547,20 @@ TEST(ElfosDisk, CheckFindsEachKindOfDamage)
     }
 }
 
+// A full disk whose table marks the entry past its last lump free, as check
+// reports, still gives no file a lump past the disk. A 1 MB disk has 244 lumps,
+// 238 of them free when it is new.
+TEST(ElfosDisk, NoLumpPastTheDisk)
+{
+    MemorySectors image = new_image(1, 1);
+    ASSERT_EQ(add_file(image, "/bin/all", std::string(237 * 4096 + 4095, 'x'), plain_file()), "");
+    set_lump(image, 244, 0x0000);
+    const MemorySectors before = image;
+    EXPECT_EQ(add_file(image, "/bin/more", "m", plain_file()),
+              "not enough room for /bin/more: it needs 1 lump of 4096 bytes, the disk has 0 free");
+    EXPECT_EQ(image.sectors(), before.sectors());
+}
+
 // On an 8 MB type I disk the table's last sector, 24, is the first of lump 3,
 // so lumps 0-3 are the table's: none may be free or in a chain.
 TEST(ElfosDisk, CheckWhereTheTableEndsAtALumpsStart)
@@ -576,6 +590,8 @@ TEST(ElfosDisk, CheckTypeIIEntries)
                   "lump 0007 is marked in use, but no file or directory holds it",
                   "the allocation table's entry for lump 00f4, past the disk's last lump, is 00000001, not ffffffff"}));
     MemorySectors huge = checked_image(2);
+    poke(huge, 0, 0x100, {0x10, 0x00, 0x00, 0x00});  // 2^28 sectors: the most a type II disk has
+    EXPECT_TRUE(check(huge).problems.empty());
     poke(huge, 0, 0x100, {0x10, 0x00, 0x00, 0x01});
     EXPECT_EQ(check(huge).problems,
               std::vector<std::string>{"sector 0 declares 268435457 sectors, more than a type II disk holds (268435456)"});
