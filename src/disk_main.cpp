@@ -167,19 +167,20 @@ std::string last_part(std::string path)
 int get_command(const Options& options)
 {
     const std::string host = options.host_file.empty() ? last_part(options.path) : options.host_file;
-    if (host != kStandardStream && cosmac::same_file(host, options.image))
+    const bool to_file = host != kStandardStream;
+    if (to_file && cosmac::same_file(host, options.image))
         return usage_error(host + " is the image; choose another host file");
-    // The host file is made only once the file's chain is known to be sound.
     return on_image(options, O_RDONLY, [&](cosmac::SectorStore& image) {
-        int out = -1;
+        // The host file is made only once the file's chain is known to be sound.
+        int out = to_file ? -1 : STDOUT_FILENO;
         int write_error = 0;
         const std::string error = elfos::read_file(image, options.path, [&](std::string_view bytes) {
             if (out < 0)
-                out = host == kStandardStream ? STDOUT_FILENO : cosmac::open_file(host, O_WRONLY | O_CREAT | O_TRUNC);
+                out = cosmac::open_file(host, O_WRONLY | O_CREAT | O_TRUNC);
             write_error = out < 0 ? errno : cosmac::write_all(out, bytes.data(), bytes.size());
             return write_error == 0;
         });
-        if (out > STDOUT_FILENO && ::close(out) != 0 && write_error == 0)
+        if (to_file && out >= 0 && ::close(out) != 0 && write_error == 0)
             write_error = errno;
         if (!error.empty())
             return failed(options.image, error);

@@ -99,7 +99,6 @@ public:
     // The changes made so far are to be written before any made after, even to
     // the same sectors, which are then written twice.
     void write_first();
-    bool read_failed() const { return !read_error_.empty(); }
 
     // The outcome of an operation that ended with error (or none): a failed read
     // first, otherwise the error, otherwise the outcome of writing the changes.
