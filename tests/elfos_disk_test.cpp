@@ -334,7 +334,7 @@ TEST(ElfosDisk, FailedChangesChangeNothing)
     } cases[] = {
         {[&] { return add_file(image, "/bin/big", too_big, plain_file()); },
          "not enough room for /bin/big: it needs 236 lumps of 4096 bytes, the disk has 235 free"},
-        {[&] { return add_file(image, "/bin/a", "b", plain_file()); }, "/bin/a is there already"},
+        {[&] { return add_file(image, "/bin/a", "b", NewFile{}); }, "/bin/a is there already"},
         {[&] { return add_file(image, "/bin/d", "b", plain_file(true)); }, "/bin/d is a directory"},
         {[&] { return add_file(image, "/bin/a/x", "b", plain_file()); }, "/bin/a is not a directory"},
         {[&] { return add_file(image, "/nope/x", "b", plain_file()); }, "/nope: no such directory"},
@@ -517,7 +517,10 @@ TEST(ElfosDisk, CheckFindsEachKindOfDamage)
         {"two names alike", [](MemorySectors& image) { poke(image, 32, 0x2C, {'a'}); }, {"/bin: two entries are named a"}},
         {"table not reserved", [](MemorySectors& image) { set_lump(image, 1, 0x0000); },
          {"lump 0001 holds sector 0, the loader or the allocation table, but is marked 0000, not ffff"}},
-        {"past the disk not reserved", [](MemorySectors& image) { set_lump(image, 244, 0x0000); },
+        {"past the disk not reserved", [](MemorySectors& image) {  // the first is reported
+             set_lump(image, 244, 0x0000);
+             set_lump(image, 250, 0x0007);
+         },
          {"the allocation table's entry for lump 00f4, past the disk's last lump, is 0000, not ffff"}},
         {"lost lumps", [](MemorySectors& image) {
              set_lump(image, 20, 0x0015);

@@ -7,6 +7,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <fstream>
 #include <memory>
@@ -141,6 +144,29 @@ TEST(PosixFile, ReadsUpToTheLargestSize)
     std::ofstream(path) << long_text;
     EXPECT_EQ(read_file(path, long_text.size()).bytes, long_text);
     std::remove(path.c_str());
+}
+
+// A write cut short, here by the limit on a file's size, goes on where it
+// stopped, and so meets the limit again.
+TEST(PosixFile, WriteAtGoesOnWhereAShortWriteStopped)
+{
+    const std::string path = ::testing::TempDir() + "cosmac-limited";
+    const pid_t child = fork();
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1000, 1000};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const std::string bytes(512, 'a');
+        _exit(write_all_at(fd, bytes.data(), bytes.size(), 700));
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    const std::string written = read_file(path).bytes;
+    std::remove(path.c_str());
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), EFBIG);
+    EXPECT_EQ(written, std::string(700, '\0') + std::string(300, 'a'));
 }
 
 // Every name the assembler writes reads back, CR LF line ends included; a line
