@@ -126,8 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     if (!elfos::add_file(image, path, bytes, file).empty())
         return 0;  // a full disk, a full directory on a full disk, a name taken
     std::string read;
-    const std::string error = elfos::read_file(image, path, [&](std::string_view part) {
-        read += part;
+    const std::string error = elfos::read_file(image, path, [&](std::string_view piece) {
+        read += piece;
         return true;
     });
     if (!error.empty() || read != bytes || !elfos::check(image).problems.empty())

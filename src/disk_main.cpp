@@ -156,8 +156,8 @@ int list_command(const Options& options)
     });
 }
 
-// The last part of an Elf/OS path: "kernel" of /os/kernel.
-std::string last_part(std::string path)
+// The last name of an Elf/OS path: "kernel" of /os/kernel.
+std::string last_name(std::string path)
 {
     while (!path.empty() && path.back() == '/')
         path.pop_back();
@@ -166,7 +166,7 @@ std::string last_part(std::string path)
 
 int get_command(const Options& options)
 {
-    const std::string host = options.host_file.empty() ? last_part(options.path) : options.host_file;
+    const std::string host = options.host_file.empty() ? last_name(options.path) : options.host_file;
     const bool to_file = host != kStandardStream;
     if (to_file && cosmac::same_file(host, options.image))
         return usage_error(host + " is the image; choose another host file");
@@ -243,20 +243,20 @@ int new_command(const Options& options)
     elfos::NewDisk disk;
     disk.type = options.type == "2" ? 2 : 1;
     disk.stamp = *stamp;
-    elfos::BootRead boot;
+    elfos::BootstrapRead boot;
     if (!options.boot_from.empty()) {
         const ImageFile other(options.boot_from, O_RDONLY);
         if (!other.is_open())
             return failed(options.boot_from, other.error());
         cosmac::FileSectors sectors(other.fd());
-        boot = elfos::read_boot_parts(sectors);
+        boot = elfos::read_bootstrap(sectors);
         if (!boot.error.empty())
             return failed(options.boot_from, boot.error);
-        if (!options.type.empty() && disk.type != boot.parts.type)
+        if (!options.type.empty() && disk.type != boot.bootstrap.type)
             return usage_error(cosmac::formatted("--type %u, but the loader of %s is for type %u filesystems",
-                                                 disk.type, options.boot_from.c_str(), boot.parts.type));
-        disk.type = boot.parts.type;
-        disk.boot = &boot.parts;
+                                                 disk.type, options.boot_from.c_str(), boot.bootstrap.type));
+        disk.type = boot.bootstrap.type;
+        disk.boot = &boot.bootstrap;
     }
     const uint32_t largest = elfos::largest_disk_megabytes(disk.type);
     const bool digits = !options.megabytes.empty() && options.megabytes.size() <= 6 &&
@@ -295,7 +295,7 @@ std::optional<int> parse_options(int argc, char** argv, Options& options)
     command("ls", list_command, "lists a directory, or one file: flags, size, date, time\nand name")
         ->add_option("PATH", options.path);
     CLI::App* get =
-        command("get", get_command, "copies a file out to HOSTFILE (PATH's last part) or to -,\nstandard output");
+        command("get", get_command, "copies a file out to HOSTFILE (PATH's last name) or to -,\nstandard output");
     get->add_option("PATH", options.path)->required();
     get->add_option("HOSTFILE", options.host_file);
     CLI::App* put = command("put", put_command, "copies HOSTFILE, or - for standard input, in as PATH");

@@ -22,7 +22,7 @@ using Bytes = std::vector<uint8_t>;
 
 constexpr Stamp kLeapDay{0x685D, 0x645C};  // 2024-02-29 12:34:56, as FsGen's entries carry it
 
-MemorySectors new_image(uint8_t type, uint32_t megabytes, const BootParts* boot = nullptr)
+MemorySectors new_image(uint8_t type, uint32_t megabytes, const Bootstrap* boot = nullptr)
 {
     MemorySectors image;
     NewDisk disk;
@@ -56,8 +56,8 @@ void poke(MemorySectors& image, uint32_t sector, std::size_t offset, const Bytes
 std::string file_in(MemorySectors& image, const std::string& path)
 {
     std::string bytes;
-    const std::string error = read_file(image, path, [&](std::string_view part) {
-        bytes += part;
+    const std::string error = read_file(image, path, [&](std::string_view piece) {
+        bytes += piece;
         return true;
     });
     return error.empty() ? bytes : "error: " + error;
@@ -425,10 +425,10 @@ TEST(ElfosDisk, NewImageBootsLikeTheOneItCopies)
 {
     for (const uint8_t type : {1, 2}) {
         MemorySectors other = bootable_image(type);
-        const BootRead boot = read_boot_parts(other);
+        const BootstrapRead boot = read_bootstrap(other);
         ASSERT_EQ(boot.error, "");
-        EXPECT_EQ(boot.parts.type, type);
-        MemorySectors image = new_image(type, 2, &boot.parts);
+        EXPECT_EQ(boot.bootstrap.type, type);
+        MemorySectors image = new_image(type, 2, &boot.bootstrap);
         EXPECT_EQ(bytes_at(image, 0, 0x3E, 3), (Bytes{0x01, 0x02, 0x28}));
         EXPECT_EQ(bytes_at(image, 0, 0x80, 1), Bytes{0xC0});
         EXPECT_EQ(bytes_at(image, 0, 0xFF, 2), (Bytes{0x99, 0x00}));  // 0ff copied, the sector count its own
@@ -445,12 +445,12 @@ TEST(ElfosDisk, NewImageBootsLikeTheOneItCopies)
     }
     MemorySectors unbootable = bootable_image(1);
     poke(unbootable, 0, 0x40, {0x29});
-    EXPECT_EQ(read_boot_parts(unbootable).error, "its boot code fails the BIOS's boot check: bytes 000-040 make 62, not 60");
+    EXPECT_EQ(read_bootstrap(unbootable).error, "its boot code fails the BIOS's boot check: bytes 000-040 make 62, not 60");
     MemorySectors no_kernel = bootable_image(1);
     ASSERT_EQ(remove(no_kernel, "/os/kernel"), "");
-    EXPECT_EQ(read_boot_parts(no_kernel).error, "/os/kernel: no such file or directory");
+    EXPECT_EQ(read_bootstrap(no_kernel).error, "/os/kernel: no such file or directory");
     ASSERT_EQ(remove(no_kernel, "/os"), "");
-    EXPECT_EQ(read_boot_parts(no_kernel).error, "/os: no such directory");
+    EXPECT_EQ(read_bootstrap(no_kernel).error, "/os: no such directory");
 }
 
 // The image check uses: 1 MB type I, /bin/a of 4097 bytes at lumps 6 and 7, /bin/b

@@ -185,8 +185,8 @@ std::string add_file_to(Volume& volume, std::string_view path, std::string_view 
                              const std::size_t index = offset / kSectorSize;
                              Sector& sector = into.sectors.replace(lumps[index / kSectorsPerLump] * kSectorsPerLump +
                                                                    index % kSectorsPerLump);
-                             const std::string_view part = bytes.substr(offset, kSectorSize);
-                             std::memcpy(sector.data(), part.data(), part.size());
+                             const std::string_view piece = bytes.substr(offset, kSectorSize);
+                             std::memcpy(sector.data(), piece.data(), piece.size());
                          }
                      });
 }
@@ -345,24 +345,24 @@ std::string remove(SectorStore& image, std::string_view path)
     });
 }
 
-BootRead read_boot_parts(SectorStore& image)
+BootstrapRead read_bootstrap(SectorStore& image)
 {
-    BootRead read;
+    BootstrapRead read;
     read.error = on_volume(image, [&](Volume& volume) {
-        BootParts& parts = read.parts;
-        parts.type = volume.layout.type;
-        parts.boot = volume.sectors.read(0);
-        parts.loader = {volume.sectors.read(1), volume.sectors.read(2)};
-        if (const std::string problem = boot_check_problem(parts.boot); !problem.empty())
+        Bootstrap& bootstrap = read.bootstrap;
+        bootstrap.type = volume.layout.type;
+        bootstrap.boot = volume.sectors.read(0);
+        bootstrap.loader = {volume.sectors.read(1), volume.sectors.read(2)};
+        if (const std::string problem = boot_check_problem(bootstrap.boot); !problem.empty())
             return problem;
         const Lookup lookup = look_up_existing(volume, "/os/kernel");
         const Chain chain = file_chain(volume, lookup);
         if (chain.error.empty()) {
             read_lumps(volume, chain, lookup.entry, [&](std::string_view bytes) {
-                parts.kernel += bytes;
+                bootstrap.kernel += bytes;
                 return true;
             });
-            parts.kernel_entry = lookup.entry;
+            bootstrap.kernel_entry = lookup.entry;
         }
         return chain.error;
     });

@@ -138,7 +138,7 @@ CheckReport check(SectorStore& image);
 // What makes an image bootable, taken from one that is: the boot code (sector
 // 0's bytes before its fields), the second-stage loader (sectors 1 and 2) and
 // /os/kernel, whose entry keeps its flags and date.
-struct BootParts {
+struct Bootstrap {
     uint8_t type = 1;  // the filesystem the loader was made for
     Sector boot{};
     std::array<Sector, 2> loader{};
@@ -146,12 +146,12 @@ struct BootParts {
     Entry kernel_entry;
 };
 
-struct BootRead {
-    BootParts parts;
+struct BootstrapRead {
+    Bootstrap bootstrap;
     std::string error;
 };
 
-BootRead read_boot_parts(SectorStore& image);
+BootstrapRead read_bootstrap(SectorStore& image);
 
 // The disk FsGen makes of a size in megabytes: 1,000,000 bytes each, in
 // sectors, lumps of 8 sectors, at most 65535 lumps for type I and 2^28 sectors
@@ -163,7 +163,7 @@ struct NewDisk {
     uint8_t type = 1;
     uint32_t megabytes = 1;          // 1 to largest_disk_megabytes(type)
     Stamp stamp;                     // of the entries made
-    const BootParts* boot = nullptr;  // none: a boot code area of zeros, and no kernel
+    const Bootstrap* boot = nullptr;  // none: a boot code area of zeros, and no kernel
 };
 
 // Lays out an empty filesystem on an image that reads as zeros, as FsGen does:

@@ -235,16 +235,16 @@ Entry master_entry(Volume& volume)
 
 namespace {
 
-std::vector<std::string_view> path_parts(std::string_view path)
+std::vector<std::string_view> path_names(std::string_view path)
 {
-    std::vector<std::string_view> parts;
+    std::vector<std::string_view> names;
     for (std::size_t start = 0; start <= path.size();) {
         const std::size_t slash = std::min(path.find('/', start), path.size());
         if (slash > start)
-            parts.push_back(path.substr(start, slash - start));
+            names.push_back(path.substr(start, slash - start));
         start = slash + 1;
     }
-    return parts;
+    return names;
 }
 
 }  // namespace
@@ -252,10 +252,10 @@ std::vector<std::string_view> path_parts(std::string_view path)
 Lookup look_up(Volume& volume, std::string_view path)
 {
     Lookup lookup;
-    const std::vector<std::string_view> parts = path_parts(path);
+    const std::vector<std::string_view> names = path_names(path);
     lookup.entry = master_entry(volume);
     lookup.found = true;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
         if ((lookup.entry.flags & kDirectoryFlag) == 0) {
             lookup.error = lookup.path + " is not a directory";
             return lookup;
@@ -266,8 +266,8 @@ Lookup look_up(Volume& volume, std::string_view path)
             return lookup;
         }
         lookup.parent = {lookup.path, std::move(chain.lumps)};
-        lookup.name = std::string(parts[i]);
-        lookup.path = joined(lookup.path, parts[i]);
+        lookup.name = std::string(names[i]);
+        lookup.path = joined(lookup.path, names[i]);
         lookup.place.reset();
         lookup.found = any_slot(volume, lookup.parent, [&](const SlotPlace& place, auto bytes) {
             const Entry entry = decode_entry(bytes, volume.layout.type);
@@ -278,7 +278,7 @@ Lookup look_up(Volume& volume, std::string_view path)
             return true;
         });
         if (!lookup.found) {
-            if (i + 1 < parts.size())
+            if (i + 1 < names.size())
                 lookup.error = lookup.path + ": no such directory";
             return lookup;
         }

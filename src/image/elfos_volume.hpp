@@ -208,8 +208,8 @@ bool any_slot(Volume& volume, const Directory& directory, Visit visit)
 // The master directory's entry in sector 0, a directory whatever its flags say.
 Entry master_entry(Volume& volume);
 
-// A path looked up: the directory that holds (or would hold) its last part, and
-// that part's entry where there is one. The master directory is "/", its entry
+// A path looked up: the directory that holds (or would hold) its last name, and
+// that name's entry where there is one. The master directory is "/", its entry
 // the one in sector 0.
 struct Lookup {
     Directory parent;
