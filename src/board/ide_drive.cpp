@@ -8,12 +8,13 @@
 #include <cstring>
 #include <utility>
 
+#include "image/disk_sectors.hpp"
+#include "image/elfos_disk.hpp"
 #include "image/posix_file.hpp"
 
 namespace cosmac {
 namespace {
 
-constexpr unsigned kSectorSize = 512;
 constexpr uint32_t kLargestCapacity = 0x0FFFFFFF;  // what 28 bits of LBA reach
 
 // Status bits.
@@ -44,14 +45,14 @@ constexpr uint8_t kEightBitOff = 0x81;
 
 std::string failed(const std::string& path, int error) { return path + ": " + std::strerror(error); }
 
-// The sectors an Elf/OS boot sector says the disk has: bytes 100-103, high byte
-// first, where byte 104 names filesystem type I or II.
-uint32_t declared_sectors(const std::array<uint8_t, kSectorSize>& boot)
+// The sectors an Elf/OS boot sector says the disk has, where it names type I or II.
+uint32_t declared_sectors(const Sector& boot)
 {
-    if (boot[0x104] != 1 && boot[0x104] != 2)
-        return 0;
-    return static_cast<uint32_t>(boot[0x100] << 24 | boot[0x101] << 16 | boot[0x102] << 8 | boot[0x103]);
+    const uint8_t type = elfos::filesystem_type(boot);
+    return type == 1 || type == 2 ? elfos::declared_sectors(boot) : 0;
 }
+
+off_t at(uint32_t sector) { return static_cast<off_t>(sector) * static_cast<off_t>(kSectorSize); }
 
 }  // namespace
 
@@ -76,7 +77,7 @@ IdeDrive::Opened IdeDrive::open(const DiskOptions& options)
     } else {
         // The larger of the file and what an Elf/OS boot sector says of the disk,
         // since the generator writes only the sectors it uses.
-        std::array<uint8_t, kSectorSize> boot{};
+        Sector boot{};
         read_all_at(fd, boot.data(), boot.size(), 0);
         const uint64_t in_file = (static_cast<uint64_t>(size) + kSectorSize - 1) / kSectorSize;
         capacity = static_cast<uint32_t>(
@@ -149,7 +150,7 @@ void IdeDrive::write(unsigned reg, uint8_t value)
         buffer_[position_++] = value;
         if (position_ < kSectorSize)
             return;
-        if (write_all_at(fd_, buffer_.data(), kSectorSize, uint64_t{sector_} * kSectorSize) != 0) {
+        if (write_all_at(fd_, buffer_.data(), kSectorSize, at(sector_)) != 0) {
             fail(kAborted);  // all a drive can say of a sector it could not write
             return;
         }
@@ -236,7 +237,7 @@ void IdeDrive::start_sector()
     if (transfer_ != Transfer::ToHost)
         return;
     buffer_.fill(0);
-    if (read_all_at(fd_, buffer_.data(), kSectorSize, uint64_t{sector_} * kSectorSize).error_number != 0) {
+    if (read_all_at(fd_, buffer_.data(), kSectorSize, at(sector_)).error_number != 0) {
         fail(kAborted);
         return;
     }

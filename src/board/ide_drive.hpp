@@ -12,6 +12,8 @@
 #include <optional>
 #include <string>
 
+#include "image/disk_sectors.hpp"
+
 namespace cosmac {
 
 // --disk IMAGE[,sectors=N][,ro][,new]
@@ -80,7 +82,7 @@ private:
     Transfer transfer_ = Transfer::None;
     uint32_t sector_ = 0;        // the LBA of the sector in the buffer
     unsigned sectors_left_ = 0;  // after it
-    std::array<uint8_t, 512> buffer_{};
+    Sector buffer_{};
     unsigned position_ = 0;
 
     std::optional<uint8_t> last_command_;

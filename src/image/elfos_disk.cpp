@@ -215,6 +215,8 @@ std::string on_volume(SectorStore& image, Operation operation)
 
 uint32_t declared_sectors(const Sector& boot) { return big_endian(&boot[kSectorsField], 4); }
 
+uint8_t filesystem_type(const Sector& boot) { return boot[kTypeField]; }
+
 uint8_t boot_sector_checksum(const Sector& boot)
 {
     uint8_t sum = 0xFF;

@@ -33,6 +33,8 @@ constexpr std::size_t kMaxNameLength = 19;
 // The size of the disk as sector 0 declares it (bytes 100-103), whatever the
 // length of the file that holds the image.
 uint32_t declared_sectors(const Sector& boot);
+// The filesystem type sector 0 names (byte 104): 1 or 2 on an Elf/OS disk.
+uint8_t filesystem_type(const Sector& boot);
 
 // Sector 0's checksum, kept at 1ff: from ff, each byte before it is added and
 // the sum rotated left by one bit.
