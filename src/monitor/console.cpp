@@ -1,5 +1,6 @@
 #include "monitor/console.hpp"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -16,6 +17,18 @@ namespace {
 constexpr std::size_t kReadChunk = 1 << 16;
 
 volatile std::sig_atomic_t g_interrupted = 0;
+
+// The terminal on standard input opened again, not blocking, for reads; standard
+// input itself when that fails. Its own open description keeps the flag from the
+// shell, which shares standard input's.
+int own_terminal_reader()
+{
+    char name[256];
+    if (ttyname_r(STDIN_FILENO, name, sizeof name) != 0)
+        return STDIN_FILENO;
+    const int fd = ::open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    return fd < 0 ? STDIN_FILENO : fd;
+}
 
 // The terminal's own settings while cosmac has changed them (raw for a key read,
 // or the line editor's), so that a signal that ends the program meanwhile can
@@ -116,6 +129,7 @@ private:
 StandardConsole::StandardConsole()
     : Console(/*unbuffered=*/isatty(STDOUT_FILENO) != 0),
       input_is_terminal_(isatty(STDIN_FILENO) != 0),
+      input_fd_(input_is_terminal_ ? own_terminal_reader() : STDIN_FILENO),
       titled_(isatty(STDERR_FILENO) != 0 && !terminal_is_dumb())
 {
     if (!input_is_terminal_)
@@ -131,7 +145,12 @@ StandardConsole::StandardConsole()
         });
 }
 
-StandardConsole::~StandardConsole() { flush(); }
+StandardConsole::~StandardConsole()
+{
+    flush();
+    if (input_fd_ != STDIN_FILENO)
+        ::close(input_fd_);
+}
 
 // When standard output or error is gone there is nowhere left to show the text.
 void StandardConsole::deliver(std::string_view text) { write_all(STDOUT_FILENO, text.data(), text.size()); }
@@ -167,7 +186,7 @@ StandardConsole::Fill StandardConsole::fill_input()
             sigprocmask(SIG_SETMASK, &unblocked, nullptr);
             return Fill::Interrupted;
         }
-        pollfd input{STDIN_FILENO, POLLIN, 0};
+        pollfd input{input_fd_, POLLIN, 0};
         const int ready = ppoll(&input, 1, nullptr, &unblocked);
         const int poll_error = errno;
         sigprocmask(SIG_SETMASK, &unblocked, nullptr);
@@ -175,7 +194,7 @@ StandardConsole::Fill StandardConsole::fill_input()
             continue;
 
         char chunk[kReadChunk];
-        const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        const ssize_t n = ::read(input_fd_, chunk, sizeof chunk);
         if (n > 0) {
             input_.append(chunk, static_cast<std::size_t>(n));
             return Fill::Data;
@@ -279,11 +298,11 @@ std::optional<uint8_t> StandardConsole::poll_key()
 {
     if (input_position_ < input_.size())
         return static_cast<uint8_t>(input_[input_position_++]);
-    pollfd input{STDIN_FILENO, POLLIN, 0};
+    pollfd input{input_fd_, POLLIN, 0};
     if (input_ended_ || ::poll(&input, 1, 0) <= 0)
         return std::nullopt;
     char key = 0;
-    const ssize_t n = ::read(STDIN_FILENO, &key, 1);
+    const ssize_t n = ::read(input_fd_, &key, 1);
     input_ended_ = n == 0;
     return n == 1 ? std::optional<uint8_t>(static_cast<uint8_t>(key)) : std::nullopt;
 }

@@ -149,6 +149,10 @@ private:
     bool read_edited_line(std::string_view prompt, std::string& line, bool command);
 
     bool input_is_terminal_;
+    // Standard input, or on a terminal a description of its own that never
+    // blocks: Control-C empties the terminal's input, so input that poll saw
+    // waiting may be gone by the read that follows.
+    int input_fd_ = 0;
     bool titled_;  // standard error is a terminal that shows a title
     bool cancel_command_lines_ = false;
     std::unique_ptr<LineEditor> editor_;  // on a terminal that can edit
