@@ -30,13 +30,13 @@ struct Cpu : MachineState {
         return state;
     }
 
-    uint16_t r(unsigned n) const
+    [[gnu::always_inline]] uint16_t r(unsigned n) const
     {
         if (n == P) [[unlikely]]
             return pc;
         return registers[n];
     }
-    void set_r(unsigned n, uint16_t value)
+    [[gnu::always_inline]] void set_r(unsigned n, uint16_t value)
     {
         if (n == P) [[unlikely]]
             pc = value;

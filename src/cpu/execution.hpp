@@ -439,22 +439,6 @@ template <class Policy>
     return wait;
 }
 
-// The look between instructions from a run, on copies: the run's own Cpu, bus
-// and policy never have their addresses taken, so that the compiler can keep
-// them in machine registers.
-template <class Policy>
-[[gnu::always_inline]] inline BoardWait look_between(Cpu& cpu, Memory& m, BoardBus& bus, Policy& policy)
-{
-    Cpu cpu_copy = cpu;
-    BoardBus bus_copy = bus;
-    Policy policy_copy = policy;
-    const BoardWait wait = between_instructions(cpu_copy, m, bus_copy, policy_copy, /*waits=*/true);
-    cpu = cpu_copy;
-    bus = bus_copy;
-    policy = policy_copy;
-    return wait;
-}
-
 // One instruction, whatever it is: the policy sees it, but cannot stop it. On a
 // board the processor does not wait in an IDLE for a single step.
 template <class Bus, class Policy>
@@ -490,13 +474,109 @@ StepResult step_with(MachineState& state, Memory& memory, HostIo& io, Policy& po
     return step_on(state, memory, bus, policy);
 }
 
-// Instructions until one returns stop, the policy stops the run, or limit
-// instructions have run. On the console machine a run also ends in front of an
-// IDLE (00), which is left unexecuted, and when the user interrupts; on a board
-// it ends at its pause_at, marked stopped, or in an IDLE that nothing can wake.
-// An instruction that is cancelled is not counted, and ends the run, stopped.
-// N and I are latched from the last executed opcode as the run ends, or after
-// each instruction for a policy that sees them.
+// Where a stretch of a board's run stopped.
+enum class StretchEnd : uint8_t {
+    Limit,      // the run's limit of instructions is reached
+    Look,       // an instruction has run and the devices' time has come
+    Done,       // the policy stopped the run, or an instruction ended or cancelled it
+};
+
+// Instructions on a board until the devices' time comes. The stretch works on
+// copies that nothing outside it can see and calls out only for what the
+// instructions themselves do, so that the compiler can keep the processor in
+// machine registers; the look at the devices happens outside it.
+template <class Policy>
+[[gnu::noinline]] StretchEnd run_stretch(Cpu& caller_cpu, Memory& memory, BoardBus& caller_bus, Policy& caller_policy,
+                                         uint64_t limit, RunResult& result, uint8_t& last_opcode)
+{
+    Cpu cpu = caller_cpu;
+    BoardBus bus = caller_bus;
+    Policy policy = caller_policy;
+    uint64_t executed = result.executed;
+    uint8_t last = last_opcode;
+    StretchEnd end = StretchEnd::Limit;
+    while (executed != limit) {
+        const uint8_t opcode = bus.read(memory, cpu.pc);
+        if (policy.before(cpu, opcode, executed, bus)) [[unlikely]] {
+            end = StretchEnd::Done;
+            break;
+        }
+        const StepResult step = perform(cpu, memory, bus, opcode, policy);
+        if (step != StepResult::Continue) [[unlikely]] {
+            result.stopped = true;
+            if (step == StepResult::Cancel) {
+                policy.cancel();
+            } else {
+                last = opcode;
+                latch(cpu, opcode);
+                policy.after(cpu, ++executed);
+            }
+            end = StretchEnd::Done;
+            break;
+        }
+        ++executed;
+        last = opcode;
+        if constexpr (Policy::kSeesEachState)
+            latch(cpu, opcode);
+        bus.cycles += kMachineCycles;
+        if (bus.cycles >= bus.attention_at) [[unlikely]] {
+            end = StretchEnd::Look;
+            break;
+        }
+        if (policy.after(cpu, executed)) [[unlikely]] {
+            end = StretchEnd::Done;
+            break;
+        }
+    }
+    caller_cpu = cpu;
+    caller_bus = bus;
+    caller_policy = policy;
+    result.executed = executed;
+    last_opcode = last;
+    return end;
+}
+
+// A board's run: stretches of instructions, and between them the look at the
+// devices, after which the policy sees the instruction that ended the stretch.
+// It ends as a run on the console machine does (run_on below), but for the
+// IDLE, and also at the bus's pause_at, marked stopped, or in an IDLE that
+// nothing can wake.
+template <class Policy>
+RunResult run_on(MachineState& state, Memory& memory, BoardBus& bus, Policy& policy, uint64_t limit = kNoLimit)
+{
+    Cpu cpu(state);
+    RunResult result;
+    BoardWait wait = BoardWait::Continue;
+    uint8_t last_opcode = 0;
+    bus.attention_at = 0;  // the devices may have changed since the last run
+    if (bus.idle && bus.peek(memory, cpu.pc) == 0x00) {  // still waiting in the IDLE
+        ++cpu.pc;
+        wait = between_instructions(cpu, memory, bus, policy, /*waits=*/true);
+    }
+    bus.idle = wait != BoardWait::Continue;
+    bool policy_stopped = false;
+    while (wait == BoardWait::Continue) {
+        const StretchEnd end = run_stretch(cpu, memory, bus, policy, limit, result, last_opcode);
+        if (end != StretchEnd::Look)
+            break;
+        wait = between_instructions(cpu, memory, bus, policy, /*waits=*/true);
+        policy_stopped = policy.after(cpu, result.executed);
+        if (policy_stopped)
+            break;
+    }
+    result.stopped = result.stopped || (wait == BoardWait::Pause && !policy_stopped);
+    if (result.executed > 0)
+        latch(cpu, last_opcode);
+    state = cpu.machine();
+    return result;
+}
+
+// Instructions on the console machine until one returns stop, the policy stops
+// the run, or limit instructions have run. A run also ends in front of an IDLE
+// (00), which is left unexecuted, and when the user interrupts. An instruction
+// that is cancelled is not counted, and ends the run, stopped. N and I are
+// latched from the last executed opcode as the run ends, or after each
+// instruction for a policy that sees them.
 template <class Bus, class Policy>
 RunResult run_on(MachineState& state, Memory& memory, Bus& caller_bus, Policy& caller_policy,
                  uint64_t limit = kNoLimit)
@@ -505,30 +585,17 @@ RunResult run_on(MachineState& state, Memory& memory, Bus& caller_bus, Policy& c
     Bus bus = caller_bus;
     Cpu cpu(state);
     RunResult result;
-    BoardWait wait = BoardWait::Continue;
     uint8_t last_opcode = 0;
-    if constexpr (Bus::kBoard) {
-        bus.attention_at = 0;  // the devices may have changed since the last run
-        if (bus.idle && bus.peek(memory, cpu.pc) == 0x00) {  // still waiting in the IDLE
-            ++cpu.pc;
-            wait = look_between(cpu, memory, bus, policy);
-        }
-        bus.idle = wait != BoardWait::Continue;
-    }
-    while (wait == BoardWait::Continue) {
-        uint64_t stretch_end = limit;
-        if constexpr (!Bus::kBoard)
-            stretch_end = std::min(limit, result.executed + kInterruptPollInterval);
+    for (;;) {
+        const uint64_t stretch_end = std::min(limit, result.executed + kInterruptPollInterval);
         while (result.executed != stretch_end) {
             const uint8_t opcode = bus.read(memory, cpu.pc);
-            if constexpr (!Bus::kBoard) {
-                if (opcode == 0x00)
-                    goto done;
-            }
+            if (opcode == 0x00)
+                goto done;
             if (policy.before(cpu, opcode, result.executed, bus)) [[unlikely]]
                 goto done;
             const StepResult step = perform(cpu, memory, bus, opcode, policy);
-            if (step != StepResult::Continue) [[unlikely]] {  // only the console machine's instructions stop
+            if (step != StepResult::Continue) [[unlikely]] {
                 result.stopped = true;
                 if (step == StepResult::Cancel) {
                     policy.cancel();
@@ -543,33 +610,18 @@ RunResult run_on(MachineState& state, Memory& memory, Bus& caller_bus, Policy& c
             last_opcode = opcode;
             if constexpr (Policy::kSeesEachState)
                 latch(cpu, opcode);
-            if constexpr (Bus::kBoard) {
-                bus.cycles += kMachineCycles;
-                if (bus.cycles >= bus.attention_at) [[unlikely]]
-                    wait = look_between(cpu, memory, bus, policy);
-            }
             if (policy.after(cpu, result.executed)) [[unlikely]]
                 goto done;
-            if (wait != BoardWait::Continue) [[unlikely]]
-                break;
         }
-        if (result.executed == limit)
+        if (result.executed == limit || bus.poll())
             break;
-        if constexpr (!Bus::kBoard) {
-            if (bus.poll()) {
-                result.stopped = true;
-                break;
-            }
-        }
     }
-    result.stopped = result.stopped || wait == BoardWait::Pause;
+    result.stopped = result.executed != limit;  // the user interrupted it
 done:
     if (result.executed > 0)
         latch(cpu, last_opcode);
     state = cpu.machine();
     caller_policy = policy;
-    if constexpr (Bus::kBoard)
-        caller_bus = bus;  // the console's bus holds nothing that changes
     return result;
 }
 
