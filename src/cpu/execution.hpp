@@ -182,7 +182,7 @@ template <class Bus>
 
 // N and I hold the opcode once it has been executed; one that was cancelled
 // leaves them as they were.
-[[gnu::always_inline]] inline void latch(Cpu& s, uint8_t opcode)
+[[gnu::always_inline]] inline void latch(MachineState& s, uint8_t opcode)
 {
     s.N = opcode & 0xF;
     s.I = opcode >> 4;
@@ -486,10 +486,10 @@ enum class StretchEnd : uint8_t {
 // instructions themselves do, so that the compiler can keep the processor in
 // machine registers; the look at the devices happens outside it.
 template <class Policy>
-[[gnu::noinline]] StretchEnd run_stretch(Cpu& caller_cpu, Memory& memory, BoardBus& caller_bus, Policy& caller_policy,
+[[gnu::noinline]] StretchEnd run_stretch(MachineState& state, Memory& memory, BoardBus& caller_bus, Policy& caller_policy,
                                          uint64_t limit, RunResult& result, uint8_t& last_opcode)
 {
-    Cpu cpu = caller_cpu;
+    Cpu cpu(state);
     BoardBus bus = caller_bus;
     Policy policy = caller_policy;
     uint64_t executed = result.executed;
@@ -528,7 +528,7 @@ template <class Policy>
             break;
         }
     }
-    caller_cpu = cpu;
+    state = cpu.machine();
     caller_bus = bus;
     caller_policy = policy;
     result.executed = executed;
@@ -544,30 +544,33 @@ template <class Policy>
 template <class Policy>
 RunResult run_on(MachineState& state, Memory& memory, BoardBus& bus, Policy& policy, uint64_t limit = kNoLimit)
 {
-    Cpu cpu(state);
     RunResult result;
     BoardWait wait = BoardWait::Continue;
     uint8_t last_opcode = 0;
-    bus.attention_at = 0;  // the devices may have changed since the last run
-    if (bus.idle && bus.peek(memory, cpu.pc) == 0x00) {  // still waiting in the IDLE
-        ++cpu.pc;
-        wait = between_instructions(cpu, memory, bus, policy, /*waits=*/true);
-    }
-    bus.idle = wait != BoardWait::Continue;
     bool policy_stopped = false;
-    while (wait == BoardWait::Continue) {
-        const StretchEnd end = run_stretch(cpu, memory, bus, policy, limit, result, last_opcode);
-        if (end != StretchEnd::Look)
-            break;
+    // The look, and the policy's view of the instruction before it, on the
+    // processor as the stretch left it.
+    const auto look = [&](bool resumes_idle) {
+        Cpu cpu(state);
+        if (resumes_idle)
+            ++cpu.pc;
         wait = between_instructions(cpu, memory, bus, policy, /*waits=*/true);
-        policy_stopped = policy.after(cpu, result.executed);
-        if (policy_stopped)
+        if (!resumes_idle)
+            policy_stopped = policy.after(cpu, result.executed);
+        state = cpu.machine();
+    };
+    bus.attention_at = 0;  // the devices may have changed since the last run
+    if (bus.idle && bus.peek(memory, state.R[state.P]) == 0x00)  // still waiting in the IDLE
+        look(/*resumes_idle=*/true);
+    bus.idle = wait != BoardWait::Continue;
+    while (wait == BoardWait::Continue && !policy_stopped) {
+        if (run_stretch(state, memory, bus, policy, limit, result, last_opcode) != StretchEnd::Look)
             break;
+        look(/*resumes_idle=*/false);
     }
     result.stopped = result.stopped || (wait == BoardWait::Pause && !policy_stopped);
     if (result.executed > 0)
-        latch(cpu, last_opcode);
-    state = cpu.machine();
+        latch(state, last_opcode);
     return result;
 }
 
