@@ -109,6 +109,7 @@ TEST(IdeDrive, RegistersAndCommands)
         {"SET FEATURES takes 8-bit transfers on and off, and aborts anything else", 16, {},
          "w1=01 w7=EF r7=50 w1=81 w7=EF r7=50 w1=03 w7=EF r7=51 r1=04"},
         {"device control 04 then 00 resets, ending an error", 16, {}, "w7=91 r7=51 w3=77 wE=04 wE=00 r7=50 r1=01 r3=01"},
+        {"device control without 04 before it resets nothing", 16, {}, "w7=91 w3=77 wE=02 wE=00 r7=51 r3=77"},
         {"the slave answers as no drive and takes no command", 16, {}, "w6=F0 r7=00 rE=00 w3=02 w7=20 w6=E0 r7=50 r0=FF"},
         {"data with no transfer reads ff", 16, {}, "r0=FF"},
         {"a read-only drive refuses writes with ABRT", 16, {.read_only = true}, "w6=E0 w3=02 w2=01 w7=30 r7=51 r1=04"},
