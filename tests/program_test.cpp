@@ -105,6 +105,8 @@ TEST(Programs, OptionsAndUsage)
         {false, {"--board", "elf2k", "--disk", ",ro", "x"}, 2, "", kDiskWords + kUsage},
         {false, {"--board", "picoelf", "--disk", "missing.ide,sectors=268435455,ro", "x.hex"}, 1, "",
          "cosmac: missing.ide: No such file or directory\n"},
+        {false, {"--board", "picoelf", "--disk", "missing.ide,sectors=1", "x.hex"}, 1, "",
+         "cosmac: missing.ide: No such file or directory\n"},
         {false, {"--board", "picoelf", "--run", "--disk", "missing.ide", "x.hex"}, 2, "",
          "cosmac: missing.ide: No such file or directory\n"},
         {false, {"--board", "picoelf", "--disk", "made.ide,new", "x.hex"}, 1, "",
