@@ -152,7 +152,7 @@ private:
     // Standard input, or on a terminal a description of its own that never
     // blocks: Control-C empties the terminal's input, so input that poll saw
     // waiting may be gone by the read that follows.
-    int input_fd_ = 0;
+    int input_fd_;
     bool titled_;  // standard error is a terminal that shows a title
     bool cancel_command_lines_ = false;
     std::unique_ptr<LineEditor> editor_;  // on a terminal that can edit
