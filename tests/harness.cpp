@@ -240,6 +240,26 @@ bool PtySession::input_taken() const
     return unread == 0;
 }
 
+bool PtySession::reads_terminal_without_blocking() const
+{
+    const std::filesystem::path terminal = ptsname(master_);
+    const std::filesystem::path process = "/proc/" + std::to_string(pid_);
+    std::error_code error;
+    for (const auto& fd : std::filesystem::directory_iterator(process / "fd", error)) {
+        if (fd.path().filename() == "0" || std::filesystem::read_symlink(fd.path(), error) != terminal)
+            continue;
+        std::ifstream info(process / "fdinfo" / fd.path().filename());
+        std::string field;
+        unsigned flags = 0;
+        while (info >> field)
+            if (field == "flags:" && info >> std::oct >> flags)
+                break;
+        if ((flags & O_ACCMODE) == O_RDONLY && (flags & O_NONBLOCK) != 0)
+            return true;
+    }
+    return false;
+}
+
 void PtySession::signal(int signal_number) { kill(pid_, signal_number); }
 
 

@@ -92,6 +92,9 @@ public:
     bool editing() const { return (settings().c_lflag & (ICANON | ISIG)) == ISIG; }
     // Whether the program has read every byte typed that the terminal passes on.
     bool input_taken() const;
+    // Whether the program holds the terminal open for reading without blocking,
+    // apart from the standard input it shares with the shell.
+    bool reads_terminal_without_blocking() const;
     void signal(int signal_number);
     // Waits for the program to end; exit code, or 128 + signal.
     int wait(std::chrono::milliseconds timeout = std::chrono::seconds(5));

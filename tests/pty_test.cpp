@@ -184,7 +184,9 @@ TEST(Terminal, ControlCAtThePromptCancelsTheLineInDebuggerAndBoardMode)
             << session.screen();
         ASSERT_TRUE(!edits || wait_for(session, &PtySession::editing));
         // Control-C empties the terminal's input, also keys the monitor has seen
-        // waiting and not yet read: typed at once, they are a race it must win.
+        // waiting and not yet read: typed at once, they are a race it must win,
+        // and can only with reads that never block.
+        EXPECT_TRUE(session.reads_terminal_without_blocking());
         for (int burst = 0; burst < 50; ++burst) {
             session.type("r 3 12");
             session.type("\x03");

@@ -478,7 +478,7 @@ StepResult step_with(MachineState& state, Memory& memory, HostIo& io, Policy& po
 enum class StretchEnd : uint8_t {
     Limit,      // the run's limit of instructions is reached
     Look,       // an instruction has run and the devices' time has come
-    Done,       // the policy stopped the run, or an instruction ended or cancelled it
+    Done,       // the policy stopped the run
 };
 
 // Instructions on a board until the devices' time comes. The stretch works on
@@ -487,14 +487,14 @@ enum class StretchEnd : uint8_t {
 // machine registers; the look at the devices happens outside it.
 template <class Policy>
 [[gnu::noinline]] StretchEnd run_stretch(MachineState& state, Memory& memory, BoardBus& caller_bus, Policy& caller_policy,
-                                         uint64_t limit, RunResult& result, uint8_t& last_opcode)
+                                         uint64_t limit, uint64_t& executed, uint8_t& last_opcode)
 {
     Cpu cpu(state);
     BoardBus bus = caller_bus;
     Policy policy = caller_policy;
     // One count, down to the limit, instead of a count and the limit: a machine
     // register fewer for the loop to keep.
-    uint64_t left = limit - result.executed;
+    uint64_t left = limit - executed;
     uint8_t last = last_opcode;
     StretchEnd end = StretchEnd::Limit;
     while (left != 0) {
@@ -503,19 +503,7 @@ template <class Policy>
             end = StretchEnd::Done;
             break;
         }
-        const StepResult step = perform(cpu, memory, bus, opcode, policy);
-        if (step != StepResult::Continue) [[unlikely]] {
-            result.stopped = true;
-            if (step == StepResult::Cancel) {
-                policy.cancel();
-            } else {
-                last = opcode;
-                latch(cpu, opcode);
-                policy.after(cpu, limit - --left);
-            }
-            end = StretchEnd::Done;
-            break;
-        }
+        perform(cpu, memory, bus, opcode, policy);  // a board's instructions neither stop a run nor cancel
         --left;
         last = opcode;
         if constexpr (Policy::kSeesEachState)
@@ -533,16 +521,16 @@ template <class Policy>
     state = cpu.machine();
     caller_bus = bus;
     caller_policy = policy;
-    result.executed = limit - left;
+    executed = limit - left;
     last_opcode = last;
     return end;
 }
 
 // A board's run: stretches of instructions, and between them the look at the
 // devices, after which the policy sees the instruction that ended the stretch.
-// It ends as a run on the console machine does (run_on below), but for the
-// IDLE, and also at the bus's pause_at, marked stopped, or in an IDLE that
-// nothing can wake.
+// It ends when the policy stops it, when limit instructions have run, at the
+// bus's pause_at, marked stopped, or in an IDLE that nothing can wake. N and I
+// are latched as on the console machine (run_on below).
 template <class Policy>
 RunResult run_on(MachineState& state, Memory& memory, BoardBus& bus, Policy& policy, uint64_t limit = kNoLimit)
 {
@@ -566,11 +554,11 @@ RunResult run_on(MachineState& state, Memory& memory, BoardBus& bus, Policy& pol
         look(/*resumes_idle=*/true);
     bus.idle = wait != BoardWait::Continue;
     while (wait == BoardWait::Continue && !policy_stopped) {
-        if (run_stretch(state, memory, bus, policy, limit, result, last_opcode) != StretchEnd::Look)
+        if (run_stretch(state, memory, bus, policy, limit, result.executed, last_opcode) != StretchEnd::Look)
             break;
         look(/*resumes_idle=*/false);
     }
-    result.stopped = result.stopped || (wait == BoardWait::Pause && !policy_stopped);
+    result.stopped = wait == BoardWait::Pause && !policy_stopped;
     if (result.executed > 0)
         latch(state, last_opcode);
     return result;
