@@ -241,7 +241,9 @@ TEST(Boards, FrontPanelSwitchesCopiedToTheLeds)
     panel.switches = 0x5A;
     BoardBus bus{.devices = &board, .map = &board.map()};
     PlainRun policy;
-    run_on(state, *m, bus, policy, 5);
+    run_on(state, *m, bus, policy, 1);
+    EXPECT_EQ(state.I << 4 | state.N, 0xE2);  // a run of one instruction latches it too
+    run_on(state, *m, bus, policy, 4);
     EXPECT_EQ(panel.leds, 0x5A);
     EXPECT_EQ((*m)[0x0100], 0x5A);
     EXPECT_EQ(state.R[0], 0x0006);  // IN is up: B4 fell through
