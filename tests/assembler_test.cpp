@@ -483,6 +483,10 @@ TEST(Asm02Notation, Features)
         {"a label on org takes the old address", " org 10h\nx: org 20h\n dw x", {0x00, 0x10}},
         {"register names", " inc r15\n sep rf\nscall: equ r4\n sep scall", {0x1F, 0xDF, 0xD4}},
         {"#define, its comment left out", "#define PORT 4 ; the LEDs\n#if PORT == 4\n out PORT\n#endif", {0x64}},
+        {"a comment after any preprocessor line",
+         "#define A 1 ; one\n#ifdef A ; set\n#if A == 1 ; restore group\n db 1\n#else ; not\n db 2\n#endif ; done\n"
+         "#undef A ; gone\n#ifndef A ; so\n db 3\n#endif",
+         {1, 3}},
         {"#ifdef in a false region", "#ifdef NONE\n#ifndef NONE\n idl\n#endif\n#else\n nop\n#endif", {0xC4}},
         {"predefined push and mov", " push rf\n mov r7, 1234h", {0x9F, 0x73, 0x8F, 0x73, 0xF8, 0x12, 0xB7, 0xF8, 0x34, 0xA7}},
         {"predefined pop", " pop rf", {0x60, 0x72, 0xAF, 0xF0, 0xBF}},

@@ -67,7 +67,10 @@ void Preprocessor::directive(std::string_view text, PreprocessedLine& result)
 {
     const std::size_t end = word_length(text);
     const std::string keyword = upper(text.substr(0, end));
-    const std::string_view rest = trim(text.substr(end));
+    // A comment may follow any preprocessor line: "#if SPI_GROUP ; restore group".
+    std::string_view rest = trim(text.substr(end));
+    const std::size_t comment = find_unquoted(rest, [&](std::size_t i) { return rest[i] == ';'; });
+    rest = trim(rest.substr(0, comment));
     const std::string_view name = rest.substr(0, word_length(rest));
     const bool reading = active();
     if (keyword == "IFDEF" || keyword == "IFNDEF") {
@@ -90,9 +93,7 @@ void Preprocessor::directive(std::string_view text, PreprocessedLine& result)
     } else if (keyword == "DEFINE" && name.empty()) {
         result.error = "#define needs a name";
     } else if (keyword == "DEFINE") {
-        // A trailing comment is no part of the value, whatever Asm/02 did.
-        std::string_view value = trim(rest.substr(name.size()));
-        value = trim(value.substr(0, find_unquoted(value, [&](std::size_t i) { return value[i] == ';'; })));
+        const std::string_view value = trim(rest.substr(name.size()));
         define(std::string(name), value.empty() ? "1" : std::string(value));
     } else if (keyword == "UNDEF") {
         std::erase_if(defines_, [&](const auto& d) { return d.first == name; });
