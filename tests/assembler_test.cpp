@@ -106,6 +106,8 @@ TEST(A18Notation, Features)
          {1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1}},
         {"labels are case-sensitive", "lab EQU 1\nLab EQU 2\n BYTE lab, Lab", {1, 2}},
         {"a label without a colon", "here NOP\n BR here", {0xC4, 0x30, 0x00}},
+        {"$ inside a name", "s$intr EQU 1\n ORG 1234H\nb$sub: SEP 6\n LDI b$sub.0\n BYTE s$intr, b$sub.1, $ - b$sub",
+         {0xD6, 0xF8, 0x34, 0x01, 0x12, 0x03}},
         {"registers by name", " SEP R3\nLINK EQU 6\n GHI LINK\n SEP r4", {0xD3, 0x96, 0xD4}},
         {"register 0 where it is one", " INC R0\n GLO 0", {0x10, 0x80}},
         {"a source's R3 over the built-in one", "R3 EQU 5\n SEP R3", {0xD5}},

@@ -9,6 +9,9 @@ namespace {
 
 std::optional<Evaluated> a18_number(std::string_view word) { return intel_number(word, false); }
 
+// A18 names go on with $ after their first character: s$intr, b$sub.
+bool is_a18_name_char(char c) { return is_word_char(c) || c == '$'; }
+
 // Lowest first: HIGH LOW .1 .0; OR XOR; AND; NOT; relations; + -; * / MOD SHL
 // SHR; unary + -. NOT shares the relations' level, so that it applies to them.
 constexpr Operator kA18Operators[] = {
@@ -45,7 +48,7 @@ const Notation kA18Notation{
     .comment = ";",
     .number = a18_number,
     .number_prefixes = "$%@",
-    .is_name_char = is_word_char,
+    .is_name_char = is_a18_name_char,
     .operators = kA18Operators,
     .value_bits = 16,
     .location_counters = "$",
