@@ -489,6 +489,8 @@ TEST(Asm02Notation, Features)
          "#define A 1 ; one\n#ifdef A ; set\n#if A == 1 ; restore group\n db 1\n#else ; not\n db 2\n#endif ; done\n"
          "#undef A ; gone\n#ifndef A ; so\n db 3\n#endif",
          {1, 3}},
+        {"a string and a number without a comma between", " db ' MHz)'13,10,0\n db \"ab\"7, 'c' 10, 'd'",
+         {0x20, 0x4D, 0x48, 0x7A, 0x29, 0x0D, 0x0A, 0x00, 0x61, 0x62, 0x07, 0x63, 0x0A, 0x64}},
         {"#ifdef in a false region", "#ifdef NONE\n#ifndef NONE\n idl\n#endif\n#else\n nop\n#endif", {0xC4}},
         {"predefined push and mov", " push rf\n mov r7, 1234h", {0x9F, 0x73, 0x8F, 0x73, 0xF8, 0x12, 0xB7, 0xF8, 0x34, 0xA7}},
         {"predefined pop", " pop rf", {0x60, 0x72, 0xAF, 0xF0, 0xBF}},

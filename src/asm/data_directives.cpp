@@ -8,18 +8,48 @@
 namespace cosmac::assembler {
 namespace {
 
+// Just after the quoted literal that item starts with; npos where it starts with
+// none, or its literal is not closed.
+std::size_t literal_end(std::string_view item)
+{
+    if (item.size() < 2 || (item[0] != '"' && item[0] != '\''))
+        return std::string_view::npos;
+    std::size_t i = 1;
+    while (i < item.size() && item[i] != item[0])
+        i += item[i] == '\\' ? 2 : 1;
+    return i < item.size() ? i + 1 : std::string_view::npos;
+}
+
 // A string item: a quoted literal and nothing after it, "..." always, '...' of
 // more than one character where strings are values ('A'+1 is an expression).
 bool is_string_item(const Encoder& e, std::string_view item)
 {
     if (item.size() < 2 || (item[0] != '"' && item[0] != '\''))
         return false;
-    std::size_t i = 1;
-    while (i < item.size() && item[i] != item[0])
-        i += item[i] == '\\' ? 2 : 1;
-    if (i + 1 != item.size())
+    if (literal_end(item) != item.size())
         return item[0] == '"';  // an unterminated "..." is reported as a string
     return item[0] == '"' || (e.notation().strings_are_values && item.size() > 3);
+}
+
+// The items, with a literal that a number follows without a comma taken as
+// two, where the notation does so: ' MHz'13 is ' MHz' and 13.
+std::vector<std::string_view> items_apart(const Encoder& e, const std::vector<std::string_view>& items)
+{
+    if (!e.notation().strings_run_into_numbers)
+        return items;
+    std::vector<std::string_view> apart;
+    for (std::string_view item : items) {
+        for (std::size_t end = literal_end(item); end != std::string_view::npos && end < item.size();
+             end = literal_end(item)) {
+            const std::string_view rest = trim(item.substr(end));
+            if (rest.empty() || !std::isdigit(static_cast<unsigned char>(rest[0])))
+                break;
+            apart.push_back(item.substr(0, end));
+            item = rest;
+        }
+        apart.push_back(item);
+    }
+    return apart;
 }
 
 }  // namespace
@@ -28,7 +58,7 @@ void encode_bytes(Encoder& e, const std::vector<std::string_view>& items)
 {
     if (items.empty())
         e.error(e.operation() + " needs at least one value");
-    for (std::string_view item : items) {
+    for (std::string_view item : items_apart(e, items)) {
         if (!is_string_item(e, item)) {
             e.emit_data_byte(item);
             continue;
