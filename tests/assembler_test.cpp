@@ -534,6 +534,10 @@ TEST(Asm02Notation, Features)
     ASSERT_EQ(wide.warnings.size(), 2u);
     EXPECT_EQ(wide.warnings[0].message, "256 does not fit in a byte; stored 00");
     EXPECT_EQ(wide.warnings[1].message, "-129 does not fit in a byte; stored 7f");
+    const Assembly immediate = assemble("writvec: equ 0ff2dh\n ldi writvec\n ldi high writvec", options);
+    EXPECT_EQ(bytes_at(immediate.memory, 0, 4), (std::vector<uint8_t>{0xF8, 0x2D, 0xF8, 0xFF}));
+    ASSERT_EQ(immediate.warnings.size(), 1u);  // an address's low byte, as Asm/02 takes it
+    EXPECT_EQ(immediate.warnings[0].message, "65325 does not fit in a byte; stored 2d");
     EXPECT_EQ(assemble(".op \"X\",\"\",\"123456789ABCDEF\"\n x", options).errors.at(0).message,
               ".op byte '123456789ABCDEF' is not two hex digits, a hex digit and $n, Hn, Ln or Wn");
     EXPECT_EQ(assemble(".op \"X\",\"N\",\"F8 L0\"\n x 1", options).errors.at(0).message,

@@ -60,7 +60,7 @@ void encode_bytes(Encoder& e, const std::vector<std::string_view>& items)
         e.error(e.operation() + " needs at least one value");
     for (std::string_view item : items_apart(e, items)) {
         if (!is_string_item(e, item)) {
-            e.emit_data_byte(item);
+            e.emit_byte(item);
             continue;
         }
         const StringLiteral literal = string_literal(item);

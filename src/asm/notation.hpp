@@ -136,7 +136,7 @@ struct Notation {
     bool sb_layout = false;
     bool end_only_in_source = false;  // END inside an included file is an error (A18)
     bool labels_want_colons = false;  // a label without its colon is taken with a warning (Asm/02)
-    bool data_bytes_keep_low_byte = false;  // DB 2023 stores e7, with a warning (Asm/02)
+    bool bytes_keep_low_byte = false;  // DB 2023 and LDI 2023 store e7, with a warning (Asm/02)
     bool strings_run_into_numbers = false;  // DB ' MHz'13 is the string, then 13 (Asm/02)
     std::span<const Unsupported> unsupported{};  // named in the error for such a word
 };

@@ -19,6 +19,13 @@ void Encoder::emit_selected_byte(std::string_view text, int shift)
 
 void Encoder::emit_byte(std::string_view text)
 {
+    if (notation_.bytes_keep_low_byte) {
+        const int64_t value = number_in(text, kLowestWord, 0xFFFF, "a value").value_or(kValueInError);
+        if (value > 0xFF || value < kLowestByte)
+            warning(value_text(notation_, value) + " does not fit in a byte; stored " + hex_text(value & 0xFF, 2));
+        emit(static_cast<uint8_t>(value));
+        return;
+    }
     if (!notation_.immediates_take_low_byte) {
         emit(static_cast<uint8_t>(number_in(text, kLowestByte, 0xFF, "a byte").value_or(kValueInError)));
         return;
@@ -26,18 +33,6 @@ void Encoder::emit_byte(std::string_view text)
     if (notation_.rca_free_form && upper(trim(text)).starts_with("A("))
         error("A(...) is two bytes; an immediate takes one (A.0 or A.1)");
     emit(static_cast<uint8_t>(any_value(text).value_or(kValueInError)));
-}
-
-void Encoder::emit_data_byte(std::string_view text)
-{
-    if (!notation_.data_bytes_keep_low_byte) {
-        emit_byte(text);
-        return;
-    }
-    const int64_t value = number_in(text, kLowestWord, 0xFFFF, "a value").value_or(kValueInError);
-    if (value > 0xFF || value < kLowestByte)
-        warning(value_text(notation_, value) + " does not fit in a byte; stored " + hex_text(value & 0xFF, 2));
-    emit(static_cast<uint8_t>(value));
 }
 
 void Encoder::emit_word(std::string_view text, int64_t low, const char* what)

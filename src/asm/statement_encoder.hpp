@@ -35,10 +35,10 @@ public:
 
     // Always one byte: the byte of the 16-bit value at the shift.
     void emit_selected_byte(std::string_view text, int shift);
-    // Always one byte. In RCA's notation an immediate is the low byte of any value.
+    // Always one byte: an immediate or a DB value. In RCA's notation an immediate
+    // is the low byte of any value; Asm/02 keeps the low byte of any 16-bit
+    // value, and says so.
     void emit_byte(std::string_view text);
-    // A DB value. Asm/02 keeps the low byte of a wider one, which this says.
-    void emit_data_byte(std::string_view text);
     // Always two bytes, high first, as the 1802 keeps addresses.
     void emit_word(std::string_view text, int64_t low, const char* what);
     // Always one byte. A literal of at most two hex digits is the low byte, as the

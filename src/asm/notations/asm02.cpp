@@ -114,7 +114,7 @@ const Notation kAsm02Notation{
     .aliases = kAsm02Aliases,
     .predefined_ops = kAsm02Ops,
     .labels_want_colons = true,
-    .data_bytes_keep_low_byte = true,
+    .bytes_keep_low_byte = true,
     .strings_run_into_numbers = true,
     .unsupported = kAsm02Unsupported,
 };
