@@ -530,6 +530,16 @@ TEST(Asm02Notation, Features)
               "value 65536 does not fit in a word");
     const Assembly epoch = assemble(" eever", options_for("asm02"));  // without a stamp, builds are reproducible
     EXPECT_EQ(bytes_at(epoch.memory, 0, 9), (std::vector<uint8_t>{0xC1, 0x01, 0x07, 0xB2, 0, 0, 0, 0, 0}));
+    AssemblyOptions stamped = options;
+    stamped.build_stamp = {.year = 2024, .month = 2, .day = 29, .hour = 12, .minute = 34, .second = 56, .build = 7};
+    const Assembly variables =
+        assemble(" dw [build]\n db [month],[day]\n dw [year]\n db [hour], [minute], [second]\n dw [BUILD]+1", stamped);
+    ASSERT_TRUE(variables.errors.empty()) << variables.errors[0].message;
+    EXPECT_EQ(bytes_at(variables.memory, 0, 11),
+              (std::vector<uint8_t>{0x00, 0x07, 0x02, 0x1D, 0x07, 0xE8, 0x0C, 0x22, 0x38, 0x00, 0x08}));
+    EXPECT_TRUE(variables.symbols.empty());  // no labels
+    EXPECT_EQ(assemble(" db [week]", stamped).errors.at(0).message, "unknown variable [week]");
+    EXPECT_EQ(assemble(" db [day", stamped).errors.at(0).message, "unknown variable [day");
     const Assembly wide = assemble(" db 255, 256, -128, -129", options);
     ASSERT_EQ(wide.warnings.size(), 2u);
     EXPECT_EQ(wide.warnings[0].message, "256 does not fit in a byte; stored 00");

@@ -59,6 +59,8 @@ public:
     {
         for (const std::string& definition : options_.predefined)
             predefine(definition);
+        if (notation_.stamp_variables)
+            define_stamp_variables();
         add_lines(source, 0, statements_.end());
         for (std::size_t i = 0; i < statements_.size(); ++i)
             first_pass(i);
@@ -71,8 +73,10 @@ public:
                          [](const auto& a, const auto& b) { return a.first < b.first; });
         for (auto& [order, error] : errors_)
             out_.errors.push_back(std::move(error));
-        for (const auto& [name, symbol] : symbols_)
-            out_.symbols.push_back({static_cast<uint16_t>(symbol.value), name});
+        for (const auto& [name, symbol] : symbols_) {
+            if (!name.starts_with('['))  // the build stamp's variables are no labels
+                out_.symbols.push_back({static_cast<uint16_t>(symbol.value), name});
+        }
     }
 
 private:
@@ -91,6 +95,19 @@ private:
             errors_.push_back({0, {0, "-D " + std::string(definition) + ": " + (v.value ? "bad name" : v.error), {}}});
         else
             symbols_.try_emplace(symbol_name(name), Symbol{*v.value, 0, false, kPredefined});
+    }
+
+    // Asm/02's [month] [day] [year] [hour] [minute] [second] [build], from the
+    // stamp that VER, EVER and EEVER write.
+    void define_stamp_variables()
+    {
+        const BuildStamp& stamp = options_.build_stamp;
+        const std::pair<const char*, int64_t> variables[] = {
+            {"[month]", stamp.month},   {"[day]", stamp.day},       {"[year]", stamp.year},   {"[hour]", stamp.hour},
+            {"[minute]", stamp.minute}, {"[second]", stamp.second}, {"[build]", stamp.build},
+        };
+        for (const auto& [name, value] : variables)
+            symbols_.try_emplace(symbol_name(name), Symbol{value, 0, false, kPredefined});
     }
 
     // A file's statements in their place. With a preprocessor, its #include

@@ -140,6 +140,8 @@ private:
             return sb_character(c);
         if (c == '\'' || (c == '"' && notation_.strings_are_values))
             return quoted(c);
+        if (c == '[' && notation_.stamp_variables)
+            return stamp_variable();
         // '\0', the end of the text, is none of a notation's characters.
         const bool number_prefix = notation_.number_prefixes.find(c) != std::string_view::npos;
         if (notation_.location_counters.find(c) != std::string_view::npos &&
@@ -155,6 +157,18 @@ private:
         if (position_ == start)
             return fail(c ? "expected a value at '" + std::string(text_.substr(position_)) + "'" : "missing operand");
         return word_value(text_.substr(start, position_ - start));
+    }
+
+    // [build] and the like, which the assembler defines from the build stamp.
+    std::optional<int64_t> stamp_variable()
+    {
+        const std::size_t close = text_.find(']', position_);
+        const std::string_view word = text_.substr(position_, close == std::string_view::npos ? close : close + 1 - position_);
+        position_ += word.size();
+        const auto variable = symbols_.find(upper(word));
+        if (close == std::string_view::npos || variable == symbols_.end())
+            return fail("unknown variable " + std::string(word));
+        return variable->second.value;
     }
 
     // A character; in notations that allow it, a string of up to two, its

@@ -138,6 +138,9 @@ struct Notation {
     bool labels_want_colons = false;  // a label without its colon is taken with a warning (Asm/02)
     bool bytes_keep_low_byte = false;  // DB 2023 and LDI 2023 store e7, with a warning (Asm/02)
     bool strings_run_into_numbers = false;  // DB ' MHz'13 is the string, then 13 (Asm/02)
+    // [month] [day] [year] [hour] [minute] [second] [build] in expressions: the
+    // build stamp that VER, EVER and EEVER write (Asm/02).
+    bool stamp_variables = false;
     std::span<const Unsupported> unsupported{};  // named in the error for such a word
 };
 

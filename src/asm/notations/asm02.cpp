@@ -116,6 +116,7 @@ const Notation kAsm02Notation{
     .labels_want_colons = true,
     .bytes_keep_low_byte = true,
     .strings_run_into_numbers = true,
+    .stamp_variables = true,
     .unsupported = kAsm02Unsupported,
 };
 
