@@ -498,6 +498,9 @@ TEST(Asm02Notation, Features)
         {"#if sees the address as 0", "#if $ == 0\n db 1\n#endif", {1}},
         {"$ alone is the address", " org 1234h\n dw $", {0x12, 0x34}},
         {"#define replaces whole words only", "#define L 7\n db \"XL\", L", {0x58, 0x4C, 7}},
+        {".op's Tn: the low byte of a target in the page",
+         ".op \"BRNZ\",\"RW\",\"8$1 3A T2 9$1 3A T2\"\n org 10h\nloop: brnz r7, loop\n brnz r8, 0ffh",
+         {0x87, 0x3A, 0x10, 0x97, 0x3A, 0x10, 0x88, 0x3A, 0xFF, 0x98, 0x3A, 0xFF}},
         {"a source's own .op first", ".op \"PUSH\",\"N\",\"8$1 73 9$1 73\"\n push r1", {0x81, 0x73, 0x91, 0x73}},
         {"mov from a register", " mov rc, rd", {0x9D, 0xBC, 0x8D, 0xAC}},
         {"the first .op form that fits", ".op \"T\",\"N\",\"A$1\"\n.op \"T\",\"B\",\"F8 L1\"\n t 20h\n t 5",
@@ -549,9 +552,15 @@ TEST(Asm02Notation, Features)
     ASSERT_EQ(immediate.warnings.size(), 1u);  // an address's low byte, as Asm/02 takes it
     EXPECT_EQ(immediate.warnings[0].message, "65325 does not fit in a byte; stored 2d");
     EXPECT_EQ(assemble(".op \"X\",\"\",\"123456789ABCDEF\"\n x", options).errors.at(0).message,
-              ".op byte '123456789ABCDEF' is not two hex digits, a hex digit and $n, Hn, Ln or Wn");
+              ".op byte '123456789ABCDEF' is not two hex digits, a hex digit and $n, Hn, Ln, Tn or Wn");
+    const Assembly unused = assemble(".op \"BRNZ\",\"RW\",\"8$1 3A T2 9$1 3A T2\"\n nop", options);
+    EXPECT_TRUE(unused.errors.empty());  // defined, never used: nothing to check
+    EXPECT_EQ(assemble(".op \"BRNZ\",\"RW\",\"8$1 3A T2 9$1 3A T2\"\n org 0fch\n brnz r8, 0fch", options)
+                  .errors.at(0)
+                  .message,
+              "branch target 00fc is outside the page of the branch's operand byte at 0101 (0100-01ff)");
     EXPECT_EQ(assemble(".op \"X\",\"N\",\"F8 L0\"\n x 1", options).errors.at(0).message,
-              ".op byte 'L0' is not two hex digits, a hex digit and $n, Hn, Ln or Wn");
+              ".op byte 'L0' is not two hex digits, a hex digit and $n, Hn, Ln, Tn or Wn");
     EXPECT_EQ(assemble(".op \"X\",\"N\",\"F8 A$2\"\n x 1", options).errors.at(0).message,
               ".op byte 'A$2' names an operand that X N does not have");
     const Assembly late = assemble(".op \"LDV\",\"NB\",\"F8 L2 A$1\"\n ldv r1, there\n org 1234h\nthere: nop",

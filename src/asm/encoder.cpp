@@ -136,6 +136,8 @@ void encode_user_op(Encoder& e, const UserOp& op, const std::vector<std::string_
     for (const std::string& token : op.tokens) {
         if (token.size() == 3 && token[1] == '$') {
             e.emit(static_cast<uint8_t>(hex_digit_value(token[0]) << 4 | (operand_value(e, operands, token) & 0xF)));
+        } else if (token[0] == 'T') {
+            e.emit_short_branch(operands[operand_of(token) - 1]);
         } else if (token.size() == 2 && (token[0] == 'H' || token[0] == 'L' || token[0] == 'W') &&
                    std::isdigit(static_cast<unsigned char>(token[1]))) {
             const int64_t value = operand_value(e, operands, token);
@@ -201,14 +203,14 @@ void encode_alias(Encoder& e, const Alias& alias, const std::vector<std::string_
 
 // A byte of .op: two hex digits, a hex digit and $n (the digit, then the low
 // four bits of operand n), or Hn, Ln and Wn (operand n's high byte, low byte,
-// or both).
+// or both), or Tn (its low byte, as a short branch's, in the page of the byte).
 bool is_user_op_byte(std::string_view token)
 {
     const auto operand = [](char c) { return c >= '1' && c <= '9'; };
     if (token.size() == 3)
         return is_hex_digit(token[0]) && token[1] == '$' && operand(token[2]);
     return token.size() == 2 && ((is_hex_digit(token[0]) && is_hex_digit(token[1])) ||
-                                 ((token[0] == 'H' || token[0] == 'L' || token[0] == 'W') && operand(token[1])));
+                                 (std::string_view("HLTW").find(token[0]) != std::string_view::npos && operand(token[1])));
 }
 
 }  // namespace
@@ -230,7 +232,7 @@ std::optional<UserOp> parse_user_op(std::string_view operands, std::string& prob
         const std::size_t end = std::min(bytes.find(' '), bytes.size());
         op.tokens.emplace_back(upper(bytes.substr(0, end)));
         if (!is_user_op_byte(op.tokens.back())) {
-            problem = ".op byte '" + op.tokens.back() + "' is not two hex digits, a hex digit and $n, Hn, Ln or Wn";
+            problem = ".op byte '" + op.tokens.back() + "' is not two hex digits, a hex digit and $n, Hn, Ln, Tn or Wn";
             return std::nullopt;
         }
         if (operand_of(op.tokens.back()) > op.arguments.size()) {
