@@ -350,6 +350,30 @@ TEST(Notations, IncludeErrorsInTheirPlace)
     }
 }
 
+// A source that is no source (a binary file, a line of 100 KB, thousands of bad
+// lines) gives a bounded report: 100 errors at most, quotes of source cut after
+// 120 characters, control bytes written out.
+TEST(Notations, ErrorsDoNotFlood)
+{
+    std::string bad_lines;
+    for (int i = 0; i < 20000; ++i)
+        bad_lines += " bad\n";
+    const Assembly flood = assemble(bad_lines, options_for("cosmac"));
+    ASSERT_EQ(flood.errors.size(), 101u);
+    EXPECT_EQ(flood.errors[99].line, 100);
+    EXPECT_EQ(flood.errors[100].line, 0);
+    EXPECT_EQ(flood.errors[100].message, "too many errors; stopping");
+
+    const std::string long_word(100000, 'x');
+    const Assembly long_line = assemble(" " + long_word, options_for("cosmac"));
+    ASSERT_EQ(long_line.errors.size(), 1u);
+    EXPECT_EQ(long_line.errors[0].message, "unknown mnemonic '" + std::string(120, 'x') + "\u2026'");
+
+    const Assembly binary = assemble(" \x01\x7f\x1b[2J", options_for("cosmac"));
+    ASSERT_EQ(binary.errors.size(), 1u);
+    EXPECT_EQ(binary.errors[0].message, "unknown mnemonic '\\x01\\x7f\\x1b[2J'");
+}
+
 // The same text means different bytes, or is an error, in different notations.
 TEST(Notations, Conflicts)
 {

@@ -38,6 +38,33 @@ std::string_view declared_syntax(std::string_view source)
     return rest.substr(0, word_length(rest));
 }
 
+// A message as it is shown: control bytes as \xNN, and a quoted stretch of
+// source cut after 120 characters, so that a binary file or a line of 100 KB
+// given as source cannot flood the terminal.
+std::string shown(std::string_view message)
+{
+    constexpr std::size_t kLongestQuote = 120;
+    std::string out;
+    bool quoting = false;
+    std::size_t quoted = 0;
+    for (const char c : message) {
+        if (c == '\'') {
+            quoting = !quoting;
+            quoted = 0;
+        } else if (quoting && ++quoted > kLongestQuote) {
+            if (quoted == kLongestQuote + 1)
+                out += "\u2026";
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(c);
+        out += byte < 0x20 || byte == 0x7F ? "\\x" + hex_text(byte, 2) : std::string(1, c);
+    }
+    return out;
+}
+
+// After this many errors the rest are not worth reading.
+constexpr std::size_t kMostErrors = 100;
+
 class Assembler {
 public:
     Assembler(Assembly& out, const Notation& notation, const AssemblyOptions& options)
@@ -71,8 +98,13 @@ public:
         // In the order of the statements, includes in their place.
         std::stable_sort(errors_.begin(), errors_.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (auto& [order, error] : errors_)
+        for (auto& [order, error] : errors_) {
+            if (out_.errors.size() == kMostErrors) {
+                out_.errors.push_back({0, "too many errors; stopping", {}});
+                break;
+            }
             out_.errors.push_back(std::move(error));
+        }
         for (const auto& [name, symbol] : symbols_) {
             if (!name.starts_with('['))  // the build stamp's variables are no labels
                 out_.symbols.push_back({static_cast<uint16_t>(symbol.value), name});
@@ -92,7 +124,7 @@ private:
         }
         const Evaluated v = evaluate(text, symbols_, 0, notation_);
         if (!v.value || name.empty() || !is_name_start(name[0]))
-            errors_.push_back({0, {0, "-D " + std::string(definition) + ": " + (v.value ? "bad name" : v.error), {}}});
+            errors_.push_back({0, {0, shown("-D " + std::string(definition) + ": " + (v.value ? "bad name" : v.error)), {}}});
         else
             symbols_.try_emplace(symbol_name(name), Symbol{*v.value, 0, false, kPredefined});
     }
@@ -154,12 +186,12 @@ private:
 
     void error_at(std::size_t order, const Statement& s, std::string message)
     {
-        errors_.push_back({order, {s.line, std::move(message), file_name(s.file)}});
+        errors_.push_back({order, {s.line, shown(message), file_name(s.file)}});
     }
 
     void warn(const Statement& s, std::string message)
     {
-        out_.warnings.push_back({s.line, std::move(message), file_name(s.file)});
+        out_.warnings.push_back({s.line, shown(message), file_name(s.file)});
     }
 
     std::string file_name(int file) const { return file == 0 ? std::string() : sources_.path(file); }
