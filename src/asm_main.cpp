@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -23,7 +24,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin] [--syntax cosmac|rca|a18|asm02|sb]\n"
-    "                  [-I DIR]... [-D NAME[=VALUE]]... [--build N]\n";
+    "                  [-I DIR]... [-D NAME[=VALUE]]... [--build N] [-W]\n";
 
 constexpr const char* kDescription =
     "Assembles 1802 source into an image that cosmac's L command loads (elf), Intel HEX\n"
@@ -40,6 +41,7 @@ struct Options {
     std::vector<std::string> include_directories;
     std::vector<std::string> definitions;
     unsigned build = 0;
+    bool notices = false;  // -W
 };
 
 // Where - names standard output.
@@ -80,6 +82,8 @@ std::optional<int> parse_options(int argc, char** argv, Options& options)
                    "the build number that asm02's EVER and EEVER stamp\n(0); their date is SOURCE_DATE_EPOCH's where that\nis set, otherwise the clock's")
         ->check(CLI::Range(0, 0xFFFF))
         ->option_text("N");
+    app.add_flag("-W", options.notices,
+                 "also warn where arithmetic wrapped to the notation's\nwidth or an immediate was cut to its low byte, which\nthe notation's own assembler does silently");
     app.add_option("SOURCE", options.source)->group("");
     const auto failure = [](const std::string& message) {
         std::fprintf(stderr, "cosmac-asm: %s\n%s", message.c_str(), kUsage);
@@ -208,7 +212,12 @@ int main(int argc, char** argv)
         return std::move(file.bytes);
     };
     const cosmac::Assembly assembly = cosmac::assemble(source.bytes, assembly_options);
-    for (const auto& warning : assembly.warnings) {
+    std::vector<cosmac::AssemblyError> warnings = assembly.warnings;
+    if (options.notices) {
+        warnings.insert(warnings.end(), assembly.notices.begin(), assembly.notices.end());
+        std::stable_sort(warnings.begin(), warnings.end(), [](const auto& a, const auto& b) { return a.line < b.line; });
+    }
+    for (const auto& warning : warnings) {
         const std::string& file = warning.file.empty() ? options.source : warning.file;
         std::fprintf(stderr, "%s:%d: warning: %s\n", file.c_str(), warning.line, warning.message.c_str());
     }

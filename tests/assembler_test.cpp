@@ -374,6 +374,35 @@ TEST(Notations, ErrorsDoNotFlood)
     EXPECT_EQ(binary.errors[0].message, "unknown mnemonic '\\x01\\x7f\\x1b[2J'");
 }
 
+// Arithmetic past a notation's width wraps, and RCA's and SB's immediates keep
+// their low byte, as their own assemblers do: the bytes as they make them, and a
+// notice of each, once a line, for -W.
+TEST(Notations, WrapsAndCutsAreNoticed)
+{
+    const struct {
+        const char* syntax;
+        const char* source;
+        std::vector<uint8_t> bytes;
+        std::vector<std::string> notices;
+    } cases[] = {
+        {"a18", " DW $FFFF * $FFFF\nX EQU 8000H + 8000H\n DW X", {0x00, 0x01, 0x00, 0x00},
+         {"arithmetic wrapped to 16 bits", "arithmetic wrapped to 16 bits"}},
+        {"asm02", " dw $ffff * $ffff, 2 - 3, 1 << 40", {0x00, 0x01, 0xFF, 0xFF, 0x01, 0x00}, {"arithmetic wrapped to 16 bits"}},
+        {"rca", " LDI 300; LDI #FF", {0xF8, 0x2C, 0xF8, 0xFF}, {"300 cut to its low byte 2c"}},
+        {"sb", " LDI 300\n LDI $FF", {0xF8, 0x2C, 0xF8, 0xFF}, {"300 cut to its low byte 2c"}},
+        {"cosmac", " LDI FF\n DW FFFF", {0xF8, 0xFF, 0xFF, 0xFF}, {}},
+    };
+    for (const auto& c : cases) {
+        const Assembly assembly = assemble(c.source, options_for(c.syntax));
+        ASSERT_TRUE(assembly.errors.empty()) << c.syntax << ": " << assembly.errors[0].message;
+        EXPECT_EQ(bytes_at(assembly.memory, 0, c.bytes.size()), c.bytes) << c.syntax;
+        std::vector<std::string> notices;
+        for (const AssemblyError& notice : assembly.notices)
+            notices.push_back(notice.message);
+        EXPECT_EQ(notices, c.notices) << c.syntax;
+    }
+}
+
 // The same text means different bytes, or is an error, in different notations.
 TEST(Notations, Conflicts)
 {

@@ -63,7 +63,7 @@ const std::string kUsage =
     "              [--disk IMAGE[,sectors=N][,ro][,new]] [FILE...]\n";
 const std::string kAssemblerUsage =
     "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin] [--syntax cosmac|rca|a18|asm02|sb]\n"
-    "                  [-I DIR]... [-D NAME[=VALUE]]... [--build N]\n";
+    "                  [-I DIR]... [-D NAME[=VALUE]]... [--build N] [-W]\n";
 
 const std::string kBoardOnly =
     "cosmac: --ram, --rom, --serial, --baud, --quiet, --key-wait, --speed, --7bit, --lf-as-cr and --disk go with "
@@ -323,6 +323,14 @@ TEST(Programs, AssemblerFormatsAndErrors)
     EXPECT_EQ(run_piped("", dir.path(), {"all.asm"}, kAssemblerBinary).err,
               "all.asm: the program fills all 64 KB; an image holds at most ffff bytes\n");
     EXPECT_EQ(run_piped("", dir.path(), {"all.asm", "--format", "hex", "-o", "-"}, kAssemblerBinary).exit_status, 0);
+
+    // What the notation's own assembler does silently is said only with -W, in
+    // line order among the warnings.
+    std::ofstream(dir.path() / "wrap.asm") << "; cosmac-asm: syntax=asm02\n dw $ffff*$ffff\nx dw 1\n";
+    EXPECT_EQ(run_piped("", dir.path(), {"wrap.asm", "-o", "-"}, kAssemblerBinary).err,
+              "wrap.asm:3: warning: label 'x' without its colon\n");
+    EXPECT_EQ(run_piped("", dir.path(), {"wrap.asm", "-o", "-", "-W"}, kAssemblerBinary).err,
+              "wrap.asm:2: warning: arithmetic wrapped to 16 bits\nwrap.asm:3: warning: label 'x' without its colon\n");
 }
 
 // In debugger mode the end of a run starts a line of its own only when the

@@ -5,6 +5,7 @@
 #include <deque>
 #include <limits>
 #include <set>
+#include <tuple>
 #include <utility>
 
 #include "asm/encoder.hpp"
@@ -194,6 +195,14 @@ private:
         out_.warnings.push_back({s.line, shown(message), file_name(s.file)});
     }
 
+    // Once a line, although both passes value an EQU.
+    void notice(const Statement& s, std::string message)
+    {
+        AssemblyError notice{s.line, shown(message), file_name(s.file)};
+        if (noticed_.insert({notice.file, notice.line, notice.message}).second)
+            out_.notices.push_back(std::move(notice));
+    }
+
     std::string file_name(int file) const { return file == 0 ? std::string() : sources_.path(file); }
 
     std::optional<int64_t> value(const Statement& s, std::string_view text)
@@ -201,6 +210,8 @@ private:
         const Evaluated v = evaluate(text, symbols_, s.address, notation_, s.scope);
         if (!v.value)
             error(s, v.error);
+        if (v.wrapped)
+            notice(s, wrapped_notice(notation_));
         return v.value;
     }
 
@@ -476,6 +487,8 @@ private:
                 error(s, std::move(message));
             for (std::string& message : encoded.warnings)
                 warn(s, std::move(message));
+            for (std::string& message : encoded.notices)
+                notice(s, std::move(message));
             if (encoded.bytes.size() != s.size)
                 error(s, "this statement makes " + std::to_string(encoded.bytes.size()) +
                              " bytes, but the first pass laid out " + std::to_string(s.size));
@@ -517,6 +530,7 @@ private:
     std::vector<UserOp> user_ops_;
     LineReader reader_;
     Preprocessor preprocessor_;
+    std::set<std::tuple<std::string, int, std::string>> noticed_;
     std::deque<std::string> line_texts_;  // lines after #define substitution, which statements point into
     Symbols symbols_;
     unsigned address_ = 0;

@@ -36,6 +36,9 @@ struct Assembly {
     std::vector<ListingLine> listing;
     std::vector<AssemblyError> errors;
     std::vector<AssemblyError> warnings;  // the bytes are made, but perhaps not as meant
+    // Values the notation's own rules changed, as its assembler does silently:
+    // arithmetic wrapped to its width, an immediate cut to its low byte.
+    std::vector<AssemblyError> notices;
     std::vector<SymbolEntry> symbols;  // every label and EQU, with the low 16 bits of its value
 
     bool empty() const { return assembled.none(); }

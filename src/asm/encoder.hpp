@@ -26,6 +26,9 @@ struct Encoded {
     std::vector<uint8_t> bytes;
     std::vector<std::string> errors;  // meaningful once every symbol is defined
     std::vector<std::string> warnings;
+    // Where the notation's own rules changed a value: arithmetic wrapped, an
+    // immediate cut to its low byte. Shown only when asked for (cosmac-asm -W).
+    std::vector<std::string> notices;
     std::optional<std::string> user_op;  // the .op form chosen, by its operand letters
 };
 

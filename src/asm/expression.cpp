@@ -32,7 +32,7 @@ public:
             fail("unexpected '" + std::string(text_.substr(position_)) + "' in expression");
         if (!error_.empty())
             return {std::nullopt, error_};
-        return {value, {}};
+        return {value, {}, wrapped_};
     }
 
 private:
@@ -90,7 +90,10 @@ private:
         if (!result)
             return fail("division by zero");
         const int64_t span = int64_t{1} << notation_.value_bits;
-        return *result >= -span / 2 && *result < span ? *result : static_cast<int64_t>(uint64_t(*result) & (span - 1));
+        if (*result >= -span / 2 && *result < span)
+            return *result;
+        wrapped_ = true;
+        return static_cast<int64_t>(uint64_t(*result) & (span - 1));
     }
 
     std::optional<int64_t> operand_in_parentheses()
@@ -282,6 +285,7 @@ private:
     std::size_t position_ = 0;
     int depth_ = 0;
     std::string error_;
+    bool wrapped_ = false;
 };
 
 }  // namespace

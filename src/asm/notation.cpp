@@ -154,6 +154,11 @@ std::string value_text(const Notation& notation, int64_t value)
     return formatted(decimal ? "%s%llu" : "%s%llx", value < 0 ? "-" : "", magnitude);
 }
 
+std::string wrapped_notice(const Notation& notation)
+{
+    return "arithmetic wrapped to " + std::to_string(notation.value_bits) + " bits";
+}
+
 
 
 

@@ -17,6 +17,7 @@ namespace cosmac::assembler {
 struct Evaluated {
     std::optional<int64_t> value;
     std::string error;
+    bool wrapped = false;  // arithmetic went past the notation's width, as its own assembler lets it
 };
 
 enum class Fix { Prefix, Infix, Postfix };
@@ -156,6 +157,9 @@ bool makes_bytes(Directive directive);
 // A value as the notation writes numbers without a prefix: decimal where plain
 // digits are decimal, hexadecimal where they are hex.
 std::string value_text(const Notation& notation, int64_t value);
+
+// What the notice says where arithmetic went past the notation's width.
+std::string wrapped_notice(const Notation& notation);
 
 // For a word this notation does not know: where it is a number, or a directive
 // or instruction, in the other notations, as "; `0FFH` is a number in --syntax

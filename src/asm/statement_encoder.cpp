@@ -32,7 +32,10 @@ void Encoder::emit_byte(std::string_view text)
     }
     if (notation_.rca_free_form && upper(trim(text)).starts_with("A("))
         error("A(...) is two bytes; an immediate takes one (A.0 or A.1)");
-    emit(static_cast<uint8_t>(any_value(text).value_or(kValueInError)));
+    const int64_t value = any_value(text).value_or(kValueInError);
+    if (value > 0xFF || value < kLowestByte)
+        notice(value_text(notation_, value) + " cut to its low byte " + hex_text(value & 0xFF, 2));
+    emit(static_cast<uint8_t>(value));
 }
 
 void Encoder::emit_word(std::string_view text, int64_t low, const char* what)
@@ -75,6 +78,8 @@ std::optional<int64_t> Encoder::any_value(std::string_view text)
     const Evaluated v = evaluate(text, symbols_, address_, notation_, scope_);
     if (!v.value)
         error(v.error);
+    if (v.wrapped)
+        notice(wrapped_notice(notation_));
     return v.value;
 }
 

@@ -26,6 +26,7 @@ public:
 
     void error(std::string message) { result.errors.push_back(std::move(message)); }
     void warning(std::string message) { result.warnings.push_back(std::move(message)); }
+    void notice(std::string message) { result.notices.push_back(std::move(message)); }
     const std::string& operation() const { return operation_; }
     const Notation& notation() const { return notation_; }
     const Symbols& symbols() const { return symbols_; }
