@@ -243,6 +243,8 @@ TEST(Boards, FrontPanelSwitchesCopiedToTheLeds)
     PlainRun policy;
     run_on(state, *m, bus, policy, 1);
     EXPECT_EQ(state.I << 4 | state.N, 0xE2);  // a run of one instruction latches it too
+    run_on(state, *m, bus, policy, 0);
+    EXPECT_EQ(state.I << 4 | state.N, 0xE2);  // a run of none changes neither
     run_on(state, *m, bus, policy, 4);
     EXPECT_EQ(panel.leds, 0x5A);
     EXPECT_EQ((*m)[0x0100], 0x5A);

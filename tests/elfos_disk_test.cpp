@@ -342,6 +342,8 @@ TEST(ElfosDisk, FailedChangesChangeNothing)
          "abcdefghijklmnopqrst: a name holds at most 19 characters"},
         {[&] { return add_file(image, "/bin/a b", "b", plain_file()); },
          "a b: a name takes printable ASCII characters but no space or /"},
+        {[&] { return add_file(image, "/bin/a\x7f", "b", plain_file()); },
+         "a\x7f: a name takes printable ASCII characters but no space or /"},
         {[&] { return add_file(image, "/", "b", plain_file()); }, "/ is the master directory"},
         {[&] { return make_directory(image, "/bin/d", kLeapDay); }, "/bin/d is there already"},
         {[&] { return make_directory(image, "/bin/x/y", kLeapDay); }, "/bin/x: no such directory"},

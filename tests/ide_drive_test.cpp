@@ -204,6 +204,7 @@ TEST(IdeDrive, Identify)
     EXPECT_EQ(word(61), 0x0012);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes) + 54, 16), "ocmscaI EDd si k");
     EXPECT_EQ(bytes[54 + 39], ' ');
+    EXPECT_EQ(word(47), 0);  // the model ends at word 46
     EXPECT_EQ(drive.sectors_read(), 0u);
 }
 
