@@ -261,6 +261,21 @@ TEST(Boards, FrontPanelSwitchesCopiedToTheLeds)
     EXPECT_FALSE(board.ef(4, 1000 + 22375));
 }
 
+// The disk card answers its ports and nothing else: a serial line moved to any
+// EF line of a board with a disk is still what that line reads.
+TEST(Boards, TheDiskCardLeavesTheEfLinesToOthers)
+{
+    for (const char* name : {"picoelf", "elf2k"}) {
+        BoardDescription description = *board_named(name);
+        const unsigned own_line = description.device("serial line")->ef_line;
+        const bool idle = Board(description).ef(own_line, 0);
+        for (unsigned line = 1; line <= 3; ++line) {
+            description.device("serial line")->ef_line = line;
+            EXPECT_EQ(Board(description).ef(line, 0), idle) << name << " EF" << line;
+        }
+    }
+}
+
 TEST(Boards, MapsAndUnmappedAddresses)
 {
     BoardDescription description = *board_named("elf");
