@@ -247,9 +247,11 @@ TEST(Programs, OwnSourcesInEachNotation)
 }
 
 // Sources in the style of real builds: SB lists with and without blanks, A18
-// register names included twice through -I, and an Elf/OS header stamped under a
-// fixed SOURCE_DATE_EPOCH with --build and -D. Each assembles to the bytes
-// worked out by hand in its .hex file.
+// register names included twice through -I, an Elf/OS header stamped under a
+// fixed SOURCE_DATE_EPOCH with --build and -D, an Elf/OS utility with an
+// included .op, the stamp's variables and Asm/02's byte rules, and an A18
+// serial routine with $ in its names. Each assembles to the bytes worked out
+// by hand in its .hex file.
 TEST(Programs, RealBuilds)
 {
     TempDir dir;
@@ -264,6 +266,10 @@ TEST(Programs, RealBuilds)
         {"elfos-header",
          {"--syntax", "asm02", "--build", "258", "-D", "BEEP"},
          (sources / "elfos-header.asm").string() + ":18: warning: 2023 does not fit in a byte; stored e7\n"},
+        {"elfos-count",
+         {"--syntax", "asm02", "--build", "7", "-I", (sources / "include").string()},
+         (sources / "elfos-count.asm").string() + ":33: warning: 8250 does not fit in a byte; stored 3a\n"},
+        {"a18-serial", {"--syntax", "a18"}, ""},
     };
     setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
     const auto arguments_of = [&](const auto& c) {
