@@ -127,6 +127,45 @@ TEST(Debugger, ACancelledInputLeavesNoRecord)
     }
 }
 
+// A firmware's bit routine (P = E), called by a plain SEP from P = 3, calls its
+// delay routine (P = D) the same way; each routine's exit SEP sits before its
+// entry, so that the called register is left at the entry. A SEP back to the P
+// that called the running code is a return, however the registers lie: o in
+// the bit routine runs through the delay routine to the SEP back to P = 3.
+TEST(Debugger, PlainSepCallsAndReturns)
+{
+    Debugger debugger{ProtectedWindow{}};
+    const auto memory = std::make_unique<Memory>();
+    load_bytes(*memory, 0x0100, "DE 7B 00");           // SEP RE; SEQ; IDL
+    load_bytes(*memory, 0x0200, "11 DD 11 D3 30 00");  // INC R1; SEP RD; INC R1; SEP R3; BR 00
+    load_bytes(*memory, 0x0300, "12 DE 30 00");        // INC R2; SEP RE; BR 00
+    MachineState state;
+    state.P = 3;
+    state.R[3] = 0x0100;
+    state.R[0xE] = 0x0200;
+    state.R[0xD] = 0x0300;
+    ScriptedIo io;
+    const struct {
+        uint16_t at;
+        uint8_t p;
+        std::optional<uint8_t> calling_p;
+    } steps[] = {{0x0100, 3, std::nullopt}, {0x0200, 0xE, 3},    {0x0201, 0xE, 3}, {0x0300, 0xD, 0xE},
+                 {0x0301, 0xD, 0xE},        {0x0202, 0xE, 3},    {0x0203, 0xE, 3}, {0x0101, 3, std::nullopt}};
+    for (const auto& expected : steps) {
+        EXPECT_EQ(state.R[state.P], expected.at);
+        EXPECT_EQ(state.P, expected.p) << std::hex << expected.at;
+        EXPECT_EQ(debugger.calling_p(), expected.calling_p) << std::hex << expected.at;
+        debugger.step(state, *memory, io);
+    }
+    debugger.step_back(state, *memory, 6);
+    ASSERT_EQ(state.R[0xE], 0x0201);
+    const DebugOutcome outcome = debugger.run(state, *memory, io, RunGoal::StepOut);
+    EXPECT_EQ(outcome.stop, StopKind::Goal);
+    EXPECT_EQ(outcome.result.executed, 5u);
+    EXPECT_EQ(state.P, 3);
+    EXPECT_EQ(state.R[3], 0x0101);
+}
+
 // With nothing to stop at, running back is interrupted at its first poll.
 TEST(Debugger, RunningBackPollsForAnInterrupt)
 {

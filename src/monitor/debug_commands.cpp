@@ -129,7 +129,8 @@ bool no_arguments(Session& session, const CommandLine& command, const char* usag
 }
 
 // n over a call runs until the call comes back; on a return it runs out to the
-// caller, as o does; on anything else it is one step.
+// caller, as o does; on a plain SEP back to the P that called the running code,
+// and on anything else, it is one step.
 Next step_over(Session& session, const CommandLine& command)
 {
     if (!no_arguments(session, command, "usage: n"))
@@ -139,7 +140,8 @@ Next step_over(Session& session, const CommandLine& command)
     const bool sep_away = opcode >> 4 == 0xD && (opcode & 0xF) != p;
     if (sep_away && opcode == kReturn)
         return debug_run(session, RunGoal::StepOut);
-    return sep_away ? debug_run(session, RunGoal::StepOver) : debug_run(session, RunGoal::Count, 1);
+    const bool plain_return = opcode != kCall && session.debugger->calling_p() == (opcode & 0xF);
+    return sep_away && !plain_return ? debug_run(session, RunGoal::StepOver) : debug_run(session, RunGoal::Count, 1);
 }
 
 Next step_out(Session& session, const CommandLine& command)

@@ -21,6 +21,7 @@ namespace cosmac {
 template <RunGoal kGoal, bool kTrace, bool kBoard>
 struct DebugRun {
     static constexpr bool kSeesEachState = true;
+    static constexpr uint8_t kNoCaller = 0xFF;
 
     TraceSink* trace;
     const Memory* memory;
@@ -31,6 +32,7 @@ struct DebugRun {
     uint8_t home_p;       // the P that n and o step at
     uint16_t after_call;  // where a standard call's return comes back to, after its inline address
     uint16_t after_sep;   // where a plain subroutine's SEP back to home_p comes back to
+    uint8_t calling_p;    // the P that called home_p's code by a plain SEP, or kNoCaller
     uint64_t earlier = 0;  // instructions executed in the run's earlier slices of a board's time
 
     uint64_t records = 0;    // written into the ring
@@ -142,15 +144,19 @@ private:
     }
 
     // The standard call and return change depth; o also ends at a return from
-    // depth 0, or after a plain SEP that hands the program counter back to a caller.
+    // depth 0, or after the plain SEP back to the P that called home_p's code.
+    // Other plain SEPs are calls that come back to home_p; where no caller is
+    // known, the first plain SEP away ends o.
     void follow_calls(const Cpu& cpu, uint8_t opcode)
     {
+        const uint8_t target = opcode & 0xF;
         if (opcode == kCall) {
             ++depth;
         } else if (opcode == kReturn) {
             returning = returning || depth == 0;
             --depth;
-        } else if (opcode >> 4 == 0xD && (opcode & 0xF) != cpu.P && depth == 0 && kGoal == RunGoal::StepOut) {
+        } else if (opcode >> 4 == 0xD && target != cpu.P && depth == 0 && kGoal == RunGoal::StepOut &&
+                   (calling_p == kNoCaller || target == calling_p)) {
             stop = StopKind::Goal;
         }
     }
@@ -234,7 +240,9 @@ DebugRun<kGoal, kTrace, kBoard> Debugger::policy_for(const MachineState& state, 
             history_.next_slot(),
             state.P,
             static_cast<uint16_t>(pc + (opcode == kCall ? 3 : 1)),
-            static_cast<uint16_t>(pc + 1)};
+            static_cast<uint16_t>(pc + 1),
+            kGoal == RunGoal::StepOut ? history_.calling_p().value_or(DebugRun<kGoal, kTrace, kBoard>::kNoCaller)
+                                      : DebugRun<kGoal, kTrace, kBoard>::kNoCaller};
 }
 
 // On a board the run goes on in slices of the board's time until the policy

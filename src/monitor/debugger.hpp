@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -104,6 +105,10 @@ public:
     // one that stored into a watched range, has been undone, the user interrupts,
     // or the history runs out.
     DebugOutcome run_back(MachineState& state, Memory& memory, HostIo& io);
+
+    // The P that called the running code by a plain SEP, which a SEP back to
+    // returns to.
+    std::optional<uint8_t> calling_p() const { return history_.calling_p(); }
 
     // Nothing before now can be stepped back to.
     void forget_history() { history_.forget(); }

@@ -87,4 +87,28 @@ std::vector<HistoryStep> History::recent(std::size_t count, const MachineState& 
     return steps;
 }
 
+// A SEP back to the P that called the running one is a return; any other SEP
+// to another register is a call. Replaying the SEPs oldest first keeps the
+// chain of callers. The chain is bounded: past 16 unreturned SEPs the code is
+// more likely coroutines than calls, and the oldest callers are let go.
+std::optional<uint8_t> History::calling_p() const
+{
+    constexpr std::size_t kDeepest = 16;
+    std::vector<uint8_t> callers;
+    for (std::size_t age = size_; age-- > 0;) {
+        const HistoryRecord& record = records_[index(age)];
+        const uint8_t target = record.opcode & 0xF;
+        if (!record.is_instruction() || record.opcode >> 4 != 0xD || target == record.P())
+            continue;
+        if (!callers.empty() && callers.back() == target) {
+            callers.pop_back();
+            continue;
+        }
+        if (callers.size() == kDeepest)
+            callers.erase(callers.begin());
+        callers.push_back(record.P());
+    }
+    return callers.empty() ? std::nullopt : std::optional<uint8_t>(callers.back());
+}
+
 }  // namespace cosmac

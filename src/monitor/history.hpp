@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "cpu/machine_state.hpp"
@@ -87,6 +88,10 @@ public:
     // The newest count records, oldest first, rebuilt back from the state that
     // followed the newest.
     std::vector<HistoryStep> recent(std::size_t count, const MachineState& current) const;
+
+    // The P that the running code was called from by a plain SEP, as far as the
+    // history reaches back; empty when it was not called so (a main program).
+    std::optional<uint8_t> calling_p() const;
 
 private:
     void end_run(const MachineState& state);
