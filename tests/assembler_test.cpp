@@ -242,6 +242,33 @@ TEST(Notations, IncludeDirectoriesAndDefinitions)
     }
 }
 
+// A line's label names an address; an equate, a variable and a -D definition
+// are values, which the debugger takes but never shows as an address's name.
+TEST(Notations, SymbolKinds)
+{
+    constexpr SymbolKind kLabel = SymbolKind::Label, kValue = SymbolKind::Value;
+    const struct {
+        const char* syntax;
+        const char* source;
+        std::vector<SymbolEntry> symbols;  // in the order of their names
+    } cases[] = {
+        {"a18", "TOP NOP\nSIZE EQU 3\nN SET 1\nN SET 2\nEND: EQU $",
+         {{0x0001, "END", kValue}, {0x0002, "N", kValue}, {0x0003, "SIZE", kValue}, {0x0000, "TOP", kLabel},
+          {0x0001, "W", kValue}}},
+        {"asm02", "f_type: equ 0ff03h\nstart: sep r4\n dw f_type",
+         {{0xFF03, "F_TYPE", kValue}, {0x0000, "START", kLabel}}},  // names ignore case
+        {"rca", "ZERO=0; HERE: GHI 0", {{0x0000, "HERE", kLabel}, {0x0001, "W", kValue}, {0x0000, "ZERO", kValue}}},
+    };
+    for (const auto& c : cases) {
+        AssemblyOptions options = options_for(c.syntax);
+        if (std::string_view(c.syntax) != "asm02")
+            options.predefined = {"W"};
+        const Assembly assembly = assemble(c.source, options);
+        ASSERT_TRUE(assembly.errors.empty()) << c.source << ": " << assembly.errors[0].message;
+        EXPECT_EQ(assembly.symbols, c.symbols) << c.source;
+    }
+}
+
 // Each pair of adjacent precedence levels, with operands at which the other
 // order gives another value.
 TEST(Notations, AdjacentPrecedenceLevels)

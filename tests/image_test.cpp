@@ -169,21 +169,29 @@ TEST(PosixFile, WriteAtGoesOnWhereAShortWriteStopped)
     EXPECT_EQ(written, std::string(700, '\0') + std::string(300, 'a'));
 }
 
-// Every name the assembler writes reads back, CR LF line ends included; a line
-// that is no "xxxx name" is named with its line number and skipped.
+// Every name the assembler writes reads back with its kind, CR LF line ends
+// included; a line without a kind, as older files have, is a label's; a line
+// that is none of these is named with its line number and skipped.
 TEST(SymbolFile, ReadsBackWhatTheAssemblerWrites)
 {
-    const std::string text = symbol_file_text({{0x0300, "START.LOOP"}, {0x0010, "f_hexout!"}, {0xFFFF, "_end"}});
-    EXPECT_EQ(text, "0010 f_hexout!\n0300 START.LOOP\nffff _end\n");
+    const std::string text = symbol_file_text(
+        {{0x0300, "START.LOOP"}, {0x0010, "f_hexout!"}, {0xFFFF, "_end"}, {0x0003, "COUNT", SymbolKind::Value}});
+    EXPECT_EQ(text, "0003 COUNT value\n0010 f_hexout! label\n0300 START.LOOP label\nffff _end label\n");
     const std::string path = ::testing::TempDir() + "symbols.sym";
-    std::ofstream(path, std::ios::binary) << "0010 f_hexout!\r\n0300\tSTART.LOOP\r\n\r\n12345 long\n030g bad\n0300 9lives\nffff q\n0400  \n";
+    std::ofstream(path, std::ios::binary) << "0010 f_hexout!\r\n0300\tSTART.LOOP\r\n\r\n12345 long\n030g bad\n0300 9lives\n"
+                                             "ffff q\n0400  \n0003 COUNT\tvalue \n0004 four label\n0005 five constant\n";
     const SymbolFile file = read_symbol_file(path);
     std::remove(path.c_str());
-    const std::vector<SymbolEntry> read{{0x0010, "f_hexout!"}, {0x0300, "START.LOOP"}, {0xFFFF, "q"}};  // q: the shortest line
+    const std::vector<SymbolEntry> read{{0x0010, "f_hexout!"},
+                                        {0x0300, "START.LOOP"},
+                                        {0xFFFF, "q"},  // q: the shortest line
+                                        {0x0003, "COUNT", SymbolKind::Value},
+                                        {0x0004, "four"}};
     EXPECT_EQ(file.symbols, read);
-    ASSERT_EQ(file.problems.size(), 4u);
-    EXPECT_EQ(file.problems[0], path + ":4: not an \"xxxx name\" line");
-    EXPECT_EQ(file.problems[3], path + ":8: not an \"xxxx name\" line");  // blanks and no name
+    ASSERT_EQ(file.problems.size(), 5u);
+    EXPECT_EQ(file.problems[0], path + ":4: not an \"xxxx name [label|value]\" line");
+    EXPECT_EQ(file.problems[3], path + ":8: not an \"xxxx name [label|value]\" line");  // blanks and no name
+    EXPECT_EQ(file.problems[4], path + ":11: not an \"xxxx name [label|value]\" line");
 }
 
 }  // namespace

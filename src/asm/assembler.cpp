@@ -107,8 +107,9 @@ public:
             out_.errors.push_back(std::move(error));
         }
         for (const auto& [name, symbol] : symbols_) {
-            if (!name.starts_with('['))  // the build stamp's variables are no labels
-                out_.symbols.push_back({static_cast<uint16_t>(symbol.value), name});
+            if (!name.starts_with('['))  // the build stamp's variables are no program's names
+                out_.symbols.push_back({static_cast<uint16_t>(symbol.value), name,
+                                        symbol.label ? SymbolKind::Label : SymbolKind::Value});
         }
     }
 
@@ -221,10 +222,13 @@ private:
         return notation_.symbols_ignore_case ? upper(name) : name;
     }
 
+    enum class Defined { Label, Equate, Variable };
+
     // A name is defined once; a SET variable may be set again, and an equate may
     // be repeated with the same value, as register-name include files are.
-    void define(const Statement& s, int64_t symbol_value, bool variable = false)
+    void define(const Statement& s, int64_t symbol_value, Defined how)
     {
+        const bool variable = how == Defined::Variable;
         const std::string name = symbol_name(s.label);
         if (const auto number = notation_.number(name); number && number->value) {
             error(s, "label '" + name + "' reads as a hexadecimal number; choose another name");
@@ -239,7 +243,7 @@ private:
             error(s, "bad label '" + name + "'");
             return;
         }
-        const auto [it, inserted] = symbols_.try_emplace(name, Symbol{symbol_value, s.line, variable, s.file});
+        const auto [it, inserted] = symbols_.try_emplace(name, Symbol{symbol_value, s.line, variable, s.file, how == Defined::Label});
         if (inserted || (variable && it->second.variable)) {
             it->second.value = symbol_value;
             return;
@@ -310,7 +314,7 @@ private:
             if (s.label.empty())
                 error(s, upper(s.operation) + " needs a name");
             else if (const auto v = value(s, s.operands))
-                define(s, *v, s.directive == Directive::Set);
+                define(s, *v, s.directive == Directive::Set ? Defined::Variable : Defined::Equate);
             return;
         case Directive::Org:
         case Directive::Reserve:
@@ -358,7 +362,7 @@ private:
             return;
         }
         if (!s.label.empty())
-            define(s, s.directive == Directive::Org && !notation_.org_label_before ? address_ : before);
+            define(s, s.directive == Directive::Org && !notation_.org_label_before ? address_ : before, Defined::Label);
         if (s.operation.empty() || !makes_bytes(s.directive))
             return;
         const auto encoded = encode(request(s), symbols_, notation_);

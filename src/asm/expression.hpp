@@ -18,6 +18,7 @@ struct Symbol {
     int line;               // where it was defined
     bool variable{};        // SET: may be set again
     int file{};             // the source 0, an included file, or -1 for a command-line definition
+    bool label{};           // the address of a line, not an equate's value
 };
 
 using Symbols = std::map<std::string, Symbol, std::less<>>;

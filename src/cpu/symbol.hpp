@@ -1,6 +1,7 @@
-// A name for an address of the machine's memory: a label or constant of a
-// program, as the assembler makes them, symbol files keep them and the debugger
-// shows them.
+// A name of a program, as the assembler makes them, symbol files keep them and
+// the debugger shows them: a label names an address in the program; a value
+// (an equate, a variable, a definition on the command line) is only a number,
+// which the user may type but which names no address in what is shown.
 #pragma once
 
 #include <compare>
@@ -9,9 +10,12 @@
 
 namespace cosmac {
 
+enum class SymbolKind : uint8_t { Label, Value };
+
 struct SymbolEntry {
     uint16_t address;
     std::string name;
+    SymbolKind kind = SymbolKind::Label;
 
     auto operator<=>(const SymbolEntry&) const = default;  // by address, then name
 };

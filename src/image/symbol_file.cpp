@@ -15,19 +15,32 @@ namespace {
 // Asm/02's names may hold a !, too.
 bool is_symbol_char(char c) { return is_name_char(c) || c == '!'; }
 
-// "xxxx name": four hex digits, white space, a name.
+constexpr std::string_view kKindWords[] = {"label", "value"};  // in SymbolKind's order
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+// "xxxx name [kind]": four hex digits, blanks, a name, and the kind of the name
+// after blanks; a line without one, as older symbol files have, is a label's.
 bool parse_line(std::string_view line, SymbolEntry& entry)
 {
-    if (line.size() < 6 || !std::all_of(line.begin(), line.begin() + 4, is_hex_digit))
+    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())))
+        line.remove_suffix(1);
+    if (line.size() < 6 || !std::all_of(line.begin(), line.begin() + 4, is_hex_digit) || !is_blank(line[4]))
         return false;
     std::size_t start = 4;
-    while (start < line.size() && (line[start] == ' ' || line[start] == '\t'))
+    while (start < line.size() && is_blank(line[start]))
         ++start;
-    std::string_view name = line.substr(start);
-    while (!name.empty() && std::isspace(static_cast<unsigned char>(name.back())))
-        name.remove_suffix(1);
-    if (start == 4 || name.empty() || !is_name_start(name[0]) || !std::all_of(name.begin(), name.end(), is_symbol_char))
+    const std::size_t end = std::min(line.find_first_of(" \t", start), line.size());
+    const std::string_view name = line.substr(start, end - start);
+    if (name.empty() || !is_name_start(name[0]) || !std::all_of(name.begin(), name.end(), is_symbol_char))
         return false;
+    std::string_view kind = line.substr(end);
+    while (!kind.empty() && is_blank(kind.front()))
+        kind.remove_prefix(1);
+    const auto* known = std::find(std::begin(kKindWords), std::end(kKindWords), kind);
+    if (!kind.empty() && known == std::end(kKindWords))
+        return false;
+    entry.kind = kind.empty() ? SymbolKind::Label : static_cast<SymbolKind>(known - std::begin(kKindWords));
     entry.address = static_cast<uint16_t>(std::stoul(std::string(line.substr(0, 4)), nullptr, 16));
     entry.name = std::string(name);
     return true;
@@ -40,7 +53,12 @@ std::string symbol_file_text(std::vector<SymbolEntry> symbols)
     std::sort(symbols.begin(), symbols.end());
     std::string text;
     for (const SymbolEntry& symbol : symbols) {
-        text.append(hex_text(symbol.address, 4)).append(" ").append(symbol.name).append("\n");
+        text.append(hex_text(symbol.address, 4))
+            .append(" ")
+            .append(symbol.name)
+            .append(" ")
+            .append(kKindWords[static_cast<int>(symbol.kind)])
+            .append("\n");
     }
     return text;
 }
@@ -62,7 +80,7 @@ SymbolFile read_symbol_file(const std::string& path)
         if (parse_line(line, entry))
             file.symbols.push_back(std::move(entry));
         else if (line.find_first_not_of(" \t") != std::string_view::npos)
-            file.problems.push_back(path + ":" + std::to_string(line_number) + ": not an \"xxxx name\" line");
+            file.problems.push_back(path + ":" + std::to_string(line_number) + ": not an \"xxxx name [label|value]\" line");
     }
     return file;
 }

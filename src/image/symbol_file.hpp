@@ -1,5 +1,6 @@
-// Symbol files: one "xxxx name" line for each label and constant of a program,
-// sorted by address, as cosmac-asm writes them beside its output.
+// Symbol files: one "xxxx name kind" line for each name of a program, sorted by
+// address, as cosmac-asm writes them beside its output; the kind is label or
+// value.
 #pragma once
 
 #include <cstdint>

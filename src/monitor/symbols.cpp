@@ -9,7 +9,7 @@ namespace cosmac {
 void SymbolTable::add(const std::vector<SymbolEntry>& symbols)
 {
     for (const SymbolEntry& symbol : symbols) {
-        if (addresses_.emplace(symbol.name, symbol.address).second)
+        if (addresses_.emplace(symbol.name, symbol.address).second && symbol.kind == SymbolKind::Label)
             names_.emplace(symbol.address, symbol.name);
     }
 }

@@ -15,7 +15,8 @@ namespace cosmac {
 
 class SymbolTable {
 public:
-    // The first definition of a name holds.
+    // The first definition of a name holds. Every name can be typed; only labels
+    // name addresses in what is shown.
     void add(const std::vector<SymbolEntry>& symbols);
 
     // The name as written; failing that, the one name that matches when case is
