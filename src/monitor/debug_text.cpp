@@ -10,6 +10,24 @@ namespace {
 
 std::string at(uint16_t address, const SymbolTable& symbols) { return hex_text(address, 4) + symbols.describe(address); }
 
+// The console machine's service as what it did: the character written or the
+// key read, with the character itself where it prints.
+std::string console_service_line(const HistoryStep& step)
+{
+    const auto shown = [](uint8_t c) {
+        return hex_text(c, 2) + (c >= 0x20 && c <= 0x7E ? std::string(" '") + static_cast<char>(c) + "'" : "");
+    };
+    const std::string address = hex_text(step.record->pc, 4);
+    return step.record->operands[0] == 1 ? address + " PUTC " + shown(step.before.D)
+                                         : address + " GETC \u2192 " + shown(step.after.D);
+}
+
+// The columns a line takes on the screen: its UTF-8 bytes less continuation bytes.
+std::size_t columns(std::string_view line)
+{
+    return static_cast<std::size_t>(std::count_if(line.begin(), line.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
 }  // namespace
 
 std::string stop_reason(const DebugOutcome& outcome, const SymbolTable& symbols, std::string_view ignored_by)
@@ -52,7 +70,10 @@ std::string trace_line(const HistoryStep& step, const SymbolTable& symbols)
     const MachineState& after = step.after;
     const HistoryRecord& record = *step.record;
     const bool instruction = record.is_instruction();
-    std::string line = instruction ? instruction_line(disassemble(record.bytes(), record.pc), symbols)
+    const bool console_service =
+        instruction && !record.on_board() && record.opcode == 0x68 && (record.operands[0] == 1 || record.operands[0] == 2);
+    std::string line = console_service ? console_service_line(step) + "\n"
+                       : instruction   ? instruction_line(disassemble(record.bytes(), record.pc), symbols)
                        : record.kind == RecordKind::DmaIn ? "DMA in\n"
                                                           : "DMA out\n";
     line.pop_back();  // the newline
@@ -74,7 +95,7 @@ std::string trace_line(const HistoryStep& step, const SymbolTable& symbols)
         changes += formatted(" out %02x", record.new_byte);
     if (!changes.empty()) {
         constexpr std::size_t kChangesColumn = 20;
-        line.resize(std::max(line.size() + 1, kChangesColumn), ' ');
+        line.append(std::max<std::size_t>(1, kChangesColumn - std::min(columns(line), kChangesColumn)), ' ');
         line += changes.substr(1);
     }
     return (instruction ? symbols.label_lines(record.pc) : "") + line + "\n";

@@ -50,6 +50,7 @@ struct HistoryRecord {
     bool dropped() const { return bits & kDropped; }  // by the protected window
     bool has_after() const { return bits & kHasAfter; }  // the last of a run: its after state is kept apart
     bool is_instruction() const { return kind == RecordKind::Instruction; }
+    bool on_board() const { return bits & kLines; }
     std::array<uint8_t, 3> bytes() const { return {opcode, operands[0], operands[1]}; }
 };
 

@@ -16,7 +16,13 @@ namespace {
 class ConsoleTrace final : public TraceSink {
 public:
     explicit ConsoleTrace(Session& session) : session_(session) {}
-    void traced(const HistoryStep& step) override { session_.console.write(trace_line(step, session_.symbols)); }
+    // A trace line starts a line of its own after a program's output.
+    void traced(const HistoryStep& step) override
+    {
+        if (session_.console.character_line_open())
+            session_.console.write("\n");
+        session_.console.write(trace_line(step, session_.symbols));
+    }
 
 private:
     Session& session_;
