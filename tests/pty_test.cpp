@@ -269,7 +269,7 @@ TEST(Terminal, ControlCStopsTheDebuggersRuns)
     ASSERT_TRUE(session.expect("-"));
     session.type("e 0 f8 41 68 01 30 02\n");  // LDI 'A', then PUTC forever
     ASSERT_TRUE(session.expect("-"));
-    const std::pair<const char*, const char*> runs[] = {{"o", "AAAA"}, {"t 7fffffff", "A0002 INVALID\r\n0004 BR 02"}};
+    const std::pair<const char*, const char*> runs[] = {{"o", "AAAA"}, {"t 7fffffff", "A\r\n0002 PUTC 41 'A'\r\n0004 BR 02"}};
     for (const auto& [command, shown] : runs) {
         session.type(std::string(command) + "\n");
         ASSERT_TRUE(session.expect(shown)) << command;
