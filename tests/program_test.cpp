@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <regex>
 #include <sstream>
 
 #include "harness.hpp"
@@ -297,6 +299,91 @@ TEST(Programs, RealBuilds)
         EXPECT_EQ(bad.err, "cosmac-asm: SOURCE_DATE_EPOCH is not a number of seconds: " + epoch + "\n");
     }
     unsetenv("SOURCE_DATE_EPOCH");
+}
+
+// A BIOS-sized Asm/02 source of our own, with both its includes, #if, .op and
+// the build stamp, checked by two routes: bytes worked out by hand from the
+// source, and its own listing read back against the image.
+TEST(Programs, BiosSizedSource)
+{
+    TempDir dir;
+    const fs::path bios = fs::path(COSMAC_NOTATIONS) / "bios";
+    setenv("SOURCE_DATE_EPOCH", "1700000000", 1);  // 14 November 2023, 22:13:20 UTC
+    const std::vector<std::string> arguments = {(bios / "bios.asm").string(), "--syntax", "asm02", "--build", "12",
+                                                "-I", (bios / "include").string(), "--format", "hex",
+                                                "-o", "bios.hex", "-l", "bios.lst"};
+    const Transcript result = run_piped("", dir.path(), arguments, kAssemblerBinary);
+    unsetenv("SOURCE_DATE_EPOCH");
+    ASSERT_EQ(result.exit_status, 0) << result.err;
+    EXPECT_EQ(result.out + result.err, "");
+
+    const auto hex_at = [](const std::string& text, std::size_t at, std::size_t length) {
+        return std::stoi(text.substr(at, length), nullptr, 16);
+    };
+    std::map<int, int> image;  // address to byte, from the data records
+    std::istringstream hex(read_file(dir.path() / "bios.hex"));
+    for (std::string record; std::getline(hex, record);)
+        if (record.size() >= 11 && hex_at(record, 7, 2) == 0)
+            for (int i = 0; i < hex_at(record, 1, 2); ++i)
+                image[hex_at(record, 3, 4) + i] = hex_at(record, 9 + 2 * i, 2);
+    const auto bytes_at = [&](int address, std::size_t count) {
+        std::vector<int> bytes;
+        for (int a = address; a < address + static_cast<int>(count); ++a)
+            bytes.push_back(image.contains(a) ? image.at(a) : -1);
+        return bytes;
+    };
+
+    // Counted by hand from the source, from its ORGs at f000, ff00 and fff7.
+    const struct {
+        int address;
+        std::vector<int> bytes;
+        const char* how;
+    } by_hand[] = {
+        {0xF000, {0xF8, 0xF0, 0xB3, 0xF8, 0x07, 0xA3, 0xD3}, "MOV pc,Start is F8 hi B3 F8 lo A3; SEP; Start = f007"},
+        {0xF00E, {0xF8, 0xF0, 0xB4, 0xF8, 0x21, 0xA4}, "after MOV sp (6) and SEX at f00d: MOV scall,scrt_call"},
+        {0xF01A, {0x7B}, "after MOV sret at f014: #if TX_IDLE_Q (1) takes SEQ, not REQ"},
+        {0xF01E, {0x30, 0x3F}, "after CALL BaudTime: BR SignOn, past SEP, 16 bytes of call, SEP, 13 of return"},
+        {0xF020, {0xD3, 0xAE, 0x96, 0x73, 0x86, 0x73}, "SEP R3, then scrt_call: PLO RE, GHI R6, STXD, GLO R6, STXD"},
+        {0xF02F, {0x30, 0x20}, "scrt_call's last two bytes: BR scrt_call-1"},
+        {0xF03D, {0x30, 0x31}, "scrt_return (f032) ends 11 bytes on with BR scrt_return-1"},
+        {0xFF00, {0xC0, 0xF0, 0x00}, "the first vector, f_boot: LBR ColdBoot"},
+        {0xFF54, {0xC0, 0xFF, 0x57}, "the 29th and last vector, f_version: LBR b_version, just past the table"},
+        {0xFF57, {0xF8, 0xFF, 0xBF, 0xF8, 0xF7, 0xAF, 0xD5}, "b_version: MOV rf,VerBlock (fff7); RTN"},
+        {0xFF6C, {'B', 'I', 'O', 'S', 13, 10, 0}, "Notice at ff5e: 'A cosmac test BIOS' (18) then 13 run in, 10, 0"},
+        {0xFF73, {0x8C, 0x3A, 0x7A, 0x9C, 0x3A, 0x7A}, "BRNZ rc,mc_byte: 8$1 3A T2 9$1 3A T2; mc_byte after its RTN"},
+        {0xFF7D, {0x2C, 0x8C, 0x3A, 0x7A, 0x9C, 0x3A, 0x7A, 0xD5}, "after LDA, STR, INC: DBNZ (2$1, then BRNZ's); RTN"},
+        {0xFFF7, {1, 2, 7, 11, 14, 0x07, 0xE7, 0, 12}, "VER_* 1.2.7, [month] [day], dw [year] 2023, dw [build] 12"},
+    };
+    for (const auto& row : by_hand)
+        EXPECT_EQ(bytes_at(row.address, row.bytes.size()), row.bytes) << row.how;
+    ASSERT_FALSE(image.empty());
+    EXPECT_EQ(image.rbegin()->first, 0xFFFF);  // [build]'s low byte ends the ROM
+
+    // Every address and byte of the listing is the image's, every byte of the
+    // image is listed, and every source line is shown once; a line holding only
+    // an address and bytes goes on from the line above.
+    const std::regex address_and_bytes("^([0-9a-f]{4})  ([0-9a-f]{2}(?: [0-9a-f]{2})*)");
+    std::istringstream listing(read_file(dir.path() / "bios.lst"));
+    std::size_t listed_bytes = 0;
+    std::size_t shown_lines = 0;
+    for (std::string line; std::getline(listing, line);) {
+        std::smatch found;
+        const bool has_bytes = std::regex_search(line, found, address_and_bytes);
+        if (!has_bytes || static_cast<std::size_t>(found.length(0)) < line.size())
+            ++shown_lines;
+        if (!has_bytes)
+            continue;
+        int address = hex_at(found.str(1), 0, 4);
+        std::istringstream bytes(found.str(2));
+        for (std::string byte; bytes >> byte; ++address, ++listed_bytes)
+            EXPECT_EQ(bytes_at(address, 1), std::vector<int>{hex_at(byte, 0, 2)}) << line;
+    }
+    EXPECT_EQ(listed_bytes, image.size());
+    std::size_t source_lines = 0;
+    for (const fs::path& file : {bios / "bios.asm", bios / "include" / "bios.inc", bios / "include" / "ops.inc"})
+        source_lines += std::ranges::count(read_file(file), '\n');
+    EXPECT_EQ(shown_lines, source_lines);
+    EXPECT_GE(shown_lines, 1000u);
 }
 
 TEST(Programs, AssemblerFormatsAndErrors)
