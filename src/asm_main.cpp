@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "cli/stamp_time.hpp"
 #include "image/image_file.hpp"
 #include "image/intel_hex.hpp"
+#include "image/line_file.hpp"
 #include "image/posix_file.hpp"
 #include "image/symbol_file.hpp"
 
@@ -156,6 +158,16 @@ std::string overwritten_file(const std::vector<NamedFile>& files)
     return {};
 }
 
+// The line table with its sources' paths taken from the output's directory, as
+// the debugger reads them from beside the output.
+cosmac::LineTable from_output(cosmac::LineTable table, const std::string& output)
+{
+    const std::filesystem::path directory = std::filesystem::absolute(output).lexically_normal().parent_path();
+    for (std::string& file : table.files)
+        file = std::filesystem::absolute(file).lexically_normal().lexically_relative(directory);
+    return table;
+}
+
 // The files read, then those to be written: the symbol file before the output,
 // whose name it takes, and the listing last.
 std::vector<NamedFile> files_read_and_written(const Options& options, const std::vector<std::string>& included,
@@ -167,6 +179,8 @@ std::vector<NamedFile> files_read_and_written(const Options& options, const std:
     if (writes_symbols) {
         const std::string symbols = cosmac::symbol_file_name(options.output);
         files.push_back({symbols, "the symbol file", "the symbol file " + symbols, "output"});
+        const std::string lines = cosmac::line_file_name(options.output);
+        files.push_back({lines, "the line file", "the line file " + lines, "output"});
     }
     if (options.output != kStandardOutput)
         files.push_back({options.output, "the output file",
@@ -272,5 +286,7 @@ int main(int argc, char** argv)
         ok = write_output(options.listing, cosmac::listing_text(assembly));
     if (ok && writes_symbols)
         ok = write_output(cosmac::symbol_file_name(options.output), cosmac::symbol_file_text(assembly.symbols));
+    if (ok && writes_symbols)
+        ok = write_output(cosmac::line_file_name(options.output), cosmac::line_file_text(from_output(assembly.lines, options.output)));
     return ok ? 0 : 1;
 }

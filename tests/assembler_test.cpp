@@ -269,6 +269,32 @@ TEST(Notations, SymbolKinds)
     }
 }
 
+// Every line that makes bytes has its addresses in the line table, through an
+// include and a .op; a line of several statements is one entry; lines of no
+// bytes, and bytes .suppress keeps out, have none.
+TEST(Notations, LineTables)
+{
+    using Entry = LineTable::Entry;
+    const struct {
+        const char* syntax;
+        const char* source;
+        std::vector<std::string> files;
+        std::vector<Entry> entries;
+    } cases[] = {
+        {"asm02", ".op \"TWICE\",\"N\",\"1$1 1$1\"\n org 100h\nx: equ 5\n twice 3\n#include lib.inc\n db 'ab'\n"
+                  ".suppress\n db 1\n",
+         {"main.asm", "lib.inc"},
+         {{0x100, 2, 0, 4}, {0x102, 1, 1, 2}, {0x103, 2, 0, 6}}},
+        {"rca", "  GHI 0; GLO 0\n  ORG #10; NOP", {"main.asm"}, {{0x0000, 2, 0, 1}, {0x0010, 1, 0, 2}}},
+    };
+    for (const auto& c : cases) {
+        const Assembly assembly = assemble(c.source, options_for(c.syntax, {{"lib.inc", "; nothing\n nop\n"}}));
+        ASSERT_TRUE(assembly.errors.empty()) << c.source << ": " << assembly.errors[0].message;
+        EXPECT_EQ(assembly.lines.files, c.files) << c.source;
+        EXPECT_EQ(assembly.lines.entries, c.entries) << c.source;
+    }
+}
+
 // Each pair of adjacent precedence levels, with operands at which the other
 // order gives another value.
 TEST(Notations, AdjacentPrecedenceLevels)

@@ -11,12 +11,14 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 
 #include "image/image_file.hpp"
 #include "image/intel_hex.hpp"
+#include "image/line_file.hpp"
 #include "image/posix_file.hpp"
 #include "image/symbol_file.hpp"
 
@@ -192,6 +194,28 @@ TEST(SymbolFile, ReadsBackWhatTheAssemblerWrites)
     EXPECT_EQ(file.problems[0], path + ":4: not an \"xxxx name [label|value]\" line");
     EXPECT_EQ(file.problems[3], path + ":8: not an \"xxxx name [label|value]\" line");  // blanks and no name
     EXPECT_EQ(file.problems[4], path + ":11: not an \"xxxx name [label|value]\" line");
+}
+
+// A line file lists its entries by address; read back, its paths are taken
+// from the file's own directory, an absolute one as it is; bad lines are named.
+TEST(LineFile, ReadsBackFromItsDirectory)
+{
+    const LineTable table{{"../src/main.asm", "/usr/share/lib.inc"}, {{0x0100, 3, 0, 12}, {0x0010, 0x1f, 1, 7}}};
+    const std::string text = line_file_text(table);
+    EXPECT_EQ(text, "0010 1f /usr/share/lib.inc:7\n0100 3 ../src/main.asm:12\n");
+    const std::string directory = ::testing::TempDir() + "build";
+    std::filesystem::create_directories(directory);
+    const std::string path = directory + "/prog.lines";
+    std::ofstream(path, std::ios::binary) << text << "0200 0 a.asm:1\n0200 2 a.asm:0\n0200 2 a.asm\n02000 2 a.asm:3\n"
+                                          << "0200 2 my file.asm:4\r\n";
+    const LineFile file = read_line_file(path);
+    std::filesystem::remove_all(directory);
+    const std::string source = std::filesystem::path(::testing::TempDir() + "src/main.asm").lexically_normal();
+    EXPECT_EQ(file.table.files, (std::vector<std::string>{"/usr/share/lib.inc", source, directory + "/my file.asm"}));
+    EXPECT_EQ(file.table.entries, (std::vector<LineTable::Entry>{{0x0010, 0x1f, 0, 7}, {0x0100, 3, 1, 12}, {0x0200, 2, 2, 4}}));
+    ASSERT_EQ(file.problems.size(), 4u);
+    EXPECT_EQ(file.problems[0], path + ":3: not an \"xxxx n path:line\" line");  // no bytes
+    EXPECT_EQ(file.problems[3], path + ":6: not an \"xxxx n path:line\" line");
 }
 
 }  // namespace

@@ -734,6 +734,7 @@ TEST(Programs, AssemblerWritesNoOutputOverAnother)
         {{"main.asm", "--syntax", "a18", "-o", "x.elf", "-l", "sub/../inc.asm"},
          "-l sub/../inc.asm is the included file inc.asm; choose another listing"},
         {{"h.asm", "-o", "prog.sym"}, "-o prog.sym is the symbol file; choose another output"},
+        {{"h.asm", "-o", "prog.lines"}, "-o prog.lines is the line file; choose another output"},
         {{"h.asm", "--format", "hex", "-o", "sub/prog", "-l", "sub/prog.sym"},
          "-l sub/prog.sym is the symbol file; choose another listing"},
         {{"h.asm", "-o", "x", "-l", "x"}, "-l x is the output file; choose another listing"},
@@ -761,7 +762,8 @@ TEST(Programs, AssemblerWritesNoOutputOverAnother)
     Transcript result =
         run_piped("", dir, {"main.asm", "--syntax", "a18", "-o", "sub/inc.asm", "-l", "sub/h.asm"}, kAssemblerBinary);
     EXPECT_EQ(result.exit_status, 0) << result.err;
-    EXPECT_EQ(names_in(dir / "sub"), (std::vector<std::string>{"h.asm", "inc.asm", "inc.sym"}));
+    EXPECT_EQ(names_in(dir / "sub"), (std::vector<std::string>{"h.asm", "inc.asm", "inc.lines", "inc.sym"}));
+    EXPECT_EQ(read_file(dir / "sub" / "inc.lines"), "0000 1 ../inc.asm:1\n");  // from the line file's directory
     EXPECT_EQ(read_file(dir / "sub" / "inc.asm"), "\xBE\xDE\x01\x00\x00\x00\x01\x00\x07"s);
 
     // A device, a FIFO and standard output get no symbol file, and may take two outputs.

@@ -498,11 +498,32 @@ private:
                              " bytes, but the first pass laid out " + std::to_string(s.size));
             if (!s.suppressed) {
                 place(s, encoded.bytes);
+                add_line_entry(s, encoded.bytes.size());
                 listing.bytes = std::move(encoded.bytes);
             }
         }
         if (!s.continues_line || listing.has_address)  // a listing line of its own only for an address to show
             out_.listing.push_back(std::move(listing));
+    }
+
+    // Statements of one line (RCA's, split by ;) make one entry.
+    void add_line_entry(const Statement& s, std::size_t size)
+    {
+        if (size == 0)
+            return;
+        LineTable& table = out_.lines;
+        const auto file = static_cast<uint32_t>(s.file);
+        while (table.files.size() <= file)
+            table.files.push_back(table.files.empty() ? options_.source_name : sources_.path(static_cast<int>(table.files.size())));
+        const auto line = static_cast<uint32_t>(s.line);
+        if (!table.entries.empty()) {
+            LineTable::Entry& last = table.entries.back();
+            if (last.file == file && last.line == line && static_cast<uint16_t>(last.address + last.size) == s.address) {
+                last.size = static_cast<uint16_t>(last.size + size);
+                return;
+            }
+        }
+        table.entries.push_back({s.address, static_cast<uint16_t>(size), file, line});
     }
 
     void place(const Statement& s, const std::vector<uint8_t>& bytes)

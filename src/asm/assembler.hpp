@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cpu/machine_state.hpp"
+#include "cpu/source_line.hpp"
 #include "cpu/symbol.hpp"
 
 namespace cosmac {
@@ -40,6 +41,7 @@ struct Assembly {
     // arithmetic wrapped to its width, an immediate cut to its low byte.
     std::vector<AssemblyError> notices;
     std::vector<SymbolEntry> symbols;  // every label and EQU, with the low 16 bits of its value
+    LineTable lines;  // the source's path is file 0, and each include's as it was opened
 
     bool empty() const { return assembled.none(); }
     uint16_t lowest() const;

@@ -5,7 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
+
+#include "text/text.hpp"
 
 namespace cosmac {
 
@@ -123,6 +126,20 @@ FileContents read_file(const std::string& path, std::size_t max_size)
     }
     ::close(fd);
     return file;
+}
+
+std::optional<std::string> read_lines(const std::string& path,
+                                      const std::function<void(std::string_view line, int number)>& take)
+{
+    const FileContents contents = read_file(path);
+    if (contents.error_number == ENOENT)
+        return std::nullopt;
+    if (contents.error_number != 0)
+        return path + ": " + std::strerror(contents.error_number);
+    int number = 0;
+    for (const std::string_view line : text_lines(contents.bytes))
+        take(line, ++number);
+    return std::nullopt;
 }
 
 std::string with_extension(std::string_view path, std::string_view extension)

@@ -6,6 +6,8 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,6 +39,12 @@ struct FileContents {
     int error_number = 0;
 };
 FileContents read_file(const std::string& path, std::size_t max_size = std::size_t(1) << 30);
+
+// Hands each line of a text file, LF or CR LF ended, with its 1-based number to
+// take, and says "path: reason" when the file cannot be read. No such file is no
+// error: it has no lines.
+std::optional<std::string> read_lines(const std::string& path,
+                                      const std::function<void(std::string_view line, int number)>& take);
 
 // The path with its extension, if the file name has one, replaced by extension
 // (".sym"); a name without one gets it appended.

@@ -2,9 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 #include "image/posix_file.hpp"
 #include "text/text.hpp"
@@ -66,22 +63,15 @@ std::string symbol_file_text(std::vector<SymbolEntry> symbols)
 SymbolFile read_symbol_file(const std::string& path)
 {
     SymbolFile file;
-    const FileContents contents = read_file(path);
-    if (contents.error_number == ENOENT)
-        return file;
-    if (contents.error_number != 0) {
-        file.problems.push_back(path + ": " + std::strerror(contents.error_number));
-        return file;
-    }
-    int line_number = 0;
-    for (const std::string_view line : text_lines(contents.bytes)) {
-        ++line_number;
+    const auto unreadable = read_lines(path, [&](std::string_view line, int number) {
         SymbolEntry entry;
         if (parse_line(line, entry))
             file.symbols.push_back(std::move(entry));
         else if (line.find_first_not_of(" \t") != std::string_view::npos)
-            file.problems.push_back(path + ":" + std::to_string(line_number) + ": not an \"xxxx name [label|value]\" line");
-    }
+            file.problems.push_back(path + ":" + std::to_string(number) + ": not an \"xxxx name [label|value]\" line");
+    });
+    if (unreadable)
+        file.problems.push_back(*unreadable);
     return file;
 }
 
