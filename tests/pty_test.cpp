@@ -510,16 +510,16 @@ TEST(Terminal, ABoardsSerialTerminal)
     EXPECT_TRUE(same_settings(session.settings(), session.initial_settings()));
     EXPECT_EQ(session.screen().find("\x1b]0;"), std::string::npos);  // a dumb terminal has no title
 
-    // In debugger mode the board waits at reset; a trace keeps its lines whole
-    // on the raw terminal, and the firmware's own output stays as it is sent.
-    // Unthrottled, it runs as a throttled board does.
+    // In debugger mode the board waits at reset, at the firmware's source line;
+    // a trace keeps its lines whole on the raw terminal, and the firmware's own
+    // output stays as it is sent. Unthrottled, it runs as a throttled board does.
     PtySession debugging(dir.path(), {.transparent = false,
                                       .arguments = {"--board", "mcard", "--debug", "--speed", "max", "fw.hex"},
                                       .term = "dumb"});
-    ASSERT_TRUE(debugging.expect("8000 LBR 8003 init\r\n-"));
+    ASSERT_TRUE(debugging.expect("8000 LBR 8003 init\r\n  board_monitor.asm:22   LBR init + SHIFT\r\n-"));
     debugging.type("t 2\n");
     ASSERT_TRUE(debugging.expect("8003 LDI 80         D=80\r\n2 instructions executed\r\n5 machine cycles"));
-    ASSERT_TRUE(debugging.expect("8005 PHI R3\r\n-"));
+    ASSERT_TRUE(debugging.expect("8005 PHI R3\r\n  board_monitor.asm:24   PHI R3\r\n-"));
     debugging.type("g\n");
     ASSERT_TRUE(wait_for_key_read(debugging));
     debugging.type("\r");

@@ -11,8 +11,6 @@
 
 namespace cosmac::assembler {
 
-std::string upper(std::string_view text);
-std::string_view trim(std::string_view text);
 
 bool is_word_char(char c);  // a letter, digit or _: what whole-word matches stop at
 bool all_hex_digits(std::string_view text);

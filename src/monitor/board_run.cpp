@@ -318,7 +318,7 @@ bool boot_board(Session& session, const MonitorOptions& options)
     return true;
 }
 
-Next board_run(Session& session, RunGoal goal, uint64_t count, TraceSink* trace)
+Next board_run(Session& session, RunGoal goal, uint64_t count, TraceSink* trace, LineRange line)
 {
     BoardMachine& machine = *session.board;
     const unsigned framing_errors_before = framing_errors(machine);
@@ -328,7 +328,7 @@ Next board_run(Session& session, RunGoal goal, uint64_t count, TraceSink* trace)
         BoardPacer pacer(session, goal != RunGoal::Count, /*raw_output=*/trace == nullptr);
         if (session.debugger) {
             const BoardLink link{machine.bus, [&pacer] { return pacer.between_slices(); }};
-            outcome = session.debugger->run(session.state, session.memory, link, goal, count, trace);
+            outcome = session.debugger->run(session.state, session.memory, link, goal, count, trace, line);
         } else {
             outcome.result = plain_board_run(session, pacer);
         }

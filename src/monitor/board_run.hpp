@@ -49,7 +49,7 @@ bool boot_board(Session& session, const MonitorOptions& options);
 // shows it. In debugger mode it goes toward the goal through the debugger;
 // otherwise the goal is Go. Runs that go until something happens (g, n over a
 // call, o) read keys ahead through pipes; counted ones (t, n) take none.
-Next board_run(Session& session, RunGoal goal, uint64_t count = 0, TraceSink* trace = nullptr);
+Next board_run(Session& session, RunGoal goal, uint64_t count = 0, TraceSink* trace = nullptr, LineRange line = {});
 // Why a board ignores a store at the address of the outcome's record: "ROM" or
 // "no memory"; empty off a board. The stop's text uses it only for a dropped store.
 std::string_view ignored_store(const Session& session, const DebugOutcome& outcome);

@@ -33,13 +33,17 @@ enum class Next { Prompt, Quit };
 struct Session;
 
 // A command is a row of a table: its letter, its handler and its line of the
-// help text, which lists the rows in order.
+// help text, which lists the rows in order. In debugger mode a command may also
+// have a name, the word people type from gdb, and what h NAME tells of it; a
+// command with a name and no letter (0) is reached by its name only.
 using Handler = Next (*)(Session&, const CommandLine&);
 
 struct Command {
     char letter;
     Handler handler;
     std::string_view help;
+    std::string_view name = {};
+    std::string_view details = {};
 };
 
 }  // namespace cosmac

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -29,8 +30,18 @@ std::optional<uint32_t> value(Session& session, std::string_view word, const Fie
     return reading.value;
 }
 
+// A place: an address, a symbol (+ or - an offset), or FILE:LINE of a program
+// loaded with its line file.
 std::optional<uint16_t> address(Session& session, std::string_view word)
 {
+    if (SourceLines::looks_like_place(word)) {
+        const PlaceReading reading = session.source_lines.find(word);
+        if (!reading.note.empty())
+            say(session, reading.note);
+        if (!reading.place)
+            say(session, reading.error);
+        return reading.place ? std::optional<uint16_t>(reading.place->address) : std::nullopt;
+    }
     const auto read = value(session, word, kAddressField);
     return read ? std::optional<uint16_t>(static_cast<uint16_t>(*read)) : std::nullopt;
 }
@@ -64,6 +75,52 @@ std::string range(const Session& session, std::pair<uint16_t, uint32_t> watched)
            session.symbols.describe(first);
 }
 
+// ", if R7 = 0, after 3, once": what a breakpoint waits for beyond its place.
+std::string breakpoint_terms(const Breakpoint& breakpoint)
+{
+    std::string terms;
+    if (breakpoint.condition)
+        terms += ", if " + breakpoint.condition->text;
+    if (breakpoint.after > 1)
+        terms += ", after " + hex_text(breakpoint.after, 1);
+    if (breakpoint.once)
+        terms += ", once";
+    return terms;
+}
+
+// The terms after b's place: once, after N and if CONDITION (the rest of the
+// line), in any order; empty once the user has been told why they are wrong.
+std::optional<Breakpoint> breakpoint_at(Session& session, uint16_t place, std::string_view text,
+                                        std::span<const std::string_view> terms)
+{
+    Breakpoint breakpoint{place};
+    for (std::size_t i = 0; i < terms.size(); ++i) {
+        if (terms[i] == "once") {
+            breakpoint.once = true;
+        } else if (terms[i] == "after" && i + 1 < terms.size()) {
+            const auto hit = value(session, terms[++i], Field{"a hit count", 0xFFFFFFFF});
+            if (!hit)
+                return std::nullopt;
+            if (*hit == 0) {
+                say(session, "The hit count must be at least 1");
+                return std::nullopt;
+            }
+            breakpoint.after = *hit;
+        } else if (terms[i] == "if" && i + 1 < terms.size()) {
+            const ConditionReading reading =
+                parse_condition(text.substr(static_cast<std::size_t>(terms[i + 1].data() - text.data())), session.symbols);
+            if (!reading.condition)
+                say(session, reading.error);
+            breakpoint.condition = reading.condition;
+            return reading.condition ? std::optional<Breakpoint>(breakpoint) : std::nullopt;
+        } else {
+            say(session, "usage: b [place [once] [after count] [if condition] | -]");
+            return std::nullopt;
+        }
+    }
+    return breakpoint;
+}
+
 Next breakpoint(Session& session, const CommandLine& command)
 {
     const auto words = argument_words(command.text);
@@ -71,17 +128,140 @@ Next breakpoint(Session& session, const CommandLine& command)
     if (words.empty()) {
         if (debugger.breakpoints().empty())
             say(session, "No breakpoints");
-        for (const uint16_t address : debugger.breakpoints())
-            say(session, at(session, address));
-    } else if (words.size() > 1) {
-        say(session, "usage: b [address | -]");
-    } else if (words[0] == "-") {
+        for (const auto& [address, set] : debugger.breakpoints())
+            say(session, at(session, address) + breakpoint_terms(set) + ", " + std::to_string(set.hits) +
+                             (set.hits == 1 ? " hit" : " hits"));
+    } else if (words[0] == "-" && words.size() == 1) {
         debugger.clear_breakpoints();
         say(session, "Breakpoints cleared");
-    } else if (const auto address_read = address(session, words[0])) {
-        say(session, (debugger.toggle_breakpoint(*address_read) ? "Breakpoint set at " : "Breakpoint cleared at ") +
-                         at(session, *address_read));
+    } else if (const auto place = address(session, words[0])) {
+        if (words.size() == 1) {
+            say(session, (debugger.toggle_breakpoint(*place) ? "Breakpoint set at " : "Breakpoint cleared at ") +
+                             at(session, *place));
+        } else if (const auto set = breakpoint_at(session, *place, command.text, std::span(words).subspan(1))) {
+            debugger.set_breakpoint(*set);
+            say(session, "Breakpoint set at " + at(session, *place) + breakpoint_terms(*set));
+        }
     }
+    return Next::Prompt;
+}
+
+// delete clears every breakpoint, delete PLACE the one there.
+Next delete_breakpoints(Session& session, const CommandLine& command)
+{
+    const auto words = argument_words(command.text);
+    if (words.size() > 1) {
+        say(session, "usage: delete [place]");
+    } else if (words.empty()) {
+        session.debugger->clear_breakpoints();
+        say(session, "Breakpoints cleared");
+    } else if (const auto place = address(session, words[0])) {
+        say(session, (session.debugger->clear_breakpoint(*place) ? "Breakpoint cleared at " : "No breakpoint at ") +
+                         at(session, *place));
+    }
+    return Next::Prompt;
+}
+
+// until PLACE runs as g does with a breakpoint at the place that clears itself;
+// one the user set there stays.
+Next run_until(Session& session, const CommandLine& command)
+{
+    const auto words = argument_words(command.text);
+    if (words.size() != 1) {
+        say(session, "usage: until place");
+        return Next::Prompt;
+    }
+    const auto place = address(session, words[0]);
+    if (!place)
+        return Next::Prompt;
+    Debugger& debugger = *session.debugger;
+    const bool added = !debugger.breakpoints().contains(*place);
+    if (added)
+        debugger.set_breakpoint({.address = *place, .once = true});
+    debug_run(session, RunGoal::Go);
+    if (added)
+        debugger.clear_breakpoint(*place);
+    return Next::Prompt;
+}
+
+// symbols [TEXT]: the loaded names, or those that hold the text in any case,
+// by address, each with its kind, as the symbol file gives them.
+Next list_symbols(Session& session, const CommandLine& command)
+{
+    const auto words = argument_words(command.text);
+    if (words.size() > 1) {
+        say(session, "usage: symbols [text]");
+        return Next::Prompt;
+    }
+    const std::string wanted = words.empty() ? std::string() : upper(words[0]);
+    std::string lines;
+    for (const SymbolEntry& symbol : session.symbols.entries()) {
+        if (upper(symbol.name).find(wanted) != std::string::npos)
+            lines += hex_text(symbol.address, 4) + " " + symbol.name +
+                     (symbol.kind == SymbolKind::Label ? " label\n" : " value\n");
+    }
+    session.console.write(lines.empty() ? "No symbols\n" : lines);
+    return Next::Prompt;
+}
+
+// set registers line | full: how stops and steps show the registers.
+Next settings(Session& session, const CommandLine& command)
+{
+    const auto words = argument_words(command.text);
+    if (words.size() != 2 || words[0] != "registers" || (words[1] != "line" && words[1] != "full")) {
+        say(session, "usage: set registers line | full");
+        return Next::Prompt;
+    }
+    session.registers_on_one_line = words[1] == "line";
+    return Next::Prompt;
+}
+
+// l [place] [count]: count lines (hex, a) of source around the place, or
+// around the current line, or on from the last listing while the program has
+// not moved; => marks the current line.
+Next list_source(Session& session, const CommandLine& command)
+{
+    constexpr uint32_t kDefaultLines = 0xA;
+    const auto words = argument_words(command.text);
+    if (words.size() > 2) {
+        say(session, "usage: l [location | file:line] [count]");
+        return Next::Prompt;
+    }
+    const SourceLines& lines = session.source_lines;
+    if (lines.empty()) {
+        say(session, "No source lines: load a program that cosmac-asm built, with its line file");
+        return Next::Prompt;
+    }
+    const auto count = words.size() == 2 ? value(session, words[1], Field{"a count of lines", 0xFFFF})
+                                         : std::optional<uint32_t>(kDefaultLines);
+    if (!count)
+        return Next::Prompt;
+    const uint16_t pc = session.state.R[session.state.P];
+    std::optional<SourcePlace> place;
+    uint32_t first = 1;
+    if (words.empty() && session.last_listing && session.last_listing->pc == pc) {
+        place = SourcePlace{session.last_listing->file, session.last_listing->next_line, pc, 0};
+        first = place->line;
+    } else {
+        const auto where = words.empty() ? std::optional<uint16_t>(pc) : address(session, words[0]);
+        if (!where)
+            return Next::Prompt;
+        place = lines.at(*where);
+        if (!place) {
+            say(session, "No source line at " + hex_text(*where, 4));
+            return Next::Prompt;
+        }
+        if (!words.empty() && SourceLines::looks_like_place(words[0]))  // the line typed, code or not
+            place->line = static_cast<uint32_t>(std::stoul(std::string(words[0].substr(words[0].rfind(':') + 1))));
+        first = place->line > *count / 2 ? place->line - *count / 2 : 1;
+    }
+    const auto current = lines.at(pc);
+    const uint32_t last = std::min<uint64_t>(lines.line_count(place->file), uint64_t{first} + *count - 1);
+    for (uint32_t n = first; n <= last; ++n) {
+        const bool here = current && current->file == place->file && current->line == n;
+        session.console.write(formatted("%s%5u  ", here ? "=>" : "  ", n) + lines.text(place->file, n) + "\n");
+    }
+    session.last_listing = SourceListing{place->file, last + 1, pc};
     return Next::Prompt;
 }
 
@@ -130,18 +310,38 @@ bool no_arguments(Session& session, const CommandLine& command, const char* usag
 
 // n over a call runs until the call comes back; on a return it runs out to the
 // caller, as o does; on a plain SEP back to the P that called the running code,
-// and on anything else, it is one step.
+// and on anything else, it is one step. At the start of a source line that is
+// more than one instruction (a macro, an .op), it runs over the whole line.
 Next step_over(Session& session, const CommandLine& command)
 {
     if (!no_arguments(session, command, "usage: n"))
         return Next::Prompt;
     const uint8_t p = session.state.P;
-    const uint8_t opcode = seen_memory(session)[session.state.R[p]];
+    const uint16_t pc = session.state.R[p];
+    const Disassembly instruction = disassemble(seen_memory(session), pc);
+    if (const auto line = session.source_lines.at(pc);
+        line && line->address == pc && line->size > instruction.length)
+        return debug_run(session, RunGoal::StepLine, 0, false, LineRange{line->address, line->size});
+    const uint8_t opcode = seen_memory(session)[pc];
     const bool sep_away = opcode >> 4 == 0xD && (opcode & 0xF) != p;
     if (sep_away && opcode == kReturn)
         return debug_run(session, RunGoal::StepOut);
     const bool plain_return = opcode != kCall && session.debugger->calling_p() == (opcode & 0xF);
     return sep_away && !plain_return ? debug_run(session, RunGoal::StepOver) : debug_run(session, RunGoal::Count, 1);
+}
+
+// step goes into a subroutine at its first instruction: on a standard call or
+// return it runs through the call or return routine until P is the caller's
+// again; on anything else it is s.
+Next step_into(Session& session, const CommandLine& command)
+{
+    if (!no_arguments(session, command, "usage: step"))
+        return Next::Prompt;
+    const uint8_t p = session.state.P;
+    const uint8_t opcode = seen_memory(session)[session.state.R[p]];
+    if ((opcode == kCall || opcode == kReturn) && (opcode & 0xF) != p)
+        return debug_run(session, RunGoal::StepIn);
+    return step_command(session, CommandLine{.letter = 's', .count = 1, .text = "s"});
 }
 
 Next step_out(Session& session, const CommandLine& command)
@@ -229,9 +429,7 @@ Next set_register(Session& session, const CommandLine& command)
         say(session, "usage: x name value");
         return Next::Prompt;
     }
-    std::string name(words[0]);
-    for (char& c : name)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string name = upper(words[0]);
     if (name.size() == 2 && name[0] == 'R' && hex_digit_value(name[1]) >= 0) {
         if (const auto read = value(session, words[1], Field{name, 0xFFFF}))
             session.state.R[hex_digit_value(name[1])] = static_cast<uint16_t>(*read);
@@ -276,19 +474,97 @@ Next enter_bytes(Session& session, const CommandLine& command)
     return Next::Prompt;
 }
 
+constexpr Command kDebuggerRows[] = {
+    {'b', breakpoint, " b [place [once | after n | if condition] | -]\tToggle, set or list breakpoints, or clear all\n",
+     "break",
+     "A place is an address, a symbol (+ or - an offset) or FILE:LINE of a program with its line file.\n"
+     "b PLACE sets a breakpoint there, or clears the one there is. b PLACE once clears itself when hit;\n"
+     "b PLACE after N stops on the Nth hit (hex); b PLACE if CONDITION stops only where the condition\n"
+     "holds: comparisons (=, <>, <, >, <=, >=) of registers (R0-RF), D, DF, X, P, Q, IE, T, N, I, EF1-EF4,\n"
+     "M(address or register) and numbers, joined by and and or. b alone lists them with their hits.\n"},
+    {'w', watchpoint, " w [location] [length] | -\tToggle a watchpoint on stores, list them, or clear all\n", {},
+     "A run stops after an instruction or DMA cycle that stores into a watched range (length hex, 1).\n"},
+    {'n', step_over, " n\t\t\t\tStep over a call\n", "next",
+     "Runs over a standard call (SEP R4) or a plain SEP subroutine until it comes back; on a return it\n"
+     "runs out to the caller as o does. At the start of a source line of several instructions (a macro,\n"
+     "an .op) it runs over the whole line. Otherwise it is one step.\n"},
+    {'o', step_out, " o\t\t\t\tStep out of a subroutine\n", "finish",
+     "Runs until the subroutine returns: through the standard return (SEP R5), or the plain SEP back\n"
+     "to the P that called it, through the calls it makes.\n"},
+    {0, step_into, " step\t\t\t\tStep into a call, to the subroutine's first instruction\n", "step",
+     "On a standard call it runs through the call routine to the subroutine's first instruction; on a\n"
+     "standard return, through the return routine back to the caller; otherwise it is s.\n"},
+    {0, run_until, " until place\t\t\tRun until the place is reached once\n", "until",
+     "Runs as g does, until the place is reached (or another breakpoint, a watchpoint, an IDLE), and\n"
+     "leaves no breakpoint behind.\n"},
+    {0, delete_breakpoints, " delete [place]\t\t\tClear every breakpoint, or the one at place\n", "delete", {}},
+    {'t', trace, " t [count]\t\t\tTrace count (hex, 10) instructions\n", {},
+     "Shows each instruction as it runs, with what it changed.\n"},
+    {'y', show_history, " y [count]\t\t\tShow the last count (hex, 10) instructions run\n", {}, {}},
+    {'k', step_back, " k [count]\t\t\tStep back count (hex, 1) instructions\n", {},
+     "Undoes instructions from the history, memory included; on a board, time and devices go on.\n"},
+    {'K', run_back, " K\t\t\t\tRun back to a breakpoint or a watched store\n", {}, {}},
+    {'x', set_register, " x [name] [value]\t\tSet a register or flag by name\n", {},
+     "Names: R0-RF, D, DF, B, P, X, N, I, T, IE, Q, EF1-EF4; on a board also INT, and EFn - gives a\n"
+     "line back to its device.\n"},
+    {'e', enter_bytes, " e [location] [bytes]\t\tEnter bytes\n", {}, {}},
+    {'l', list_source, " l [place] [count]\t\tList count (hex, a) source lines around a place\n", "list",
+     "Without a place: around the current line, or on from the last listing; => marks the current line.\n"},
+    {0, list_symbols, " symbols [text]\t\t\tList the loaded symbols, or those whose names hold text\n",
+     "symbols", {}},
+    {0, settings, " set registers line | full\tShow the registers on one line at stops and steps, or in full\n",
+     "set", {}},
+};
+
+// gdb's words for commands whose rows have another name, or none.
+constexpr std::pair<std::string_view, std::string_view> kLongNames[] = {
+    {"continue", "g"},        {"stepi", "s"}, {"nexti", "n"}, {"quit", "q"}, {"help", "h"}, {"info registers", "r"},
+    {"info breakpoints", "b"}, {"info symbols", "symbols"},
+};
+
+// Whether the line starts with the words, then ends or goes on after a blank.
+bool starts_with_words(std::string_view line, std::string_view words)
+{
+    return line.starts_with(words) && (line.size() == words.size() || line[words.size()] == ' ' || line[words.size()] == '\t');
+}
+
 }  // namespace
 
-const std::array<Command, 10> kDebuggerCommands = {{
-    {'b', breakpoint, " b [location | -]\t\tToggle a breakpoint, list them, or clear all\n"},
-    {'w', watchpoint, " w [location] [length] | -\tToggle a watchpoint on stores, list them, or clear all\n"},
-    {'n', step_over, " n\t\t\t\tStep over a call\n"},
-    {'o', step_out, " o\t\t\t\tStep out of a subroutine\n"},
-    {'t', trace, " t [count]\t\t\tTrace count (hex, 10) instructions\n"},
-    {'y', show_history, " y [count]\t\t\tShow the last count (hex, 10) instructions run\n"},
-    {'k', step_back, " k [count]\t\t\tStep back count (hex, 1) instructions\n"},
-    {'K', run_back, " K\t\t\t\tRun back to a breakpoint or a watched store\n"},
-    {'x', set_register, " x [name] [value]\t\tSet a register or flag by name\n"},
-    {'e', enter_bytes, " e [location] [bytes]\t\tEnter bytes\n"},
-}};
+const std::span<const Command> kDebuggerCommands = kDebuggerRows;
+
+std::string expand_long_name(std::string_view line)
+{
+    for (const auto& [words, command] : kLongNames) {
+        if (starts_with_words(line, words))
+            return std::string(command) + std::string(line.substr(words.size()));
+    }
+    for (const Command& row : kDebuggerRows) {
+        if (row.letter != 0 && !row.name.empty() && starts_with_words(line, row.name))
+            return std::string(1, row.letter) + std::string(line.substr(row.name.size()));
+    }
+    return std::string(line);
+}
+
+std::string other_names(const Command& row)
+{
+    std::string names;
+    const std::string short_name = row.letter != 0 ? std::string(1, row.letter) : std::string(row.name);
+    if (row.letter != 0 && !row.name.empty())
+        names = row.name;
+    for (const auto& [words, command] : kLongNames) {
+        if (command == short_name)
+            names += (names.empty() ? "" : ", ") + std::string(words);
+    }
+    return names;
+}
+
+const Command* named_command(std::string_view line)
+{
+    for (const Command& row : kDebuggerRows) {
+        if (row.letter == 0 && starts_with_words(line, row.name))
+            return &row;
+    }
+    return nullptr;
+}
 
 }  // namespace cosmac

@@ -1,7 +1,8 @@
 // The commands that debugger mode adds to the monitor.
 #pragma once
 
-#include <array>
+#include <span>
+#include <string>
 #include <string_view>
 
 #include "monitor/command_line.hpp"
@@ -9,6 +10,17 @@
 namespace cosmac {
 
 // In the order of their lines in the help text, after the monitor's own.
-extern const std::array<Command, 10> kDebuggerCommands;
+extern const std::span<const Command> kDebuggerCommands;
+
+// The line with a word people type from gdb ("break", "continue", "info
+// registers") in the place of the command's letter, or of its own name where
+// it has no letter; other lines as they are.
+std::string expand_long_name(std::string_view line);
+
+// "break, info breakpoints": the words that also reach the row's command.
+std::string other_names(const Command& row);
+
+// The command that has no letter and whose name starts the line, if any.
+const Command* named_command(std::string_view line);
 
 }  // namespace cosmac

@@ -24,6 +24,7 @@ struct DebugRun {
     static constexpr uint8_t kNoCaller = 0xFF;
 
     TraceSink* trace;
+    Debugger* debugger;
     const Memory* memory;
     const bool* at_breakpoint;
     const bool* watched;
@@ -33,12 +34,13 @@ struct DebugRun {
     uint16_t after_call;  // where a standard call's return comes back to, after its inline address
     uint16_t after_sep;   // where a plain subroutine's SEP back to home_p comes back to
     uint8_t calling_p;    // the P that called home_p's code by a plain SEP, or kNoCaller
+    LineRange line;       // StepLine's
     uint64_t earlier = 0;  // instructions executed in the run's earlier slices of a board's time
 
     uint64_t records = 0;    // written into the ring
     uint64_t traced = 0;     // of them, shown by the trace
     int depth = 0;           // standard calls entered and not yet returned, at home_p
-    bool returning = false;  // o has seen the return; it stops when P is home_p again
+    bool returning = kGoal == RunGoal::StepIn;  // o has seen the return; it stops when P is home_p again
     StopKind stop = StopKind::None;
     uint16_t stop_address{};         // of the breakpoint, set where it stops
     uint32_t watched_slot{};         // of the record whose store stopped the run
@@ -48,12 +50,13 @@ struct DebugRun {
     [[gnu::always_inline]] bool before(const Cpu& cpu, uint8_t opcode, uint64_t executed, const Bus& bus)
     {
         const bool first = executed + earlier == 0;
-        if (at_breakpoint[cpu.pc] && !first) [[unlikely]] {  // g continues from a breakpoint
+        if (at_breakpoint[cpu.pc] && !first && debugger->breakpoint_stops(cpu.pc, cpu.machine(), *memory))
+            [[unlikely]] {  // g continues from a breakpoint
             stop = StopKind::Breakpoint;
             stop_address = cpu.pc;
             return true;
         }
-        if constexpr (kGoal == RunGoal::StepOver || kGoal == RunGoal::StepOut) {
+        if constexpr (kGoal != RunGoal::Go && kGoal != RunGoal::Count) {
             if (!first && reached_goal(cpu))
                 return true;
             if (cpu.P == home_p)
@@ -133,14 +136,20 @@ private:
 
     // n is back when P is home_p again right after the call: after a standard
     // call's inline address once its return has come, or right after the SEP
-    // when a plain subroutine hands the program counter back.
+    // when a plain subroutine hands the program counter back. Off a line, it is
+    // done at home_p outside the line's code, with its calls returned.
     bool reached_goal(const Cpu& cpu)
     {
-        if (kGoal == RunGoal::StepOver
-                ? cpu.P == home_p && ((cpu.pc == after_call && depth <= 0) || cpu.pc == after_sep)
-                : returning && cpu.P == home_p)
+        bool reached;
+        if constexpr (kGoal == RunGoal::StepOver)
+            reached = cpu.P == home_p && ((cpu.pc == after_call && depth <= 0) || cpu.pc == after_sep);
+        else if constexpr (kGoal == RunGoal::StepLine)
+            reached = cpu.P == home_p && depth <= 0 && static_cast<uint16_t>(cpu.pc - line.first) >= line.size;
+        else
+            reached = returning && cpu.P == home_p;
+        if (reached)
             stop = StopKind::Goal;
-        return stop == StopKind::Goal;
+        return reached;
     }
 
     // The standard call and return change depth; o also ends at a return from
@@ -183,11 +192,34 @@ private:
 
 bool Debugger::toggle_breakpoint(uint16_t address)
 {
-    const bool set = breakpoints_.insert(address).second;
-    if (!set)
-        breakpoints_.erase(address);
-    at_breakpoint_[address] = set;
-    return set;
+    if (clear_breakpoint(address))
+        return false;
+    set_breakpoint({address});
+    return true;
+}
+
+void Debugger::set_breakpoint(const Breakpoint& breakpoint)
+{
+    breakpoints_.insert_or_assign(breakpoint.address, breakpoint);
+    at_breakpoint_[breakpoint.address] = true;
+}
+
+bool Debugger::clear_breakpoint(uint16_t address)
+{
+    at_breakpoint_[address] = false;
+    return breakpoints_.erase(address) > 0;
+}
+
+bool Debugger::breakpoint_stops(uint16_t address, const MachineState& state, const Memory& memory)
+{
+    Breakpoint& breakpoint = breakpoints_.at(address);
+    if (breakpoint.condition && !holds(*breakpoint.condition, state, memory))
+        return false;
+    if (++breakpoint.hits < breakpoint.after)
+        return false;
+    if (breakpoint.once)
+        clear_breakpoint(address);
+    return true;
 }
 
 bool Debugger::toggle_watchpoint(uint16_t first, uint32_t length, std::pair<uint16_t, uint32_t>& range)
@@ -229,10 +261,11 @@ void Debugger::rebuild_watched()
 
 template <RunGoal kGoal, bool kTrace, bool kBoard>
 DebugRun<kGoal, kTrace, kBoard> Debugger::policy_for(const MachineState& state, const Memory& memory,
-                                                     uint8_t opcode, TraceSink* trace)
+                                                     uint8_t opcode, TraceSink* trace, LineRange line)
 {
     const uint16_t pc = state.R[state.P];
     return {trace,
+            this,
             &memory,
             at_breakpoint_.data(),
             watched_.data(),
@@ -242,7 +275,8 @@ DebugRun<kGoal, kTrace, kBoard> Debugger::policy_for(const MachineState& state, 
             static_cast<uint16_t>(pc + (opcode == kCall ? 3 : 1)),
             static_cast<uint16_t>(pc + 1),
             kGoal == RunGoal::StepOut ? history_.calling_p().value_or(DebugRun<kGoal, kTrace, kBoard>::kNoCaller)
-                                      : DebugRun<kGoal, kTrace, kBoard>::kNoCaller};
+                                      : DebugRun<kGoal, kTrace, kBoard>::kNoCaller,
+            line};
 }
 
 // On a board the run goes on in slices of the board's time until the policy
@@ -250,9 +284,10 @@ DebugRun<kGoal, kTrace, kBoard> Debugger::policy_for(const MachineState& state, 
 // between_slices does.
 template <RunGoal kGoal, bool kTrace, class Bus>
 DebugOutcome Debugger::run_toward(MachineState& state, Memory& memory, Bus& bus, const BoardLink* board,
-                                  uint64_t count, TraceSink* trace)
+                                  uint64_t count, TraceSink* trace, LineRange line)
 {
-    auto policy = policy_for<kGoal, kTrace, Bus::kBoard>(state, memory, bus.peek(memory, state.R[state.P]), trace);
+    auto policy =
+        policy_for<kGoal, kTrace, Bus::kBoard>(state, memory, bus.peek(memory, state.R[state.P]), trace, line);
     const uint64_t limit = kGoal == RunGoal::Count ? count : kNoLimit;
     DebugOutcome outcome;
     if constexpr (Bus::kBoard) {
@@ -279,7 +314,7 @@ DebugOutcome Debugger::run_toward(MachineState& state, Memory& memory, Bus& bus,
 
 template <class Bus>
 DebugOutcome Debugger::run_on_bus(MachineState& state, Memory& memory, Bus& bus, const BoardLink* board,
-                                  RunGoal goal, uint64_t count, TraceSink* trace)
+                                  RunGoal goal, uint64_t count, TraceSink* trace, LineRange line)
 {
     switch (goal) {
     case RunGoal::Count:
@@ -290,22 +325,26 @@ DebugOutcome Debugger::run_on_bus(MachineState& state, Memory& memory, Bus& bus,
         return run_toward<RunGoal::StepOver, false>(state, memory, bus, board, count, nullptr);
     case RunGoal::StepOut:
         return run_toward<RunGoal::StepOut, false>(state, memory, bus, board, count, nullptr);
+    case RunGoal::StepIn:
+        return run_toward<RunGoal::StepIn, false>(state, memory, bus, board, count, nullptr);
+    case RunGoal::StepLine:
+        return run_toward<RunGoal::StepLine, false>(state, memory, bus, board, count, nullptr, line);
     }
     return trace ? run_toward<RunGoal::Count, true>(state, memory, bus, board, count, trace)
                  : run_toward<RunGoal::Count, false>(state, memory, bus, board, count, nullptr);
 }
 
 DebugOutcome Debugger::run(MachineState& state, Memory& memory, HostIo& io, RunGoal goal, uint64_t count,
-                           TraceSink* trace)
+                           TraceSink* trace, LineRange line)
 {
     ConsoleBus bus{&io, window_};
-    return run_on_bus(state, memory, bus, nullptr, goal, count, trace);
+    return run_on_bus(state, memory, bus, nullptr, goal, count, trace, line);
 }
 
 DebugOutcome Debugger::run(MachineState& state, Memory& memory, const BoardLink& board, RunGoal goal,
-                           uint64_t count, TraceSink* trace)
+                           uint64_t count, TraceSink* trace, LineRange line)
 {
-    return run_on_bus(state, memory, board.bus, &board, goal, count, trace);
+    return run_on_bus(state, memory, board.bus, &board, goal, count, trace, line);
 }
 
 StepResult Debugger::step(MachineState& state, Memory& memory, HostIo& io)
@@ -338,7 +377,9 @@ DebugOutcome Debugger::run_back(MachineState& state, Memory& memory, HostIo& io)
     for (std::size_t undone = 0; history_.size() > 0; ++undone) {
         const HistoryRecord record = history_.newest();
         history_.undo(state, memory);
-        if (record.is_instruction() && at_breakpoint_[record.pc]) {
+        const auto breakpoint = record.is_instruction() ? breakpoints_.find(record.pc) : breakpoints_.end();
+        if (breakpoint != breakpoints_.end() &&
+            (!breakpoint->second.condition || holds(*breakpoint->second.condition, state, memory))) {
             outcome.stop = StopKind::Breakpoint;
             outcome.address = record.pc;
             return outcome;

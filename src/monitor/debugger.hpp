@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <utility>
@@ -18,6 +19,7 @@
 #include "cpu/executor.hpp"
 #include "cpu/host_io.hpp"
 #include "cpu/machine_state.hpp"
+#include "monitor/break_condition.hpp"
 #include "monitor/history.hpp"
 
 namespace cosmac {
@@ -31,7 +33,15 @@ enum class RunGoal {
     Go,        // g
     StepOver,  // n over a call
     StepOut,   // o, and n on a return
+    StepIn,    // step on a standard call or return: to where P is the caller's again
+    StepLine,  // n at the start of a source line of several instructions, over its calls
     Count,     // t, or n on an instruction that calls nothing
+};
+
+// The addresses of a source line's code, which StepLine runs until it leaves.
+struct LineRange {
+    uint16_t first = 0;
+    uint16_t size = 0;
 };
 
 // Why a debugger's run stopped, beyond what a plain run knows.
@@ -50,6 +60,16 @@ struct DebugOutcome {
     uint16_t address = 0;     // of the breakpoint
     HistoryRecord record{};   // of the watched store
     uint64_t cycles{};
+};
+
+// A breakpoint: where, how many times it was reached with its condition holding,
+// and when that stops a run.
+struct Breakpoint {
+    uint16_t address;
+    std::optional<BreakCondition> condition = {};
+    uint64_t after = 1;  // the hit that first stops a run; every later one does too
+    bool once = false;   // cleared when it stops a run
+    uint64_t hits = 0;
 };
 
 // A board that a debugger's run is on: its bus, and what happens between two
@@ -76,22 +96,26 @@ public:
 
     // Each returns true when the point is now set, false when it was cleared.
     bool toggle_breakpoint(uint16_t address);
+    // Sets the breakpoint, in the place of one at its address.
+    void set_breakpoint(const Breakpoint& breakpoint);
+    // False when there was none.
+    bool clear_breakpoint(uint16_t address);
     // A range that holds first is cleared, whatever its length; otherwise the
     // range first..first+length-1 (length 1 to 10000, wrapping past ffff) is set.
     // The range changed comes back in range.
     bool toggle_watchpoint(uint16_t first, uint32_t length, std::pair<uint16_t, uint32_t>& range);
     void clear_breakpoints();
     void clear_watchpoints();
-    const std::set<uint16_t>& breakpoints() const { return breakpoints_; }
+    const std::map<uint16_t, Breakpoint>& breakpoints() const { return breakpoints_; }
     const std::set<std::pair<uint16_t, uint32_t>>& watchpoints() const { return watchpoints_; }
 
     // Runs toward the goal; count is the number of instructions for Count, and a
     // trace sink sees each instruction as it executes.
     DebugOutcome run(MachineState& state, Memory& memory, HostIo& io, RunGoal goal, uint64_t count = 0,
-                     TraceSink* trace = nullptr);
+                     TraceSink* trace = nullptr, LineRange line = {});
     // The same on a board. Its cycles are the board's own, and stores reach its RAM only.
     DebugOutcome run(MachineState& state, Memory& memory, const BoardLink& board, RunGoal goal, uint64_t count = 0,
-                     TraceSink* trace = nullptr);
+                     TraceSink* trace = nullptr, LineRange line = {});
     // One instruction, whatever it is, as s executes it, recorded in the history
     // unless it was cancelled.
     StepResult step(MachineState& state, Memory& memory, HostIo& io);
@@ -125,17 +149,19 @@ private:
 
     template <class Bus>
     DebugOutcome run_on_bus(MachineState& state, Memory& memory, Bus& bus, const BoardLink* board, RunGoal goal,
-                            uint64_t count, TraceSink* trace);
+                            uint64_t count, TraceSink* trace, LineRange line);
     template <RunGoal kGoal, bool kTrace, class Bus>
     DebugOutcome run_toward(MachineState& state, Memory& memory, Bus& bus, const BoardLink* board, uint64_t count,
-                            TraceSink* trace);
+                            TraceSink* trace, LineRange line = {});
     template <RunGoal kGoal, bool kTrace, bool kBoard>
     DebugRun<kGoal, kTrace, kBoard> policy_for(const MachineState& state, const Memory& memory, uint8_t opcode,
-                                               TraceSink* trace);
+                                               TraceSink* trace, LineRange line = {});
     void rebuild_watched();
+    // A run reached a breakpoint: whether it stops there, counting the hit.
+    bool breakpoint_stops(uint16_t address, const MachineState& state, const Memory& memory);
 
     ProtectedWindow window_;
-    std::set<uint16_t> breakpoints_;
+    std::map<uint16_t, Breakpoint> breakpoints_;
     std::set<std::pair<uint16_t, uint32_t>> watchpoints_;
     std::array<bool, kMemorySize> at_breakpoint_{};
     std::array<bool, kMemorySize> watched_{};

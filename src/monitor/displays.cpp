@@ -21,6 +21,14 @@ std::string fields_line(const MachineState& s, std::initializer_list<std::string
 
 }  // namespace
 
+std::string register_line(const MachineState& s)
+{
+    std::string line = formatted("D=%02x DF=%x X=%x P=%x", s.D, s.DF, s.X, s.P);
+    for (unsigned n = 0; n < 16; ++n)
+        line += formatted(" R%X=%04x", n, s.R[n]);
+    return line + formatted(" Q=%x IE=%x T=%02x\n", s.Q, s.IE, s.T);
+}
+
 std::string register_display(const MachineState& s, bool with_flags)
 {
     const auto& R = s.R;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "image/image_file.hpp"
+#include "image/line_file.hpp"
 #include "image/program_file.hpp"
 #include "image/symbol_file.hpp"
 #include "monitor/machine_memory.hpp"
@@ -31,15 +32,20 @@ bool report(Console& console, const ImageResult& result)
 }
 
 
-// In debugger mode, the symbols that cosmac-asm wrote beside a program file.
+// In debugger mode, the symbols and source lines that cosmac-asm wrote beside a
+// program file.
 void read_symbols(Session& session, const std::string& program_path)
 {
     if (!session.debugger)
         return;
     const SymbolFile symbols = read_symbol_file(symbol_file_name(program_path));
-    for (const std::string& problem : symbols.problems)
-        session.console.write_error(problem + "\n");
+    const LineFile lines = read_line_file(line_file_name(program_path));
+    for (const std::vector<std::string>* problems : {&symbols.problems, &lines.problems}) {
+        for (const std::string& problem : *problems)
+            session.console.write_error(problem + "\n");
+    }
     session.symbols.add(symbols.symbols);
+    session.source_lines.add(lines.table);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "monitor/machine_memory.hpp"
 #include "monitor/run_control.hpp"
 #include "monitor/session.hpp"
+#include "text/text.hpp"
 
 namespace cosmac {
 namespace {
@@ -71,10 +72,36 @@ constexpr Command kCommands[] = {
     {'q', quit, " q\t\t\t\tQuit\n"},
 };
 
+const Command* row_for(const Session& session, char letter);
+
+// In debugger mode, h WORD tells of one command, a letter or a name, in note
+// lines before the list that h shows; a word that is no command is named.
+void tell_of_one(Session& session, const CommandLine& command)
+{
+    const auto words = argument_words(command.text);
+    if (!session.debugger || words.empty())
+        return;
+    const std::string word = expand_long_name(words[0]);
+    const Command* row = word.size() == 1 ? row_for(session, word[0]) : named_command(word);
+    if (row == nullptr) {
+        session.console.write("note: '" + std::string(words[0]) + "' is not a command\n");
+        return;
+    }
+    const std::string_view help = trim(row->help);
+    const std::size_t tab = help.find('\t');
+    const std::string names = other_names(*row);
+    std::string notes = "note: " + std::string(help.substr(0, tab)) + (names.empty() ? "" : " (or " + names + ")") +
+                        ": " + std::string(trim(help.substr(tab))) + "\n";
+    for (const std::string_view line : text_lines(row->details))
+        notes += "note: " + std::string(line) + "\n";
+    session.console.write(notes);
+}
+
 // The rows' lines, debugger mode's after the monitor's own, between the heading
 // and two blank lines.
-Next help(Session& session, const CommandLine&)
+Next help(Session& session, const CommandLine& command)
 {
+    tell_of_one(session, command);
     std::string text = "\nCommands:\n\n";
     for (const Command& command : kCommands)
         text += command.help;
@@ -90,18 +117,49 @@ Next help(Session& session, const CommandLine&)
     return Next::Prompt;
 }
 
-Handler handler_for(const Session& session, char letter)
+// The row of the letter in the session's tables; none for an unknown letter,
+// nor for 0, which rows reached by name only have.
+const Command* row_for(const Session& session, char letter)
 {
     const std::span<const Command> tables[] = {session.board ? kBoardCommands : std::span<const Command>{},
                                                session.debugger ? kDebuggerCommands : std::span<const Command>{},
                                                kCommands};
     for (const std::span<const Command> table : tables) {
         for (const Command& command : table) {
-            if (command.letter == letter)
-                return command.handler;
+            if (command.letter == letter && letter != 0)
+                return &command;
         }
     }
-    return help;
+    return nullptr;
+}
+
+Handler handler_for(const Session& session, char letter)
+{
+    const Command* row = row_for(session, letter);
+    return row ? row->handler : help;
+}
+
+// A debugger-mode line: a gdb word becomes its command; a command reached by
+// name runs, as it does again on an empty line after it; a line whose letter is
+// no command is named before the help list.
+Next debugger_line(Session& session, std::string_view typed, CommandLine& command, const Command*& last_named)
+{
+    const std::string line = expand_long_name(typed);
+    const Command* named = named_command(line);
+    if (named == nullptr && line.empty() && command.letter == 0)
+        named = last_named;
+    if (named != nullptr) {
+        last_named = named;
+        command = CommandLine{.letter = 0, .count = 1, .text = std::string_view(line).substr(line.empty() ? 0 : named->name.size())};
+        return named->handler(session, command);
+    }
+    last_named = nullptr;
+    for (const std::string& note : parse_standard_command(line, session.symbols, command))
+        session.console.write(note + "\n");
+    const std::string_view word = line.substr(0, line.find_first_of(" \t"));
+    if (!line.empty() && row_for(session, command.letter) == nullptr && command.letter != 'h')
+        session.console.write("note: '" + std::string(word) + "' is not a command\n");
+    return handler_for(session, command.letter)(session, command);
 }
 
 }  // namespace
@@ -143,15 +201,16 @@ int run_monitor(Console& console, const MonitorOptions& options)
                       "Control-\\ sends a BREAK, Control-^ resets the board (R at the prompt).\n\n");
         board_run(*session, RunGoal::Go);
     }
+    const Command* last_named = nullptr;
     for (;;) {
         if (!console.read_line("-", line, /*command=*/true))
             return 0;
         if (session->debugger) {
-            for (const std::string& note : parse_standard_command(line, session->symbols, command))
-                console.write(note + "\n");
-        } else {
-            parse_command_line(line, command);
+            if (debugger_line(*session, line, command, last_named) == Next::Quit)
+                return 0;
+            continue;
         }
+        parse_command_line(line, command);
         if (handler_for(*session, command.letter)(*session, command) == Next::Quit)
             return 0;
     }

@@ -63,9 +63,17 @@ void show_count(Session& session, uint64_t executed)
 void show_state(Session& session)
 {
     const uint16_t pc = session.state.R[session.state.P];
-    session.console.write(register_display(session.state, session.debugger != nullptr));
+    session.console.write(session.registers_on_one_line ? register_line(session.state)
+                                                        : register_display(session.state, session.debugger != nullptr));
     session.console.write(session.symbols.label_lines(pc));
     session.console.write(instruction_line(disassemble(seen_memory(session), pc), session.symbols));
+    if (const auto place = session.source_lines.at(pc))
+        session.console.write(source_line(session, *place));
+}
+
+std::string source_line(const Session& session, const SourcePlace& place)
+{
+    return "  " + session.source_lines.name(place) + "   " + std::string(trim(session.source_lines.text(place.file, place.line))) + "\n";
 }
 
 Next step_command(Session& session, const CommandLine& command)
@@ -99,14 +107,14 @@ Next go_command(Session& session, const CommandLine& command)
     return Next::Prompt;
 }
 
-Next debug_run(Session& session, RunGoal goal, uint64_t count, bool trace)
+Next debug_run(Session& session, RunGoal goal, uint64_t count, bool trace, LineRange line)
 {
     ConsoleTrace console_trace(session);
     if (session.board)
-        return board_run(session, goal, count, trace ? &console_trace : nullptr);
+        return board_run(session, goal, count, trace ? &console_trace : nullptr, line);
     session.console.begin_run();
     const DebugOutcome outcome = session.debugger->run(session.state, session.memory, session.io, goal, count,
-                                                       trace ? &console_trace : nullptr);
+                                                       trace ? &console_trace : nullptr, line);
     session.console.end_run();
     show_run_end(session, outcome.result, stop_reason(outcome, session.symbols, {}),
                  cycles_line(outcome.cycles, session.clock_mhz));

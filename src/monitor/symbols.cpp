@@ -1,5 +1,6 @@
 #include "monitor/symbols.hpp"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "text/text.hpp"
@@ -9,20 +10,29 @@ namespace cosmac {
 void SymbolTable::add(const std::vector<SymbolEntry>& symbols)
 {
     for (const SymbolEntry& symbol : symbols) {
-        if (addresses_.emplace(symbol.name, symbol.address).second && symbol.kind == SymbolKind::Label)
+        if (by_name_.emplace(symbol.name, symbol).second && symbol.kind == SymbolKind::Label)
             names_.emplace(symbol.address, symbol.name);
     }
 }
 
+std::vector<SymbolEntry> SymbolTable::entries() const
+{
+    std::vector<SymbolEntry> entries;
+    for (const auto& [name, symbol] : by_name_)
+        entries.push_back(symbol);
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
 std::optional<uint16_t> SymbolTable::find(std::string_view name) const
 {
-    if (const auto it = addresses_.find(name); it != addresses_.end())
-        return it->second;
+    if (const auto it = by_name_.find(name); it != by_name_.end())
+        return it->second.address;
     std::optional<uint16_t> found;
     int matches = 0;
-    for (const auto& [candidate, address] : addresses_) {
+    for (const auto& [candidate, symbol] : by_name_) {
         if (equal_ignoring_case(candidate, name)) {
-            found = address;
+            found = symbol.address;
             ++matches;
         }
     }

@@ -19,6 +19,9 @@ public:
     // name addresses in what is shown.
     void add(const std::vector<SymbolEntry>& symbols);
 
+    // Every name, by address then name, with its kind.
+    std::vector<SymbolEntry> entries() const;
+
     // The name as written; failing that, the one name that matches when case is
     // ignored (A18 sources ignore case), but not one of several.
     std::optional<uint16_t> find(std::string_view name) const;
@@ -32,7 +35,7 @@ public:
     std::string describe(uint16_t address) const;
 
 private:
-    std::map<std::string, uint16_t, std::less<>> addresses_;
+    std::map<std::string, SymbolEntry, std::less<>> by_name_;
     std::multimap<uint16_t, std::string> names_;  // in the order the file gave them
 };
 

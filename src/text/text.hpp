@@ -39,4 +39,9 @@ std::vector<std::string_view> text_lines(std::string_view text);
 
 bool equal_ignoring_case(std::string_view a, std::string_view b);
 
+std::string upper(std::string_view text);
+
+// The text without the white space around it.
+std::string_view trim(std::string_view text);
+
 }  // namespace cosmac
