@@ -127,43 +127,48 @@ TEST(Debugger, ACancelledInputLeavesNoRecord)
     }
 }
 
-// A firmware's bit routine (P = E), called by a plain SEP from P = 3, calls its
-// delay routine (P = D) the same way; each routine's exit SEP sits before its
-// entry, so that the called register is left at the entry. A SEP back to the P
-// that called the running code is a return, however the registers lie: o in
-// the bit routine runs through the delay routine to the SEP back to P = 3.
+// A firmware's bit routine (P = E), called by a plain SEP from the main
+// program's P (3, or 0 as at reset), calls its delay routine (P = D) the same
+// way; each routine's exit SEP sits before its entry, so that the called
+// register is left at the entry. A SEP back to the P that called the running
+// code is a return, however the registers lie: o in the bit routine runs
+// through the delay routine to the SEP back to the main program.
 TEST(Debugger, PlainSepCallsAndReturns)
 {
-    Debugger debugger{ProtectedWindow{}};
-    const auto memory = std::make_unique<Memory>();
-    load_bytes(*memory, 0x0100, "DE 7B 00");           // SEP RE; SEQ; IDL
-    load_bytes(*memory, 0x0200, "11 DD 11 D3 30 00");  // INC R1; SEP RD; INC R1; SEP R3; BR 00
-    load_bytes(*memory, 0x0300, "12 DE 30 00");        // INC R2; SEP RE; BR 00
-    MachineState state;
-    state.P = 3;
-    state.R[3] = 0x0100;
-    state.R[0xE] = 0x0200;
-    state.R[0xD] = 0x0300;
-    ScriptedIo io;
-    const struct {
-        uint16_t at;
-        uint8_t p;
-        std::optional<uint8_t> calling_p;
-    } steps[] = {{0x0100, 3, std::nullopt}, {0x0200, 0xE, 3},    {0x0201, 0xE, 3}, {0x0300, 0xD, 0xE},
-                 {0x0301, 0xD, 0xE},        {0x0202, 0xE, 3},    {0x0203, 0xE, 3}, {0x0101, 3, std::nullopt}};
-    for (const auto& expected : steps) {
-        EXPECT_EQ(state.R[state.P], expected.at);
-        EXPECT_EQ(state.P, expected.p) << std::hex << expected.at;
-        EXPECT_EQ(debugger.calling_p(), expected.calling_p) << std::hex << expected.at;
-        debugger.step(state, *memory, io);
+    for (const uint8_t main_p : {3, 0}) {
+        Debugger debugger{ProtectedWindow{}};
+        const auto memory = std::make_unique<Memory>();
+        load_bytes(*memory, 0x0100, "DE 7B 00");  // SEP RE; SEQ; IDL
+        load_bytes(*memory, 0x0200, "11 DD 11 D0 30 00");  // INC R1; SEP RD; INC R1; SEP R(main_p); BR 00
+        (*memory)[0x0203] = static_cast<uint8_t>(0xD0 | main_p);
+        load_bytes(*memory, 0x0300, "12 DE 30 00");  // INC R2; SEP RE; BR 00
+        MachineState state;
+        state.P = main_p;
+        state.R[main_p] = 0x0100;
+        state.R[0xE] = 0x0200;
+        state.R[0xD] = 0x0300;
+        ScriptedIo io;
+        const struct {
+            uint16_t at;
+            uint8_t p;
+            std::optional<uint8_t> calling_p;
+        } steps[] = {{0x0100, main_p, std::nullopt}, {0x0200, 0xE, main_p}, {0x0201, 0xE, main_p},
+                     {0x0300, 0xD, 0xE},             {0x0301, 0xD, 0xE},    {0x0202, 0xE, main_p},
+                     {0x0203, 0xE, main_p},          {0x0101, main_p, std::nullopt}};
+        for (const auto& expected : steps) {
+            EXPECT_EQ(state.R[state.P], expected.at);
+            EXPECT_EQ(state.P, expected.p) << std::hex << expected.at;
+            EXPECT_EQ(debugger.calling_p(), expected.calling_p) << std::hex << expected.at;
+            debugger.step(state, *memory, io);
+        }
+        debugger.step_back(state, *memory, 6);
+        ASSERT_EQ(state.R[0xE], 0x0201);
+        const DebugOutcome outcome = debugger.run(state, *memory, io, RunGoal::StepOut);
+        EXPECT_EQ(outcome.stop, StopKind::Goal);
+        EXPECT_EQ(outcome.result.executed, 5u) << int{main_p};
+        EXPECT_EQ(state.P, main_p);
+        EXPECT_EQ(state.R[main_p], 0x0101);
     }
-    debugger.step_back(state, *memory, 6);
-    ASSERT_EQ(state.R[0xE], 0x0201);
-    const DebugOutcome outcome = debugger.run(state, *memory, io, RunGoal::StepOut);
-    EXPECT_EQ(outcome.stop, StopKind::Goal);
-    EXPECT_EQ(outcome.result.executed, 5u);
-    EXPECT_EQ(state.P, 3);
-    EXPECT_EQ(state.R[3], 0x0101);
 }
 
 // With nothing to stop at, running back is interrupted at its first poll.
@@ -275,6 +280,33 @@ TEST(Debugger, DmaCyclesInTheHistoryAndAtWatchpoints)
     EXPECT_EQ(debugger.step_back(state, *memory, 1), 1u);  // the INC and both DMA cycles
     EXPECT_EQ(state.R[0], 0x0201);
     EXPECT_EQ((*memory)[0x0201], 0x00);
+}
+
+// The console service traces as what it did, with the character where it prints
+// (20 to 7e); a GETC's line is wider in bytes than on the screen, and its
+// changes still start in their column.
+TEST(Debugger, ConsoleServiceTraceLines)
+{
+    const struct {
+        const char* bytes;
+        uint8_t d;
+        const char* line;
+    } cases[] = {
+        {"68 01", 0x20, "0000 PUTC 20 ' '\n"},  {"68 01", 0x7E, "0000 PUTC 7e '~'\n"},
+        {"68 01", 0x7F, "0000 PUTC 7f\n"},      {"68 01", 0x1F, "0000 PUTC 1f\n"},
+        {"68 02", 0x00, "0000 GETC \u2192 41 'A'  D=41\n"},  {"68 07", 0x00, "0000 INVALID\n"},
+    };
+    for (const auto& c : cases) {
+        Debugger debugger{ProtectedWindow{}};
+        const auto memory = std::make_unique<Memory>();
+        load_bytes(*memory, 0, c.bytes);
+        MachineState state;
+        state.D = c.d;
+        ScriptedIo io;
+        io.keys = {'a'};
+        debugger.step(state, *memory, io);
+        EXPECT_EQ(trace_line(debugger.recent(1, state).at(0), SymbolTable{}), c.line);
+    }
 }
 
 // A traced instruction longer than the changes' column keeps all of its text.

@@ -12,7 +12,7 @@ namespace {
 // none, or its literal is not closed.
 std::size_t literal_end(std::string_view item)
 {
-    if (item.size() < 2 || (item[0] != '"' && item[0] != '\''))
+    if (item.empty() || (item[0] != '"' && item[0] != '\''))
         return std::string_view::npos;
     std::size_t i = 1;
     while (i < item.size() && item[i] != item[0])

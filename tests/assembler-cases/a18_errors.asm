@@ -12,3 +12,5 @@ L3 ENDI
 ; a two-digit branch literal is a number, not the low byte of the target
  ORG 1200H
  BR 34
+; Asm/02's stamp variables are no values in A18
+ DB [build]
