@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,19 +11,21 @@
 #include <vector>
 
 #include "cli/options.hpp"
+#include "image/posix_file.hpp"
 #include "image/program_file.hpp"
 #include "monitor/batch.hpp"
 #include "monitor/board_run.hpp"
 #include "monitor/console.hpp"
 #include "monitor/monitor.hpp"
+#include "text/text.hpp"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: cosmac [--debug] [--clock MHZ] [--protect START-END|none] [FILE...]\n"
+    "usage: cosmac [--debug [-x COMMANDS]] [--clock MHZ] [--protect START-END|none] [FILE...]\n"
     "       cosmac --run [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n"
-    "       cosmac --board NAME [--run|--debug] [--ram START-END]... [--rom START-END]... [--clock MHZ]\n"
-    "              [--serial efN[,rx-invert][,tx-invert]|none] [--baud N] [--quiet SECONDS]\n"
+    "       cosmac --board NAME [--run|--debug [-x COMMANDS]] [--ram START-END]... [--rom START-END]...\n"
+    "              [--clock MHZ] [--serial efN[,rx-invert][,tx-invert]|none] [--baud N] [--quiet SECONDS]\n"
     "              [--key-wait SECONDS] [--speed N|max] [--7bit] [--lf-as-cr]\n"
     "              [--disk IMAGE[,sectors=N][,ro][,new]] [FILE...]\n";
 
@@ -233,6 +236,12 @@ int main(int argc, char** argv)
                  "and out, trace, history and stepping back, cycle\n"
                  "counts, and the symbols cosmac-asm writes beside a\n"
                  "program");
+    std::string command_file;
+    const auto* commands_option =
+        app.add_option("-x", command_file,
+                       "debugger mode: run the commands in the file, then\n"
+                       "go on at the prompt")
+            ->type_name("COMMANDS");
     const auto* clock_option =
         app.add_option("--clock", clock,
                        "debugger mode's clock for cycle times (1.76), or\n"
@@ -304,6 +313,17 @@ int main(int argc, char** argv)
         return usage_error("--clock goes with --debug or --board");
     if (batch_run && options.debugger)
         return usage_error("--run and --debug do not go together");
+    if (*commands_option && !options.debugger)
+        return usage_error("-x goes with --debug");
+    if (*commands_option) {
+        const cosmac::FileContents commands = cosmac::read_file(command_file);
+        if (commands.error_number != 0) {
+            std::fprintf(stderr, "cosmac: -x %s: %s\n", command_file.c_str(), std::strerror(commands.error_number));
+            return 1;
+        }
+        for (const std::string_view line : cosmac::text_lines(commands.bytes))
+            options.commands.emplace_back(line);
+    }
     std::optional<double> mhz;
     if (*clock_option) {
         mhz = clock_mhz(clock);

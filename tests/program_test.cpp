@@ -57,10 +57,10 @@ INSTANTIATE_TEST_SUITE_P(Examples, ExampleTest, ::testing::Values("hello", "echo
                          [](const auto& info) { return info.param; });
 
 const std::string kUsage =
-    "usage: cosmac [--debug] [--clock MHZ] [--protect START-END|none] [FILE...]\n"
+    "usage: cosmac [--debug [-x COMMANDS]] [--clock MHZ] [--protect START-END|none] [FILE...]\n"
     "       cosmac --run [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n"
-    "       cosmac --board NAME [--run|--debug] [--ram START-END]... [--rom START-END]... [--clock MHZ]\n"
-    "              [--serial efN[,rx-invert][,tx-invert]|none] [--baud N] [--quiet SECONDS]\n"
+    "       cosmac --board NAME [--run|--debug [-x COMMANDS]] [--ram START-END]... [--rom START-END]...\n"
+    "              [--clock MHZ] [--serial efN[,rx-invert][,tx-invert]|none] [--baud N] [--quiet SECONDS]\n"
     "              [--key-wait SECONDS] [--speed N|max] [--7bit] [--lf-as-cr]\n"
     "              [--disk IMAGE[,sectors=N][,ro][,new]] [FILE...]\n";
 const std::string kAssemblerUsage =
@@ -83,7 +83,9 @@ TEST(Programs, OptionsAndUsage)
         std::string err;
     } cases[] = {
         {false, {"--version"}, 0, "cosmac " COSMAC_VERSION "\nMIT licence\n", ""},
-        {false, {"-x"}, 2, "", "cosmac: unknown option -x\n" + kUsage},
+        {false, {"-y"}, 2, "", "cosmac: unknown option -y\n" + kUsage},
+        {false, {"-x", "cmds"}, 2, "", "cosmac: -x goes with --debug\n" + kUsage},
+        {false, {"-d", "-x", "missing.cmds"}, 1, "", "cosmac: -x missing.cmds: No such file or directory\n"},
         {false, {"--protect", "9000-4000"}, 2, "",
          "cosmac: --protect 9000-4000 ends before it starts; give the lower address first\n" + kUsage},
         {false, {"--protect", "9000"}, 2, "",

@@ -202,9 +202,13 @@ int run_monitor(Console& console, const MonitorOptions& options)
         board_run(*session, RunGoal::Go);
     }
     const Command* last_named = nullptr;
-    for (;;) {
-        if (!console.read_line("-", line, /*command=*/true))
+    for (std::size_t next_command = 0;;) {
+        if (next_command < options.commands.size()) {  // shown as though typed
+            line = options.commands[next_command++];
+            console.write("-" + line + "\n");
+        } else if (!console.read_line("-", line, /*command=*/true)) {
             return 0;
+        }
         if (session->debugger) {
             if (debugger_line(*session, line, command, last_named) == Next::Quit)
                 return 0;

@@ -28,6 +28,7 @@ struct MonitorOptions {
     double clock_mhz = 1.76;  // for the debugger's cycle times
     ProtectedWindow window;
     std::vector<std::string> files;  // program files to load first
+    std::vector<std::string> commands;  // debugger mode's first command lines, before the user's
     std::optional<BoardOptions> board;
 };
 
