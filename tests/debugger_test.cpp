@@ -171,6 +171,96 @@ TEST(Debugger, PlainSepCallsAndReturns)
     }
 }
 
+// A condition's words, read against one machine state: R7 = 0010, D = 41,
+// DF = 1, R2 = 0200 with M(0200) = 0d, the symbol buffer = 0200.
+TEST(Debugger, BreakpointConditions)
+{
+    MachineState state;
+    state.R[7] = 0x0010;
+    state.D = 0x41;
+    state.DF = 1;
+    state.R[2] = 0x0200;
+    const auto memory = std::make_unique<Memory>();
+    (*memory)[0x0200] = 0x0D;
+    SymbolTable symbols;
+    symbols.add({{0x0200, "buffer"}});
+    const struct {
+        const char* text;
+        bool holds;
+        const char* error;  // where the text is no condition
+    } cases[] = {
+        {"R7 = 10", true, ""},
+        {"r7=10", true, ""},
+        {"R7 == 11", false, ""},
+        {"D > 40", true, ""},
+        {"D >= 42", false, ""},
+        {"D < 41", false, ""},
+        {"D <= 41", true, ""},
+        {"D <> 41", false, ""},
+        {"D != 40", true, ""},
+        {"df = 1", true, ""},
+        {"M(R2) = 0d", true, ""},
+        {"M(buffer) = 0d", true, ""},
+        {"M(buffer+1) = 0d", false, ""},
+        {"buffer = R2", true, ""},
+        {"R7 = 0 and D = 41 or DF = 1", true, ""},    // and binds tighter
+        {"DF = 1 and R7 = 0 or D = 40", false, ""},
+        {"R7 = 10 AND M(0200) < 0e", true, ""},
+        {"R7 = 10 and", false, "A condition compares two values: R7 = 0, D > 40, M(R2) <> 0d"},
+        {"R7", false, "A condition compares two values: R7 = 0, D > 40, M(R2) <> 0d"},
+        {"R7 ~ 0", false, "Not a comparison: ~ (=, <>, <, >, <= or >=)"},
+        {"R7 =< 0", false, "Not a comparison: =< (=, <>, <, >, <= or >=)"},
+        {"R7 = 0 xor D = 1", false, "Not and or or: xor"},
+        {"R7 = nowhere", false, "Not a number or symbol: nowhere"},
+        {"M(R2 = 0", false, "A condition compares two values: R7 = 0, D > 40, M(R2) <> 0d"},  // M( to the end
+        {"M(zz) = 0", false, "Not a number or symbol: zz"},
+        {"M(10000) = 0", false, "Too large for an address: 10000 (at most ffff)"},
+    };
+    for (const auto& c : cases) {
+        const ConditionReading reading = parse_condition(c.text, symbols);
+        EXPECT_EQ(reading.error, c.error) << c.text;
+        EXPECT_EQ(reading.condition && holds(*reading.condition, state, *memory), c.holds) << c.text;
+    }
+    EXPECT_EQ(parse_condition("r7=10  and m(r2)<>0", symbols).condition->text, "r7 = 10 and m(r2) <> 0");
+}
+
+// A breakpoint's hits count where its condition holds; after N stops from the
+// Nth on, and once clears the breakpoint when it stops a run. The loop at 0000
+// counts R1 up from 0 and stops at 0003 on each turn.
+TEST(Debugger, BreakpointHitsAfterAndOnce)
+{
+    const auto memory = std::make_unique<Memory>();
+    load_bytes(*memory, 0, "11 30 00");  // INC R1; BR 00
+    SymbolTable symbols;
+    const struct {
+        const char* condition;
+        uint64_t after;
+        bool once;
+        uint16_t r1_at_stop;
+        uint64_t hits;
+        bool kept;
+    } cases[] = {
+        {"", 1, false, 1, 1, true},       {"", 3, false, 3, 3, true},       {"", 1, true, 1, 1, false},
+        {"R1 = 5", 1, false, 5, 1, true}, {"R1 > 2", 2, true, 4, 2, false},
+    };
+    for (const auto& c : cases) {
+        Debugger debugger{ProtectedWindow{}};
+        Breakpoint breakpoint{.address = 0x0001, .after = c.after, .once = c.once};
+        if (*c.condition)
+            breakpoint.condition = parse_condition(c.condition, symbols).condition;
+        debugger.set_breakpoint(breakpoint);
+        MachineState state;
+        ScriptedIo io;
+        const DebugOutcome outcome = debugger.run(state, *memory, io, RunGoal::Go);
+        EXPECT_EQ(outcome.stop, StopKind::Breakpoint) << c.condition;
+        EXPECT_EQ(state.R[1], c.r1_at_stop) << c.condition;
+        EXPECT_EQ(debugger.breakpoints().contains(1), c.kept) << c.condition;
+        if (c.kept) {
+            EXPECT_EQ(debugger.breakpoints().at(1).hits, c.hits) << c.condition;
+        }
+    }
+}
+
 // With nothing to stop at, running back is interrupted at its first poll.
 TEST(Debugger, RunningBackPollsForAnInterrupt)
 {
