@@ -475,20 +475,21 @@ Next enter_bytes(Session& session, const CommandLine& command)
 }
 
 constexpr Command kDebuggerRows[] = {
-    {'b', breakpoint, " b [place [once | after n | if condition] | -]\tToggle, set or list breakpoints, or clear all\n",
+    {'b', breakpoint, " b, break [place [terms] | -]\tToggle or set a breakpoint (h b), list them, or clear all\n",
      "break",
      "A place is an address, a symbol (+ or - an offset) or FILE:LINE of a program with its line file.\n"
-     "b PLACE sets a breakpoint there, or clears the one there is. b PLACE once clears itself when hit;\n"
+     "b PLACE sets a breakpoint there, or clears the one there is. The terms, in any order, with if last:\n"
+     "b PLACE once clears itself when hit;\n"
      "b PLACE after N stops on the Nth hit (hex); b PLACE if CONDITION stops only where the condition\n"
      "holds: comparisons (=, <>, <, >, <=, >=) of registers (R0-RF), D, DF, X, P, Q, IE, T, N, I, EF1-EF4,\n"
      "M(address or register) and numbers, joined by and and or. b alone lists them with their hits.\n"},
     {'w', watchpoint, " w [location] [length] | -\tToggle a watchpoint on stores, list them, or clear all\n", {},
      "A run stops after an instruction or DMA cycle that stores into a watched range (length hex, 1).\n"},
-    {'n', step_over, " n\t\t\t\tStep over a call\n", "next",
+    {'n', step_over, " n, next\t\t\tStep over a call or a line\n", "next",
      "Runs over a standard call (SEP R4) or a plain SEP subroutine until it comes back; on a return it\n"
      "runs out to the caller as o does. At the start of a source line of several instructions (a macro,\n"
      "an .op) it runs over the whole line. Otherwise it is one step.\n"},
-    {'o', step_out, " o\t\t\t\tStep out of a subroutine\n", "finish",
+    {'o', step_out, " o, finish\t\t\tStep out of a subroutine\n", "finish",
      "Runs until the subroutine returns: through the standard return (SEP R5), or the plain SEP back\n"
      "to the P that called it, through the calls it makes.\n"},
     {0, step_into, " step\t\t\t\tStep into a call, to the subroutine's first instruction\n", "step",
@@ -508,7 +509,7 @@ constexpr Command kDebuggerRows[] = {
      "Names: R0-RF, D, DF, B, P, X, N, I, T, IE, Q, EF1-EF4; on a board also INT, and EFn - gives a\n"
      "line back to its device.\n"},
     {'e', enter_bytes, " e [location] [bytes]\t\tEnter bytes\n", {}, {}},
-    {'l', list_source, " l [place] [count]\t\tList count (hex, a) source lines around a place\n", "list",
+    {'l', list_source, " l, list [place] [count]\tList count (hex, a) source lines around a place\n", "list",
      "Without a place: around the current line, or on from the last listing; => marks the current line.\n"},
     {0, list_symbols, " symbols [text]\t\t\tList the loaded symbols, or those whose names hold text\n",
      "symbols", {}},
@@ -545,12 +546,25 @@ std::string expand_long_name(std::string_view line)
     return std::string(line);
 }
 
+std::string long_names_help()
+{
+    std::string text = " Also:";
+    std::size_t line_start = 0;
+    for (const auto& [words, command] : kLongNames) {
+        if (text.size() - line_start + words.size() + command.size() + 5 > 80) {
+            line_start = text.size() + 1;
+            text.append("\n      ");
+        }
+        text.append(" ").append(words).append(" = ").append(command).append(",");
+    }
+    text.back() = '\n';
+    return text;
+}
+
 std::string other_names(const Command& row)
 {
     std::string names;
     const std::string short_name = row.letter != 0 ? std::string(1, row.letter) : std::string(row.name);
-    if (row.letter != 0 && !row.name.empty())
-        names = row.name;
     for (const auto& [words, command] : kLongNames) {
         if (command == short_name)
             names += (names.empty() ? "" : ", ") + std::string(words);

@@ -17,7 +17,12 @@ extern const std::span<const Command> kDebuggerCommands;
 // it has no letter; other lines as they are.
 std::string expand_long_name(std::string_view line);
 
-// "break, info breakpoints": the words that also reach the row's command.
+// The help text's lines of gdb's words for commands whose rows have another
+// name: " Also: continue = g, stepi = s, ...".
+std::string long_names_help();
+
+// "info breakpoints": the words of gdb's that also reach the row's command,
+// besides the name its help line gives.
 std::string other_names(const Command& row);
 
 // The command that has no letter and whose name starts the line, if any.

@@ -74,12 +74,16 @@ constexpr Command kCommands[] = {
 
 const Command* row_for(const Session& session, char letter);
 
+// The command word of a line: its first character, which may be a blank, and
+// what follows up to a blank.
+std::string_view first_word(std::string_view line) { return line.substr(0, line.find_first_of(" \t", 1)); }
+
 // In debugger mode, h WORD tells of one command, a letter or a name, in note
 // lines before the list that h shows; a word that is no command is named.
 void tell_of_one(Session& session, const CommandLine& command)
 {
     const auto words = argument_words(command.text);
-    if (!session.debugger || words.empty())
+    if (!session.debugger || command.letter != 'h' || words.empty())
         return;
     const std::string word = expand_long_name(words[0]);
     const Command* row = word.size() == 1 ? row_for(session, word[0]) : named_command(word);
@@ -108,6 +112,7 @@ Next help(Session& session, const CommandLine& command)
     if (session.debugger) {
         for (const Command& command : kDebuggerCommands)
             text += command.help;
+        text += long_names_help();
     }
     if (session.board) {
         for (const Command& command : kBoardCommands)
@@ -156,8 +161,8 @@ Next debugger_line(Session& session, std::string_view typed, CommandLine& comman
     last_named = nullptr;
     for (const std::string& note : parse_standard_command(line, session.symbols, command))
         session.console.write(note + "\n");
-    const std::string_view word = line.substr(0, line.find_first_of(" \t"));
-    if (!line.empty() && row_for(session, command.letter) == nullptr && command.letter != 'h')
+    const std::string_view word = first_word(line);
+    if (!word.empty() && row_for(session, command.letter) == nullptr && command.letter != 'h')
         session.console.write("note: '" + std::string(word) + "' is not a command\n");
     return handler_for(session, command.letter)(session, command);
 }
