@@ -12,6 +12,7 @@
 #include "machine_text.hpp"
 #include "test_device.hpp"
 #include "monitor/debug_text.hpp"
+#include "monitor/source_lines.hpp"
 #include "monitor/symbols.hpp"
 #include "scripted_io.hpp"
 
@@ -183,7 +184,7 @@ TEST(Debugger, BreakpointConditions)
     const auto memory = std::make_unique<Memory>();
     (*memory)[0x0200] = 0x0D;
     SymbolTable symbols;
-    symbols.add({{0x0200, "buffer"}});
+    symbols.add({{0x0200, "buffer"}, {0x0010, "mark"}});
     const struct {
         const char* text;
         bool holds;
@@ -203,6 +204,7 @@ TEST(Debugger, BreakpointConditions)
         {"M(buffer) = 0d", true, ""},
         {"M(buffer+1) = 0d", false, ""},
         {"buffer = R2", true, ""},
+        {"R7 = mark", true, ""},  // a symbol that starts with m
         {"R7 = 0 and D = 41 or DF = 1", true, ""},    // and binds tighter
         {"DF = 1 and R7 = 0 or D = 40", false, ""},
         {"R7 = 10 AND M(0200) < 0e", true, ""},
@@ -222,6 +224,36 @@ TEST(Debugger, BreakpointConditions)
         EXPECT_EQ(reading.condition && holds(*reading.condition, state, *memory), c.holds) << c.text;
     }
     EXPECT_EQ(parse_condition("r7=10  and m(r2)<>0", symbols).condition->text, "r7 = 10 and m(r2) <> 0");
+}
+
+// FILE:LINE finds a file by its path or the end of it after a /; a line without
+// code is taken as the next one with code, with a note.
+TEST(Debugger, SourcePlaces)
+{
+    SourceLines lines;
+    lines.add({{"src/main.asm", "lib/io.asm", "other/io.asm"},
+               {{0x0100, 2, 0, 3}, {0x0102, 1, 0, 5}, {0x0200, 3, 1, 7}, {0x0300, 1, 2, 7}}});
+    const struct {
+        const char* typed;
+        int address;  // -1: none
+        const char* error_or_note;
+    } cases[] = {
+        {"src/main.asm:3", 0x0100, ""},
+        {"main.asm:5", 0x0102, ""},
+        {"main.asm:4", 0x0102, "note: main.asm:4 has no code; main.asm:5 is the next line that has"},
+        {"ain.asm:3", -1, "No source file ain.asm"},
+        {"main.asm:6", -1, "No code at or after main.asm:6"},
+        {"io.asm:7", -1, "io.asm names more than one source file"},
+        {"lib/io.asm:7", 0x0200, ""},
+    };
+    for (const auto& c : cases) {
+        const PlaceReading reading = lines.find(c.typed);
+        EXPECT_EQ(reading.place ? int{reading.place->address} : -1, c.address) << c.typed;
+        EXPECT_EQ(reading.place ? reading.note : reading.error, c.error_or_note) << c.typed;
+    }
+    EXPECT_EQ(lines.at(0x0101)->line, 3u);
+    EXPECT_FALSE(lines.at(0x0103));  // past the line's bytes
+    EXPECT_EQ(lines.name(*lines.at(0x0300)), "io.asm:7");
 }
 
 // A breakpoint's hits count where its condition holds; after N stops from the
