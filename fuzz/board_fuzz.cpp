@@ -16,7 +16,7 @@
 
 #include "board/board.hpp"
 #include "board/serial_line.hpp"
-#include "monitor/debugger.hpp"
+#include "debug/debugger.hpp"
 #include "fuzz_input.hpp"
 #include "test_device.hpp"
 

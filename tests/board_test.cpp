@@ -12,7 +12,7 @@
 #include "board/serial_line.hpp"
 #include "cpu/execution.hpp"
 #include "machine_text.hpp"
-#include "monitor/debugger.hpp"
+#include "debug/debugger.hpp"
 #include "test_device.hpp"
 
 namespace cosmac::testing {

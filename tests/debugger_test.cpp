@@ -1,5 +1,5 @@
 // The debugger's history against every opcode: stepping back must undo exactly.
-#include "monitor/debugger.hpp"
+#include "debug/debugger.hpp"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 #include "machine_text.hpp"
 #include "test_device.hpp"
 #include "monitor/debug_text.hpp"
-#include "monitor/source_lines.hpp"
-#include "monitor/symbols.hpp"
+#include "debug/source_lines.hpp"
+#include "debug/symbols.hpp"
 #include "scripted_io.hpp"
 
 namespace cosmac::testing {

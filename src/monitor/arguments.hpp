@@ -11,32 +11,13 @@
 #include <vector>
 
 #include "monitor/command_line.hpp"
-#include "monitor/symbols.hpp"
+#include "debug/symbols.hpp"
+#include "debug/values.hpp"
 
 namespace cosmac {
 
 // The words after the command letter.
 std::vector<std::string_view> argument_words(std::string_view line);
-
-// What a value typed for a debugger command fills, and the largest it takes.
-struct Field {
-    std::string_view name;  // "an address", "a byte", "DF"
-    uint32_t largest;
-};
-inline constexpr Field kAddressField{"an address", 0xFFFF};
-inline constexpr Field kByteField{"a byte", 0xFF};
-inline constexpr Field kCountField{"a count", 0xFFFFFFFF};
-
-// A value, or the message that refuses the word.
-struct Reading {
-    std::optional<uint32_t> value;
-    std::string error;
-};
-
-// A hexadecimal number (digits only, 0x before them allowed), a symbol, or a
-// symbol plus or minus a hexadecimal offset; a symbol's name wins over the same
-// letters read as a number, so 0cafe is the number where cafe is a symbol.
-Reading read_value(std::string_view word, const SymbolTable& symbols, const Field& field);
 
 // A standard command line in debugger mode: read as the plain monitor reads it,
 // except that a symbol stands for its address where the command takes one. The

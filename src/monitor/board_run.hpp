@@ -12,7 +12,7 @@
 #include "monitor/batch.hpp"
 #include "monitor/command_line.hpp"
 #include "monitor/console.hpp"
-#include "monitor/debugger.hpp"
+#include "debug/debugger.hpp"
 #include "monitor/monitor.hpp"
 
 namespace cosmac {

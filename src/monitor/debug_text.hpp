@@ -6,9 +6,9 @@
 #include <string>
 
 #include "cpu/disassembler.hpp"
-#include "monitor/debugger.hpp"
-#include "monitor/history.hpp"
-#include "monitor/symbols.hpp"
+#include "debug/debugger.hpp"
+#include "debug/history.hpp"
+#include "debug/symbols.hpp"
 
 namespace cosmac {
 

@@ -8,9 +8,9 @@
 #include "monitor/board_run.hpp"
 #include "monitor/console.hpp"
 #include "monitor/console_io.hpp"
-#include "monitor/debugger.hpp"
-#include "monitor/source_lines.hpp"
-#include "monitor/symbols.hpp"
+#include "debug/debugger.hpp"
+#include "debug/source_lines.hpp"
+#include "debug/symbols.hpp"
 
 namespace cosmac {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cpu/machine_state.hpp"
-#include "monitor/symbols.hpp"
+#include "debug/symbols.hpp"
 
 namespace cosmac {
 

@@ -1,4 +1,4 @@
-#include "monitor/debugger.hpp"
+#include "debug/debugger.hpp"
 
 #include <vector>
 

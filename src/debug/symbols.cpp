@@ -1,4 +1,4 @@
-#include "monitor/symbols.hpp"
+#include "debug/symbols.hpp"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,8 +1,8 @@
-#include "monitor/break_condition.hpp"
+#include "debug/break_condition.hpp"
 
 #include <algorithm>
 
-#include "monitor/arguments.hpp"
+#include "debug/values.hpp"
 #include "text/text.hpp"
 
 namespace cosmac {

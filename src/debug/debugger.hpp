@@ -19,8 +19,8 @@
 #include "cpu/executor.hpp"
 #include "cpu/host_io.hpp"
 #include "cpu/machine_state.hpp"
-#include "monitor/break_condition.hpp"
-#include "monitor/history.hpp"
+#include "debug/break_condition.hpp"
+#include "debug/history.hpp"
 
 namespace cosmac {
 

@@ -1,4 +1,4 @@
-#include "monitor/source_lines.hpp"
+#include "debug/source_lines.hpp"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "monitor/history.hpp"
+#include "debug/history.hpp"
 
 #include <algorithm>
 
