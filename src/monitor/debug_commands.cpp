@@ -31,12 +31,13 @@ std::optional<uint32_t> value(Session& session, std::string_view word, const Fie
 }
 
 // A place: an address, a symbol (+ or - an offset), or FILE:LINE of a program
-// loaded with its line file.
-std::optional<uint16_t> address(Session& session, std::string_view word)
+// loaded with its line file; a line without code is the next one with code,
+// which the user is told of where code is what they were after.
+std::optional<uint16_t> address(Session& session, std::string_view word, bool after_code = true)
 {
     if (SourceLines::looks_like_place(word)) {
         const PlaceReading reading = session.source_lines.find(word);
-        if (!reading.note.empty())
+        if (!reading.note.empty() && after_code)
             say(session, reading.note);
         if (!reading.place)
             say(session, reading.error);
@@ -243,7 +244,7 @@ Next list_source(Session& session, const CommandLine& command)
         place = SourcePlace{session.last_listing->file, session.last_listing->next_line, pc, 0};
         first = place->line;
     } else {
-        const auto where = words.empty() ? std::optional<uint16_t>(pc) : address(session, words[0]);
+        const auto where = words.empty() ? std::optional<uint16_t>(pc) : address(session, words[0], false);
         if (!where)
             return Next::Prompt;
         place = lines.at(*where);
