@@ -1,0 +1,112 @@
+// The adapter's framing against what a client, or anything else, may send.
+#include "dap/messages.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace cosmac::testing {
+namespace {
+
+using dap::Incoming;
+using dap::MessageReader;
+
+// Everything the reader makes of the input, handed over chunk bytes at a time.
+std::vector<Incoming> read_all(const std::string& input, std::size_t chunk)
+{
+    std::size_t at = 0;
+    MessageReader reader([&](char* data, std::size_t size) {
+        const std::size_t n = std::min({size, chunk, input.size() - at});
+        std::memcpy(data, input.data() + at, n);
+        at += n;
+        return n;
+    });
+    std::vector<Incoming> read;
+    do {
+        read.push_back(reader.next());
+    } while (read.back().kind != Incoming::Kind::End && read.size() < 1000);
+    return read;
+}
+
+std::string message(const std::string& json) { return "Content-Length: " + std::to_string(json.size()) + "\r\n\r\n" + json; }
+
+// Each input, read in chunks of 1, 7 and 65536 bytes, gives the same kinds; a
+// Message's seq, or a problem's words, say which one came.
+TEST(DapMessages, ReadsWhatComesAndGoesOnAfterWhatIsWrong)
+{
+    using Kind = Incoming::Kind;
+    const std::string good = message(R"({"seq":2})");
+    const struct {
+        const char* topic;
+        std::string input;
+        std::vector<Kind> kinds;
+        std::string problem;  // of the first that is not a Message
+    } cases[] = {
+        {"two messages, LF or CR LF", message(R"({"seq":1})") + "\nContent-Length: 9\n\n{\"seq\":2}",
+         {Kind::Message, Kind::Message, Kind::End}, ""},
+        {"other headers and blank lines between", "\r\n" + std::string("Content-Type: x\r\n") + good,
+         {Kind::Message, Kind::End}, ""},
+        {"no length", "Content-Type: x\r\n\r\n" + good, {Kind::BadHeader, Kind::Message, Kind::End}, "no Content-Length"},
+        {"a length that is none", "Content-Length: 9x\r\n\r\n" + good, {Kind::BadHeader, Kind::Message, Kind::End},
+         "not a length: Content-Length: 9x"},
+        {"not a header", "GET / HTTP/1.0\r\n\r\n" + good, {Kind::BadHeader, Kind::Message, Kind::End},
+         "not a header: GET / HTTP/1.0"},
+        {"a header line too long", std::string(2000, 'x') + "\r\n\r\n" + good,
+         {Kind::BadHeader, Kind::Message, Kind::End}, "a header line longer than 1024 bytes"},
+        {"a body too large", "Content-Length: 16777217\r\n\r\n", {Kind::BadHeader, Kind::End},
+         "a body of 16777217 bytes, more than 16777216"},
+        {"JSON that does not parse", message("{\"seq\":") + good, {Kind::BadBody, Kind::Message, Kind::End},
+         "not a JSON object"},
+        {"JSON that is no object", message("[1,2]") + good, {Kind::BadBody, Kind::Message, Kind::End},
+         "not a JSON object"},
+        {"a body cut short", "Content-Length: 20\r\n\r\n{\"seq\":3}", {Kind::End}, ""},
+        {"headers cut short", "Content-Length: 20\r\n", {Kind::End}, ""},
+        {"nothing", "", {Kind::End}, ""},
+    };
+    for (const auto& c : cases) {
+        for (const std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::size_t{65536}}) {
+            const std::vector<Incoming> read = read_all(c.input, chunk);
+            std::vector<Kind> kinds;
+            std::string problem;
+            for (const Incoming& incoming : read) {
+                kinds.push_back(incoming.kind);
+                if (problem.empty())
+                    problem = incoming.error;
+            }
+            EXPECT_EQ(kinds, c.kinds) << c.topic << ", chunks of " << chunk;
+            EXPECT_EQ(problem, c.problem) << c.topic;
+            if (!read.empty() && read.back().kind == Kind::End && read.size() >= 2 &&
+                read[read.size() - 2].kind == Kind::Message) {
+                EXPECT_EQ(read[read.size() - 2].body.at("seq"), 2) << c.topic;
+            }
+        }
+    }
+}
+
+// 10 MB of bytes that are no protocol end in the end of the input, without
+// keeping them: a line without an end is dropped as it comes.
+TEST(DapMessages, GarbageEndsCleanly)
+{
+    std::string garbage(10 << 20, '\0');
+    for (std::size_t i = 0; i < garbage.size(); ++i)
+        garbage[i] = static_cast<char>(i * 7919 % 251);
+    const std::vector<Incoming> read = read_all(garbage + "\r\n\r\n" + message(R"({"seq":2})"), 65536);
+    ASSERT_GE(read.size(), 2u);
+    EXPECT_EQ(read.back().kind, Incoming::Kind::End);
+    EXPECT_EQ(read[read.size() - 2].kind, Incoming::Kind::Message);
+}
+
+// The length counts bytes (é is two); control bytes are escaped, and a byte
+// that is no UTF-8 goes out as U+FFFD (three bytes) rather than as bad JSON.
+TEST(DapMessages, FramedForTheClient)
+{
+    EXPECT_EQ(dap::framed({{"seq", 1}, {"body", {{"text", "é\x01"}}}}),
+              "Content-Length: 36\r\n\r\n{\"body\":{\"text\":\"é\\u0001\"},\"seq\":1}");
+    EXPECT_EQ(dap::framed({{"output", std::string("\xff")}}), "Content-Length: 16\r\n\r\n{\"output\":\"\xef\xbf\xbd\"}");
+}
+
+}  // namespace
+}  // namespace cosmac::testing
