@@ -77,10 +77,11 @@ std::string SourceLines::name(const SourcePlace& place) const
 
 const std::vector<std::string>& SourceLines::lines_of(uint32_t file) const
 {
-    const auto [it, added] = texts_.try_emplace(file);
-    if (added)
-        read_lines(files_[file], [&](std::string_view line, int) { it->second.emplace_back(line); });
-    return it->second;
+    const auto emplaced = texts_.try_emplace(file);
+    std::vector<std::string>& lines = emplaced.first->second;
+    if (emplaced.second)
+        read_lines(files_[file], [&lines](std::string_view line, int) { lines.emplace_back(line); });
+    return lines;
 }
 
 std::string SourceLines::text(uint32_t file, uint32_t line) const
