@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "debug/stepping.hpp"
 #include "monitor/arguments.hpp"
 #include "monitor/debug_text.hpp"
 #include "monitor/machine_memory.hpp"
@@ -309,39 +310,26 @@ bool no_arguments(Session& session, const CommandLine& command, const char* usag
     return false;
 }
 
-// n over a call runs until the call comes back; on a return it runs out to the
-// caller, as o does; on a plain SEP back to the P that called the running code,
-// and on anything else, it is one step. At the start of a source line that is
-// more than one instruction (a macro, an .op), it runs over the whole line.
+Next run_plan(Session& session, const StepPlan& plan)
+{
+    return debug_run(session, plan.goal, plan.count, false, plan.line);
+}
+
 Next step_over(Session& session, const CommandLine& command)
 {
     if (!no_arguments(session, command, "usage: n"))
         return Next::Prompt;
-    const uint8_t p = session.state.P;
-    const uint16_t pc = session.state.R[p];
-    const Disassembly instruction = disassemble(seen_memory(session), pc);
-    if (const auto line = session.source_lines.at(pc);
-        line && line->address == pc && line->size > instruction.length)
-        return debug_run(session, RunGoal::StepLine, 0, false, LineRange{line->address, line->size});
-    const uint8_t opcode = seen_memory(session)[pc];
-    const bool sep_away = opcode >> 4 == 0xD && (opcode & 0xF) != p;
-    if (sep_away && opcode == kReturn)
-        return debug_run(session, RunGoal::StepOut);
-    const bool plain_return = opcode != kCall && session.debugger->calling_p() == (opcode & 0xF);
-    return sep_away && !plain_return ? debug_run(session, RunGoal::StepOver) : debug_run(session, RunGoal::Count, 1);
+    return run_plan(session, plan_step_over(session.state, seen_memory(session), *session.debugger,
+                                            session.source_lines));
 }
 
-// step goes into a subroutine at its first instruction: on a standard call or
-// return it runs through the call or return routine until P is the caller's
-// again; on anything else it is s.
+// step goes into a subroutine at its first instruction, or is s.
 Next step_into(Session& session, const CommandLine& command)
 {
     if (!no_arguments(session, command, "usage: step"))
         return Next::Prompt;
-    const uint8_t p = session.state.P;
-    const uint8_t opcode = seen_memory(session)[session.state.R[p]];
-    if ((opcode == kCall || opcode == kReturn) && (opcode & 0xF) != p)
-        return debug_run(session, RunGoal::StepIn);
+    if (const auto plan = plan_step_into(session.state, seen_memory(session)))
+        return run_plan(session, *plan);
     return step_command(session, CommandLine{.letter = 's', .count = 1, .text = "s"});
 }
 
