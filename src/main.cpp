@@ -1,4 +1,5 @@
 #include <CLI/CLI.hpp>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "cli/options.hpp"
+#include "dap/adapter.hpp"
 #include "image/posix_file.hpp"
 #include "image/program_file.hpp"
 #include "monitor/batch.hpp"
@@ -23,6 +25,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: cosmac [--debug [-x COMMANDS]] [--clock MHZ] [--protect START-END|none] [FILE...]\n"
+    "       cosmac --dap\n"
     "       cosmac --run [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n"
     "       cosmac --board NAME [--run|--debug [-x COMMANDS]] [--ram START-END]... [--rom START-END]...\n"
     "              [--clock MHZ] [--serial efN[,rx-invert][,tx-invert]|none] [--baud N] [--quiet SECONDS]\n"
@@ -236,6 +239,9 @@ int main(int argc, char** argv)
                  "and out, trace, history and stepping back, cycle\n"
                  "counts, and the symbols cosmac-asm writes beside a\n"
                  "program");
+    const auto* dap_option = app.add_flag("--dap")->description(
+        "serve the Debug Adapter Protocol on standard input\n"
+        "and output, for an editor's debugger");
     std::string command_file;
     const auto* commands_option =
         app.add_option("-x", command_file,
@@ -309,6 +315,11 @@ int main(int argc, char** argv)
         return *status;
 
     const bool batch_run = run_option->count() > 0;
+    if (*dap_option) {
+        if (argc != 2)
+            return usage_error("--dap takes no other options: launch requests say the rest");
+        return cosmac::dap::serve(STDIN_FILENO, STDOUT_FILENO);
+    }
     if (*clock_option && !options.debugger && !*board_option)
         return usage_error("--clock goes with --debug or --board");
     if (batch_run && options.debugger)

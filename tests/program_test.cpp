@@ -58,6 +58,7 @@ INSTANTIATE_TEST_SUITE_P(Examples, ExampleTest, ::testing::Values("hello", "echo
 
 const std::string kUsage =
     "usage: cosmac [--debug [-x COMMANDS]] [--clock MHZ] [--protect START-END|none] [FILE...]\n"
+    "       cosmac --dap\n"
     "       cosmac --run [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n"
     "       cosmac --board NAME [--run|--debug [-x COMMANDS]] [--ram START-END]... [--rom START-END]...\n"
     "              [--clock MHZ] [--serial efN[,rx-invert][,tx-invert]|none] [--baud N] [--quiet SECONDS]\n"
@@ -85,6 +86,7 @@ TEST(Programs, OptionsAndUsage)
         {false, {"--version"}, 0, "cosmac " COSMAC_VERSION "\nMIT licence\n", ""},
         {false, {"-y"}, 2, "", "cosmac: unknown option -y\n" + kUsage},
         {false, {"-x", "cmds"}, 2, "", "cosmac: -x goes with --debug\n" + kUsage},
+        {false, {"--dap", "-d"}, 2, "", "cosmac: --dap takes no other options: launch requests say the rest\n" + kUsage},
         {false, {"-d", "-x", "missing.cmds"}, 1, "", "cosmac: -x missing.cmds: No such file or directory\n"},
         {false, {"--protect", "9000-4000"}, 2, "",
          "cosmac: --protect 9000-4000 ends before it starts; give the lower address first\n" + kUsage},

@@ -7,6 +7,14 @@
 #include "image/posix_file.hpp"
 
 namespace cosmac {
+namespace {
+
+bool same_path(std::string_view a, std::string_view b)
+{
+    return std::filesystem::absolute(a).lexically_normal() == std::filesystem::absolute(b).lexically_normal();
+}
+
+}  // namespace
 
 void SourceLines::add(const LineTable& table)
 {
@@ -50,7 +58,8 @@ PlaceReading SourceLines::find(std::string_view file_and_line) const
     std::vector<uint32_t> matches;
     for (uint32_t i = 0; i < files_.size(); ++i) {
         const std::string& known = files_[i];
-        if (known == file || (known.ends_with(file) && known[known.size() - file.size() - 1] == '/'))
+        if (known == file || (known.ends_with(file) && known[known.size() - file.size() - 1] == '/') ||
+            same_path(known, file))
             matches.push_back(i);
     }
     if (matches.empty())

@@ -37,10 +37,14 @@ public:
     // The line whose code holds the address.
     std::optional<SourcePlace> at(uint16_t address) const;
 
-    // FILE:LINE, FILE being a file's path or its end after a /. A line that made
-    // no code is taken as the next one in that file that did.
+    // FILE:LINE, FILE being a file's path (relative or absolute), or its end
+    // after a /. A line that made no code is taken as the next one in that file
+    // that did.
     PlaceReading find(std::string_view file_and_line) const;
     static bool looks_like_place(std::string_view word);
+
+    // The file's path, from where cosmac runs.
+    const std::string& file(uint32_t index) const { return files_[index]; }
 
     // "name:line" with the file's name without its directories.
     std::string name(const SourcePlace& place) const;
