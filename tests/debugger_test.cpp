@@ -13,6 +13,7 @@
 #include "test_device.hpp"
 #include "monitor/debug_text.hpp"
 #include "debug/source_lines.hpp"
+#include "debug/stepping.hpp"
 #include "debug/symbols.hpp"
 #include "scripted_io.hpp"
 
@@ -205,6 +206,7 @@ TEST(Debugger, BreakpointConditions)
         {"M(buffer+1) = 0d", false, ""},
         {"buffer = R2", true, ""},
         {"R7 = mark", true, ""},  // a symbol that starts with m
+        {"R0 = mark-10", true, ""},  // down to 0000 exactly
         {"R7 = 0 and D = 41 or DF = 1", true, ""},    // and binds tighter
         {"DF = 1 and R7 = 0 or D = 40", false, ""},
         {"R7 = 10 AND M(0200) < 0e", true, ""},
@@ -254,6 +256,45 @@ TEST(Debugger, SourcePlaces)
     EXPECT_EQ(lines.at(0x0101)->line, 3u);
     EXPECT_FALSE(lines.at(0x0103));  // past the line's bytes
     EXPECT_EQ(lines.name(*lines.at(0x0300)), "io.asm:7");
+}
+
+// What n and step do from each kind of instruction, the program at P = 3 unless
+// said; 0100-0102 is one source line of two instructions.
+TEST(Debugger, StepPlans)
+{
+    SourceLines lines;
+    lines.add({{"a.asm"}, {{0x0100, 3, 0, 1}}});
+    const struct {
+        const char* topic;
+        uint16_t at;
+        uint8_t p;
+        uint8_t opcode;
+        RunGoal over;
+        std::optional<RunGoal> into;
+    } cases[] = {
+        {"a standard call", 0, 3, 0xD4, RunGoal::StepOver, RunGoal::StepIn},
+        {"a standard return", 0, 3, 0xD5, RunGoal::StepOut, RunGoal::StepIn},
+        {"SEP R4 in the call routine itself", 0, 4, 0xD4, RunGoal::Count, std::nullopt},
+        {"a plain SEP call", 0, 3, 0xD6, RunGoal::StepOver, std::nullopt},
+        {"a SEP to its own P", 0, 3, 0xD3, RunGoal::Count, std::nullopt},
+        {"anything else", 0, 3, 0x11, RunGoal::Count, std::nullopt},
+        {"a line of several instructions", 0x0100, 3, 0x11, RunGoal::StepLine, std::nullopt},
+        {"inside such a line", 0x0101, 3, 0x11, RunGoal::Count, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        Debugger debugger{ProtectedWindow{}};
+        const auto memory = std::make_unique<Memory>();
+        (*memory)[c.at] = c.opcode;
+        (*memory)[c.at + 1] = 0x11;
+        MachineState state;
+        state.P = c.p;
+        state.R[c.p] = c.at;
+        const StepPlan over = plan_step_over(state, *memory, debugger, lines);
+        EXPECT_EQ(over.goal, c.over) << c.topic;
+        EXPECT_EQ(over.goal == RunGoal::Count ? over.count : 1u, 1u) << c.topic;
+        const auto into = plan_step_into(state, *memory);
+        EXPECT_EQ(into ? std::optional<RunGoal>(into->goal) : std::nullopt, c.into) << c.topic;
+    }
 }
 
 // A breakpoint's hits count where its condition holds; after N stops from the

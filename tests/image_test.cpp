@@ -206,14 +206,14 @@ TEST(LineFile, ReadsBackFromItsDirectory)
     const std::string directory = ::testing::TempDir() + "build";
     std::filesystem::create_directories(directory);
     const std::string path = directory + "/prog.lines";
-    std::ofstream(path, std::ios::binary) << text << "0200 0 a.asm:1\n0200 2 a.asm:0\n0200 2 a.asm\n02000 2 a.asm:3\n0200 2 :5\n"
+    std::ofstream(path, std::ios::binary) << text << "0200 0 a.asm:1\n0200 2 a.asm:0\n0200 2 a.asm\n02000 2 a.asm:3\n0200 2 :5\n0200 2x a.asm:6\n"
                                           << "0200 2 my file.asm:4\r\n";
     const LineFile file = read_line_file(path);
     std::filesystem::remove_all(directory);
     const std::string source = std::filesystem::path(::testing::TempDir() + "src/main.asm").lexically_normal();
     EXPECT_EQ(file.table.files, (std::vector<std::string>{"/usr/share/lib.inc", source, directory + "/my file.asm"}));
     EXPECT_EQ(file.table.entries, (std::vector<LineTable::Entry>{{0x0010, 0x1f, 0, 7}, {0x0100, 3, 1, 12}, {0x0200, 2, 2, 4}}));
-    ASSERT_EQ(file.problems.size(), 5u);
+    ASSERT_EQ(file.problems.size(), 6u);
     EXPECT_EQ(file.problems[0], path + ":3: not an \"xxxx n path:line\" line");  // no bytes
     EXPECT_EQ(file.problems[4], path + ":7: not an \"xxxx n path:line\" line");  // no path
 }

@@ -155,7 +155,7 @@ Next debugger_line(Session& session, std::string_view typed, CommandLine& comman
         named = last_named;
     if (named != nullptr) {
         last_named = named;
-        command = CommandLine{.letter = 0, .count = 1, .text = std::string_view(line).substr(line.empty() ? 0 : named->name.size())};
+        command = CommandLine{.letter = 0, .text = std::string_view(line).substr(line.empty() ? 0 : named->name.size())};
         return named->handler(session, command);
     }
     last_named = nullptr;
