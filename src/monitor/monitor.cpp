@@ -144,12 +144,13 @@ Handler handler_for(const Session& session, char letter)
     return row ? row->handler : help;
 }
 
-// A debugger-mode line: a gdb word becomes its command; a command reached by
-// name runs, as it does again on an empty line after it; a line whose letter is
-// no command is named before the help list.
-Next debugger_line(Session& session, std::string_view typed, CommandLine& command, const Command*& last_named)
+// A debugger-mode line: a gdb word becomes its command, in the line itself,
+// which the command's text goes on pointing into; a command reached by name
+// runs, as it does again on an empty line after it; a line whose letter is no
+// command is named before the help list.
+Next debugger_line(Session& session, std::string& line, CommandLine& command, const Command*& last_named)
 {
-    const std::string line = expand_long_name(typed);
+    line = expand_long_name(line);
     const Command* named = named_command(line);
     if (named == nullptr && line.empty() && command.letter == 0)
         named = last_named;
