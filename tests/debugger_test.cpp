@@ -247,6 +247,8 @@ TEST(Debugger, SourcePlaces)
         {"main.asm:6", -1, "No code at or after main.asm:6"},
         {"io.asm:7", -1, "io.asm names more than one source file"},
         {"lib/io.asm:7", 0x0200, ""},
+        {"main.asm:0", -1, "Not a line number: 0"},
+        {"main.asm:4294967296", -1, "Not a line number: 4294967296"},
     };
     for (const auto& c : cases) {
         const PlaceReading reading = lines.find(c.typed);

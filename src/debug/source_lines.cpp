@@ -48,13 +48,23 @@ bool SourceLines::looks_like_place(std::string_view word)
                        [](char c) { return c >= '0' && c <= '9'; });
 }
 
+std::optional<uint32_t> SourceLines::line_of(std::string_view place)
+{
+    const std::string_view digits = place.substr(place.rfind(':') + 1);
+    uint32_t line = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), line);
+    if (error != std::errc() || end != digits.data() + digits.size() || line == 0)
+        return std::nullopt;
+    return line;
+}
+
 PlaceReading SourceLines::find(std::string_view file_and_line) const
 {
-    const std::size_t colon = file_and_line.rfind(':');
-    const std::string_view file = file_and_line.substr(0, colon);
-    uint32_t line = 0;
-    const std::string_view digits = file_and_line.substr(colon + 1);
-    std::from_chars(digits.data(), digits.data() + digits.size(), line);
+    const std::string_view file = file_and_line.substr(0, file_and_line.rfind(':'));
+    const auto wanted = line_of(file_and_line);
+    if (!wanted)
+        return {std::nullopt, "Not a line number: " + std::string(file_and_line.substr(file.size() + 1)), {}};
+    const uint32_t line = *wanted;
     std::vector<uint32_t> matches;
     for (uint32_t i = 0; i < files_.size(); ++i) {
         const std::string& known = files_[i];

@@ -42,6 +42,8 @@ public:
     // that did.
     PlaceReading find(std::string_view file_and_line) const;
     static bool looks_like_place(std::string_view word);
+    // The line number after the last colon: 1 or more, and one that fits.
+    static std::optional<uint32_t> line_of(std::string_view place);
 
     // The file's path, from where cosmac runs.
     const std::string& file(uint32_t index) const { return files_[index]; }

@@ -254,7 +254,7 @@ Next list_source(Session& session, const CommandLine& command)
             return Next::Prompt;
         }
         if (!words.empty() && SourceLines::looks_like_place(words[0]))  // the line typed, code or not
-            place->line = static_cast<uint32_t>(std::stoul(std::string(words[0].substr(words[0].rfind(':') + 1))));
+            place->line = *SourceLines::line_of(words[0]);
         first = place->line > *count / 2 ? place->line - *count / 2 : 1;
     }
     const auto current = lines.at(pc);
