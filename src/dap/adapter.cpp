@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <stdexcept>
 
 #include "debug/stepping.hpp"
 #include "debug/values.hpp"
@@ -45,7 +46,8 @@ Adapter::Adapter(Send send) : send_(std::move(send)) {}
 
 bool Adapter::handle(const Json& message)
 {
-    if (message.value("type", "") != "request" || !message.contains("command") || !message["command"].is_string())
+    if (!message.contains("type") || message["type"] != "request" || !message.contains("command") ||
+        !message["command"].is_string())
         return !over_;  // what is no request gets no answer
     static const std::map<std::string, Handler> kHandlers = {
         {"initialize", &Adapter::initialize},
@@ -105,7 +107,7 @@ void Adapter::respond(const Json& request, bool success, const std::string& mess
 {
     Json response = {{"seq", next_seq_++},
                      {"type", "response"},
-                     {"request_seq", request.value("seq", 0)},
+                     {"request_seq", request.contains("seq") && request["seq"].is_number_integer() ? request["seq"] : Json(0)},
                      {"success", success},
                      {"command", request["command"]}};
     if (!message.empty())
@@ -172,7 +174,10 @@ void Adapter::set_breakpoints(const Json&, const Json& arguments, Json& body)
     source_breakpoints_[path].clear();
     body["breakpoints"] = Json::array();
     for (const Json& wanted : arguments.value("breakpoints", Json::array())) {
-        const int line = wanted.at("line").get<int>();
+        const Json& typed_line = wanted.at("line");
+        if (!typed_line.is_number_integer() || typed_line.get<int64_t>() < 1 || typed_line.get<int64_t>() > 0xFFFFFFF)
+            throw std::invalid_argument("a breakpoint's line is a number from 1");
+        const auto line = typed_line.get<int64_t>();
         const PlaceReading place = lines_.find(path + ":" + std::to_string(line));
         Json verified = {{"verified", false}, {"line", line}};
         Breakpoint breakpoint{.address = place.place ? place.place->address : uint16_t{0}};
