@@ -24,15 +24,6 @@ std::string with_examples(std::string text)
     return text;
 }
 
-std::vector<std::string> lines_of(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
 // The messages cosmac sent, each without its seq, as one line of JSON.
 std::vector<std::string> messages_in(const std::string& output)
 {

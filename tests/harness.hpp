@@ -43,6 +43,9 @@ Transcript run_piped(std::string_view input, const std::filesystem::path& dir,
 
 std::string read_file(const std::filesystem::path& path);
 
+// The lines of a text, without their line ends.
+std::vector<std::string> lines_of(const std::string& text);
+
 // A shell command that runs binary as an ordinary user: root may write anywhere,
 // so as root it runs as nobody.
 std::string as_ordinary_user(const std::string& binary);

@@ -47,15 +47,6 @@ std::string expected(const std::string& name, const char* extension, std::string
     return fs::exists(path) ? read_file(path) : otherwise;
 }
 
-std::vector<std::string> lines(const std::string& text)
-{
-    std::vector<std::string> result;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-        result.push_back(line);
-    return result;
-}
-
 // The end of a run (Break, or the count line) after a program's output, where
 // debugger mode ends the output's line first.
 std::string count_lines_joined(const std::string& output)
@@ -71,9 +62,9 @@ std::string without_debugger_lines(const std::string& output)
 {
     static const std::vector<std::string> help_lines = [] {
         TempDir dir;
-        const std::vector<std::string> plain = lines(run_piped("h\n", dir.path()).out);
+        const std::vector<std::string> plain = lines_of(run_piped("h\n", dir.path()).out);
         std::vector<std::string> added;
-        for (const std::string& line : lines(run_piped("h\n", dir.path(), {"--debug"}).out)) {
+        for (const std::string& line : lines_of(run_piped("h\n", dir.path(), {"--debug"}).out)) {
             if (std::find(plain.begin(), plain.end(), line) == plain.end())
                 added.push_back(line);
         }
@@ -103,7 +94,7 @@ protected:
             EXPECT_EQ(std::system(command.c_str()), 0) << "setup of " << name;
         }
         std::vector<std::string> arguments = extra_arguments;
-        for (const std::string& argument : lines(expected(name, ".args")))
+        for (const std::string& argument : lines_of(expected(name, ".args")))
             arguments.push_back(argument);
         return run_piped(input(name), dir.path(), arguments);
     }

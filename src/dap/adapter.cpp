@@ -22,6 +22,22 @@ constexpr int kRegisters = 1;  // the variables reference of the registers' scop
 
 std::string hex4(uint16_t value) { return hex_text(value, 4); }
 
+// The stopped event's reason for where the engine stopped a run; empty for
+// the stops a run makes by itself, which say more.
+std::optional<std::string> reason_for(StopKind stop)
+{
+    switch (stop) {
+    case StopKind::Breakpoint:
+        return "breakpoint";
+    case StopKind::Watchpoint:
+        return "data breakpoint";
+    case StopKind::Goal:
+        return "step";
+    default:
+        return std::nullopt;
+    }
+}
+
 // The client's path of a source, for matching the line table's: absolute.
 std::string absolute_path(const std::string& path)
 {
@@ -255,17 +271,10 @@ void Adapter::reverse_continue(const Json&, const Json&, Json&)
 {
     then_ = [this] {
         const DebugOutcome outcome = debugger_.run_back(state_, *memory_, io_);
-        switch (outcome.stop) {
-        case StopKind::Breakpoint:
-            stopped("breakpoint");
-            break;
-        case StopKind::Watchpoint:
-            stopped("data breakpoint");
-            break;
-        default:
+        if (const auto reason = reason_for(outcome.stop))
+            stopped(*reason);
+        else
             stopped("step", "At the oldest instruction in the history");
-            break;
-        }
     };
 }
 
@@ -274,18 +283,9 @@ void Adapter::run(RunGoal goal, uint64_t count, LineRange line)
     const DebugOutcome outcome = debugger_.run(state_, *memory_, io_, goal, count, nullptr, line);
     if (const std::string written = io_.take_written(); !written.empty())
         event("output", {{"category", "stdout"}, {"output", written}});
-    switch (outcome.stop) {
-    case StopKind::Breakpoint:
-        stopped("breakpoint");
+    if (const auto reason = reason_for(outcome.stop)) {
+        stopped(*reason);
         return;
-    case StopKind::Watchpoint:
-        stopped("data breakpoint");
-        return;
-    case StopKind::Goal:
-        stopped("step");
-        return;
-    default:
-        break;
     }
     const uint16_t pc = state_.R[state_.P];
     if (goal == RunGoal::Count && outcome.result.executed == count)
