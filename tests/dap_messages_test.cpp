@@ -58,6 +58,7 @@ TEST(DapMessages, ReadsWhatComesAndGoesOnAfterWhatIsWrong)
          {Kind::BadHeader, Kind::Message, Kind::End}, "a header line longer than 1024 bytes"},
         {"a body too large", "Content-Length: 16777217\r\n\r\n", {Kind::BadHeader, Kind::End},
          "a body of 16777217 bytes, more than 16777216"},
+        {"the largest body, cut short", "Content-Length: 16777216\r\n\r\n", {Kind::End}, ""},
         {"JSON that does not parse", message("{\"seq\":") + good, {Kind::BadBody, Kind::Message, Kind::End},
          "not a JSON object"},
         {"JSON that is no object", message("[1,2]") + good, {Kind::BadBody, Kind::Message, Kind::End},

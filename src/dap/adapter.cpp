@@ -374,19 +374,11 @@ void Adapter::disconnect(const Json&, const Json&, Json&)
 
 int serve(int input, int output)
 {
-    const auto write_all = [output](const std::string& text) {
-        for (std::size_t at = 0; at < text.size();) {
-            const ssize_t n = ::write(output, text.data() + at, text.size() - at);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            at += static_cast<std::size_t>(n);
-        }
-        return true;
-    };
-    bool sending = true;
-    Adapter adapter([&](const Json& message) { sending = sending && write_all(framed(message)); });
+    bool sending = true;  // until the client stops reading
+    Adapter adapter([&](const Json& message) {
+        const std::string text = framed(message);
+        sending = sending && write_all(output, text.data(), text.size()) == 0;
+    });
     MessageReader reader([input](char* data, std::size_t size) -> std::size_t {
         for (;;) {
             const ssize_t n = ::read(input, data, size);
