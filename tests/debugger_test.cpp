@@ -255,6 +255,9 @@ TEST(Debugger, SourcePlaces)
         EXPECT_EQ(reading.place ? int{reading.place->address} : -1, c.address) << c.typed;
         EXPECT_EQ(reading.place ? reading.note : reading.error, c.error_or_note) << c.typed;
     }
+    for (const auto& [word, place] : std::initializer_list<std::pair<const char*, bool>>{
+             {"a.asm:5", true}, {"a.asm:x5", false}, {":5", false}, {"a.asm:", false}, {"a:b.asm:12", true}})
+        EXPECT_EQ(SourceLines::looks_like_place(word), place) << word;
     EXPECT_EQ(lines.at(0x0101)->line, 3u);
     EXPECT_FALSE(lines.at(0x0103));  // past the line's bytes
     EXPECT_EQ(lines.name(*lines.at(0x0300)), "io.asm:7");

@@ -226,7 +226,7 @@ void Adapter::configuration_done(const Json&, const Json&, Json&)
     if (stop_on_entry_)
         then_ = [this] { stopped("entry"); };
     else
-        then_ = [this] { run(RunGoal::Go); };
+        then_ = [this] { run({RunGoal::Go}); };
 }
 
 void Adapter::threads(const Json&, const Json&, Json& body)
@@ -237,24 +237,24 @@ void Adapter::threads(const Json&, const Json&, Json& body)
 void Adapter::continue_run(const Json&, const Json&, Json& body)
 {
     body["allThreadsContinued"] = true;
-    then_ = [this] { run(RunGoal::Go); };
+    then_ = [this] { run({RunGoal::Go}); };
 }
 
 void Adapter::next(const Json&, const Json&, Json&)
 {
     const StepPlan plan = plan_step_over(state_, *memory_, debugger_, lines_);
-    then_ = [this, plan] { run(plan.goal, plan.count, plan.line); };
+    then_ = [this, plan] { run(plan); };
 }
 
 void Adapter::step_in(const Json&, const Json&, Json&)
 {
     const StepPlan plan = plan_step_into(state_, *memory_).value_or(StepPlan{RunGoal::Count, 1});
-    then_ = [this, plan] { run(plan.goal, plan.count, plan.line); };
+    then_ = [this, plan] { run(plan); };
 }
 
 void Adapter::step_out(const Json&, const Json&, Json&)
 {
-    then_ = [this] { run(RunGoal::StepOut); };
+    then_ = [this] { run({RunGoal::StepOut}); };
 }
 
 void Adapter::step_back(const Json&, const Json&, Json&)
@@ -278,9 +278,9 @@ void Adapter::reverse_continue(const Json&, const Json&, Json&)
     };
 }
 
-void Adapter::run(RunGoal goal, uint64_t count, LineRange line)
+void Adapter::run(const StepPlan& plan)
 {
-    const DebugOutcome outcome = debugger_.run(state_, *memory_, io_, goal, count, nullptr, line);
+    const DebugOutcome outcome = debugger_.run(state_, *memory_, io_, plan.goal, plan.count, nullptr, plan.line);
     if (const std::string written = io_.take_written(); !written.empty())
         event("output", {{"category", "stdout"}, {"output", written}});
     if (const auto reason = reason_for(outcome.stop)) {
@@ -288,7 +288,7 @@ void Adapter::run(RunGoal goal, uint64_t count, LineRange line)
         return;
     }
     const uint16_t pc = state_.R[state_.P];
-    if (goal == RunGoal::Count && outcome.result.executed == count)
+    if (plan.goal == RunGoal::Count && outcome.result.executed == plan.count)
         stopped("step");
     else if ((*memory_)[pc] == 0x00)
         stopped("pause", "IDLE at " + hex4(pc));

@@ -17,6 +17,7 @@
 #include "dap/messages.hpp"
 #include "debug/debugger.hpp"
 #include "debug/source_lines.hpp"
+#include "debug/stepping.hpp"
 #include "debug/symbols.hpp"
 
 namespace cosmac::dap {
@@ -55,7 +56,7 @@ private:
     void respond(const Json& request, bool success, const std::string& message = {}, Json body = {});
     void event(const std::string& name, Json body = Json::object());
     // Runs toward the goal and tells the client how it stopped.
-    void run(RunGoal goal, uint64_t count = 0, LineRange line = {});
+    void run(const StepPlan& plan);
     void stopped(const std::string& reason, const std::string& description = {});
 
     void initialize(const Json&, const Json&, Json& body);
