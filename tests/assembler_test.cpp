@@ -642,10 +642,10 @@ TEST(Asm02Notation, Features)
     AssemblyOptions stamped = options;
     stamped.build_stamp = {.year = 2024, .month = 2, .day = 29, .hour = 12, .minute = 34, .second = 56, .build = 7};
     const Assembly variables =
-        assemble(" dw [build]\n db [month],[day]\n dw [year]\n db [hour], [minute], [second]\n dw [BUILD]+1", stamped);
+        assemble(" dw [build]\n db [month],[day]\n dw [year]\n db [hour], [minute], [second]\n dw [BUILD]+1\n db 1+[day]+1", stamped);
     ASSERT_TRUE(variables.errors.empty()) << variables.errors[0].message;
-    EXPECT_EQ(bytes_at(variables.memory, 0, 11),
-              (std::vector<uint8_t>{0x00, 0x07, 0x02, 0x1D, 0x07, 0xE8, 0x0C, 0x22, 0x38, 0x00, 0x08}));
+    EXPECT_EQ(bytes_at(variables.memory, 0, 12),
+              (std::vector<uint8_t>{0x00, 0x07, 0x02, 0x1D, 0x07, 0xE8, 0x0C, 0x22, 0x38, 0x00, 0x08, 0x1F}));
     EXPECT_TRUE(variables.symbols.empty());  // no labels
     EXPECT_EQ(assemble(" db [week]", stamped).errors.at(0).message, "unknown variable [week]");
     EXPECT_EQ(assemble(" db [day", stamped).errors.at(0).message, "unknown variable [day");

@@ -54,6 +54,8 @@ TEST(DapMessages, ReadsWhatComesAndGoesOnAfterWhatIsWrong)
          "not a length: Content-Length: 9x"},
         {"not a header", "GET / HTTP/1.0\r\n\r\n" + good, {Kind::BadHeader, Kind::Message, Kind::End},
          "not a header: GET / HTTP/1.0"},
+        {"a header line of the longest, 1024 bytes", "X-Pad: " + std::string(1017, 'x') + "\n" + good,
+         {Kind::Message, Kind::End}, ""},
         {"a header line too long", std::string(2000, 'x') + "\r\n\r\n" + good,
          {Kind::BadHeader, Kind::Message, Kind::End}, "a header line longer than 1024 bytes"},
         {"a body too large", "Content-Length: 16777217\r\n\r\n", {Kind::BadHeader, Kind::End},
