@@ -55,7 +55,7 @@ std::optional<uint8_t> AdapterIo::console_read_key()
 
 bool AdapterIo::interrupt_requested()
 {
-    interrupted_ = interrupted_ || interrupt_.load();
+    interrupted_ = interrupted_ || interrupt_();
     return interrupted_;
 }
 
@@ -65,8 +65,7 @@ void AdapterIo::type_keys(std::string_view text)
     keys_.push_back(0x0D);
 }
 
-Adapter::Adapter(Send send, const std::atomic<bool>& interrupt)
-    : send_(std::move(send)), interrupt_(interrupt), io_(interrupt)
+Adapter::Adapter(Send send, AdapterIo::Interrupt interrupt) : send_(std::move(send)), io_(std::move(interrupt))
 {
 }
 

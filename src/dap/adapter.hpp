@@ -6,7 +6,6 @@
 // but the protocol.
 #pragma once
 
-#include <atomic>
 #include <deque>
 #include <functional>
 #include <map>
@@ -34,7 +33,9 @@ namespace cosmac::dap {
 // run as Control-C ends the console's.
 class AdapterIo final : public HostIo {
 public:
-    explicit AdapterIo(const std::atomic<bool>& interrupt) : interrupt_(interrupt) {}
+    // interrupt says whether a pause, or the client leaving, waits to be answered.
+    using Interrupt = std::function<bool()>;
+    explicit AdapterIo(Interrupt interrupt) : interrupt_(std::move(interrupt)) {}
 
     void output_port(unsigned port, uint8_t value) override;
     Reply input_port(unsigned) override;
@@ -57,7 +58,7 @@ public:
     std::string take_written() { return std::exchange(written_, {}); }
 
 private:
-    const std::atomic<bool>& interrupt_;
+    Interrupt interrupt_;
     std::string written_;
     std::deque<uint8_t> keys_;
     std::optional<uint8_t> port_answer_;
@@ -72,9 +73,10 @@ constexpr int kStackScope = 3;
 class Adapter {
 public:
     using Send = std::function<void(const Json&)>;
-    // interrupt is set by whoever reads the client's messages while a run goes
-    // on: a pause, a disconnect or the end of the input.
-    Adapter(Send send, const std::atomic<bool>& interrupt);
+    // interrupt asks whoever reads the client's messages while a run goes on
+    // whether one that ends it has come: a pause, a disconnect or the end of
+    // the input.
+    Adapter(Send send, AdapterIo::Interrupt interrupt);
 
     // One message from the client; false once the session is over.
     bool handle(const Json& message);
@@ -147,7 +149,6 @@ private:
     void disassemble(const Json& arguments, Json& body);
 
     Send send_;
-    const std::atomic<bool>& interrupt_;
     int next_seq_ = 1;
     bool initialized_ = false;
     bool over_ = false;

@@ -8,6 +8,8 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <set>
+#include <string>
 #include <thread>
 
 #include "dap/adapter.hpp"
@@ -15,6 +17,27 @@
 
 namespace cosmac::dap {
 namespace {
+
+// What ends a run at once: a pause, and the client leaving.
+bool interrupts(const Incoming& incoming)
+{
+    if (incoming.kind == Incoming::Kind::End)
+        return true;
+    if (incoming.kind != Incoming::Kind::Message || !incoming.body.contains("command"))
+        return false;
+    const Json& command = incoming.body["command"];
+    return command == "pause" || command == "disconnect" || command == "terminate";
+}
+
+// A request that may start a run of its own, which a pause after it is meant for.
+bool may_run(const Incoming& incoming)
+{
+    static const std::set<std::string> kRunning = {"configurationDone", "continue", "next",    "stepIn",
+                                                   "stepOut",           "stepBack", "reverseContinue", "goto",
+                                                   "restart",           "evaluate"};
+    return incoming.kind == Incoming::Kind::Message && incoming.body.contains("command") &&
+           incoming.body["command"].is_string() && kRunning.contains(incoming.body["command"].get<std::string>());
+}
 
 // The messages read and not yet answered.
 class Inbox {
@@ -35,28 +58,31 @@ public:
         return incoming;
     }
 
+    // Whether a message that ends a run waits, with no request before it that
+    // would start a run of its own: while messages are read ahead, a pause is
+    // for the run that the request before it starts, not for one before that.
+    bool interrupt_waiting()
+    {
+        const std::lock_guard lock(mutex_);
+        for (const Incoming& incoming : waiting_) {
+            if (interrupts(incoming))
+                return true;
+            if (may_run(incoming))
+                return false;
+        }
+        return false;
+    }
+
 private:
     std::mutex mutex_;
     std::condition_variable arrived_;
     std::deque<Incoming> waiting_;
 };
 
-// What ends a run at once: a pause, and the client leaving.
-bool interrupts(const Incoming& incoming)
-{
-    if (incoming.kind == Incoming::Kind::End)
-        return true;
-    if (incoming.kind != Incoming::Kind::Message || !incoming.body.contains("command"))
-        return false;
-    const Json& command = incoming.body["command"];
-    return command == "pause" || command == "disconnect" || command == "terminate";
-}
-
 }  // namespace
 
 int serve(int input, int output)
 {
-    std::atomic<bool> interrupt = false;
     Inbox inbox;
     int stop_reading[2];
     if (::pipe(stop_reading) != 0)
@@ -84,8 +110,6 @@ int serve(int input, int output)
         for (;;) {
             Incoming incoming = messages.next();
             const bool end = incoming.kind == Incoming::Kind::End;
-            if (interrupts(incoming))
-                interrupt = true;
             inbox.put(std::move(incoming));
             if (end)
                 return;
@@ -97,15 +121,13 @@ int serve(int input, int output)
             const std::string text = framed(message);
             sending = sending && write_all(output, text.data(), text.size()) == 0;
         },
-        interrupt);
+        [&inbox] { return inbox.interrupt_waiting(); });
     for (;;) {
         const Incoming incoming = inbox.take();
         if (incoming.kind == Incoming::Kind::End)
             break;
         if (incoming.kind != Incoming::Kind::Message)
             continue;  // the protocol has no answer for what is no message
-        if (interrupts(incoming))
-            interrupt = false;  // it has ended any run it came during
         if (!adapter.handle(incoming.body) || !sending)
             break;
     }
