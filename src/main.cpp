@@ -121,7 +121,7 @@ int main(int argc, char** argv)
     if (*clock_option) {
         mhz = cosmac::clock_mhz(clock);
         if (!mhz)
-            return usage_error("--clock needs a frequency in MHz from 0.001 to 1000, such as 1.76");
+            return usage_error(cosmac::kClockProblem);
         options.clock_mhz = *mhz;
     }
     if (!window.empty()) {

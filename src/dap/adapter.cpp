@@ -1,5 +1,8 @@
 #include "dap/adapter.hpp"
 
+#include <chrono>
+#include <thread>
+
 #include "debug/stepping.hpp"
 #include "image/line_file.hpp"
 #include "image/program_file.hpp"
@@ -65,8 +68,23 @@ void AdapterIo::type_keys(std::string_view text)
     keys_.push_back(0x0D);
 }
 
-Adapter::Adapter(Send send, AdapterIo::Interrupt interrupt) : send_(std::move(send)), io_(std::move(interrupt))
+bool is_typed_input(const Json& request)
 {
+    const Json arguments = request.value("arguments", Json::object());
+    return request.value("command", Json()) == "evaluate" && arguments.is_object() &&
+           arguments.value("context", Json()) == "repl" && arguments.value("expression", Json()).is_string() &&
+           arguments["expression"].get<std::string>().starts_with(">");
+}
+
+Adapter::Adapter(Send send, Inbound inbound)
+    : send_(std::move(send)), inbound_(std::move(inbound)), io_(inbound_.interrupt_waiting)
+{
+}
+
+void Adapter::take_typed_input()
+{
+    while (const std::optional<Json> typed = inbound_.take_typed())
+        handle(*typed);
 }
 
 bool Adapter::handle(const Json& message)
@@ -187,38 +205,6 @@ void Adapter::initialize(const Json&, Json& body)
             {"supportsTerminateRequest", true}};
 }
 
-std::string Adapter::load(const Json& arguments)
-{
-    if (!arguments.contains("program") || !arguments["program"].is_string())
-        return "launch needs a program";
-    if (arguments.contains("board"))
-        return "boards are not served yet";
-    if (arguments.contains("options") && !arguments["options"].empty())
-        return "the console machine takes no options here";
-    state_ = MachineState{};
-    memory_->fill(0);
-    const LoadedProgram loaded = load_program(arguments["program"].get<std::string>(), *memory_);
-    if (!loaded.error.empty())
-        return loaded.error;
-    const SymbolFile symbols = read_symbol_file(symbol_file_name(loaded.path));
-    const LineFile lines = read_line_file(line_file_name(loaded.path));
-    for (const std::vector<std::string>* problems : {&symbols.problems, &lines.problems}) {
-        for (const std::string& problem : *problems)
-            event("output", {{"category", "stderr"}, {"output", problem + "\n"}});
-    }
-    symbols_ = SymbolTable{};
-    symbols_.add(symbols.symbols);
-    lines_ = SourceLines{};
-    lines_.add(lines.table);
-    state_.R[state_.P] = loaded.lowest.value_or(0);
-    debugger_ = std::make_unique<Debugger>(ProtectedWindow{});
-    debugger_->set_log_sink([this](const Breakpoint& breakpoint, const MachineState& state, const Memory&) {
-        flush_output();
-        event("output", {{"category", "console"}, {"output", with_values(breakpoint.log, state) + "\n"}});
-    });
-    return {};
-}
-
 void Adapter::launch(const Json& arguments, Json& body)
 {
     if (launched_) {
@@ -321,17 +307,24 @@ void Adapter::pause(const Json&, Json&) {}
 void Adapter::run(const StepPlan& plan)
 {
     continuing_ = plan.goal == RunGoal::Go;
-    const DebugOutcome outcome = debugger_->run(state_, *memory_, io_, plan.goal, plan.count, nullptr, plan.line);
+    running_ = true;
+    const DebugOutcome outcome = board_ ? run_on_board(plan)
+                                        : debugger_->run(state_, *memory_, io_, plan.goal, plan.count, nullptr, plan.line);
+    running_ = false;
     flush_output();
     const uint16_t pc = state_.R[state_.P];
     const uint8_t opcode = (*memory_)[pc];
+    const bool console = !board_;
     if (io_.take_interrupted())
         stopped("pause");
     else if (const auto reason = reason_for(outcome.stop))
         stopped(*reason);
-    else if (opcode == kConsoleService && (*memory_)[static_cast<uint16_t>(pc + 1)] == kKeyIn && !io_.keys_waiting())
+    else if (board_ && board_->bus.idle && board_->board.next_event() == kNever)
+        stopped("pause", "IDLE: nothing can wake the processor");
+    else if (console && opcode == kConsoleService && (*memory_)[static_cast<uint16_t>(pc + 1)] == kKeyIn &&
+             !io_.keys_waiting())
         stopped("pause", "The program waits for a key: type > and the text in the debug console");
-    else if (opcode > kConsoleService && opcode <= 0x6F && !io_.port_answered())
+    else if (console && opcode > kConsoleService && opcode <= 0x6F && !io_.port_answered())
         stopped("pause", formatted("INP %u waits for a byte: type > and its value in hex in the debug console",
                                    opcode & 7u));
     else if (plan.goal == RunGoal::Count && outcome.result.executed == plan.count)
@@ -340,6 +333,39 @@ void Adapter::run(const StepPlan& plan)
         stopped("pause", "IDLE at " + hex_text(pc, 4));
     else
         stopped("pause", "Stopped at " + hex_text(pc, 4));
+}
+
+// Slices of 10 ms of the board's time, kept to the wall clock at the board's
+// --speed.
+DebugOutcome Adapter::run_on_board(const StepPlan& plan)
+{
+    AdapterBoard& machine = *board_;
+    const auto slice = std::max<uint64_t>(
+        static_cast<uint64_t>(0.01 * static_cast<double>(machine.options.board.clock_hz) / kClocksPerMachineCycle), 1);
+    const auto started = std::chrono::steady_clock::now();
+    const uint64_t started_at = machine.bus.cycles;
+    machine.bus.pause_at = machine.bus.cycles + slice;
+    const BoardLink link{machine.bus, [&] {
+                             if (machine.serial)
+                                 machine.serial->advance(machine.bus.cycles);
+                             flush_output();
+                             take_typed_input();
+                             if (io_.interrupt_requested() ||
+                                 (machine.bus.idle && machine.board.next_event() == kNever))
+                                 return true;
+                             if (const std::optional<double> speed = machine.options.speed) {
+                                 const double seconds = static_cast<double>(machine.bus.cycles - started_at) *
+                                                        kClocksPerMachineCycle /
+                                                        static_cast<double>(machine.options.board.clock_hz) / *speed;
+                                 std::this_thread::sleep_until(started + std::chrono::duration<double>(seconds));
+                             }
+                             machine.bus.pause_at = machine.bus.cycles + slice;
+                             return false;
+                         }};
+    const DebugOutcome outcome = debugger_->run(state_, *memory_, link, plan.goal, plan.count, nullptr, plan.line);
+    if (machine.serial)
+        machine.serial->advance(machine.bus.cycles);
+    return outcome;
 }
 
 void Adapter::stopped(const std::string& reason, const std::string& description)

@@ -1,9 +1,9 @@
 // cosmac --dap: a Debug Adapter Protocol server on standard input and output,
 // over the same debugger engine as the console's commands. A session is one
-// console machine: launch loads the program with its symbols and line file, and
-// the client's requests run, step and step back the engine. What the program
-// writes goes to the client as output events; standard output carries nothing
-// but the protocol.
+// machine, the console machine or a board: launch loads the program with its
+// symbols and line file, and the client's requests run, step and step back the
+// engine. What the program writes goes to the client as output events;
+// standard output carries nothing but the protocol.
 #pragma once
 
 #include <deque>
@@ -15,6 +15,10 @@
 #include <string_view>
 #include <vector>
 
+#include "board/board.hpp"
+#include "board/board_options.hpp"
+#include "board/serial_line.hpp"
+#include "cpu/board_bus.hpp"
 #include "cpu/host_io.hpp"
 #include "cpu/machine_state.hpp"
 #include "dap/messages.hpp"
@@ -25,12 +29,13 @@
 
 namespace cosmac::dap {
 
-// The machine's console, as the client sees it. What the program writes is kept
-// for the next output event. Keys and INP's bytes are typed in the debug
-// console after a >: a key read or an INP with nothing typed for it ends the
-// run with the instruction not done, to be answered and run again. EF4 holds
-// what the Variables pane sets. A pause request, or the client leaving, ends a
-// run as Control-C ends the console's.
+// The console machine's console, as the client sees it. What the program
+// writes is kept for the next output event, as is what a board's serial line
+// sends. Keys and INP's bytes are typed in the debug console after a >: on the
+// console machine, a key read or an INP with nothing typed for it ends the run
+// with the instruction not done, to be answered and run again. EF4 holds what
+// the Variables pane sets. A pause request, or the client leaving, ends a run
+// as Control-C ends the console's.
 class AdapterIo final : public HostIo {
 public:
     // interrupt says whether a pause, or the client leaving, waits to be answered.
@@ -48,6 +53,8 @@ public:
 
     // Keys for the console service's key reads: the text, then Enter.
     void type_keys(std::string_view text);
+    // What a board's serial line sends.
+    void board_sent(uint8_t byte) { written_ += static_cast<char>(byte); }
     // The byte the next INP reads.
     void answer_port(uint8_t value) { port_answer_ = value; }
     bool keys_waiting() const { return !keys_.empty(); }
@@ -65,6 +72,31 @@ private:
     bool interrupted_ = false;
 };
 
+// A request that types input for the program: text after > in the debug
+// console. It is answered even while a run goes on.
+bool is_typed_input(const Json& request);
+
+// What the adapter asks of whoever reads the client's messages while a run
+// goes on.
+struct Inbound {
+    AdapterIo::Interrupt interrupt_waiting;       // a pause, a disconnect, the end of the input
+    std::function<std::optional<Json>()> take_typed;  // the next request that types input, taken out of turn:
+                                                      // a board's run goes on as it is typed
+};
+
+// A board that the program runs on, as the launch's board and options built it.
+struct AdapterBoard {
+    explicit AdapterBoard(const BoardOptions& board_options)
+        : options(board_options), board(options.board), bus{&board, &board.map()}, serial(board.device<SerialLine>())
+    {
+    }
+
+    BoardOptions options;
+    Board board;
+    BoardBus bus;
+    SerialLine* serial;  // null on a board without one
+};
+
 // The variables references of the scopes.
 constexpr int kRegistersScope = 1;
 constexpr int kNearXScope = 2;
@@ -73,10 +105,7 @@ constexpr int kStackScope = 3;
 class Adapter {
 public:
     using Send = std::function<void(const Json&)>;
-    // interrupt asks whoever reads the client's messages while a run goes on
-    // whether one that ends it has come: a pause, a disconnect or the end of
-    // the input.
-    Adapter(Send send, AdapterIo::Interrupt interrupt);
+    Adapter(Send send, Inbound inbound);
 
     // One message from the client; false once the session is over.
     bool handle(const Json& message);
@@ -89,6 +118,11 @@ private:
     void flush_output();
     // Runs toward the goal and tells the client how it stopped.
     void run(const StepPlan& plan);
+    // The same on the board, in slices of its time: between them, what it sent
+    // goes out, what the client typed comes in, and a pause ends the run.
+    DebugOutcome run_on_board(const StepPlan& plan);
+    // Answers the requests that typed input while a run went on.
+    void take_typed_input();
     void stopped(const std::string& reason, const std::string& description = {});
     // The program, its symbols and lines loaded into a machine as at power-on;
     // empty, or why not.
@@ -149,16 +183,19 @@ private:
     void disassemble(const Json& arguments, Json& body);
 
     Send send_;
+    Inbound inbound_;
     int next_seq_ = 1;
     bool initialized_ = false;
     bool over_ = false;
     std::optional<Json> launched_;  // the launch request's arguments
     std::function<void()> then_;    // what a request set going once its response is sent: a run
     bool continuing_ = false;       // the last run was a continue, which typed input resumes
+    bool running_ = false;
 
     MachineState state_;
     std::unique_ptr<Memory> memory_ = std::make_unique<Memory>();
     AdapterIo io_;
+    std::unique_ptr<AdapterBoard> board_;  // none on the console machine
     std::unique_ptr<Debugger> debugger_;
     SymbolTable symbols_;
     SourceLines lines_;

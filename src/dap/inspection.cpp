@@ -217,7 +217,7 @@ void Adapter::evaluate(const Json& arguments, Json& body)
         const std::string_view text = std::string_view(expression).substr(1);
         const uint16_t pc = state_.R[state_.P];
         const uint8_t opcode = (*memory_)[pc];
-        if (opcode > 0x68 && opcode <= 0x6F) {
+        if (!board_ && opcode > 0x68 && opcode <= 0x6F) {
             const Reading reading = read_value(trim(text), symbols_, kByteField);
             if (!reading.value) {
                 body["error"] = reading.error;
@@ -225,12 +225,21 @@ void Adapter::evaluate(const Json& arguments, Json& body)
             }
             io_.answer_port(static_cast<uint8_t>(*reading.value));
             body["result"] = formatted("INP %u reads %s", opcode & 7u, hex_text(*reading.value, 2).c_str());
+        } else if (board_ && !board_->serial) {
+            body["error"] = "This board has no serial line to type to";
+            return;
         } else {
-            io_.type_keys(text);
+            if (board_) {
+                for (const char key : text)
+                    board_->serial->queue_key(static_cast<uint8_t>(key));
+                board_->serial->queue_key(0x0D);
+            } else {
+                io_.type_keys(text);
+            }
             body["result"] = formatted("%zu keys typed, then Enter", text.size());
         }
         body["variablesReference"] = 0;
-        if (continuing_)
+        if (continuing_ && !running_)
             then_ = [this] { run({RunGoal::Go}); };
         return;
     }

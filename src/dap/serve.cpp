@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <deque>
@@ -73,6 +74,20 @@ public:
         return false;
     }
 
+    // The first request waiting that types input for the program, taken out of turn.
+    std::optional<Json> take_typed()
+    {
+        const std::lock_guard lock(mutex_);
+        const auto typed = std::find_if(waiting_.begin(), waiting_.end(), [](const Incoming& incoming) {
+            return incoming.kind == Incoming::Kind::Message && is_typed_input(incoming.body);
+        });
+        if (typed == waiting_.end())
+            return std::nullopt;
+        Json request = std::move(typed->body);
+        waiting_.erase(typed);
+        return request;
+    }
+
 private:
     std::mutex mutex_;
     std::condition_variable arrived_;
@@ -121,7 +136,7 @@ int serve(int input, int output)
             const std::string text = framed(message);
             sending = sending && write_all(output, text.data(), text.size()) == 0;
         },
-        [&inbox] { return inbox.interrupt_waiting(); });
+        Inbound{[&inbox] { return inbox.interrupt_waiting(); }, [&inbox] { return inbox.take_typed(); }});
     for (;;) {
         const Incoming incoming = inbox.take();
         if (incoming.kind == Incoming::Kind::End)
