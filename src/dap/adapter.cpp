@@ -68,12 +68,20 @@ void AdapterIo::type_keys(std::string_view text)
     keys_.push_back(0x0D);
 }
 
+std::optional<std::string> typed_input(const Json& arguments)
+{
+    if (!arguments.is_object() || arguments.value("context", Json()) != "repl" ||
+        !arguments.value("expression", Json()).is_string())
+        return std::nullopt;
+    const std::string expression = arguments["expression"];
+    if (!expression.starts_with(">"))
+        return std::nullopt;
+    return expression.substr(1);
+}
+
 bool is_typed_input(const Json& request)
 {
-    const Json arguments = request.value("arguments", Json::object());
-    return request.value("command", Json()) == "evaluate" && arguments.is_object() &&
-           arguments.value("context", Json()) == "repl" && arguments.value("expression", Json()).is_string() &&
-           arguments["expression"].get<std::string>().starts_with(">");
+    return request.value("command", Json()) == "evaluate" && typed_input(request.value("arguments", Json())).has_value();
 }
 
 Adapter::Adapter(Send send, Inbound inbound)

@@ -72,8 +72,10 @@ private:
     bool interrupted_ = false;
 };
 
-// A request that types input for the program: text after > in the debug
-// console. It is answered even while a run goes on.
+// Input for the program typed in the debug console: the text after a > in an
+// evaluate's expression in the console's context; empty for any other.
+std::optional<std::string> typed_input(const Json& evaluate_arguments);
+// A request that types input for the program, answered even while a run goes on.
 bool is_typed_input(const Json& request);
 
 // What the adapter asks of whoever reads the client's messages while a run

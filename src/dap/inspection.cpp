@@ -211,10 +211,8 @@ void Adapter::set_variable(const Json& arguments, Json& body)
 // goes on with it.
 void Adapter::evaluate(const Json& arguments, Json& body)
 {
-    const std::string expression = arguments.value("expression", "");
-    const bool repl = arguments.value("context", "") == "repl";
-    if (repl && expression.starts_with(">")) {
-        const std::string_view text = std::string_view(expression).substr(1);
+    if (const std::optional<std::string> typed = typed_input(arguments)) {
+        const std::string& text = *typed;
         const uint16_t pc = state_.R[state_.P];
         const uint8_t opcode = (*memory_)[pc];
         if (!board_ && opcode > 0x68 && opcode <= 0x6F) {
@@ -243,7 +241,7 @@ void Adapter::evaluate(const Json& arguments, Json& body)
             then_ = [this] { run({RunGoal::Go}); };
         return;
     }
-    const Value value = value_of(expression, state_);
+    const Value value = value_of(arguments.value("expression", ""), state_);
     if (!value.error.empty()) {
         body["error"] = value.error;
         return;

@@ -91,11 +91,12 @@ std::string Adapter::load(const Json& arguments)
             board->serial->set_receiver([this, mask](uint8_t byte) { io_.board_sent(byte & mask); });
         }
     }
-    state_ = MachineState{};
-    memory_->fill(0);
+    // Built apart, so that a restart that fails leaves the session as it was.
+    MachineState state;
+    auto memory = std::make_unique<Memory>();
     if (board)
-        board->board.clear_unmapped(*memory_);
-    const LoadedProgram loaded = load_program(arguments["program"].get<std::string>(), *memory_);
+        board->board.clear_unmapped(*memory);
+    const LoadedProgram loaded = load_program(arguments["program"].get<std::string>(), *memory);
     if (!loaded.error.empty())
         return loaded.error;
     const SymbolFile symbols = read_symbol_file(symbol_file_name(loaded.path));
@@ -103,15 +104,17 @@ std::string Adapter::load(const Json& arguments)
     std::vector<std::string> problems = symbols.problems;
     problems.insert(problems.end(), lines.problems.begin(), lines.problems.end());
     if (board) {
-        if (const auto outside = board->board.clear_unmapped(*memory_))
+        if (const auto outside = board->board.clear_unmapped(*memory))
             problems.push_back("warning: the board has no memory at " + hex_text(*outside, 4) +
                                ", where the program loaded bytes; it reads ff there");
-        board->board.reset(state_, board->bus);
+        board->board.reset(state, board->bus);
     } else {
-        state_.R[state_.P] = loaded.lowest.value_or(0);
+        state.R[state.P] = loaded.lowest.value_or(0);
     }
     for (const std::string& problem : problems)
         event("output", {{"category", "stderr"}, {"output", problem + "\n"}});
+    state_ = state;
+    memory_ = std::move(memory);
     board_ = std::move(board);
     symbols_ = SymbolTable{};
     symbols_.add(symbols.symbols);
