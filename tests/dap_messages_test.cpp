@@ -1,5 +1,6 @@
 // The adapter's framing against what a client, or anything else, may send.
 #include "dap/messages.hpp"
+#include "text/base64.hpp"
 
 #include <gtest/gtest.h>
 
@@ -109,6 +110,27 @@ TEST(DapMessages, FramedForTheClient)
     EXPECT_EQ(dap::framed({{"seq", 1}, {"body", {{"text", "é\x01"}}}}),
               "Content-Length: 36\r\n\r\n{\"body\":{\"text\":\"é\\u0001\"},\"seq\":1}");
     EXPECT_EQ(dap::framed({{"output", std::string("\xff")}}), "Content-Length: 16\r\n\r\n{\"output\":\"\xef\xbf\xbd\"}");
+}
+
+// Memory travels as base64: RFC 4648's examples, every byte value, and text
+// that is not base64.
+TEST(DapMessages, Base64BothWays)
+{
+    const std::vector<std::pair<std::string, std::string>> examples = {
+        {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},           {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}, {std::string("\xff\x00\xfe", 3), "/wD+"},
+    };
+    for (const auto& [bytes, text] : examples) {
+        const std::vector<uint8_t> data(bytes.begin(), bytes.end());
+        EXPECT_EQ(base64_encode(data), text);
+        EXPECT_EQ(base64_decode(text), data) << text;
+    }
+    std::vector<uint8_t> every(256);
+    for (int n = 0; n < 256; ++n)
+        every[n] = static_cast<uint8_t>(n);
+    EXPECT_EQ(base64_decode(base64_encode(every)), every);
+    for (const char* wrong : {"Zg=", "Z===", "Zm9v!AAA", "Zg==Zg==", "ab=c", "=AAA", "Zm 9"})
+        EXPECT_EQ(base64_decode(wrong), std::nullopt) << wrong;
 }
 
 }  // namespace

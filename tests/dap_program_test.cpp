@@ -43,21 +43,30 @@ std::vector<std::string> messages_in(const std::string& output)
     return messages;
 }
 
-TEST(Dap, PrintdecSession)
+class DapSession : public ::testing::TestWithParam<const char*> {};
+
+// printdec: breakpoints by line, steps and step back; features: the other
+// breakpoints, memory, disassembly, setVariable, restart, goto and pause; input:
+// keys and INP's bytes typed after > in the debug console; board: the launch's
+// board and options, the serial terminal, and stepping back on a board.
+TEST_P(DapSession, AnsweredMessageForMessage)
 {
     TempDir dir;
     const fs::path sessions = fs::path(COSMAC_TRANSCRIPTS).parent_path() / "dap";
     ASSERT_EQ(run_piped("", dir.path(), {COSMAC_EXAMPLES "/printdec.asm", "-o", "printdec.elf"}, kAssemblerBinary).exit_status, 0);
+    ASSERT_EQ(assemble_board_monitor(dir.path()).exit_status, 0);
     std::string input = "Content-Length: 3\r\n\r\n[1]GET / HTTP/1.0\r\n\r\n";  // answered by nothing
-    for (const std::string& request : lines_of(with_examples(read_file(sessions / "printdec.requests")))) {
+    for (const std::string& request : lines_of(with_examples(read_file(sessions / (std::string(GetParam()) + ".requests"))))) {
         input += dap::framed(dap::Json::parse(request));
         input += "Content-Length: 9\r\n\r\n{\"seq\":0}";  // no request: no answer
     }
     const Transcript session = run_piped(input, dir.path(), {"--dap"});
     EXPECT_EQ(session.exit_status, 0);
     EXPECT_EQ(session.err, "");
-    EXPECT_EQ(messages_in(session.out), lines_of(with_examples(read_file(sessions / "printdec.messages"))));
+    EXPECT_EQ(messages_in(session.out), lines_of(with_examples(read_file(sessions / (std::string(GetParam()) + ".messages")))));
 }
+
+INSTANTIATE_TEST_SUITE_P(Dap, DapSession, ::testing::Values("printdec", "features", "input", "board"));
 
 }  // namespace
 }  // namespace cosmac::testing

@@ -12,6 +12,7 @@
 #include "machine_text.hpp"
 #include "test_device.hpp"
 #include "monitor/debug_text.hpp"
+#include "debug/call_stack.hpp"
 #include "debug/source_lines.hpp"
 #include "debug/stepping.hpp"
 #include "debug/symbols.hpp"
@@ -305,6 +306,41 @@ TEST(Debugger, StepPlans)
 // A breakpoint's hits count where its condition holds; after N stops from the
 // Nth on, and once clears the breakpoint when it stops a run. The loop at 0000
 // counts R1 up from 0 and stops at 0003 on each turn.
+// The call stack read from R6 and the R2 stack. Calls at 0100 (D4 02 00, back
+// at 0103) and 0180 (back at 0183); a routine's own byte may lie above a saved R6.
+TEST(Debugger, StandardCallReturnsFromTheStack)
+{
+    struct Case {
+        const char* what;
+        uint16_t r6, r2;
+        std::vector<std::pair<uint16_t, uint8_t>> stack;  // bytes above R2
+        CallStackLimits limits;
+        std::vector<uint16_t> returns;
+    };
+    const std::vector<Case> cases = {
+        {"R6 not after a Call: no calls", 0x0102, 0x00F0, {{0x00F1, 0x83}, {0x00F2, 0x01}}, {}, {}},
+        {"R6 only: the saved R6 points after no Call", 0x0103, 0x00F0, {{0x00F1, 0x00}, {0x00F2, 0x10}}, {}, {0x0103}},
+        {"the saved R6 right above R2", 0x0103, 0x00F0, {{0x00F1, 0x83}, {0x00F2, 0x01}}, {}, {0x0103, 0x0183}},
+        {"past a pushed byte, then a third", 0x0183, 0x00F0,
+         {{0x00F1, 0x55}, {0x00F2, 0x03}, {0x00F3, 0x01}, {0x00F4, 0x83}, {0x00F5, 0x01}}, {}, {0x0183, 0x0103, 0x0183}},
+        {"a saved R6 past the gap is not seen", 0x0103, 0x00F0, {{0x00F3, 0x83}, {0x00F4, 0x01}}, {.frames = 16, .gap = 2}, {0x0103}},
+        {"at the gap's end it is", 0x0103, 0x00F0, {{0x00F2, 0x83}, {0x00F3, 0x01}}, {.frames = 16, .gap = 2}, {0x0103, 0x0183}},
+        {"at most the frames asked for", 0x0103, 0x00F0, {{0x00F1, 0x83}, {0x00F2, 0x01}}, {.frames = 1, .gap = 32}, {0x0103}},
+        {"the stack wraps past ffff", 0x0103, 0xFFFF, {{0x0000, 0x83}, {0x0001, 0x01}}, {}, {0x0103, 0x0183}},
+    };
+    for (const Case& c : cases) {
+        Memory memory{};
+        for (const uint16_t call : {0x0100, 0x0180})
+            memory[call] = kCall;
+        for (const auto& [address, byte] : c.stack)
+            memory[address] = byte;
+        MachineState state;
+        state.R[6] = c.r6;
+        state.R[2] = c.r2;
+        EXPECT_EQ(standard_call_returns(state, memory, c.limits), c.returns) << c.what;
+    }
+}
+
 TEST(Debugger, BreakpointHitsAfterAndOnce)
 {
     const auto memory = std::make_unique<Memory>();

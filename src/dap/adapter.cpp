@@ -1,15 +1,10 @@
 #include "dap/adapter.hpp"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <filesystem>
-#include <stdexcept>
+#include <chrono>
+#include <thread>
 
 #include "debug/stepping.hpp"
-#include "debug/values.hpp"
 #include "image/line_file.hpp"
-#include "image/posix_file.hpp"
 #include "image/program_file.hpp"
 #include "image/symbol_file.hpp"
 #include "text/text.hpp"
@@ -18,9 +13,8 @@ namespace cosmac::dap {
 namespace {
 
 constexpr int kThread = 1;
-constexpr int kRegisters = 1;  // the variables reference of the registers' scope
-
-std::string hex4(uint16_t value) { return hex_text(value, 4); }
+constexpr uint8_t kConsoleService = 0x68;
+constexpr uint8_t kKeyIn = 0x02;  // the console service's key read
 
 // The stopped event's reason for where the engine stopped a run; empty for
 // the stops a run makes by itself, which say more.
@@ -38,27 +32,68 @@ std::optional<std::string> reason_for(StopKind stop)
     }
 }
 
-// The client's path of a source, for matching the line table's: absolute.
-std::string absolute_path(const std::string& path)
-{
-    return std::filesystem::absolute(path).lexically_normal().string();
-}
-
 }  // namespace
 
 void AdapterIo::output_port(unsigned, uint8_t value) { written_ += hex_text(value, 2) + "\n"; }
 
-// As the console shows it: a carriage return starts a new line, a printable
-// character is itself, anything else shows nothing.
-void AdapterIo::console_write(uint8_t byte)
+// The console service writes a carriage return as a new line already; a key
+// read echoes its key as it came, Enter being a carriage return.
+void AdapterIo::console_write(uint8_t byte) { written_ += byte == 0x0D ? '\n' : static_cast<char>(byte); }
+
+Reply AdapterIo::input_port(unsigned)
 {
-    if (byte == 0x0D)
-        written_ += '\n';
-    else if (byte >= 0x20 && byte <= 0x7E)
-        written_ += static_cast<char>(byte);
+    if (!port_answer_)
+        return {std::nullopt, true};
+    return {std::exchange(port_answer_, std::nullopt), false};
 }
 
-Adapter::Adapter(Send send) : send_(std::move(send)) {}
+std::optional<uint8_t> AdapterIo::console_read_key()
+{
+    if (keys_.empty())
+        return std::nullopt;
+    const uint8_t key = keys_.front();
+    keys_.pop_front();
+    return key;
+}
+
+bool AdapterIo::interrupt_requested()
+{
+    interrupted_ = interrupted_ || interrupt_();
+    return interrupted_;
+}
+
+void AdapterIo::type_keys(std::string_view text)
+{
+    keys_.insert(keys_.end(), text.begin(), text.end());
+    keys_.push_back(0x0D);
+}
+
+std::optional<std::string> typed_input(const Json& arguments)
+{
+    if (!arguments.is_object() || arguments.value("context", Json()) != "repl" ||
+        !arguments.value("expression", Json()).is_string())
+        return std::nullopt;
+    const std::string expression = arguments["expression"];
+    if (!expression.starts_with(">"))
+        return std::nullopt;
+    return expression.substr(1);
+}
+
+bool is_typed_input(const Json& request)
+{
+    return request.value("command", Json()) == "evaluate" && typed_input(request.value("arguments", Json())).has_value();
+}
+
+Adapter::Adapter(Send send, Inbound inbound)
+    : send_(std::move(send)), inbound_(std::move(inbound)), io_(inbound_.interrupt_waiting)
+{
+}
+
+void Adapter::take_typed_input()
+{
+    while (const std::optional<Json> typed = inbound_.take_typed())
+        handle(*typed);
+}
 
 bool Adapter::handle(const Json& message)
 {
@@ -68,21 +103,33 @@ bool Adapter::handle(const Json& message)
     static const std::map<std::string, Handler> kHandlers = {
         {"initialize", &Adapter::initialize},
         {"launch", &Adapter::launch},
-        {"setBreakpoints", &Adapter::set_breakpoints},
+        {"restart", &Adapter::restart},
         {"configurationDone", &Adapter::configuration_done},
-        {"threads", &Adapter::threads},
+        {"disconnect", &Adapter::disconnect},
+        {"terminate", &Adapter::disconnect},
         {"continue", &Adapter::continue_run},
         {"next", &Adapter::next},
         {"stepIn", &Adapter::step_in},
         {"stepOut", &Adapter::step_out},
         {"stepBack", &Adapter::step_back},
         {"reverseContinue", &Adapter::reverse_continue},
+        {"pause", &Adapter::pause},
+        {"gotoTargets", &Adapter::goto_targets},
+        {"goto", &Adapter::go_to},
+        {"setBreakpoints", &Adapter::set_breakpoints},
+        {"setInstructionBreakpoints", &Adapter::set_instruction_breakpoints},
+        {"setFunctionBreakpoints", &Adapter::set_function_breakpoints},
+        {"dataBreakpointInfo", &Adapter::data_breakpoint_info},
+        {"setDataBreakpoints", &Adapter::set_data_breakpoints},
+        {"threads", &Adapter::threads},
         {"stackTrace", &Adapter::stack_trace},
         {"scopes", &Adapter::scopes},
         {"variables", &Adapter::variables},
+        {"setVariable", &Adapter::set_variable},
         {"evaluate", &Adapter::evaluate},
-        {"disconnect", &Adapter::disconnect},
-        {"terminate", &Adapter::disconnect},
+        {"readMemory", &Adapter::read_memory},
+        {"writeMemory", &Adapter::write_memory},
+        {"disassemble", &Adapter::disassemble},
     };
     const std::string command = message["command"];
     const auto handler = kHandlers.find(command);
@@ -95,7 +142,7 @@ bool Adapter::handle(const Json& message)
         return !over_;
     }
     const bool needs_program = command != "initialize" && command != "launch" && command != "disconnect" &&
-                               command != "terminate" && command != "threads";
+                               command != "terminate" && command != "threads" && command != "pause";
     if (needs_program && !launched_) {
         respond(message, false, "launch a program first");
         return !over_;
@@ -104,7 +151,7 @@ bool Adapter::handle(const Json& message)
                                                                                             : Json::object();
     Json body = Json::object();
     try {
-        (this->*handler->second)(message, arguments, body);
+        (this->*handler->second)(arguments, body);
     } catch (const std::exception& error) {  // a request's arguments of the wrong type
         then_ = nullptr;
         respond(message, false, std::string("bad arguments: ") + error.what());
@@ -138,162 +185,195 @@ void Adapter::event(const std::string& name, Json body)
     send_({{"seq", next_seq_++}, {"type", "event"}, {"event", name}, {"body", std::move(body)}});
 }
 
-void Adapter::initialize(const Json&, const Json&, Json& body)
+void Adapter::flush_output()
+{
+    if (const std::string written = io_.take_written(); !written.empty())
+        event("output", {{"category", "stdout"}, {"output", written}});
+}
+
+void Adapter::initialize(const Json&, Json& body)
 {
     initialized_ = true;
     body = {{"supportsConfigurationDoneRequest", true},
             {"supportsStepBack", true},
             {"supportsConditionalBreakpoints", true},
             {"supportsHitConditionalBreakpoints", true},
+            {"supportsLogPoints", true},
+            {"supportsInstructionBreakpoints", true},
+            {"supportsFunctionBreakpoints", true},
+            {"supportsDataBreakpoints", true},
+            {"supportsDisassembleRequest", true},
+            {"supportsReadMemoryRequest", true},
+            {"supportsWriteMemoryRequest", true},
+            {"supportsSetVariable", true},
             {"supportsEvaluateForHovers", true},
+            {"supportsGotoTargetsRequest", true},
+            {"supportsSteppingGranularity", true},
+            {"supportsRestartRequest", true},
             {"supportsTerminateRequest", true}};
 }
 
-void Adapter::launch(const Json&, const Json& arguments, Json& body)
+void Adapter::launch(const Json& arguments, Json& body)
 {
     if (launched_) {
         body["error"] = "a program is launched already";
         return;
     }
-    if (!arguments.contains("program") || !arguments["program"].is_string()) {
-        body["error"] = "launch needs a program";
+    if (const std::string problem = load(arguments); !problem.empty()) {
+        body["error"] = problem;
         return;
     }
-    if (arguments.contains("board")) {
-        body["error"] = "boards are not served yet";
-        return;
-    }
-    const LoadedProgram loaded = load_program(arguments["program"].get<std::string>(), *memory_);
-    if (!loaded.error.empty()) {
-        body["error"] = loaded.error;
-        return;
-    }
-    const SymbolFile symbols = read_symbol_file(symbol_file_name(loaded.path));
-    const LineFile lines = read_line_file(line_file_name(loaded.path));
-    for (const std::vector<std::string>* problems : {&symbols.problems, &lines.problems}) {
-        for (const std::string& problem : *problems)
-            event("output", {{"category", "stderr"}, {"output", problem + "\n"}});
-    }
-    symbols_.add(symbols.symbols);
-    lines_.add(lines.table);
-    state_.R[state_.P] = loaded.lowest.value_or(0);
-    stop_on_entry_ = arguments.value("stopOnEntry", false);
-    launched_ = true;
+    launched_ = arguments;
     then_ = [this] { event("initialized"); };
 }
 
-void Adapter::set_breakpoints(const Json&, const Json& arguments, Json& body)
+// The launch's own arguments, or those the client sends with the restart (its
+// configuration, edited since); the program is read again, as it may have been
+// built again.
+void Adapter::restart(const Json& arguments, Json& body)
 {
-    const std::string path = absolute_path(arguments.at("source").at("path").get<std::string>());
-    for (const uint16_t address : source_breakpoints_[path])
-        debugger_.clear_breakpoint(address);
-    source_breakpoints_[path].clear();
-    body["breakpoints"] = Json::array();
-    for (const Json& wanted : arguments.value("breakpoints", Json::array())) {
-        const Json& typed_line = wanted.at("line");
-        if (!typed_line.is_number_integer() || typed_line.get<int64_t>() < 1 || typed_line.get<int64_t>() > 0xFFFFFFF)
-            throw std::invalid_argument("a breakpoint's line is a number from 1");
-        const auto line = typed_line.get<int64_t>();
-        const PlaceReading place = lines_.find(path + ":" + std::to_string(line));
-        Json verified = {{"verified", false}, {"line", line}};
-        Breakpoint breakpoint{.address = place.place ? place.place->address : uint16_t{0}};
-        std::string problem = place.place ? "" : place.error;
-        if (problem.empty() && wanted.contains("condition") && !wanted["condition"].get<std::string>().empty()) {
-            const ConditionReading condition = parse_condition(wanted["condition"].get<std::string>(), symbols_);
-            breakpoint.condition = condition.condition;
-            problem = condition.error;
-        }
-        if (problem.empty() && wanted.contains("hitCondition") && !wanted["hitCondition"].get<std::string>().empty()) {
-            const Reading hits = read_value(wanted["hitCondition"].get<std::string>(), symbols_, kCountField);
-            problem = hits.value == 0u ? "The hit count must be at least 1" : hits.error;
-            breakpoint.after = hits.value.value_or(1);
-        }
-        if (problem.empty()) {
-            debugger_.set_breakpoint(breakpoint);
-            source_breakpoints_[path].push_back(breakpoint.address);
-            verified = {{"verified", true},
-                        {"line", place.place->line},
-                        {"instructionReference", "0x" + hex4(breakpoint.address)}};
-        } else {
-            verified["message"] = problem;
-        }
-        body["breakpoints"].push_back(verified);
+    const Json& launch_arguments =
+        arguments.contains("arguments") && arguments["arguments"].is_object() ? arguments["arguments"] : *launched_;
+    if (const std::string problem = load(launch_arguments); !problem.empty()) {
+        body["error"] = problem;
+        return;
     }
+    launched_ = launch_arguments;
+    set_breakpoints_again();
+    configuration_done({}, body);
 }
 
-void Adapter::configuration_done(const Json&, const Json&, Json&)
+void Adapter::configuration_done(const Json&, Json&)
 {
-    if (stop_on_entry_)
+    if (launched_->value("stopOnEntry", false))
         then_ = [this] { stopped("entry"); };
     else
         then_ = [this] { run({RunGoal::Go}); };
 }
 
-void Adapter::threads(const Json&, const Json&, Json& body)
+void Adapter::disconnect(const Json&, Json&)
 {
-    body["threads"] = Json::array({{{"id", kThread}, {"name", "1802"}}});
+    over_ = true;
+    then_ = [this] { event("terminated"); };
 }
 
-void Adapter::continue_run(const Json&, const Json&, Json& body)
+void Adapter::continue_run(const Json&, Json& body)
 {
     body["allThreadsContinued"] = true;
     then_ = [this] { run({RunGoal::Go}); };
 }
 
-void Adapter::next(const Json&, const Json&, Json&)
+// By instruction, as the disassembly view steps, one instruction; by line, as n.
+void Adapter::next(const Json& arguments, Json&)
 {
-    const StepPlan plan = plan_step_over(state_, *memory_, debugger_, lines_);
+    const StepPlan plan = arguments.value("granularity", "") == "instruction"
+                              ? StepPlan{RunGoal::Count, 1}
+                              : plan_step_over(state_, *memory_, *debugger_, lines_);
     then_ = [this, plan] { run(plan); };
 }
 
-void Adapter::step_in(const Json&, const Json&, Json&)
+void Adapter::step_in(const Json& arguments, Json&)
 {
-    const StepPlan plan = plan_step_into(state_, *memory_).value_or(StepPlan{RunGoal::Count, 1});
+    const StepPlan plan = arguments.value("granularity", "") == "instruction"
+                              ? StepPlan{RunGoal::Count, 1}
+                              : plan_step_into(state_, *memory_).value_or(StepPlan{RunGoal::Count, 1});
     then_ = [this, plan] { run(plan); };
 }
 
-void Adapter::step_out(const Json&, const Json&, Json&)
+void Adapter::step_out(const Json&, Json&)
 {
     then_ = [this] { run({RunGoal::StepOut}); };
 }
 
-void Adapter::step_back(const Json&, const Json&, Json&)
+void Adapter::step_back(const Json&, Json&)
 {
     then_ = [this] {
-        if (debugger_.step_back(state_, *memory_, 1) == 0)
+        if (debugger_->step_back(state_, *memory_, 1) == 0)
             stopped("step", "At the oldest instruction in the history");
         else
             stopped("step");
     };
 }
 
-void Adapter::reverse_continue(const Json&, const Json&, Json&)
+void Adapter::reverse_continue(const Json&, Json&)
 {
     then_ = [this] {
-        const DebugOutcome outcome = debugger_.run_back(state_, *memory_, io_);
-        if (const auto reason = reason_for(outcome.stop))
+        const DebugOutcome outcome = debugger_->run_back(state_, *memory_, io_);
+        if (io_.take_interrupted())
+            stopped("pause");
+        else if (const auto reason = reason_for(outcome.stop))
             stopped(*reason);
         else
             stopped("step", "At the oldest instruction in the history");
     };
 }
 
+// A pause that came while a run went on has ended it already, and the run's
+// stopped event said so; the request itself is then only answered.
+void Adapter::pause(const Json&, Json&) {}
+
 void Adapter::run(const StepPlan& plan)
 {
-    const DebugOutcome outcome = debugger_.run(state_, *memory_, io_, plan.goal, plan.count, nullptr, plan.line);
-    if (const std::string written = io_.take_written(); !written.empty())
-        event("output", {{"category", "stdout"}, {"output", written}});
-    if (const auto reason = reason_for(outcome.stop)) {
-        stopped(*reason);
-        return;
-    }
+    continuing_ = plan.goal == RunGoal::Go;
+    running_ = true;
+    const DebugOutcome outcome = board_ ? run_on_board(plan)
+                                        : debugger_->run(state_, *memory_, io_, plan.goal, plan.count, nullptr, plan.line);
+    running_ = false;
+    flush_output();
     const uint16_t pc = state_.R[state_.P];
-    if (plan.goal == RunGoal::Count && outcome.result.executed == plan.count)
+    const uint8_t opcode = (*memory_)[pc];
+    const bool console = !board_;
+    if (io_.take_interrupted())
+        stopped("pause");
+    else if (const auto reason = reason_for(outcome.stop))
+        stopped(*reason);
+    else if (board_ && board_->bus.idle && board_->board.next_event() == kNever)
+        stopped("pause", "IDLE: nothing can wake the processor");
+    else if (console && opcode == kConsoleService && (*memory_)[static_cast<uint16_t>(pc + 1)] == kKeyIn &&
+             !io_.keys_waiting())
+        stopped("pause", "The program waits for a key: type > and the text in the debug console");
+    else if (console && opcode > kConsoleService && opcode <= 0x6F && !io_.port_answered())
+        stopped("pause", formatted("INP %u waits for a byte: type > and its value in hex in the debug console",
+                                   opcode & 7u));
+    else if (plan.goal == RunGoal::Count && outcome.result.executed == plan.count)
         stopped("step");
-    else if ((*memory_)[pc] == 0x00)
-        stopped("pause", "IDLE at " + hex4(pc));
+    else if (opcode == 0x00)
+        stopped("pause", "IDLE at " + hex_text(pc, 4));
     else
-        stopped("pause", "Stopped at " + hex4(pc));
+        stopped("pause", "Stopped at " + hex_text(pc, 4));
+}
+
+// Slices of 10 ms of the board's time, kept to the wall clock at the board's
+// --speed.
+DebugOutcome Adapter::run_on_board(const StepPlan& plan)
+{
+    AdapterBoard& machine = *board_;
+    const auto slice = std::max<uint64_t>(
+        static_cast<uint64_t>(0.01 * static_cast<double>(machine.options.board.clock_hz) / kClocksPerMachineCycle), 1);
+    const auto started = std::chrono::steady_clock::now();
+    const uint64_t started_at = machine.bus.cycles;
+    machine.bus.pause_at = machine.bus.cycles + slice;
+    const BoardLink link{machine.bus, [&] {
+                             if (machine.serial)
+                                 machine.serial->advance(machine.bus.cycles);
+                             flush_output();
+                             take_typed_input();
+                             if (io_.interrupt_requested() ||
+                                 (machine.bus.idle && machine.board.next_event() == kNever))
+                                 return true;
+                             if (const std::optional<double> speed = machine.options.speed) {
+                                 const double seconds = static_cast<double>(machine.bus.cycles - started_at) *
+                                                        kClocksPerMachineCycle /
+                                                        static_cast<double>(machine.options.board.clock_hz) / *speed;
+                                 std::this_thread::sleep_until(started + std::chrono::duration<double>(seconds));
+                             }
+                             machine.bus.pause_at = machine.bus.cycles + slice;
+                             return false;
+                         }};
+    const DebugOutcome outcome = debugger_->run(state_, *memory_, link, plan.goal, plan.count, nullptr, plan.line);
+    if (machine.serial)
+        machine.serial->advance(machine.bus.cycles);
+    return outcome;
 }
 
 void Adapter::stopped(const std::string& reason, const std::string& description)
@@ -304,99 +384,32 @@ void Adapter::stopped(const std::string& reason, const std::string& description)
     event("stopped", body);
 }
 
-void Adapter::stack_trace(const Json&, const Json&, Json& body)
+// The targets of a source line: the address its code starts at.
+void Adapter::goto_targets(const Json& arguments, Json& body)
 {
-    const uint16_t pc = state_.R[state_.P];
-    const std::string_view label = symbols_.name_at(pc);
-    Json frame = {{"id", 0},
-                  {"name", label.empty() ? hex4(pc) : hex4(pc) + " " + std::string(label)},
-                  {"line", 0},
-                  {"column", 0},
-                  {"instructionPointerReference", "0x" + hex4(pc)}};
-    if (const auto place = lines_.at(pc)) {
-        const std::string path = absolute_path(lines_.file(place->file));
-        frame["source"] = {{"name", std::filesystem::path(path).filename().string()}, {"path", path}};
-        frame["line"] = place->line;
-        frame["column"] = 1;
-    }
-    body["stackFrames"] = Json::array({frame});
-    body["totalFrames"] = 1;
-}
-
-void Adapter::scopes(const Json&, const Json&, Json& body)
-{
-    body["scopes"] = Json::array({{{"name", "Registers"}, {"variablesReference", kRegisters}, {"expensive", false}}});
-}
-
-void Adapter::variables(const Json&, const Json& arguments, Json& body)
-{
-    body["variables"] = Json::array();
-    if (arguments.value("variablesReference", 0) != kRegisters)
+    const std::string path = arguments.at("source").at("path").get<std::string>();
+    const Json& line = arguments.at("line");
+    const PlaceReading place = lines_.find(path + ":" + std::to_string(line.get<int64_t>()));
+    if (!place.place) {
+        body["error"] = place.error;
         return;
-    for (unsigned n = 0; n < 16; ++n)
-        body["variables"].push_back({{"name", formatted("R%X", n)}, {"value", hex4(state_.R[n])}, {"variablesReference", 0}});
-    for (const StateField& field : kStateFields) {
-        body["variables"].push_back({{"name", std::string(field.name)},
-                                     {"value", hex_text(state_.*field.member, field.digits())},
-                                     {"variablesReference", 0}});
     }
+    body["targets"] = Json::array({{{"id", place.place->address},
+                                    {"label", hex_text(place.place->address, 4)},
+                                    {"line", place.place->line},
+                                    {"instructionPointerReference", "0x" + hex_text(place.place->address, 4)}}});
 }
 
-// A register or flag by name, or a value in the console's syntax: a number, a
-// symbol, a symbol with an offset.
-void Adapter::evaluate(const Json&, const Json& arguments, Json& body)
+// R(P) moves to the target, as the register display's r command would move it.
+void Adapter::go_to(const Json& arguments, Json& body)
 {
-    const std::string expression(trim(arguments.value("expression", "")));
-    const std::string name = upper(expression);
-    std::string result;
-    if (name.size() == 2 && name[0] == 'R' && hex_digit_value(name[1]) >= 0) {
-        result = hex4(state_.R[hex_digit_value(name[1])]);
-    } else if (const StateField* field = state_field(name)) {
-        result = hex_text(state_.*field->member, field->digits());
-    } else {
-        const Reading reading = read_value(expression, symbols_, kAddressField);
-        if (!reading.value) {
-            body["error"] = reading.error;
-            return;
-        }
-        result = hex4(static_cast<uint16_t>(*reading.value));
-        body["memoryReference"] = "0x" + result;
+    const Json& target = arguments.at("targetId");
+    if (!target.is_number_integer() || target.get<int64_t>() < 0 || target.get<int64_t>() > 0xFFFF) {
+        body["error"] = "a goto target is an address from 0 to ffff";
+        return;
     }
-    body["result"] = result;
-    body["variablesReference"] = 0;
-}
-
-void Adapter::disconnect(const Json&, const Json&, Json&)
-{
-    over_ = true;
-    then_ = [this] { event("terminated"); };
-}
-
-int serve(int input, int output)
-{
-    bool sending = true;  // until the client stops reading
-    Adapter adapter([&](const Json& message) {
-        const std::string text = framed(message);
-        sending = sending && write_all(output, text.data(), text.size()) == 0;
-    });
-    MessageReader reader([input](char* data, std::size_t size) -> std::size_t {
-        for (;;) {
-            const ssize_t n = ::read(input, data, size);
-            if (n >= 0)
-                return static_cast<std::size_t>(n);
-            if (errno != EINTR)
-                return 0;
-        }
-    });
-    for (;;) {
-        const Incoming incoming = reader.next();
-        if (incoming.kind == Incoming::Kind::End)
-            return 0;
-        if (incoming.kind != Incoming::Kind::Message)
-            continue;  // the protocol has no answer for what is no message
-        if (!adapter.handle(incoming.body) || !sending)
-            return 0;
-    }
+    state_.R[state_.P] = target.get<uint16_t>();
+    then_ = [this] { stopped("goto"); };
 }
 
 }  // namespace cosmac::dap

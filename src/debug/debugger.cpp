@@ -217,6 +217,10 @@ bool Debugger::breakpoint_stops(uint16_t address, const MachineState& state, con
         return false;
     if (++breakpoint.hits < breakpoint.after)
         return false;
+    if (!breakpoint.log.empty() && log_sink_) {
+        log_sink_(breakpoint, state, memory);
+        return false;
+    }
     if (breakpoint.once)
         clear_breakpoint(address);
     return true;

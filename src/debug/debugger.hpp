@@ -12,6 +12,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -70,7 +71,11 @@ struct Breakpoint {
     uint64_t after = 1;  // the hit that first stops a run; every later one does too
     bool once = false;   // cleared when it stops a run
     uint64_t hits = 0;
+    std::string log = {};  // a log point's message: a hit hands it to the log sink and does not stop
 };
+
+// Where log points' hits go, with the machine as it stands at the breakpoint.
+using LogSink = std::function<void(const Breakpoint&, const MachineState&, const Memory&)>;
 
 // A board that a debugger's run is on: its bus, and what happens between two
 // slices of its time (keys read, the clock kept pace with, the next pause set);
@@ -108,6 +113,7 @@ public:
     void clear_watchpoints();
     const std::map<uint16_t, Breakpoint>& breakpoints() const { return breakpoints_; }
     const std::set<std::pair<uint16_t, uint32_t>>& watchpoints() const { return watchpoints_; }
+    void set_log_sink(LogSink sink) { log_sink_ = std::move(sink); }
 
     // Runs toward the goal; count is the number of instructions for Count, and a
     // trace sink sees each instruction as it executes.
@@ -166,6 +172,7 @@ private:
     std::array<bool, kMemorySize> at_breakpoint_{};
     std::array<bool, kMemorySize> watched_{};
     History history_;
+    LogSink log_sink_;
 };
 
 }  // namespace cosmac
