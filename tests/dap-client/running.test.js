@@ -7,7 +7,7 @@
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
-const { sessionTest, within, scratch, base64, EVENT_TIMEOUT } = require('./session');
+const { sessionTest, within, scratch, base64, bytesOf } = require('./session');
 const { places, reference } = require('./printdec');
 
 sessionTest('launch with stopOnEntry stops at the first instruction with every register 0', async (session) => {
@@ -119,7 +119,7 @@ sessionTest('pause stops a program that never stops by itself', async (session) 
   await session.start({ stopOnEntry: false });
   await new Promise((resolve) => setTimeout(resolve, 300));
   // The adapter must read requests while the program runs.
-  await within(session.client.pauseRequest({ threadId: 1 }), 'pause while running');
+  await within(session.client.pauseRequest({ threadId: 1 }), 'response to pause while the program runs');
   await session.stopped('pause');
   // The loop is INC R7 (line 2, 0000) and BR spin (line 3, 0001-0002); R7
   // counts its turns, thousands of them in 300 ms.
@@ -157,7 +157,7 @@ sessionTest('restart loads the program again and stops on entry as the launch as
   assert.equal(await session.line(), places.entry.line);
   assert.equal(await session.evaluate('R7'), '0000');
   const memory = await session.client.customRequest('readMemory', { memoryReference: reference(places.main.address), count: 2 });
-  assert.deepEqual([...Buffer.from(memory.body.data, 'base64')], [0xf8, 0x04]);
+  assert.deepEqual(bytesOf(memory), [0xf8, 0x04]);
 
   // The image again: 1234's first remainder, 4.
   await session.run('continue', 'breakpoint');
@@ -196,6 +196,5 @@ sessionTest('terminate ends the session with a terminated event, and the adapter
   await session.start({ stopOnEntry: true });
   await session.client.terminateRequest();
   await session.next('terminated');
-  const code = await Promise.race([session.exited, new Promise((resolve) => setTimeout(resolve, EVENT_TIMEOUT, 'still running'))]);
-  assert.equal(code, 0);
+  assert.equal(await within(session.exited, 'exit of the adapter after terminate'), 0);
 });
