@@ -131,6 +131,11 @@ class Session {
     this.adapter = this.client._adapterProcess;
     this.exited = new Promise((resolve) => this.adapter.once('exit', (code) => resolve(code)));
     this.adapter.stdin.on('error', () => {});
+    // Where a build with sanitizers reports what it found.
+    this.stderr = '';
+    this.adapter.stderr.on('data', (data) => {
+      this.stderr += data;
+    });
     this.capabilities = (await this.client.initializeRequest()).body;
     await this.client.launchRequest({ program: this.program, stopOnEntry, ...launch });
     await this.next('initialized');
@@ -170,11 +175,15 @@ class Session {
   }
 
   // Ends the session whatever state the adapter is in: one that does not answer
-  // disconnect (a run that never returns) is killed.
+  // disconnect, or does not exit after it, is killed. The adapter's exit
+  // status, null where it was killed.
   async close() {
-    if (!this.adapter || this.adapter.exitCode !== null) return;
-    await within(this.client.disconnectRequest(), 'response to disconnect', 2000).catch(() => {});
-    this.kill();
+    if (!this.adapter) return null;
+    if (this.adapter.exitCode === null) {
+      await within(this.client.disconnectRequest(), 'response to disconnect', 2000).catch(() => {});
+      await within(this.exited, 'exit', 2000).catch(() => this.kill());
+    }
+    return this.exited;
   }
 
   kill() {
@@ -183,18 +192,22 @@ class Session {
 }
 
 // A test with its own session on a program (printdec unless source says
-// otherwise), which is closed however the test ends.
+// otherwise), which is closed however the test ends. A test that passed also
+// needs the adapter to have ended cleanly: status 0, and no sanitizer's report.
 function sessionTest(name, body, { source } = {}) {
   test(name, { timeout: TEST_TIMEOUT }, async (t) => {
     const session = new Session(name, source);
     // A test that timed out never gets to its finally while it waits on an
     // adapter that does not answer; the running adapter would keep node alive.
     t.signal.addEventListener('abort', () => session.kill(), { once: true });
+    let status;
     try {
       await body(session);
     } finally {
-      await session.close();
+      status = await session.close();
     }
+    assert.doesNotMatch(session.stderr, /Sanitizer|runtime error:/, `the adapter's errors:\n${session.stderr}`);
+    assert.equal(status, 0, 'the adapter exits with status 0 at the end of the session');
   });
 }
 
