@@ -26,14 +26,15 @@ sessionTest('a breakpoint on a source line stops there, with the calls that led 
   });
   await session.run('continue', 'breakpoint');
 
-  // main called printdec (Call at 001f, returning to 0022, line 30), which
-  // called div10 (Call at 0037, returning to 003a, line 46). The return
+  // main called printdec (Call at 001f, line 29, returning to 0022), which
+  // called div10 (Call at 0037, line 45, returning to 003a). The return
   // address into printdec is in R6; the one into main was pushed by scall on
-  // the R2 stack, at R2 + 1 and R2 + 2.
+  // the R2 stack, at R2 + 1 and R2 + 2. A caller's frame is at its Call's line,
+  // as other debuggers show the line of the call.
   const frames = await session.frames();
   assert.deepEqual(
     frames.map((frame) => frame.line),
-    [places.div10.line, places.afterDiv10.line, places.afterFirstCall.line],
+    [places.div10.line, places.callDiv10.line, places.firstCall.line],
   );
   assert.deepEqual(
     frames.map((frame) => frame.instructionPointerReference),

@@ -113,13 +113,13 @@ sessionTest('disassemble gives the instructions with their bytes, labels and sou
   });
   const instructions = response.body.instructions;
   // divide: Call div10 (d4 00 4e), GHI R9 (99), ADI 30 (fc 30), as cosmac's
-  // disassembler writes them ("Call 004e" with the address in lower case).
+  // disassembler writes them, in lower case as cosmac writes hex everywhere.
   assert.deepEqual(
     instructions.map(({ address, instructionBytes, instruction }) => [address, instructionBytes, instruction]),
     [
-      ['0x0037', 'D4 00 4E', 'Call 004e'],
+      ['0x0037', 'd4 00 4e', 'Call 004e'],
       ['0x003a', '99', 'GHI R9'],
-      ['0x003b', 'FC 30', 'ADI 30'],
+      ['0x003b', 'fc 30', 'ADI 30'],
     ],
   );
   assert.equal(instructions[0].symbol, 'divide');
