@@ -303,9 +303,6 @@ TEST(Debugger, StepPlans)
     }
 }
 
-// A breakpoint's hits count where its condition holds; after N stops from the
-// Nth on, and once clears the breakpoint when it stops a run. The loop at 0000
-// counts R1 up from 0 and stops at 0003 on each turn.
 // The call stack read from R6 and the R2 stack. Calls at 0100 (D4 02 00, back
 // at 0103) and 0180 (back at 0183); a routine's own byte may lie above a saved R6.
 TEST(Debugger, StandardCallReturnsFromTheStack)
@@ -341,6 +338,9 @@ TEST(Debugger, StandardCallReturnsFromTheStack)
     }
 }
 
+// A breakpoint's hits count where its condition holds; after N stops from the
+// Nth on, and once clears the breakpoint when it stops a run. The loop at 0000
+// counts R1 up from 0 and stops at 0003 on each turn.
 TEST(Debugger, BreakpointHitsAfterAndOnce)
 {
     const auto memory = std::make_unique<Memory>();
@@ -372,6 +372,41 @@ TEST(Debugger, BreakpointHitsAfterAndOnce)
         if (c.kept) {
             EXPECT_EQ(debugger.breakpoints().at(1).hits, c.hits) << c.condition;
         }
+    }
+}
+
+// A watched byte's rule: its condition is checked after the storing
+// instruction, and hits count where it holds. The program stores 1, 2 and 3 at
+// 0100 (R2), each after its LDI, then IDLEs at 0009.
+TEST(Debugger, WatchRulesConditionsAndHits)
+{
+    const auto memory = std::make_unique<Memory>();
+    load_bytes(*memory, 0, "f8 01 52 f8 02 52 f8 03 52 00");
+    SymbolTable symbols;
+    const struct {
+        const char* condition;
+        uint64_t after;
+        StopKind stop;
+        uint8_t stored;  // the byte at 0100 where the run stops
+    } cases[] = {
+        {"", 1, StopKind::Watchpoint, 1},       {"", 2, StopKind::Watchpoint, 2},
+        {"D = 3", 1, StopKind::Watchpoint, 3},  {"M(R2) > 1", 2, StopKind::Watchpoint, 3},
+        {"D = 2", 2, StopKind::None, 3},
+    };
+    for (const auto& c : cases) {
+        Debugger debugger{ProtectedWindow{}};
+        std::pair<uint16_t, uint32_t> range;
+        ASSERT_TRUE(debugger.toggle_watchpoint(0x0100, 1, range));
+        WatchRule rule{.after = c.after};
+        if (*c.condition)
+            rule.condition = parse_condition(c.condition, symbols).condition;
+        debugger.set_watch_rule(0x0100, rule);
+        MachineState state;
+        state.R[2] = 0x0100;
+        ScriptedIo io;
+        EXPECT_EQ(debugger.run(state, *memory, io, RunGoal::Go).stop, c.stop) << c.condition << " " << c.after;
+        EXPECT_EQ((*memory)[0x0100], c.stored) << c.condition << " " << c.after;
+        (*memory)[0x0100] = 0;
     }
 }
 

@@ -193,24 +193,26 @@ void Adapter::data_breakpoint_info(const Json& arguments, Json& body)
     }
 }
 
-// Watchpoints stop a run after an instruction stores into the range; they have
-// no conditions, and see writes only.
+// Watchpoints stop a run after an instruction stores into the range, where the
+// condition holds after it and from the hit count on; they see writes only.
 void Adapter::set_data_breakpoints(const Json& arguments, Json& body)
 {
     debugger_->clear_watchpoints();
     body["breakpoints"] = Json::array();
     for (const Json& wanted : arguments.value("breakpoints", Json::array())) {
         const auto range = data_range(wanted.at("dataId"));
+        Breakpoint rule{};  // the condition and hit count, as a breakpoint's
         const std::string access = text_or_empty(wanted, "accessType");
         if (!range) {
             body["breakpoints"].push_back(refused("Not a data breakpoint of this adapter's"));
         } else if (!access.empty() && access != "write") {
             body["breakpoints"].push_back(refused("Only writes can be watched"));
-        } else if (!text_or_empty(wanted, "condition").empty() || !text_or_empty(wanted, "hitCondition").empty()) {
-            body["breakpoints"].push_back(refused("A data breakpoint takes no condition"));
+        } else if (std::string problem; !breakpoint_for(range->first, wanted, rule, problem)) {
+            body["breakpoints"].push_back(refused(problem));
         } else {
             std::pair<uint16_t, uint32_t> changed;
             if (debugger_->toggle_watchpoint(range->first, range->second, changed)) {
+                debugger_->set_watch_rule(range->first, {.condition = rule.condition, .after = rule.after});
                 body["breakpoints"].push_back({{"verified", true}});
             } else {  // the first address was in a range set just now, which stays
                 debugger_->toggle_watchpoint(changed.first, changed.second, changed);

@@ -88,6 +88,9 @@ struct DebugRun {
     {
         if constexpr (kTrace)
             print_trace(cpu.machine());
+        if (stop == StopKind::Watchpoint &&
+            !debugger->watchpoint_stops(ring[watched_slot].store_address, cpu.machine(), *memory)) [[unlikely]]
+            stop = StopKind::None;
         return stop != StopKind::None;
     }
 
@@ -226,11 +229,24 @@ bool Debugger::breakpoint_stops(uint16_t address, const MachineState& state, con
     return true;
 }
 
+bool Debugger::watchpoint_stops(uint16_t address, const MachineState& state, const Memory& memory)
+{
+    for (const auto& [first, length] : watchpoints_) {
+        const auto rule = watch_rules_.find(first);
+        if (static_cast<uint16_t>(address - first) >= length || rule == watch_rules_.end())
+            continue;
+        WatchRule& watch = rule->second;
+        return (!watch.condition || holds(*watch.condition, state, memory)) && ++watch.hits >= watch.after;
+    }
+    return true;
+}
+
 bool Debugger::toggle_watchpoint(uint16_t first, uint32_t length, std::pair<uint16_t, uint32_t>& range)
 {
     for (const auto& watched : watchpoints_) {
         if (static_cast<uint16_t>(first - watched.first) < watched.second) {
             range = watched;
+            watch_rules_.erase(watched.first);
             watchpoints_.erase(watched);
             rebuild_watched();
             return false;
@@ -251,6 +267,7 @@ void Debugger::clear_breakpoints()
 void Debugger::clear_watchpoints()
 {
     watchpoints_.clear();
+    watch_rules_.clear();
     rebuild_watched();
 }
 

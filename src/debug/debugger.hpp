@@ -74,6 +74,14 @@ struct Breakpoint {
     std::string log = {};  // a log point's message: a hit hands it to the log sink and does not stop
 };
 
+// When a store into a watched range stops a run: the condition, checked after
+// the storing instruction, and the hit from which it does.
+struct WatchRule {
+    std::optional<BreakCondition> condition = {};
+    uint64_t after = 1;
+    uint64_t hits = 0;
+};
+
 // Where log points' hits go, with the machine as it stands at the breakpoint.
 using LogSink = std::function<void(const Breakpoint&, const MachineState&, const Memory&)>;
 
@@ -109,6 +117,9 @@ public:
     // range first..first+length-1 (length 1 to 10000, wrapping past ffff) is set.
     // The range changed comes back in range.
     bool toggle_watchpoint(uint16_t first, uint32_t length, std::pair<uint16_t, uint32_t>& range);
+    // The rule of the watched range that starts at first; without one, every
+    // store stops a run.
+    void set_watch_rule(uint16_t first, const WatchRule& rule) { watch_rules_[first] = rule; }
     void clear_breakpoints();
     void clear_watchpoints();
     const std::map<uint16_t, Breakpoint>& breakpoints() const { return breakpoints_; }
@@ -165,10 +176,14 @@ private:
     void rebuild_watched();
     // A run reached a breakpoint: whether it stops there, counting the hit.
     bool breakpoint_stops(uint16_t address, const MachineState& state, const Memory& memory);
+    // An instruction stored into a watched range: whether that stops the run,
+    // counting the hit.
+    bool watchpoint_stops(uint16_t address, const MachineState& state, const Memory& memory);
 
     ProtectedWindow window_;
     std::map<uint16_t, Breakpoint> breakpoints_;
     std::set<std::pair<uint16_t, uint32_t>> watchpoints_;
+    std::map<uint16_t, WatchRule> watch_rules_;  // by the first address of their range
     std::array<bool, kMemorySize> at_breakpoint_{};
     std::array<bool, kMemorySize> watched_{};
     History history_;
