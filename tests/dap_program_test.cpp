@@ -2,6 +2,12 @@
 // hand, answered message for message (seq left out), with bytes that are no
 // protocol among them.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -64,6 +70,50 @@ TEST_P(DapSession, AnsweredMessageForMessage)
     EXPECT_EQ(session.exit_status, 0);
     EXPECT_EQ(session.err, "");
     EXPECT_EQ(messages_in(session.out), lines_of(with_examples(read_file(sessions / (std::string(GetParam()) + ".messages")))));
+}
+
+// An editor that disconnects keeps its end of the adapter's input open: the
+// adapter ends all the same, with its answers sent.
+TEST(Dap, EndsAtADisconnectWithItsInputStillOpen)
+{
+    int to_adapter[2], from_adapter[2];
+    ASSERT_EQ(pipe2(to_adapter, O_CLOEXEC), 0);
+    ASSERT_EQ(pipe2(from_adapter, O_CLOEXEC), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(to_adapter[0], STDIN_FILENO);
+        dup2(from_adapter[1], STDOUT_FILENO);
+        execl(kCosmacBinary.c_str(), kCosmacBinary.c_str(), "--dap", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(to_adapter[0]);
+    close(from_adapter[1]);
+    const std::string requests = dap::framed({{"seq", 1}, {"type", "request"}, {"command", "initialize"}}) +
+                                 dap::framed({{"seq", 2}, {"type", "request"}, {"command", "disconnect"}});
+    ASSERT_EQ(write(to_adapter[1], requests.data(), requests.size()), static_cast<ssize_t>(requests.size()));
+    std::string answers;
+    char buffer[4096];
+    for (pollfd ready{from_adapter[0], POLLIN, 0}; poll(&ready, 1, 10000) == 1;) {
+        const ssize_t n = read(from_adapter[0], buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        answers.append(buffer, static_cast<std::size_t>(n));
+    }
+    int status = 0;
+    bool ended = false;
+    for (int tries = 0; tries < 500 && !ended; ++tries) {  // it may still be on its way out
+        ended = waitpid(pid, &status, WNOHANG) == pid;
+        if (!ended)
+            usleep(10000);
+    }
+    if (!ended) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    close(to_adapter[1]);
+    close(from_adapter[0]);
+    EXPECT_TRUE(ended && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(messages_in(answers).size(), 3u);  // initialize's and disconnect's answers, and terminated
 }
 
 INSTANTIATE_TEST_SUITE_P(Dap, DapSession, ::testing::Values("printdec", "features", "input", "board"));
