@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "board/board.hpp"
+#include "board/board_options.hpp"
 #include "board/front_panel.hpp"
 #include "board/serial_line.hpp"
 #include "cpu/execution.hpp"
@@ -632,6 +633,18 @@ TEST(SerialLine, KeysWaitUntilTheProgramIsReady)
     EXPECT_FALSE(breaking.ef(3, 20000 + 22 * kBit - 1));
     EXPECT_TRUE(breaking.ef(3, 20000 + 22 * kBit));
     EXPECT_EQ(breaking.quiet_from(100), 20000 + 22 * kBit + 100);
+}
+
+// A board's time against the wall's: a machine cycle is 8 clocks, so at 1.79
+// MHz 10 ms is 2237.5 cycles (2237), and 223750 cycles are a second at --speed
+// 1, half a second at 2.
+TEST(Boards, TimeOnTheBoardsClock)
+{
+    BoardOptions options{*board_named("mcard")};
+    ASSERT_EQ(options.board.clock_hz, 1790000u);
+    EXPECT_EQ(cycles_in(options, 0.01), 2237u);
+    EXPECT_DOUBLE_EQ(wall_time(options, 223750, 1).count(), 1.0);
+    EXPECT_DOUBLE_EQ(wall_time(options, 223750, 2).count(), 0.5);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // run on it meets the user.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <optional>
 
 #include "board/board.hpp"
@@ -18,5 +20,18 @@ struct BoardOptions {
     bool lf_as_cr = false;   // a line feed from standard input goes to the board as a carriage return
     std::optional<DiskOptions> disk{};  // the IDE drive on a board's disk interface
 };
+
+// Machine cycles in this many seconds of the board's clock.
+inline uint64_t cycles_in(const BoardOptions& options, double seconds)
+{
+    return static_cast<uint64_t>(seconds * static_cast<double>(options.board.clock_hz) / kClocksPerMachineCycle);
+}
+
+// The time on the wall that this many machine cycles take at the board's --speed.
+inline std::chrono::duration<double> wall_time(const BoardOptions& options, uint64_t cycles, double speed)
+{
+    return std::chrono::duration<double>(static_cast<double>(cycles) * kClocksPerMachineCycle /
+                                         static_cast<double>(options.board.clock_hz) / speed);
+}
 
 }  // namespace cosmac

@@ -348,8 +348,7 @@ void Adapter::run(const StepPlan& plan)
 DebugOutcome Adapter::run_on_board(const StepPlan& plan)
 {
     AdapterBoard& machine = *board_;
-    const auto slice = std::max<uint64_t>(
-        static_cast<uint64_t>(0.01 * static_cast<double>(machine.options.board.clock_hz) / kClocksPerMachineCycle), 1);
+    const auto slice = std::max<uint64_t>(cycles_in(machine.options, 0.01), 1);
     const auto started = std::chrono::steady_clock::now();
     const uint64_t started_at = machine.bus.cycles;
     machine.bus.pause_at = machine.bus.cycles + slice;
@@ -361,12 +360,9 @@ DebugOutcome Adapter::run_on_board(const StepPlan& plan)
                              if (io_.interrupt_requested() ||
                                  (machine.bus.idle && machine.board.next_event() == kNever))
                                  return true;
-                             if (const std::optional<double> speed = machine.options.speed) {
-                                 const double seconds = static_cast<double>(machine.bus.cycles - started_at) *
-                                                        kClocksPerMachineCycle /
-                                                        static_cast<double>(machine.options.board.clock_hz) / *speed;
-                                 std::this_thread::sleep_until(started + std::chrono::duration<double>(seconds));
-                             }
+                             if (const std::optional<double> speed = machine.options.speed)
+                                 std::this_thread::sleep_until(
+                                     started + wall_time(machine.options, machine.bus.cycles - started_at, *speed));
                              machine.bus.pause_at = machine.bus.cycles + slice;
                              return false;
                          }};

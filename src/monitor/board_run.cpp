@@ -116,9 +116,7 @@ public:
         if (slices_++ % kSlicesATitle == 0)  // the first slice shows it at once
             show_panel_in_title();
         if (const std::optional<double> speed = machine_.options.speed) {
-            const double seconds = static_cast<double>(machine_.bus.cycles - started_at_) * kClocksPerMachineCycle /
-                                   static_cast<double>(machine_.options.board.clock_hz) / *speed;
-            std::this_thread::sleep_until(started_ + std::chrono::duration<double>(seconds));
+            std::this_thread::sleep_until(started_ + wall_time(machine_.options, machine_.bus.cycles - started_at_, *speed));
         }
         set_pause();
         return false;

@@ -35,10 +35,7 @@ struct BoardMachine {
     Memory view;         // memory as the processor reads it while the jump-on-reset mirror is on
     bool told_no_serial_line = false;
 
-    uint64_t cycles_in(double seconds) const
-    {
-        return static_cast<uint64_t>(seconds * static_cast<double>(options.board.clock_hz) / kClocksPerMachineCycle);
-    }
+    uint64_t cycles_in(double seconds) const { return cosmac::cycles_in(options, seconds); }
 };
 
 // Loads the program files into the board's memory and resets it; false when a
