@@ -1,5 +1,6 @@
 // The adapter's framing against what a client, or anything else, may send.
 #include "dap/messages.hpp"
+#include "dap/adapter.hpp"
 #include "text/base64.hpp"
 
 #include <gtest/gtest.h>
@@ -131,6 +132,26 @@ TEST(DapMessages, Base64BothWays)
     EXPECT_EQ(base64_decode(base64_encode(every)), every);
     for (const char* wrong : {"Zg=", "Z===", "Zm9v!AAA", "Zg==Zg==", "ab=c", "=AAA", "Zm 9"})
         EXPECT_EQ(base64_decode(wrong), std::nullopt) << wrong;
+}
+
+// What a board's run takes out of turn: text after > typed in the debug
+// console, and nothing else.
+TEST(DapMessages, TypedInputIsTheConsolesTextAfterAGreaterThan)
+{
+    const struct {
+        const char* request;
+        bool typed;
+    } cases[] = {
+        {R"({"command":"evaluate","arguments":{"expression":">hi","context":"repl"}})", true},
+        {R"({"command":"evaluate","arguments":{"expression":">","context":"repl"}})", true},
+        {R"({"command":"evaluate","arguments":{"expression":">hi","context":"watch"}})", false},
+        {R"({"command":"evaluate","arguments":{"expression":"hi","context":"repl"}})", false},
+        {R"({"command":"evaluate","arguments":{"expression":5,"context":"repl"}})", false},
+        {R"({"command":"evaluate","arguments":">hi"})", false},
+        {R"({"command":"setVariable","arguments":{"expression":">hi","context":"repl"}})", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(dap::is_typed_input(dap::Json::parse(c.request)), c.typed) << c.request;
 }
 
 }  // namespace

@@ -408,6 +408,19 @@ TEST(Debugger, WatchRulesConditionsAndHits)
         EXPECT_EQ((*memory)[0x0100], c.stored) << c.condition << " " << c.after;
         (*memory)[0x0100] = 0;
     }
+    // Each range keeps to its own rule: one at 00ff that never holds does not
+    // hold back a store into 0100, whose rule is the default one.
+    Debugger debugger{ProtectedWindow{}};
+    std::pair<uint16_t, uint32_t> range;
+    ASSERT_TRUE(debugger.toggle_watchpoint(0x00FF, 1, range));
+    ASSERT_TRUE(debugger.toggle_watchpoint(0x0100, 1, range));
+    debugger.set_watch_rule(0x00FF, {.condition = parse_condition("D = 99", symbols).condition});
+    debugger.set_watch_rule(0x0100, {});
+    MachineState state;
+    state.R[2] = 0x0100;
+    ScriptedIo io;
+    EXPECT_EQ(debugger.run(state, *memory, io, RunGoal::Go).stop, StopKind::Watchpoint);
+    EXPECT_EQ((*memory)[0x0100], 1);
 }
 
 // With nothing to stop at, running back is interrupted at its first poll.
