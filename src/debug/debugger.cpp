@@ -88,9 +88,6 @@ struct DebugRun {
     {
         if constexpr (kTrace)
             print_trace(cpu.machine());
-        if (stop == StopKind::Watchpoint &&
-            !debugger->watchpoint_stops(ring[watched_slot].store_address, cpu.machine(), *memory)) [[unlikely]]
-            stop = StopKind::None;
         return stop != StopKind::None;
     }
 
@@ -311,20 +308,31 @@ DebugOutcome Debugger::run_toward(MachineState& state, Memory& memory, Bus& bus,
         policy_for<kGoal, kTrace, Bus::kBoard>(state, memory, bus.peek(memory, state.R[state.P]), trace, line);
     const uint64_t limit = kGoal == RunGoal::Count ? count : kNoLimit;
     DebugOutcome outcome;
-    if constexpr (Bus::kBoard) {
-        const uint64_t started_at = bus.cycles;
-        for (;;) {
-            const RunResult slice = run_on(state, memory, bus, policy, limit == kNoLimit ? limit : limit - policy.earlier);
-            policy.earlier += slice.executed;
-            if (!slice.stopped || board->between_slices())
-                break;
+    uint64_t started_at = 0;
+    if constexpr (Bus::kBoard)
+        started_at = bus.cycles;
+    // A store into a watched range ends the run at once; its rule, checked
+    // here after the instruction, may let the run go on, so that a run that
+    // meets no watched store pays nothing for rules.
+    for (;;) {
+        const RunResult part = run_on(state, memory, bus, policy, limit == kNoLimit ? limit : limit - policy.earlier);
+        policy.earlier += part.executed;
+        if constexpr (Bus::kBoard) {
+            if (part.stopped && !board->between_slices())
+                continue;  // on with the board's next slice of time
+        } else {
+            outcome.result.stopped = part.stopped;
         }
-        outcome.result.executed = policy.earlier;
-        outcome.cycles = bus.cycles - started_at;
-    } else {
-        outcome.result = run_on(state, memory, bus, policy, limit);
-        outcome.cycles = 2 * outcome.result.executed + policy.long_instructions;
+        if (policy.stop != StopKind::Watchpoint ||
+            watchpoint_stops(history_.ring()[policy.watched_slot].store_address, state, memory))
+            break;
+        policy.stop = StopKind::None;
     }
+    outcome.result.executed = policy.earlier;
+    if constexpr (Bus::kBoard)
+        outcome.cycles = bus.cycles - started_at;
+    else
+        outcome.cycles = 2 * outcome.result.executed + policy.long_instructions;
     history_.recorded(policy.records, state);
     outcome.stop = policy.stop;
     outcome.address = policy.stop_address;
