@@ -423,6 +423,29 @@ TEST(Debugger, WatchRulesConditionsAndHits)
     EXPECT_EQ((*memory)[0x0100], 1);
 }
 
+// Running back from the IDLE: a watched store stops where its condition held
+// after it, with the store undone; a log point stops nothing.
+TEST(Debugger, RunningBackKeepsToConditionsAndPassesLogPoints)
+{
+    const auto memory = std::make_unique<Memory>();
+    load_bytes(*memory, 0, "f8 01 52 f8 02 52 f8 03 52 00");
+    SymbolTable symbols;
+    Debugger debugger{ProtectedWindow{}};
+    MachineState state;
+    state.R[2] = 0x0100;
+    ScriptedIo io;
+    ASSERT_EQ(debugger.run(state, *memory, io, RunGoal::Go).stop, StopKind::None);
+    debugger.set_breakpoint({.address = 0x0003, .log = "a log point"});
+    std::pair<uint16_t, uint32_t> range;
+    ASSERT_TRUE(debugger.toggle_watchpoint(0x0100, 1, range));
+    debugger.set_watch_rule(0x0100, {.condition = parse_condition("M(R2) = 2", symbols).condition});
+    EXPECT_EQ(debugger.run_back(state, *memory, io).stop, StopKind::Watchpoint);
+    EXPECT_EQ(state.R[0], 0x0005);  // the second STR, undone
+    EXPECT_EQ((*memory)[0x0100], 1);
+    debugger.clear_watchpoints();
+    EXPECT_EQ(debugger.run_back(state, *memory, io).stop, StopKind::OldestReached);
+}
+
 // With nothing to stop at, running back is interrupted at its first poll.
 TEST(Debugger, RunningBackPollsForAnInterrupt)
 {

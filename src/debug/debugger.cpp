@@ -226,16 +226,20 @@ bool Debugger::breakpoint_stops(uint16_t address, const MachineState& state, con
     return true;
 }
 
-bool Debugger::watchpoint_stops(uint16_t address, const MachineState& state, const Memory& memory)
+WatchRule* Debugger::rule_for(uint16_t address)
 {
     for (const auto& [first, length] : watchpoints_) {
         const auto rule = watch_rules_.find(first);
-        if (static_cast<uint16_t>(address - first) >= length || rule == watch_rules_.end())
-            continue;
-        WatchRule& watch = rule->second;
-        return (!watch.condition || holds(*watch.condition, state, memory)) && ++watch.hits >= watch.after;
+        if (static_cast<uint16_t>(address - first) < length && rule != watch_rules_.end())
+            return &rule->second;
     }
-    return true;
+    return nullptr;
+}
+
+bool Debugger::watchpoint_stops(uint16_t address, const MachineState& state, const Memory& memory)
+{
+    WatchRule* rule = rule_for(address);
+    return !rule || ((!rule->condition || holds(*rule->condition, state, memory)) && ++rule->hits >= rule->after);
 }
 
 bool Debugger::toggle_watchpoint(uint16_t first, uint32_t length, std::pair<uint16_t, uint32_t>& range)
@@ -405,15 +409,18 @@ DebugOutcome Debugger::run_back(MachineState& state, Memory& memory, HostIo& io)
     DebugOutcome outcome;
     for (std::size_t undone = 0; history_.size() > 0; ++undone) {
         const HistoryRecord record = history_.newest();
+        const WatchRule* rule = record.has_store() ? rule_for(record.store_address) : nullptr;
+        const bool watched_store = record.has_store() && watched_[record.store_address] &&
+                                   (!rule || !rule->condition || holds(*rule->condition, state, memory));
         history_.undo(state, memory);
         const auto breakpoint = record.is_instruction() ? breakpoints_.find(record.pc) : breakpoints_.end();
-        if (breakpoint != breakpoints_.end() &&
+        if (breakpoint != breakpoints_.end() && breakpoint->second.log.empty() &&
             (!breakpoint->second.condition || holds(*breakpoint->second.condition, state, memory))) {
             outcome.stop = StopKind::Breakpoint;
             outcome.address = record.pc;
             return outcome;
         }
-        if (record.has_store() && watched_[record.store_address]) {
+        if (watched_store) {
             outcome.stop = StopKind::Watchpoint;
             outcome.record = record;
             return outcome;

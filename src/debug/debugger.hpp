@@ -144,7 +144,8 @@ public:
     std::size_t step_back(MachineState& state, Memory& memory, std::size_t count);
     // Undoes instructions and DMA cycles until an instruction at a breakpoint, or
     // one that stored into a watched range, has been undone, the user interrupts,
-    // or the history runs out.
+    // or the history runs out. Conditions are checked as running forward does;
+    // hits are not counted, and log points stop nothing.
     DebugOutcome run_back(MachineState& state, Memory& memory, HostIo& io);
 
     // The P that called the running code by a plain SEP, which a SEP back to
@@ -176,6 +177,8 @@ private:
     void rebuild_watched();
     // A run reached a breakpoint: whether it stops there, counting the hit.
     bool breakpoint_stops(uint16_t address, const MachineState& state, const Memory& memory);
+    // The rule of the watched range that holds the address; null where it has none.
+    WatchRule* rule_for(uint16_t address);
     // An instruction stored into a watched range: whether that stops the run,
     // counting the hit.
     bool watchpoint_stops(uint16_t address, const MachineState& state, const Memory& memory);
