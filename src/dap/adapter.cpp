@@ -3,16 +3,14 @@
 #include <chrono>
 #include <thread>
 
+#include <filesystem>
+
 #include "debug/stepping.hpp"
-#include "image/line_file.hpp"
-#include "image/program_file.hpp"
-#include "image/symbol_file.hpp"
 #include "text/text.hpp"
 
 namespace cosmac::dap {
 namespace {
 
-constexpr int kThread = 1;
 constexpr uint8_t kConsoleService = 0x68;
 constexpr uint8_t kKeyIn = 0x02;  // the console service's key read
 
@@ -66,6 +64,11 @@ void AdapterIo::type_keys(std::string_view text)
 {
     keys_.insert(keys_.end(), text.begin(), text.end());
     keys_.push_back(0x0D);
+}
+
+std::string absolute_path(const std::string& path)
+{
+    return std::filesystem::absolute(path).lexically_normal().string();
 }
 
 std::optional<std::string> typed_input(const Json& arguments)

@@ -99,6 +99,13 @@ struct AdapterBoard {
     SerialLine* serial;  // null on a board without one
 };
 
+// The one thread, the processor.
+constexpr int kThread = 1;
+
+// A source's path as the client gets and gives it: absolute, so that it
+// matches the line table's however the client was started.
+std::string absolute_path(const std::string& path);
+
 // The variables references of the scopes.
 constexpr int kRegistersScope = 1;
 constexpr int kNearXScope = 2;

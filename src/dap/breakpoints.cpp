@@ -1,7 +1,6 @@
 // The adapter's breakpoints: by source line, by instruction, by label, and on
 // stores into memory. Each kind's request replaces that kind's breakpoints; an
 // address holds one breakpoint, the one set last.
-#include <filesystem>
 #include <stdexcept>
 
 #include "dap/adapter.hpp"
@@ -14,12 +13,6 @@ namespace {
 constexpr const char* kInstructions = "instructions";
 constexpr const char* kFunctions = "functions";
 constexpr const char* kData = "data";
-
-// The client's path of a source, for matching the line table's: absolute.
-std::string absolute_path(const std::string& path)
-{
-    return std::filesystem::absolute(path).lexically_normal().string();
-}
 
 std::string text_or_empty(const Json& wanted, const char* name)
 {

@@ -13,7 +13,6 @@
 namespace cosmac::dap {
 namespace {
 
-constexpr int kThread = 1;
 constexpr int kMemoryRows = 16;  // bytes shown near R(X), and above R2
 constexpr uint32_t kLargestInstructionCount = 4096;
 
@@ -41,7 +40,7 @@ uint16_t scope_start(int scope, const MachineState& state)
 void Adapter::describe_place(uint16_t address, Json& place) const
 {
     if (const auto line = lines_.at(address)) {
-        const std::string path = std::filesystem::absolute(lines_.file(line->file)).lexically_normal().string();
+        const std::string path = absolute_path(lines_.file(line->file));
         place["source"] = {{"name", std::filesystem::path(path).filename().string()}, {"path", path}};
         place["line"] = line->line;
         place["column"] = 1;
