@@ -19,12 +19,18 @@ constexpr uint32_t kLargestInstructionCount = 4096;
 std::string hex4(uint16_t value) { return hex_text(value, 4); }
 std::string reference(uint16_t address) { return "0x" + hex4(address); }
 
-// A register by name, R0-RF; empty for any other word.
-std::optional<unsigned> register_named(std::string_view name)
+// A value as the debugger shows what it holds: a register or an address in
+// four hex digits, a byte in two, a flag or a nibble in one.
+std::string shown(const ConditionOperand& operand, uint32_t value)
 {
-    if (name.size() == 2 && (name[0] == 'R' || name[0] == 'r') && hex_digit_value(name[1]) >= 0)
-        return static_cast<unsigned>(hex_digit_value(name[1]));
-    return std::nullopt;
+    switch (operand.kind) {
+    case ConditionOperand::Kind::Field:
+        return hex_text(value, operand.field->digits());
+    case ConditionOperand::Kind::Memory:
+        return hex_text(value, 2);
+    default:
+        return hex4(static_cast<uint16_t>(value));
+    }
 }
 
 // The first address of a memory scope: near R(X) it starts a little below, so
@@ -47,28 +53,20 @@ void Adapter::describe_place(uint16_t address, Json& place) const
     }
 }
 
+// As conditions read a value: a register, a flag, a memory byte, or an
+// address with its symbols.
 Adapter::Value Adapter::value_of(std::string_view expression, const MachineState& state) const
 {
-    const std::string typed(trim(expression));
-    const std::string name = upper(typed);
-    if (const auto n = register_named(name))
-        return {hex4(state.R[*n])};
-    if (const StateField* field = state_field(name))
-        return {hex_text(state.*field->member, field->digits())};
-    if (name.starts_with("M(") && name.ends_with(")")) {  // a byte, as conditions write it
-        const std::string inner(trim(std::string_view(typed).substr(2, typed.size() - 3)));
-        const auto n = register_named(inner);
-        const Reading at = n ? Reading{state.R[*n], {}} : read_value(inner, symbols_, kAddressField);
-        if (!at.value)
-            return {{}, {}, at.error};
-        const auto address = static_cast<uint16_t>(*at.value);
-        return {hex_text((*memory_)[address], 2), address};
-    }
-    const Reading reading = read_value(typed, symbols_, kAddressField);
-    if (!reading.value)
-        return {{}, {}, reading.error};
-    const auto address = static_cast<uint16_t>(*reading.value);
-    return {hex4(address), address};
+    std::string error;
+    const std::optional<ConditionOperand> operand = read_operand(trim(expression), symbols_, error);
+    if (!operand)
+        return {{}, {}, error};
+    Value value{shown(*operand, cosmac::value_of(*operand, state, *memory_))};
+    if (operand->kind == ConditionOperand::Kind::Memory)
+        value.address = memory_address(*operand, state);
+    else if (operand->kind == ConditionOperand::Kind::Number)
+        value.address = static_cast<uint16_t>(operand->value);
+    return value;
 }
 
 // A log point's message with each {expression} replaced by its value.
@@ -175,33 +173,33 @@ void Adapter::variables(const Json& arguments, Json& body)
 // the debugger reads one; a value too large for it is refused.
 void Adapter::set_variable(const Json& arguments, Json& body)
 {
-    const int scope = arguments.value("variablesReference", 0);
+    using Kind = ConditionOperand::Kind;
+    const bool registers = arguments.value("variablesReference", 0) == kRegistersScope;
     const std::string name = arguments.at("name").get<std::string>();
-    const std::string typed = arguments.at("value").get<std::string>();
-    const StateField* field = scope == kRegistersScope ? state_field(name) : nullptr;
-    const auto n = scope == kRegistersScope ? register_named(name) : std::nullopt;
-    const auto byte = scope != kRegistersScope && name.starts_with("M(") ? plain_number(name.substr(2, 4)) : std::nullopt;
-    if (!field && !n && !byte) {
+    std::string error;
+    const std::optional<ConditionOperand> variable = read_operand(name, symbols_, error);
+    const Kind kind = variable ? variable->kind : Kind::Number;
+    if (registers ? kind != Kind::Register && kind != Kind::Field
+                  : kind != Kind::Memory || variable->address_kind != Kind::Number) {
         body["error"] = "No variable " + name + " here to set";
         return;
     }
-    const std::string field_name = field ? std::string(field->name) : "";
-    const Field wanted = n ? kAddressField : field ? Field{field_name, field->largest} : kByteField;
-    const Reading reading = read_value(typed, symbols_, wanted);
+    const std::string field_name = kind == Kind::Field ? std::string(variable->field->name) : "";
+    const Field wanted = kind == Kind::Register ? kAddressField
+                         : kind == Kind::Field  ? Field{field_name, variable->field->largest}
+                                                : kByteField;
+    const Reading reading = read_value(arguments.at("value").get<std::string>(), symbols_, wanted);
     if (!reading.value) {
         body["error"] = reading.error;
         return;
     }
-    if (n) {
-        state_.R[*n] = static_cast<uint16_t>(*reading.value);
-        body["value"] = hex4(state_.R[*n]);
-    } else if (field) {
-        state_.*field->member = static_cast<uint8_t>(*reading.value);
-        body["value"] = hex_text(state_.*field->member, field->digits());
-    } else {
-        (*memory_)[static_cast<uint16_t>(*byte)] = static_cast<uint8_t>(*reading.value);
-        body["value"] = hex_text(*reading.value, 2);
-    }
+    if (kind == Kind::Register)
+        state_.R[variable->value] = static_cast<uint16_t>(*reading.value);
+    else if (kind == Kind::Field)
+        state_.*variable->field->member = static_cast<uint8_t>(*reading.value);
+    else
+        (*memory_)[memory_address(*variable, state_)] = static_cast<uint8_t>(*reading.value);
+    body["value"] = shown(*variable, cosmac::value_of(*variable, state_, *memory_));
     then_ = [this] { event("invalidated", {{"areas", Json::array({"variables"})}}); };
 }
 

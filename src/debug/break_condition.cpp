@@ -39,6 +39,25 @@ std::vector<std::string_view> condition_words(std::string_view text)
     return words;
 }
 
+bool compare(uint32_t left, Comparison comparison, uint32_t right)
+{
+    switch (comparison) {
+    case Comparison::Equal:
+        return left == right;
+    case Comparison::NotEqual:
+        return left != right;
+    case Comparison::Less:
+        return left < right;
+    case Comparison::Greater:
+        return left > right;
+    case Comparison::LessOrEqual:
+        return left <= right;
+    case Comparison::GreaterOrEqual:
+        break;
+    }
+    return left >= right;
+}
+
 std::optional<unsigned> register_index(std::string_view word)
 {
     if (word.size() == 2 && (word[0] == 'R' || word[0] == 'r') && hex_digit_value(word[1]) >= 0)
@@ -46,8 +65,9 @@ std::optional<unsigned> register_index(std::string_view word)
     return std::nullopt;
 }
 
-// A register, a flag, M(...), or a number or symbol; the error says why not.
-std::optional<ConditionOperand> operand(std::string_view word, const SymbolTable& symbols, std::string& error)
+}  // namespace
+
+std::optional<ConditionOperand> read_operand(std::string_view word, const SymbolTable& symbols, std::string& error)
 {
     using Kind = ConditionOperand::Kind;
     if (const auto r = register_index(word))
@@ -73,6 +93,12 @@ std::optional<ConditionOperand> operand(std::string_view word, const SymbolTable
     return ConditionOperand{Kind::Number, Kind::Number, *reading.value};
 }
 
+uint16_t memory_address(const ConditionOperand& operand, const MachineState& state)
+{
+    return operand.address_kind == ConditionOperand::Kind::Register ? state.R[operand.value]
+                                                                    : static_cast<uint16_t>(operand.value);
+}
+
 uint32_t value_of(const ConditionOperand& operand, const MachineState& state, const Memory& memory)
 {
     using Kind = ConditionOperand::Kind;
@@ -82,34 +108,12 @@ uint32_t value_of(const ConditionOperand& operand, const MachineState& state, co
     case Kind::Field:
         return state.*operand.field->member;
     case Kind::Memory:
-        return memory[operand.address_kind == Kind::Register ? state.R[operand.value]
-                                                             : static_cast<uint16_t>(operand.value)];
+        return memory[memory_address(operand, state)];
     case Kind::Number:
         break;
     }
     return operand.value;
 }
-
-bool compare(uint32_t left, Comparison comparison, uint32_t right)
-{
-    switch (comparison) {
-    case Comparison::Equal:
-        return left == right;
-    case Comparison::NotEqual:
-        return left != right;
-    case Comparison::Less:
-        return left < right;
-    case Comparison::Greater:
-        return left > right;
-    case Comparison::LessOrEqual:
-        return left <= right;
-    case Comparison::GreaterOrEqual:
-        break;
-    }
-    return left >= right;
-}
-
-}  // namespace
 
 ConditionReading parse_condition(std::string_view text, const SymbolTable& symbols)
 {
@@ -121,12 +125,12 @@ ConditionReading parse_condition(std::string_view text, const SymbolTable& symbo
     for (;;) {
         if (i + 3 > words.size())
             return {std::nullopt, "A condition compares two values: R7 = 0, D > 40, M(R2) <> 0d"};
-        const auto left = operand(words[i], symbols, error);
+        const auto left = read_operand(words[i], symbols, error);
         std::string_view sign = words[i + 1] == "==" ? "=" : words[i + 1] == "!=" ? "<>" : words[i + 1];
         const auto* known = std::find(std::begin(kComparisons), std::end(kComparisons), sign);
         if (left && known == std::end(kComparisons))
             error = "Not a comparison: " + std::string(words[i + 1]) + " (=, <>, <, >, <= or >=)";
-        const auto right = left && known != std::end(kComparisons) ? operand(words[i + 2], symbols, error)
+        const auto right = left && known != std::end(kComparisons) ? read_operand(words[i + 2], symbols, error)
                                                                     : std::nullopt;
         if (!right)
             return {std::nullopt, error};

@@ -44,6 +44,14 @@ struct ConditionReading {
 
 ConditionReading parse_condition(std::string_view text, const SymbolTable& symbols);
 
+// One value as a condition reads it (R7, DF, M(R2), M(stack+1), countdown+3);
+// empty, with the error that says why, for a word that is none.
+std::optional<ConditionOperand> read_operand(std::string_view word, const SymbolTable& symbols, std::string& error);
+// The operand's value in the machine as it stands.
+uint32_t value_of(const ConditionOperand& operand, const MachineState& state, const Memory& memory);
+// The address of a Memory operand's byte.
+uint16_t memory_address(const ConditionOperand& operand, const MachineState& state);
+
 bool holds(const BreakCondition& condition, const MachineState& state, const Memory& memory);
 
 }  // namespace cosmac
