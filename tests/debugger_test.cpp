@@ -197,6 +197,7 @@ TEST(Debugger, BreakpointConditions)
         {"R7 == 11", false, ""},
         {"D > 40", true, ""},
         {"D >= 42", false, ""},
+        {"D >= 41", true, ""},
         {"D < 41", false, ""},
         {"D <= 41", true, ""},
         {"D <> 41", false, ""},
