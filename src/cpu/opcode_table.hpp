@@ -1,7 +1,7 @@
-// Mnemonic and length of every opcode: the one table behind the disassembler and
-// the assembler. Lengths are as laid out in memory: a long skip is one byte although
-// it skips two when taken, and 68 is one byte although the console service reads the
-// function byte after it.
+// Mnemonic, length and machine cycles of every opcode: the one table behind the
+// disassembler and the assembler. Lengths are as laid out in memory: a long skip
+// is one byte although it skips two when taken, and 68 is one byte on the 1802
+// although the console service reads the function byte after it.
 #pragma once
 
 #include <array>
@@ -13,8 +13,28 @@ namespace cosmac {
 struct OpInfo {
     std::string_view mnemonic;
     uint8_t length;
+    uint8_t cycles;  // machine cycles, fetch included
 };
 
 extern const std::array<OpInfo, 256> kOpcodeTable;
+
+// The 1804/1805/1806's instructions, 68 and a second byte, by that byte. Lengths
+// and cycles count the 68 and both fetches. A second byte the chip leaves unused
+// reads "INVALID" and is two bytes long.
+extern const std::array<OpInfo, 256> kExtendedOpcodeTable;
+
+inline constexpr uint8_t kExtendedPrefix = 0x68;
+
+// The processors that --cpu chooses. The 1804, 1805 and 1806 run the same
+// instruction set; only their on-chip memory differs, which no board here uses.
+enum class CpuModel : uint8_t { Cdp1802, Cdp1804, Cdp1805, Cdp1806 };
+
+constexpr bool has_extended_set(CpuModel model) { return model != CpuModel::Cdp1802; }
+
+// The instruction at opcode (and second, for 68 on the extended set).
+inline const OpInfo& instruction_info(uint8_t opcode, uint8_t second, bool extended)
+{
+    return extended && opcode == kExtendedPrefix ? kExtendedOpcodeTable[second] : kOpcodeTable[opcode];
+}
 
 }  // namespace cosmac
