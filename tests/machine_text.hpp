@@ -22,6 +22,16 @@ inline void apply(const std::string& assignments, MachineState& s, Memory& m)
             s.R[std::stoul(name.substr(1), nullptr, 16)] = value;
         else if (const StateField* field = state_field(name))
             s.*field->member = static_cast<uint8_t>(value);
+        else if (name == "MODE")  // the counter's, by its number: 1 timer, 2 and 3 events, 4 and 5 pulses
+            s.counter.mode = static_cast<CounterMode>(value);
+        else if (name == "PRE")
+            s.counter.prescaler = static_cast<uint8_t>(value);
+        else if (name == "SEEN")
+            s.counter.ef_seen = static_cast<uint8_t>(value);
+        else
+            for (const CounterField& counter_field : kCounterFields)
+                if (counter_field.name == name)
+                    s.counter.*counter_field.member = static_cast<uint8_t>(value);
     }
 }
 

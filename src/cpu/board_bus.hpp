@@ -56,6 +56,7 @@ protected:
 // with every instruction, which a run keeps in machine registers.
 struct BoardBus {
     static constexpr bool kBoard = true;
+    static constexpr bool kExtended = false;
 
     BoardDevices* devices;
     const MemoryMap* map;

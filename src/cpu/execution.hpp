@@ -31,154 +31,15 @@
 #include <cstdint>
 
 #include "cpu/board_bus.hpp"
+#include "cpu/bus_operations.hpp"
 #include "cpu/cpu.hpp"
 #include "cpu/executor.hpp"
+#include "cpu/extended_set.hpp"
 #include "cpu/host_io.hpp"
 #include "cpu/machine_state.hpp"
 
 namespace cosmac {
 
-// How many instructions a run on the console machine executes between two looks
-// at interrupt_requested(). A key press is thousands of times slower than this
-// many instructions.
-constexpr unsigned kInterruptPollInterval = 4096;
-
-constexpr uint8_t kControlC = 0x03;
-
-// The console machine: memory is read as it is, stores of programs meet the
-// protected window, and the user serves the rest.
-struct ConsoleBus {
-    static constexpr bool kBoard = false;
-    HostIo* io;
-    ProtectedWindow window;
-
-    [[gnu::always_inline]] static uint8_t read(const Memory& m, uint16_t address) { return m[address]; }
-    static uint8_t peek(const Memory& m, uint16_t address) { return m[address]; }
-    // Guarded stores (STR, STXD, SAV, MARK) into the protected window are dropped.
-    [[gnu::always_inline]] bool lands(uint16_t address, bool guarded) const
-    {
-        return !guarded || !window.contains(address);
-    }
-    bool poll() { return io->interrupt_requested(); }
-};
-
-[[gnu::always_inline]] inline StepResult query_ef4_then_branch(Cpu& s, const Memory& m, ConsoleBus& bus, uint8_t wanted)
-{
-    const Reply reply = bus.io->query_ef4();
-    if (reply.interrupted) {
-        --s.pc;
-        return StepResult::Cancel;
-    }
-    if (reply.value)
-        s.EF4 = *reply.value;
-    short_branch(s, m, bus, s.EF4 == wanted);
-    return reply.stop ? StepResult::Stop : StepResult::Continue;
-}
-
-// A program's store, through the bus, which says whether it lands, to the
-// policy, which makes it.
-template <class Bus, class Policy>
-[[gnu::always_inline]] inline void store(Bus& bus, Policy& policy, Memory& m, uint16_t address, uint8_t value,
-                                         bool guarded = true)
-{
-    policy.store(m, address, value, bus.lands(address, guarded));
-}
-
-// INP on the console machine asks the user. A reply cut off by Control-C or by
-// the end of input cancels the instruction: nothing is stored, and it runs again
-// next time.
-template <class Policy>
-[[gnu::always_inline]] inline StepResult input(Cpu& s, Memory& m, ConsoleBus& bus, Policy& policy, unsigned port)
-{
-    const Reply reply = bus.io->input_port(port);
-    if (reply.interrupted || (reply.stop && !reply.value)) {
-        --s.pc;
-        return StepResult::Cancel;
-    }
-    const uint8_t value = reply.value.value_or(0);
-    store(bus, policy, m, s.r(s.X), value, /*guarded=*/false);  // INP is not subject to the protected window
-    s.D = value;
-    return reply.stop ? StepResult::Stop : StepResult::Continue;
-}
-
-// Opcode 68, which the 1802 leaves undefined, is this machine's console service:
-// the byte after it selects the function.
-[[gnu::always_inline]] inline StepResult console_service(Cpu& s, const Memory& m, HostIo& io)
-{
-    switch (m[s.pc]) {
-    case 1:  // character out
-        if (s.D == 0x0D)
-            io.console_write('\n');
-        else if (s.D >= 0x20 && s.D <= 0x7E)
-            io.console_write(s.D);
-        break;
-    case 2: {  // key in
-        uint8_t key = io.console_read_key().value_or(kControlC);
-        if (key >= 'a' && key <= 'z')
-            key = static_cast<uint8_t>(key - 'a' + 'A');
-        s.D = key;
-        if (key == kControlC) {
-            --s.pc;  // back on the 68, so running again repeats the key request
-            return StepResult::Stop;
-        }
-        io.console_write(key);
-        break;
-    }
-    default:
-        break;
-    }
-    ++s.pc;
-    return StepResult::Continue;
-}
-
-// B1-B4 and BN1-BN4: the console machine's EF1-EF3 hold what the user set, and
-// its EF4 is asked for; a board's lines are read from its devices.
-template <unsigned kLine, class Bus>
-[[gnu::always_inline]] inline StepResult flag_branch(Cpu& s, const Memory& m, Bus& bus, uint8_t wanted)
-{
-    uint8_t& flag = kLine == 1 ? s.EF1 : kLine == 2 ? s.EF2 : kLine == 3 ? s.EF3 : s.EF4;
-    if constexpr (Bus::kBoard)
-        flag = bus.ef(kLine);
-    else if constexpr (kLine == 4)
-        return query_ef4_then_branch(s, m, bus, wanted);
-    short_branch(s, m, bus, flag == wanted);
-    return StepResult::Continue;
-}
-
-template <class Bus>
-[[gnu::always_inline]] inline void set_q(Cpu& s, Bus& bus, uint8_t q)
-{
-    s.Q = q;
-    if constexpr (Bus::kBoard)
-        bus.q_changed(q);
-    else if (q)
-        bus.io->set_q();
-    else
-        bus.io->reset_q();
-}
-
-// INP on a board: D and M(R(X)) from the port, ff where no device answers.
-template <class Policy>
-[[gnu::always_inline]] inline StepResult board_input(Cpu& s, Memory& m, BoardBus& bus, Policy& policy, unsigned port)
-{
-    s.D = bus.input_port(port);
-    store(bus, policy, m, s.r(s.X), s.D);
-    return StepResult::Continue;
-}
-
-// RET and DIS on a board: X and P from M(R(X)), R(X) + 1, IE as given. An
-// interrupt held off by IE = 0 may be taken after a RET.
-template <class Bus>
-[[gnu::always_inline]] inline void return_from_interrupt(Cpu& s, const Memory& m, Bus& bus, uint8_t ie)
-{
-    const uint8_t value = operand(s, m, bus);
-    increment(s, s.X);
-    s.X = value >> 4;
-    s.set_p(value & 0xF);
-    s.IE = ie;
-    if constexpr (Bus::kBoard)
-        bus.attend();
-}
 
 // N and I hold the opcode once it has been executed; one that was cancelled
 // leaves them as they were.
@@ -194,7 +55,8 @@ template <class Bus>
 // the register and memory instructions that a run spends its time in. N and I
 // are left to latch(), after.
 template <class Bus, class Policy>
-[[gnu::always_inline]] inline StepResult perform(Cpu& s, Memory& m, Bus& bus, uint8_t opcode, Policy& policy)
+[[gnu::always_inline]] inline StepResult perform_instruction(Cpu& s, Memory& m, Bus& bus, uint8_t opcode,
+                                                             Policy& policy)
 {
     ++s.pc;
     const unsigned n = opcode & 0xF;
@@ -244,10 +106,12 @@ template <class Bus, class Policy>
         increment(s, s.X);
         break;
     [[unlikely]] case 0x68:                                                  // console service
-        if constexpr (kBoard)
+        if constexpr (Bus::kExtended)
+            return perform_extended(s, m, bus, policy);
+        else if constexpr (kBoard)
             return board_input(s, m, bus, policy, 0);  // undefined on a plain 1802: port 0, no device
         else
-            return console_service(s, m, *bus.io);
+            return console_service(s, *bus.io, m[s.pc]);
     [[unlikely]] case 0x69 ... 0x6F:                                         // INP
         if constexpr (kBoard)
             return board_input(s, m, bus, policy, n & 7);
@@ -345,6 +209,38 @@ template <class Bus, class Policy>
     return StepResult::Continue;
 }
 
+// An instruction on the 1804/1805/1806. The counter counts its machine cycles
+// as it ends, save those of STPC and of the instructions that start the counter.
+// The console machine then takes a counter interrupt at once, where a board's
+// look between instructions would.
+template <class Bus, class Policy>
+[[gnu::noinline]] StepResult perform_on_extended_set(Cpu& s, Memory& m, Bus& bus, uint8_t opcode, Policy& policy)
+{
+    const uint8_t second = bus.peek(m, static_cast<uint16_t>(s.pc + 1));
+    const StepResult result = perform_instruction(s, m, bus, opcode, policy);
+    if (result == StepResult::Cancel)
+        return result;
+    if (!sets_counter_mode(opcode, second))
+        counter_runs(s, bus, instruction_info(opcode, second, true).cycles);
+    if constexpr (!Bus::kBoard) {
+        if (interrupt_taken<Bus>(s, false)) {
+            enter_interrupt(s);
+            counter_runs(s, bus, 1);
+        }
+    }
+    return result;
+}
+
+// Every instruction, on the instruction set of its bus.
+template <class Bus, class Policy>
+[[gnu::always_inline]] inline StepResult perform(Cpu& s, Memory& m, Bus& bus, uint8_t opcode, Policy& policy)
+{
+    if constexpr (Bus::kExtended)
+        return perform_on_extended_set(s, m, bus, opcode, policy);
+    else
+        return perform_instruction(s, m, bus, opcode, policy);
+}
+
 // The policy of plain runs: stores land where the bus says, and nothing else is
 // watched.
 struct PlainRun {
@@ -377,8 +273,8 @@ enum class BoardWait : uint8_t {
 };
 
 // One DMA cycle: a byte between the device and M(R0), then R0 + 1.
-template <class Policy>
-void dma_cycle(Cpu& cpu, Memory& m, BoardBus& bus, Policy& policy, bool in)
+template <class Bus, class Policy>
+void dma_cycle(Cpu& cpu, Memory& m, Bus& bus, Policy& policy, bool in)
 {
     const uint16_t address = cpu.r(0);
     const uint8_t byte = in ? bus.devices->dma_in(bus.cycles) : bus.read(m, address);
@@ -389,28 +285,29 @@ void dma_cycle(Cpu& cpu, Memory& m, BoardBus& bus, Policy& policy, bool in)
         bus.devices->dma_out(byte, bus.cycles);
     cpu.set_r(0, static_cast<uint16_t>(address + 1));
     ++bus.cycles;
+    counter_runs(cpu, bus, 1);
     bus.idle = false;
 }
 
-inline void take_interrupt(Cpu& cpu, BoardBus& bus)
+template <class Bus>
+void take_interrupt(Cpu& cpu, Bus& bus)
 {
-    cpu.T = static_cast<uint8_t>(cpu.X << 4 | cpu.P);
-    cpu.X = 2;
-    cpu.set_p(1);
-    cpu.IE = 0;
+    enter_interrupt(cpu);
     ++bus.cycles;
+    counter_runs(cpu, bus, 1);
     bus.idle = false;
 }
 
 // Between two instructions on a board, in the datasheet's order: the devices
 // whose time has come act, DMA cycles run while a device requests them (DMA in
-// first), then the interrupt is taken if its line is active and IE is 1. Only
-// then may a run pause. In an IDLE the processor waits: the clock skips ahead to
-// the next event or the pause, unless waits is false (a single step) or nothing
-// can come to wake it. A run that ends in an IDLE leaves the program counter on
-// it, with bus.idle set.
-template <class Policy>
-[[gnu::noinline]] BoardWait between_instructions(Cpu& cpu, Memory& m, BoardBus& bus, Policy& policy, bool waits)
+// first), then the interrupt is taken if its line is active and IE is 1 (on the
+// extended set, the counter's request too, each under its enable). Only then
+// may a run pause. In an IDLE the processor waits: the clock skips ahead to the
+// next event, the counter's underflow or the pause, unless waits is false (a
+// single step) or nothing can come to wake it. A run that ends in an IDLE leaves
+// the program counter on it, with bus.idle set.
+template <class Bus, class Policy>
+[[gnu::noinline]] BoardWait between_instructions(Cpu& cpu, Memory& m, Bus& bus, Policy& policy, bool waits)
 {
     BoardDevices& devices = *bus.devices;
     BoardWait wait = BoardWait::Continue;
@@ -419,18 +316,24 @@ template <class Policy>
         const BoardLines lines = devices.lines();
         if (lines.dma_in || lines.dma_out) {
             dma_cycle(cpu, m, bus, policy, lines.dma_in);
-        } else if (lines.interrupt && cpu.IE) {
+        } else if (interrupt_taken<Bus>(cpu, lines.interrupt)) {
             take_interrupt(cpu, bus);
         } else if (bus.cycles >= bus.pause_at) {
             wait = BoardWait::Pause;
             break;
         } else if (!bus.idle) {
             break;
-        } else if (!waits || devices.next_event() == kNever) {
-            wait = BoardWait::Asleep;
-            break;
         } else {
-            bus.cycles = std::max(bus.cycles, std::min(devices.next_event(), bus.pause_at));
+            uint64_t wake = devices.next_event();
+            if constexpr (Bus::kExtended)
+                wake = std::min(wake, bus.cycles + cycles_to_underflow(cpu.counter));
+            if (!waits || wake == kNever) {
+                wait = BoardWait::Asleep;
+                break;
+            }
+            const uint64_t waited_from = bus.cycles;
+            bus.cycles = std::max(bus.cycles, std::min(wake, bus.pause_at));
+            counter_runs(cpu, bus, bus.cycles - waited_from);
         }
     }
     if (bus.idle)
@@ -468,10 +371,10 @@ StepResult step_on(MachineState& state, Memory& memory, Bus& bus, Policy& policy
 
 template <class Policy>
 StepResult step_with(MachineState& state, Memory& memory, HostIo& io, Policy& policy,
-                     const ProtectedWindow& window = {})
+                     const ProtectedWindow& window = {}, bool extended = false)
 {
     ConsoleBus bus{&io, window};
-    return step_on(state, memory, bus, policy);
+    return on_instruction_set(bus, extended, [&](auto& on) { return step_on(state, memory, on, policy); });
 }
 
 // Where a stretch of a board's run stopped.
@@ -485,12 +388,12 @@ enum class StretchEnd : uint8_t {
 // copies that nothing outside it can see and calls out only for what the
 // instructions themselves do, so that the compiler can keep the processor in
 // machine registers; the look at the devices happens outside it.
-template <class Policy>
-[[gnu::noinline]] StretchEnd run_stretch(MachineState& state, Memory& memory, BoardBus& caller_bus, Policy& caller_policy,
+template <class Bus, class Policy>
+[[gnu::noinline]] StretchEnd run_stretch(MachineState& state, Memory& memory, Bus& caller_bus, Policy& caller_policy,
                                          uint64_t limit, uint64_t& executed, uint8_t& last_opcode)
 {
     Cpu cpu(state);
-    BoardBus bus = caller_bus;
+    Bus bus = caller_bus;
     Policy policy = caller_policy;
     // One count, down to the limit, instead of a count and the limit: a machine
     // register fewer for the loop to keep.
@@ -531,8 +434,9 @@ template <class Policy>
 // It ends when the policy stops it, when limit instructions have run, at the
 // bus's pause_at, marked stopped, or in an IDLE that nothing can wake. N and I
 // are latched as on the console machine (run_on below).
-template <class Policy>
-RunResult run_on(MachineState& state, Memory& memory, BoardBus& bus, Policy& policy, uint64_t limit = kNoLimit)
+template <class Bus, class Policy>
+    requires Bus::kBoard
+RunResult run_on(MachineState& state, Memory& memory, Bus& bus, Policy& policy, uint64_t limit = kNoLimit)
 {
     RunResult result;
     BoardWait wait = BoardWait::Continue;
@@ -571,6 +475,7 @@ RunResult run_on(MachineState& state, Memory& memory, BoardBus& bus, Policy& pol
 // latched from the last executed opcode as the run ends, or after each
 // instruction for a policy that sees them.
 template <class Bus, class Policy>
+    requires(!Bus::kBoard)
 RunResult run_on(MachineState& state, Memory& memory, Bus& caller_bus, Policy& caller_policy,
                  uint64_t limit = kNoLimit)
 {
@@ -618,12 +523,29 @@ done:
     return result;
 }
 
+// The action, given the bus as the instruction set wants it: the bus itself for
+// the 1802's, or an Extended copy for the 1804/1805/1806's, whose changes are
+// copied back. The choice is made once a run, so each set has a loop of its own.
+template <class Bus, class Action>
+decltype(auto) on_instruction_set(Bus& bus, bool extended, Action&& action)
+{
+    if (!extended)
+        return action(bus);
+    Extended<Bus> wide{bus};
+    struct CopyBack {
+        Bus& bus;
+        Extended<Bus>& wide;
+        ~CopyBack() { bus = wide; }
+    } copy_back{bus, wide};
+    return action(wide);
+}
+
 template <class Policy>
 RunResult run_with(MachineState& state, Memory& memory, HostIo& io, Policy& policy, const ProtectedWindow& window = {},
-                   uint64_t limit = kNoLimit)
+                   uint64_t limit = kNoLimit, bool extended = false)
 {
     ConsoleBus bus{&io, window};
-    return run_on(state, memory, bus, policy, limit);
+    return on_instruction_set(bus, extended, [&](auto& on) { return run_on(state, memory, on, policy, limit); });
 }
 
 }  // namespace cosmac

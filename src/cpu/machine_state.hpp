@@ -12,6 +12,9 @@
 //
 // Flag tests compare against exactly 1 or exactly 0, so an EF4 of, say, 2 satisfies
 // neither B4 nor BN4.
+//
+// The 1804, 1805 and 1806 add a counter/timer and two interrupt enables (counter).
+// The 1802 has none of it: its runs never touch it, and its displays never show it.
 #pragma once
 
 #include <array>
@@ -22,6 +25,23 @@ namespace cosmac {
 
 // Every machine cycle of the 1802 is eight periods of its clock.
 inline constexpr unsigned kClocksPerMachineCycle = 8;
+
+// What the counter counts once started; Stopped until then.
+enum class CounterMode : uint8_t { Stopped, Timer, Event1, Event2, Pulse1, Pulse2 };
+
+struct CounterTimer {
+    uint8_t CNTR = 0;       // the down counter
+    uint8_t CH = 0;         // the holding register it reloads from as it passes 01
+    uint8_t prescaler = 0;  // machine cycles toward the timer's next count, 0-31
+    CounterMode mode = CounterMode::Stopped;
+    uint8_t CIL = 0;        // the counter's interrupt request, latched
+    uint8_t CIE = 0;        // counter interrupt enable
+    uint8_t XIE = 0;        // external interrupt enable
+    uint8_t ETQ = 0;        // each underflow toggles Q
+    uint8_t ef_seen = 0;    // an event mode's flag as last seen, for its edges
+
+    bool operator==(const CounterTimer&) const = default;
+};
 
 struct MachineState {
     std::array<uint16_t, 16> R{};
@@ -39,6 +59,7 @@ struct MachineState {
     uint8_t EF2 = 0;
     uint8_t EF3 = 0;
     uint8_t EF4 = 0;
+    CounterTimer counter;
 
     bool operator==(const MachineState&) const = default;
 };
@@ -69,6 +90,29 @@ constexpr const StateField* state_field(std::string_view name)
             return &field;
     }
     return nullptr;
+}
+
+// The counter's registers and flags that the register display shows and x sets.
+struct CounterField {
+    std::string_view name;
+    uint8_t CounterTimer::*member;
+    uint8_t largest;
+};
+
+inline constexpr CounterField kCounterFields[] = {
+    {"CNTR", &CounterTimer::CNTR, 0xFF}, {"CH", &CounterTimer::CH, 0xFF}, {"CIL", &CounterTimer::CIL, 1},
+    {"CIE", &CounterTimer::CIE, 1},      {"XIE", &CounterTimer::XIE, 1},  {"ETQ", &CounterTimer::ETQ, 1},
+};
+
+// The 1805's reset: both interrupts enabled, no request, the counter stopped
+// with its prescaler cleared and Q left alone by underflows. CNTR and CH keep
+// what they held.
+inline void reset_counter(CounterTimer& counter)
+{
+    counter.CIE = counter.XIE = 1;
+    counter.CIL = counter.ETQ = 0;
+    counter.prescaler = 0;
+    counter.mode = CounterMode::Stopped;
 }
 
 // Every address from 0000 to ffff.
