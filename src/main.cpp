@@ -24,10 +24,10 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: cosmac [--debug [-x COMMANDS]] [--clock MHZ] [--protect START-END|none] [FILE...]\n"
+    "usage: cosmac [--debug [-x COMMANDS]] [--cpu CHIP] [--clock MHZ] [--protect START-END|none] [FILE...]\n"
     "       cosmac --dap\n"
-    "       cosmac --run [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n"
-    "       cosmac --board NAME [--run|--debug [-x COMMANDS]] [--ram START-END]... [--rom START-END]...\n"
+    "       cosmac --run [--cpu CHIP] [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n"
+    "       cosmac --board NAME [--run|--debug [-x COMMANDS]] [--cpu CHIP] [--ram START-END]... [--rom START-END]...\n"
     "              [--clock MHZ] [--serial efN[,rx-invert][,tx-invert]|none] [--baud N] [--quiet SECONDS]\n"
     "              [--key-wait SECONDS] [--speed N|max] [--7bit] [--lf-as-cr]\n"
     "              [--disk IMAGE[,sectors=N][,ro][,new]] [FILE...]\n";
@@ -49,7 +49,7 @@ int main(int argc, char** argv)
 {
     cosmac::MonitorOptions options;
     cosmac::BatchOptions batch;
-    std::string clock, window, start, limit;
+    std::string clock, window, start, limit, cpu;
     cosmac::BoardArguments board_arguments;
 
     CLI::App app(kDescription, "cosmac");
@@ -75,6 +75,11 @@ int main(int argc, char** argv)
                        "debugger mode's clock for cycle times (1.76), or\n"
                        "the board's clock")
             ->type_name("MHZ");
+    const auto* cpu_option =
+        app.add_option("--cpu", cpu,
+                       "the processor: 1802, or 1804, 1805 or 1806 with their\n"
+                       "extended instructions and counter/timer (1802)")
+            ->type_name("CHIP");
     app.add_option("--protect", window,
                    "the range that programs cannot store to\n"
                    "(4000-9000); none for no such range")
@@ -116,6 +121,12 @@ int main(int argc, char** argv)
         }
         for (const std::string_view line : cosmac::text_lines(commands.bytes))
             options.commands.emplace_back(line);
+    }
+    if (*cpu_option) {
+        const auto model = cosmac::cpu_model_named(cpu);
+        if (!model)
+            return usage_error("--cpu needs 1802, 1804, 1805 or 1806");
+        options.cpu = *model;
     }
     std::optional<double> mhz;
     if (*clock_option) {

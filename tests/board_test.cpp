@@ -159,6 +159,7 @@ TEST(BoardChip, ResetsAsEachBoardDoes)
         state.R[1] = 0x3456;
         state.P = state.X = state.N = state.I = 5;
         state.Q = 1;
+        state.counter = {.CNTR = 7, .CH = 8, .prescaler = 9, .mode = CounterMode::Timer, .CIL = 1, .ETQ = 1};
         BoardBus bus{.devices = &board, .map = &board.map(), .idle = true};
         board.reset(state, bus);
         MachineState want;
@@ -166,6 +167,7 @@ TEST(BoardChip, ResetsAsEachBoardDoes)
         want.R[1] = 0x3456;
         want.R[0] = c.r0;
         want.IE = 1;
+        want.counter = {.CNTR = 7, .CH = 8, .CIE = 1, .XIE = 1};  // the 1805's: the counter stopped, both enabled
         EXPECT_EQ(state, want) << c.board;
         EXPECT_EQ(bus.cycles, c.cycles) << c.board;
         EXPECT_EQ(bus.jump_on_reset, c.jump_on_reset) << c.board;
@@ -209,7 +211,7 @@ TEST(BoardChip, JumpOnResetIsWhatTheDebuggerSeesToo)
     EXPECT_EQ(state.R[0], 0x8010);
     const std::vector<HistoryStep> steps = debugger.recent(1, state);
     ASSERT_EQ(steps.size(), 1u);
-    EXPECT_EQ(steps[0].record->bytes(), (std::array<uint8_t, 3>{0xC0, 0x80, 0x10}));
+    EXPECT_EQ(steps[0].record->bytes(), (InstructionBytes{0xC0, 0x80, 0x10, 0x00}));
 }
 
 TEST(BoardChip, ARamProbeFindsTheMembershipCardsRam)

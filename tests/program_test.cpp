@@ -57,10 +57,10 @@ INSTANTIATE_TEST_SUITE_P(Examples, ExampleTest, ::testing::Values("hello", "echo
                          [](const auto& info) { return info.param; });
 
 const std::string kUsage =
-    "usage: cosmac [--debug [-x COMMANDS]] [--clock MHZ] [--protect START-END|none] [FILE...]\n"
+    "usage: cosmac [--debug [-x COMMANDS]] [--cpu CHIP] [--clock MHZ] [--protect START-END|none] [FILE...]\n"
     "       cosmac --dap\n"
-    "       cosmac --run [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n"
-    "       cosmac --board NAME [--run|--debug [-x COMMANDS]] [--ram START-END]... [--rom START-END]...\n"
+    "       cosmac --run [--cpu CHIP] [--start ADDRESS] [--limit N] [--regs] [--protect START-END|none] FILE...\n"
+    "       cosmac --board NAME [--run|--debug [-x COMMANDS]] [--cpu CHIP] [--ram START-END]... [--rom START-END]...\n"
     "              [--clock MHZ] [--serial efN[,rx-invert][,tx-invert]|none] [--baud N] [--quiet SECONDS]\n"
     "              [--key-wait SECONDS] [--speed N|max] [--7bit] [--lf-as-cr]\n"
     "              [--disk IMAGE[,sectors=N][,ro][,new]] [FILE...]\n";

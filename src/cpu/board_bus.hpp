@@ -122,12 +122,13 @@ struct BoardBus {
 };
 
 // The board's reset: I, N, Q, X, P and R(0) cleared, IE set; D, DF, T and R1-RF
-// keep their values.
+// keep their values. The 1805's counter is reset too; on an 1802 nothing reads it.
 inline void reset_processor(MachineState& state)
 {
     state.I = state.N = state.Q = state.X = state.P = 0;
     state.R[0] = 0;
     state.IE = 1;
+    reset_counter(state.counter);
 }
 
 }  // namespace cosmac

@@ -6,6 +6,8 @@
 
 #include <array>
 #include <cstdint>
+#include <iterator>
+#include <optional>
 #include <string_view>
 
 namespace cosmac {
@@ -30,6 +32,17 @@ inline constexpr uint8_t kExtendedPrefix = 0x68;
 enum class CpuModel : uint8_t { Cdp1802, Cdp1804, Cdp1805, Cdp1806 };
 
 constexpr bool has_extended_set(CpuModel model) { return model != CpuModel::Cdp1802; }
+
+// 1802, 1804, 1805 or 1806; empty for anything else.
+inline std::optional<CpuModel> cpu_model_named(std::string_view name)
+{
+    constexpr std::string_view kNames[] = {"1802", "1804", "1805", "1806"};
+    for (std::size_t i = 0; i < std::size(kNames); ++i) {
+        if (name == kNames[i])
+            return static_cast<CpuModel>(i);
+    }
+    return std::nullopt;
+}
 
 // The instruction at opcode (and second, for 68 on the extended set).
 inline const OpInfo& instruction_info(uint8_t opcode, uint8_t second, bool extended)

@@ -16,6 +16,7 @@
 #include <optional>
 #include <vector>
 
+#include "cpu/disassembler.hpp"
 #include "cpu/machine_state.hpp"
 
 namespace cosmac {
@@ -51,7 +52,7 @@ struct HistoryRecord {
     bool has_after() const { return bits & kHasAfter; }  // the last of a run: its after state is kept apart
     bool is_instruction() const { return kind == RecordKind::Instruction; }
     bool on_board() const { return bits & kLines; }
-    std::array<uint8_t, 3> bytes() const { return {opcode, operands[0], operands[1]}; }
+    InstructionBytes bytes() const { return {opcode, operands[0], operands[1], 0}; }
 };
 
 // One instruction of the history as it ran.

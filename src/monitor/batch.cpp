@@ -17,7 +17,8 @@ int run_batch(Console& console, const MonitorOptions& options, const BatchOption
     state.R[state.P] = batch.start.value_or(load.first_lowest.value_or(0));
 
     console.begin_run();
-    const RunResult result = run(state, session->memory, session->io, options.window, batch.limit.value_or(kNoLimit));
+    const RunResult result = run(state, session->memory, session->io, options.window, batch.limit.value_or(kNoLimit),
+                                 session->extended);
     console.end_run();
 
     if (batch.show_registers) {

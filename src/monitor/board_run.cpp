@@ -250,8 +250,10 @@ RunResult plain_board_run(Session& session, BoardPacer& pacer, uint64_t limit = 
     RunResult result;
     for (;;) {
         PlainRun policy;
-        const RunResult slice = run_on(session.state, session.memory, machine.bus, policy,
-                                       limit == kNoLimit ? limit : limit - result.executed);
+        const RunResult slice = on_instruction_set(machine.bus, session.extended, [&](auto& bus) {
+            return run_on(session.state, session.memory, bus, policy,
+                          limit == kNoLimit ? limit : limit - result.executed);
+        });
         result.executed += slice.executed;
         if (!slice.stopped || pacer.between_slices())
             return result;
@@ -362,7 +364,8 @@ Next board_step(Session& session, const CommandLine& command)
         session.debugger->step(session.state, session.memory, machine.bus);
     } else {
         PlainRun policy;
-        step_on(session.state, session.memory, machine.bus, policy);
+        on_instruction_set(machine.bus, session.extended,
+                           [&](auto& bus) { return step_on(session.state, session.memory, bus, policy); });
     }
     if (machine.serial)
         machine.serial->advance(machine.bus.cycles);

@@ -19,17 +19,39 @@ std::string fields_line(const MachineState& s, std::initializer_list<std::string
     return line + "\n";
 }
 
+// The counter's fields, each as "NAME" + between + value, after a blank or after
+// separator, and its mode last.
+std::string counter_fields(const CounterTimer& counter, std::string_view between, std::string_view separator)
+{
+    std::string line;
+    for (const CounterField& field : kCounterFields) {
+        line += (line.empty() ? " " : std::string(separator)) + std::string(field.name) + std::string(between) +
+                hex_text(counter.*field.member, field.largest > 0xF ? 2 : 1);
+    }
+    return line + std::string(separator) + std::string(counter_mode_name(counter.mode));
+}
+
 }  // namespace
 
-std::string register_line(const MachineState& s)
+std::string_view counter_mode_name(CounterMode mode)
+{
+    constexpr std::string_view kNames[] = {"stopped",      "timer",        "events on EF1",
+                                           "events on EF2", "pulse on EF1", "pulse on EF2"};
+    return kNames[static_cast<std::size_t>(mode)];
+}
+
+std::string register_line(const MachineState& s, bool with_counter)
 {
     std::string line = formatted("D=%02x DF=%x X=%x P=%x", s.D, s.DF, s.X, s.P);
     for (unsigned n = 0; n < 16; ++n)
         line += formatted(" R%X=%04x", n, s.R[n]);
-    return line + formatted(" Q=%x IE=%x T=%02x\n", s.Q, s.IE, s.T);
+    line += formatted(" Q=%x IE=%x T=%02x", s.Q, s.IE, s.T);
+    if (with_counter)
+        line += counter_fields(s.counter, "=", " ");
+    return line + "\n";
 }
 
-std::string register_display(const MachineState& s, bool with_flags)
+std::string register_display(const MachineState& s, bool with_flags, bool with_counter)
 {
     const auto& R = s.R;
     std::string display = formatted("\n"
@@ -43,6 +65,8 @@ std::string register_display(const MachineState& s, bool with_flags)
     display += fields_line(s, {"D", "DF", "B", "P", "X"}) + fields_line(s, {"Q", "N", "I"});
     if (with_flags)
         display += fields_line(s, {"T", "IE", "EF1", "EF2", "EF3", "EF4"});
+    if (with_counter)
+        display += counter_fields(s.counter, " = ", ", ") + "\n";
     return display + "\n";
 }
 

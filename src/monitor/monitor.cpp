@@ -26,7 +26,7 @@ Next registers(Session& session, const CommandLine& command)
     if (command.count == 3)
         session.state.R[command.arg1 & 0xF] = static_cast<uint16_t>(command.arg2);
     else
-        session.console.write(register_display(session.state, session.debugger != nullptr));
+        session.console.write(register_display(session.state, session.debugger != nullptr, session.extended));
     return Next::Prompt;
 }
 
@@ -118,6 +118,11 @@ Next help(Session& session, const CommandLine& command)
         for (const Command& command : kBoardCommands)
             text += command.help;
     }
+    if (session.extended) {
+        text += session.board ? "\n68 is the prefix of the 1805's extended instructions.\n"
+                              : "\n68 is the prefix of the 1805's extended instructions; the console service\n"
+                                "is 68 D1 (write D) and 68 D2 (read a key into D).\n";
+    }
     session.console.write(text + "\n\n");
     return Next::Prompt;
 }
@@ -175,6 +180,9 @@ std::unique_ptr<Session> make_session(Console& console, const MonitorOptions& op
 {
     auto session = std::make_unique<Session>(console);
     session->window = options.window;
+    session->extended = has_extended_set(options.cpu);
+    if (session->extended)
+        reset_counter(session->state.counter);
     session->clock_mhz = options.board ? static_cast<double>(options.board->board.clock_hz) / 1e6 : options.clock_mhz;
     if (options.debugger)
         session->debugger = std::make_unique<Debugger>(options.window);

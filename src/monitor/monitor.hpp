@@ -7,12 +7,14 @@
 
 #include "board/board_options.hpp"
 #include "cpu/machine_state.hpp"
+#include "cpu/opcode_table.hpp"
 #include "monitor/console.hpp"
 
 namespace cosmac {
 
 struct MonitorOptions {
     bool debugger = false;    // debugger mode: more commands, and more lines from some
+    CpuModel cpu = CpuModel::Cdp1802;
     double clock_mhz = 1.76;  // for the debugger's cycle times
     ProtectedWindow window;
     std::vector<std::string> files;  // program files to load first

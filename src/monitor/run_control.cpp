@@ -63,10 +63,11 @@ void show_count(Session& session, uint64_t executed)
 void show_state(Session& session)
 {
     const uint16_t pc = session.state.R[session.state.P];
-    session.console.write(session.registers_on_one_line ? register_line(session.state)
-                                                        : register_display(session.state, session.debugger != nullptr));
+    session.console.write(session.registers_on_one_line
+                              ? register_line(session.state, session.extended)
+                              : register_display(session.state, session.debugger != nullptr, session.extended));
     session.console.write(session.symbols.label_lines(pc));
-    session.console.write(instruction_line(disassemble(seen_memory(session), pc), session.symbols));
+    session.console.write(instruction_line(disassemble(seen_memory(session), pc, session.extended), session.symbols));
     if (const auto place = session.source_lines.at(pc))
         session.console.write(source_line(session, *place));
 }
@@ -86,7 +87,7 @@ Next step_command(Session& session, const CommandLine& command)
     if (session.debugger)
         session.debugger->step(session.state, session.memory, session.io);
     else
-        execute_instruction(session.state, session.memory, session.io, session.window);
+        execute_instruction(session.state, session.memory, session.io, session.window, session.extended);
     session.console.end_run();
     show_state(session);
     session.current_location = session.state.R[session.state.P];
@@ -101,7 +102,8 @@ Next go_command(Session& session, const CommandLine& command)
     if (session.debugger)
         return debug_run(session, RunGoal::Go);
     session.console.begin_run();
-    const RunResult result = run(session.state, session.memory, session.io, session.window);
+    const RunResult result =
+        run(session.state, session.memory, session.io, session.window, kNoLimit, session.extended);
     session.console.end_run();
     show_run_end(session, result, {}, {});
     return Next::Prompt;
@@ -127,7 +129,7 @@ Next list_command(Session& session, const CommandLine& command)
         session.current_location = static_cast<uint16_t>(command.arg1);
     const Memory& memory = seen_memory(session);
     for (int i = 0; i < 16; ++i) {
-        const Disassembly instruction = disassemble(memory, session.current_location);
+        const Disassembly instruction = disassemble(memory, session.current_location, session.extended);
         session.console.write(session.symbols.label_lines(session.current_location));
         session.current_location = static_cast<uint16_t>(session.current_location + instruction.length);
         session.console.write(instruction_line(instruction, session.symbols));

@@ -31,6 +31,7 @@ struct Session {
     ConsoleIo io;
     MachineState state;
     Memory memory{};
+    bool extended = false;  // an 1804/1805/1806: 68 is the prefix of its extended set
     uint16_t current_location = 0;  // shared by m, d, u and s
     ProtectedWindow window;  // the console machine's; a board has its map
     std::unique_ptr<Debugger> debugger;  // only in debugger mode
