@@ -355,10 +355,10 @@ struct TimedBoard {
         state.IE = 1;
     }
 
-    RunResult run(uint64_t limit)
+    RunResult run(uint64_t limit, bool extended = false)
     {
         PlainRun policy;
-        return run_on(state, *memory, bus, policy, limit);
+        return on_instruction_set(bus, extended, [&](auto& on) { return run_on(state, *memory, on, policy, limit); });
     }
 
     Board board;
@@ -461,6 +461,102 @@ TEST(BoardClock, DmaWakesAnIdle)
     EXPECT_EQ(paused.state.P, 1);
     EXPECT_EQ(paused.state.R[3], 0x0101);  // the interrupt returns after the first IDLE
     EXPECT_EQ(paused.bus.cycles, 500 + 1 + 2);
+}
+
+std::string repeated(const std::string& bytes, int times)
+{
+    std::string all;
+    for (int i = 0; i < times; ++i)
+        all += bytes;
+    return all;
+}
+
+// The 1805 on a board's clock: its instructions' cycles, and the counter
+// counting them from the end of the STM; CH = CNTR = 02 passes 01 at the 64th
+// cycle after it, 8 + 64 = 72, where the interrupt is taken (at the end of the
+// 32nd INC, or waking the IDLE), then the IDLE at 0300 sleeps, IE being 0.
+TEST(BoardClock1805, TheTimerInterruptsAtItsCycle)
+{
+    const struct {
+        const char* name;
+        std::string program;
+        uint16_t r5;
+        uint16_t r3;  // where the interrupted program goes on
+        uint64_t executed;
+    } cases[] = {
+        {"in a loop", "F8 02 68 06 68 07" + repeated(" 15", 40), 32, 0x0106 + 32, 3 + 32 + 1},
+        {"in an IDLE", "F8 02 68 06 68 07 00", 0, 0x0107, 3 + 1 + 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TimedBoard timed(c.program.c_str());
+        timed.state.counter.CIE = 1;
+        const RunResult result = timed.run(kNoLimit, /*extended=*/true);
+        EXPECT_EQ(result.executed, c.executed);
+        EXPECT_EQ(timed.state.R[5], c.r5);
+        EXPECT_EQ(timed.state.R[3], c.r3);
+        EXPECT_EQ(timed.state.P, 1);
+        EXPECT_EQ(timed.state.T, 0x03);
+        EXPECT_EQ(timed.state.counter.CIL, 1);
+        EXPECT_EQ(timed.bus.cycles, 72 + 1 + 2);
+        EXPECT_TRUE(timed.bus.idle);
+    }
+
+    const struct {
+        const char* program;
+        uint64_t cycles;
+    } cycles[] = {
+        {"68 25 01 10", 5}, {"68 86 01 10", 10}, {"68 96", 8}, {"68 76", 6}, {"68 F4", 4},
+        {"68 FC 01", 4},    {"68 00", 3},        {"68 3E 10", 3}, {"68 B5", 4}, {"C4", 3}, {"15", 2},
+    };
+    for (const auto& c : cycles) {
+        TimedBoard timed(c.program);
+        timed.run(1, /*extended=*/true);
+        EXPECT_EQ(timed.bus.cycles, c.cycles) << c.program;
+    }
+}
+
+// XIE gates the external interrupt, which BXI tests whatever the enables say;
+// the counter counts EF1's pulses from the test device.
+TEST(BoardClock1805, TheLinesUnderTheExtendedSet)
+{
+    for (const uint8_t xie : {0, 1}) {
+        TimedBoard timed("15 15 15 15 15 15 15 15");
+        timed.state.counter.XIE = xie;
+        timed.device.interrupt_at(4);
+        timed.run(8, /*extended=*/true);
+        EXPECT_EQ(timed.state.R[5], xie ? 2 : 8);
+        EXPECT_EQ(timed.state.P, xie ? 1 : 3);
+    }
+    for (const bool raised : {false, true}) {
+        TimedBoard timed("15 68 3F 10 00");  // the line is raised as the INC ends
+        load_bytes(*timed.memory, 0x0110, "00");
+        timed.state.IE = 0;
+        if (raised)
+            timed.device.interrupt_at(0);
+        timed.run(kNoLimit, /*extended=*/true);
+        EXPECT_EQ(timed.state.R[3], raised ? 0x0110 : 0x0104);
+    }
+
+    // SCM1, then 30 INCs: 62 cycles with pulses at 10, 20, ... 60
+    TimedBoard timed(("68 05" + repeated(" 15", 30)).c_str());
+    timed.state.counter.CNTR = 0x10;
+    timed.device.pulses(10, 3, 10);
+    timed.run(31, /*extended=*/true);
+    EXPECT_EQ(timed.state.counter.CNTR, 0x10 - 6);
+}
+
+// 68 C0 01 10 on an 1802 board is INP 0, which stores ff at M(R(X)), then
+// LBR 0110; on an 1805, RLDI R0,0110, and the program goes on.
+TEST(BoardClock1805, TheCpuProbeTellsTheChips)
+{
+    for (const bool extended : {false, true}) {
+        TimedBoard timed("68 C0 01 10 00");
+        timed.run(kNoLimit, extended);
+        EXPECT_EQ(timed.state.R[3], extended ? 0x0104 : 0x0110);
+        EXPECT_EQ((*timed.memory)[0x0200], extended ? 0x11 : 0xFF);
+        EXPECT_EQ(timed.state.R[0], extended ? 0x0110 : 0x0200);
+    }
 }
 
 // 1.6 MHz at 1000 baud: a bit is 200 machine cycles, a character 2200, and

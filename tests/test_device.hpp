@@ -1,7 +1,7 @@
 // A device for tests and the board fuzzer: a timer that raises the interrupt
-// line at a cycle of its own, until OUT 6 acknowledges it, and a DMA source (or
-// sink) that requests a number of DMA cycles from a cycle on. It logs what it
-// does, with the machine cycle.
+// line at a cycle of its own, until OUT 6 acknowledges it, a DMA source (or
+// sink) that requests a number of DMA cycles from a cycle on, and pulses on
+// EF1. It logs what it does, with the machine cycle.
 #pragma once
 
 #include <algorithm>
@@ -15,7 +15,19 @@ namespace cosmac::testing {
 
 class TestDevice final : public Device {
 public:
-    Wiring wiring() const override { return {.output_ports = 1 << 6, .input_ports = 0, .ef_lines = 0, .q = false}; }
+    Wiring wiring() const override { return {.output_ports = 1 << 6, .input_ports = 0, .ef_lines = 1, .q = false}; }
+
+    // EF1 reads 1 for width cycles from first, and again every period after.
+    void pulses(uint64_t first, uint64_t width, uint64_t period)
+    {
+        pulse_first_ = first;
+        pulse_width_ = width;
+        pulse_period_ = period;
+    }
+    bool ef(unsigned, uint64_t cycle) override
+    {
+        return cycle >= pulse_first_ && (cycle - pulse_first_) % pulse_period_ < pulse_width_;
+    }
 
     void interrupt_at(uint64_t cycle)
     {
@@ -75,6 +87,9 @@ private:
     void note(const std::string& what, uint64_t cycle) { log += what + " @" + std::to_string(cycle) + "\n"; }
 
     uint64_t interrupt_at_ = kNever;
+    uint64_t pulse_first_ = kNever;
+    uint64_t pulse_width_ = 0;
+    uint64_t pulse_period_ = 1;
     uint64_t dma_at_ = kNever;
     unsigned dma_bytes_ = 0;
     bool dma_in_ = false;

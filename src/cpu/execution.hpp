@@ -325,8 +325,10 @@ template <class Bus, class Policy>
             break;
         } else {
             uint64_t wake = devices.next_event();
-            if constexpr (Bus::kExtended)
-                wake = std::min(wake, bus.cycles + cycles_to_underflow(cpu.counter));
+            if constexpr (Bus::kExtended) {
+                if (cpu.IE && cpu.counter.CIE)  // only an interrupt ends an IDLE
+                    wake = std::min(wake, bus.cycles + cycles_to_underflow(cpu.counter));
+            }
             if (!waits || wake == kNever) {
                 wait = BoardWait::Asleep;
                 break;

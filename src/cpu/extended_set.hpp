@@ -100,8 +100,9 @@ template <class Bus>
     }
 }
 
-// The machine cycles until the counter next passes 01 by itself, as an IDLE
-// waits for it; kNever where that depends on a flag's edge, or it is stopped.
+// The machine cycles until the counter next passes 01 by itself, which an IDLE
+// waits for when its interrupt is enabled; kNever where that depends on a
+// flag's edge, or it is stopped.
 // A pulse is taken to last, since its end comes with a device's event.
 inline uint64_t cycles_to_underflow(const CounterTimer& c)
 {
