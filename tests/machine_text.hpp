@@ -28,10 +28,8 @@ inline void apply(const std::string& assignments, MachineState& s, Memory& m)
             s.counter.prescaler = static_cast<uint8_t>(value);
         else if (name == "SEEN")
             s.counter.ef_seen = static_cast<uint8_t>(value);
-        else
-            for (const CounterField& counter_field : kCounterFields)
-                if (counter_field.name == name)
-                    s.counter.*counter_field.member = static_cast<uint8_t>(value);
+        else if (const CounterField* counter = counter_field(name))
+            s.counter.*counter->member = static_cast<uint8_t>(value);
     }
 }
 

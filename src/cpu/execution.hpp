@@ -14,6 +14,8 @@
 //   void dma(const Cpu&, bool in, uint16_t address, uint8_t byte)
 //                                             on a board, a DMA cycle is about to move the
 //                                             byte; its store, for DMA in, follows
+//   void interrupt_taken()                    the console machine's 1805 took its counter's
+//                                             interrupt after the instruction, a cycle more
 //
 // and says with kSeesEachState whether its hooks look at N and I, which a run
 // that does not otherwise sets only as it ends.
@@ -226,6 +228,7 @@ template <class Bus, class Policy>
         if (interrupt_taken<Bus>(s, false)) {
             enter_interrupt(s);
             counter_runs(s, bus, 1);
+            policy.interrupt_taken();
         }
     }
     return result;
@@ -259,6 +262,7 @@ struct PlainRun {
     static constexpr bool after(const Cpu&, uint64_t) { return false; }
     static constexpr void cancel() {}
     static constexpr void dma(const Cpu&, bool, uint16_t, uint8_t) {}
+    static constexpr void interrupt_taken() {}
 };
 
 // Every instruction takes two machine cycles, fetch and execute, and some a

@@ -82,27 +82,34 @@ inline constexpr StateField kStateFields[] = {
     {"EF3", &MachineState::EF3, 0xFF}, {"EF4", &MachineState::EF4, 0xFF},
 };
 
-// The field of that name, in upper case, or null.
-constexpr const StateField* state_field(std::string_view name)
+// The field of that name, in upper case, among the fields, or null.
+template <class Field, std::size_t kCount>
+constexpr const Field* field_named(const Field (&fields)[kCount], std::string_view name)
 {
-    for (const StateField& field : kStateFields) {
+    for (const Field& field : fields) {
         if (field.name == name)
             return &field;
     }
     return nullptr;
 }
 
+constexpr const StateField* state_field(std::string_view name) { return field_named(kStateFields, name); }
+
 // The counter's registers and flags that the register display shows and x sets.
 struct CounterField {
     std::string_view name;
     uint8_t CounterTimer::*member;
     uint8_t largest;
+
+    constexpr int digits() const { return largest > 0xF ? 2 : 1; }
 };
 
 inline constexpr CounterField kCounterFields[] = {
     {"CNTR", &CounterTimer::CNTR, 0xFF}, {"CH", &CounterTimer::CH, 0xFF}, {"CIL", &CounterTimer::CIL, 1},
     {"CIE", &CounterTimer::CIE, 1},      {"XIE", &CounterTimer::XIE, 1},  {"ETQ", &CounterTimer::ETQ, 1},
 };
+
+constexpr const CounterField* counter_field(std::string_view name) { return field_named(kCounterFields, name); }
 
 // The 1805's reset: both interrupts enabled, no request, the counter stopped
 // with its prescaler cleared and Q left alone by underflows. CNTR and CH keep

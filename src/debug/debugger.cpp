@@ -14,6 +14,7 @@ namespace cosmac {
 //
 // On a board every record holds T, IE, Q and the EF flags, which an interrupt or
 // a branch on a board's line may change, and each DMA cycle has a record too.
+// On the extended set each record has its wide one as well.
 //
 // The run loop keeps a copy of it as a local, so that it must stay a plain value
 // that nothing else points to: the compiler then holds its fields in machine
@@ -29,6 +30,7 @@ struct DebugRun {
     const bool* at_breakpoint;
     const bool* watched;
     HistoryRecord* ring;
+    WideRecord* wide;     // the extended set's, at the same slots; null on the 1802
     uint32_t next;        // the ring's next slot
     uint8_t home_p;       // the P that n and o step at
     uint16_t after_call;  // where a standard call's return comes back to, after its inline address
@@ -44,7 +46,8 @@ struct DebugRun {
     StopKind stop = StopKind::None;
     uint16_t stop_address{};         // of the breakpoint, set where it stops
     uint32_t watched_slot{};         // of the record whose store stopped the run
-    uint64_t long_instructions = 0;  // long branches and skips take a third machine cycle
+    uint16_t watched_address{};      // and the address of that store
+    uint64_t extra_cycles = 0;       // past two an instruction: long branches and skips, the extended set
 
     template <class Bus>
     [[gnu::always_inline]] bool before(const Cpu& cpu, uint8_t opcode, uint64_t executed, const Bus& bus)
@@ -56,33 +59,48 @@ struct DebugRun {
             stop_address = cpu.pc;
             return true;
         }
+        const uint8_t second = bus.peek(*memory, static_cast<uint16_t>(cpu.pc + 1));
         if constexpr (kGoal != RunGoal::Go && kGoal != RunGoal::Count) {
             if (!first && reached_goal(cpu))
                 return true;
             if (cpu.P == home_p)
-                follow_calls(cpu, opcode);
+                follow_calls(cpu, opcode, Bus::kExtended && opcode == kExtendedPrefix ? second >> 4 : 0);
         }
-        long_instructions += opcode >> 4 == 0xC;
+        if constexpr (Bus::kExtended)
+            extra_cycles += instruction_info(opcode, second, true).cycles - kMachineCycles;
+        else
+            extra_cycles += opcode >> 4 == 0xC;
         HistoryRecord& record = add_record(cpu, opcode, RecordKind::Instruction);
-        record.operands = {bus.peek(*memory, static_cast<uint16_t>(cpu.pc + 1)),
-                           bus.peek(*memory, static_cast<uint16_t>(cpu.pc + 2))};
+        record.operands = {second, bus.peek(*memory, static_cast<uint16_t>(cpu.pc + 2)),
+                           bus.peek(*memory, static_cast<uint16_t>(cpu.pc + 3))};
         return false;
     }
 
     [[gnu::always_inline]] void store(Memory& m, uint16_t address, uint8_t value, bool lands)
     {
-        HistoryRecord& record = ring[(next - 1) % History::kCapacity];
-        record.bits |= HistoryRecord::kHasStore | (lands ? 0 : HistoryRecord::kDropped);
-        record.store_address = address;
-        record.old_byte = m[address];
-        record.new_byte = value;
+        const uint32_t slot = (next - 1) % History::kCapacity;
+        HistoryRecord& record = ring[slot];
+        if (record.has_store()) [[unlikely]] {  // the extended set's second and third
+            WideRecord& more = wide[slot];
+            more.more_stores[more.more++] = {address, m[address], value, lands};
+        } else {
+            record.bits |= HistoryRecord::kHasStore | (lands ? 0 : HistoryRecord::kDropped);
+            record.store_address = address;
+            record.old_byte = m[address];
+            record.new_byte = value;
+        }
         if (lands)
             m[address] = value;
         if (watched[address] && stop != StopKind::Watchpoint) [[unlikely]] {
             stop = StopKind::Watchpoint;
-            watched_slot = (next - 1) % History::kCapacity;
+            watched_slot = slot;
+            watched_address = address;
         }
     }
+
+    // The console machine took the counter's interrupt after the instruction:
+    // one machine cycle more.
+    void interrupt_taken() { ++extra_cycles; }
 
     [[gnu::always_inline]] bool after(const Cpu& cpu, uint64_t)
     {
@@ -129,6 +147,10 @@ private:
             record.ef_1_2_3 = static_cast<uint8_t>(cpu.EF1 | cpu.EF2 << 1 | cpu.EF3 << 2);
             record.bits |= HistoryRecord::kLines;
         }
+        if (wide) [[unlikely]] {
+            wide[next].before = cpu.machine();
+            wide[next].more = 0;
+        }
         next = (next + 1) % History::kCapacity;
         ++records;
         return record;
@@ -152,16 +174,17 @@ private:
         return reached;
     }
 
-    // The standard call and return change depth; o also ends at a return from
-    // depth 0, or after the plain SEP back to the P that called home_p's code.
-    // Other plain SEPs are calls that come back to home_p; where no caller is
-    // known, the first plain SEP away ends o.
-    void follow_calls(const Cpu& cpu, uint8_t opcode)
+    // The standard call and return change depth, as the extended set's SCAL and
+    // SRET (extended_row 8 and 9) do; o also ends at a return from depth 0, or
+    // after the plain SEP back to the P that called home_p's code. Other plain
+    // SEPs are calls that come back to home_p; where no caller is known, the
+    // first plain SEP away ends o.
+    void follow_calls(const Cpu& cpu, uint8_t opcode, unsigned extended_row)
     {
         const uint8_t target = opcode & 0xF;
-        if (opcode == kCall) {
+        if (opcode == kCall || extended_row == kScalRow) {
             ++depth;
-        } else if (opcode == kReturn) {
+        } else if (opcode == kReturn || extended_row == kSretRow) {
             returning = returning || depth == 0;
             --depth;
         } else if (opcode >> 4 == 0xD && target != cpu.P && depth == 0 && kGoal == RunGoal::StepOut &&
@@ -178,10 +201,12 @@ private:
         MachineState after = after_state;
         for (std::size_t age = 0; age < steps.size(); ++age) {
             HistoryStep& step = steps[steps.size() - 1 - age];
-            step.record = &ring[(next - 1 - age) % History::kCapacity];
+            const uint32_t slot = (next - 1 - age) % History::kCapacity;
+            step.record = &ring[slot];
+            step.wide = wide ? &wide[slot] : nullptr;
             step.after = after;
             step.before = after;
-            restore_registers(step.before, *step.record);
+            restore_registers(step.before, *step.record, step.wide);
             after = step.before;
         }
         for (const HistoryStep& step : steps)
@@ -281,23 +306,32 @@ void Debugger::rebuild_watched()
     }
 }
 
-template <RunGoal kGoal, bool kTrace, bool kBoard>
-DebugRun<kGoal, kTrace, kBoard> Debugger::policy_for(const MachineState& state, const Memory& memory,
-                                                     uint8_t opcode, TraceSink* trace, LineRange line)
+// n over a standard call comes back after its inline address, and over SCAL
+// after its four bytes, where it also comes back at its own P; over a plain SEP,
+// right after it.
+template <RunGoal kGoal, bool kTrace, class Bus>
+DebugRun<kGoal, kTrace, Bus::kBoard> Debugger::policy_for(const MachineState& state, const Memory& memory,
+                                                          const Bus& bus, TraceSink* trace, LineRange line)
 {
     const uint16_t pc = state.R[state.P];
+    const uint8_t opcode = bus.peek(memory, pc);
+    const bool scal = Bus::kExtended && opcode == kExtendedPrefix &&
+                      bus.peek(memory, static_cast<uint16_t>(pc + 1)) >> 4 == kScalRow;
+    const auto after_call = static_cast<uint16_t>(pc + (opcode == kCall ? 3 : scal ? 4 : 1));
     return {trace,
             this,
             &memory,
             at_breakpoint_.data(),
             watched_.data(),
             history_.ring(),
+            history_.wide_ring(),
             history_.next_slot(),
             state.P,
-            static_cast<uint16_t>(pc + (opcode == kCall ? 3 : 1)),
-            static_cast<uint16_t>(pc + 1),
-            kGoal == RunGoal::StepOut ? history_.calling_p().value_or(DebugRun<kGoal, kTrace, kBoard>::kNoCaller)
-                                      : DebugRun<kGoal, kTrace, kBoard>::kNoCaller,
+            after_call,
+            scal ? after_call : static_cast<uint16_t>(pc + 1),
+            kGoal == RunGoal::StepOut
+                ? history_.calling_p().value_or(DebugRun<kGoal, kTrace, Bus::kBoard>::kNoCaller)
+                : DebugRun<kGoal, kTrace, Bus::kBoard>::kNoCaller,
             line};
 }
 
@@ -308,8 +342,7 @@ template <RunGoal kGoal, bool kTrace, class Bus>
 DebugOutcome Debugger::run_toward(MachineState& state, Memory& memory, Bus& bus, const BoardLink* board,
                                   uint64_t count, TraceSink* trace, LineRange line)
 {
-    auto policy =
-        policy_for<kGoal, kTrace, Bus::kBoard>(state, memory, bus.peek(memory, state.R[state.P]), trace, line);
+    auto policy = policy_for<kGoal, kTrace>(state, memory, bus, trace, line);
     const uint64_t limit = kGoal == RunGoal::Count ? count : kNoLimit;
     DebugOutcome outcome;
     uint64_t started_at = 0;
@@ -322,13 +355,17 @@ DebugOutcome Debugger::run_toward(MachineState& state, Memory& memory, Bus& bus,
         const RunResult part = run_on(state, memory, bus, policy, limit == kNoLimit ? limit : limit - policy.earlier);
         policy.earlier += part.executed;
         if constexpr (Bus::kBoard) {
-            if (part.stopped && !board->between_slices())
-                continue;  // on with the board's next slice of time
+            if (part.stopped) {
+                board->bus = bus;  // the board's side sees the clock as the run left it
+                const bool ends = board->between_slices();
+                static_cast<BoardBus&>(bus) = board->bus;
+                if (!ends)
+                    continue;  // on with the board's next slice of time
+            }
         } else {
             outcome.result.stopped = part.stopped;
         }
-        if (policy.stop != StopKind::Watchpoint ||
-            watchpoint_stops(history_.ring()[policy.watched_slot].store_address, state, memory))
+        if (policy.stop != StopKind::Watchpoint || watchpoint_stops(policy.watched_address, state, memory))
             break;
         policy.stop = StopKind::None;
     }
@@ -336,12 +373,12 @@ DebugOutcome Debugger::run_toward(MachineState& state, Memory& memory, Bus& bus,
     if constexpr (Bus::kBoard)
         outcome.cycles = bus.cycles - started_at;
     else
-        outcome.cycles = 2 * outcome.result.executed + policy.long_instructions;
+        outcome.cycles = kMachineCycles * outcome.result.executed + policy.extra_cycles;
     history_.recorded(policy.records, state);
     outcome.stop = policy.stop;
     outcome.address = policy.stop_address;
     if (policy.stop == StopKind::Watchpoint)
-        outcome.record = history_.ring()[policy.watched_slot];
+        outcome.record = store_record(policy.watched_slot, policy.watched_address);
     return outcome;
 }
 
@@ -367,33 +404,58 @@ DebugOutcome Debugger::run_on_bus(MachineState& state, Memory& memory, Bus& bus,
                  : run_toward<RunGoal::Count, false>(state, memory, bus, board, count, nullptr);
 }
 
+HistoryRecord Debugger::store_record(uint32_t slot, uint16_t address)
+{
+    HistoryRecord record = history_.ring()[slot];
+    const WideRecord* wide = history_.wide_ring();
+    for (unsigned store = 0; wide && store < wide[slot].more && record.store_address != address; ++store) {
+        const WideRecord::Store& more = wide[slot].more_stores[store];
+        if (more.address == address) {
+            record.store_address = more.address;
+            record.old_byte = more.old_byte;
+            record.new_byte = more.new_byte;
+            record.bits = static_cast<uint8_t>((record.bits & ~HistoryRecord::kDropped) |
+                                               (more.lands ? 0 : HistoryRecord::kDropped));
+        }
+    }
+    return record;
+}
+
 DebugOutcome Debugger::run(MachineState& state, Memory& memory, HostIo& io, RunGoal goal, uint64_t count,
                            TraceSink* trace, LineRange line)
 {
     ConsoleBus bus{&io, window_};
-    return run_on_bus(state, memory, bus, nullptr, goal, count, trace, line);
+    return on_instruction_set(bus, extended_, [&](auto& on) {
+        return run_on_bus(state, memory, on, nullptr, goal, count, trace, line);
+    });
 }
 
 DebugOutcome Debugger::run(MachineState& state, Memory& memory, const BoardLink& board, RunGoal goal,
                            uint64_t count, TraceSink* trace, LineRange line)
 {
-    return run_on_bus(state, memory, board.bus, &board, goal, count, trace, line);
+    return on_instruction_set(board.bus, extended_, [&](auto& on) {
+        return run_on_bus(state, memory, on, &board, goal, count, trace, line);
+    });
 }
 
-StepResult Debugger::step(MachineState& state, Memory& memory, HostIo& io)
+template <class Bus>
+StepResult Debugger::step_on_bus(MachineState& state, Memory& memory, Bus& bus)
 {
-    ConsoleBus bus{&io, window_};
-    auto policy = policy_for<RunGoal::Count, false, false>(state, memory, memory[state.R[state.P]], nullptr);
+    auto policy = policy_for<RunGoal::Count, false>(state, memory, bus, nullptr);
     const StepResult result = step_on(state, memory, bus, policy);
     history_.recorded(policy.records, state);
     return result;
 }
 
+StepResult Debugger::step(MachineState& state, Memory& memory, HostIo& io)
+{
+    ConsoleBus bus{&io, window_};
+    return on_instruction_set(bus, extended_, [&](auto& on) { return step_on_bus(state, memory, on); });
+}
+
 void Debugger::step(MachineState& state, Memory& memory, BoardBus& bus)
 {
-    auto policy = policy_for<RunGoal::Count, false, true>(state, memory, bus.peek(memory, state.R[state.P]), nullptr);
-    step_on(state, memory, bus, policy);
-    history_.recorded(policy.records, state);
+    on_instruction_set(bus, extended_, [&](auto& on) { return step_on_bus(state, memory, on); });
 }
 
 std::size_t Debugger::step_back(MachineState& state, Memory& memory, std::size_t count)
@@ -404,14 +466,32 @@ std::size_t Debugger::step_back(MachineState& state, Memory& memory, std::size_t
     return undone;
 }
 
+std::optional<uint16_t> Debugger::watched_store_of_newest(const MachineState& after, const Memory& memory)
+{
+    const HistoryRecord& record = history_.newest();
+    if (!record.has_store())
+        return std::nullopt;
+    std::vector<uint16_t> stores = {record.store_address};
+    if (const WideRecord* wide = history_.wide_ring()) {
+        const WideRecord& more = wide[history_.newest_slot()];
+        for (unsigned store = 0; store < more.more; ++store)
+            stores.push_back(more.more_stores[store].address);
+    }
+    for (const uint16_t address : stores) {
+        const WatchRule* rule = rule_for(address);
+        if (watched_[address] && (!rule || !rule->condition || holds(*rule->condition, after, memory)))
+            return address;
+    }
+    return std::nullopt;
+}
+
 DebugOutcome Debugger::run_back(MachineState& state, Memory& memory, HostIo& io)
 {
     DebugOutcome outcome;
     for (std::size_t undone = 0; history_.size() > 0; ++undone) {
         const HistoryRecord record = history_.newest();
-        const WatchRule* rule = record.has_store() ? rule_for(record.store_address) : nullptr;
-        const bool watched_store = record.has_store() && watched_[record.store_address] &&
-                                   (!rule || !rule->condition || holds(*rule->condition, state, memory));
+        const uint32_t slot = history_.newest_slot();
+        const std::optional<uint16_t> watched_store = watched_store_of_newest(state, memory);
         history_.undo(state, memory);
         const auto breakpoint = record.is_instruction() ? breakpoints_.find(record.pc) : breakpoints_.end();
         if (breakpoint != breakpoints_.end() && breakpoint->second.log.empty() &&
@@ -422,7 +502,7 @@ DebugOutcome Debugger::run_back(MachineState& state, Memory& memory, HostIo& io)
         }
         if (watched_store) {
             outcome.stop = StopKind::Watchpoint;
-            outcome.record = record;
+            outcome.record = store_record(slot, *watched_store);
             return outcome;
         }
         if (undone % kInterruptPollInterval == kInterruptPollInterval - 1 && io.interrupt_requested()) {

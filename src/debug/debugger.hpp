@@ -29,6 +29,10 @@ namespace cosmac {
 // and SEP R5 to come back.
 constexpr uint8_t kCall = 0xD4;
 constexpr uint8_t kReturn = 0xD5;
+// The extended set's call and return in one instruction each, SCAL RN,addr
+// (68 8N) and SRET RN (68 9N), by the row of their second byte.
+constexpr unsigned kScalRow = 0x8;
+constexpr unsigned kSretRow = 0x9;
 
 enum class RunGoal {
     Go,        // g
@@ -105,7 +109,13 @@ struct DebugRun;
 
 class Debugger {
 public:
-    explicit Debugger(const ProtectedWindow& window) : window_(window) {}
+    // extended: the 1804/1805/1806's instruction set, whose history keeps wide records.
+    explicit Debugger(const ProtectedWindow& window, bool extended = false)
+        : window_(window), history_(extended), extended_(extended)
+    {
+    }
+
+    bool extended() const { return extended_; }
 
     // Each returns true when the point is now set, false when it was cleared.
     bool toggle_breakpoint(uint16_t address);
@@ -171,9 +181,17 @@ private:
     template <RunGoal kGoal, bool kTrace, class Bus>
     DebugOutcome run_toward(MachineState& state, Memory& memory, Bus& bus, const BoardLink* board, uint64_t count,
                             TraceSink* trace, LineRange line = {});
-    template <RunGoal kGoal, bool kTrace, bool kBoard>
-    DebugRun<kGoal, kTrace, kBoard> policy_for(const MachineState& state, const Memory& memory, uint8_t opcode,
-                                               TraceSink* trace, LineRange line = {});
+    template <RunGoal kGoal, bool kTrace, class Bus>
+    DebugRun<kGoal, kTrace, Bus::kBoard> policy_for(const MachineState& state, const Memory& memory, const Bus& bus,
+                                                    TraceSink* trace, LineRange line = {});
+    template <class Bus>
+    StepResult step_on_bus(MachineState& state, Memory& memory, Bus& bus);
+    // The record of the watched store at the address, which on the extended set
+    // may be an instruction's second or third.
+    HistoryRecord store_record(uint32_t slot, uint16_t address);
+    // The newest record's first store into a watched range whose condition
+    // holds on the state after it; empty where there is none.
+    std::optional<uint16_t> watched_store_of_newest(const MachineState& after, const Memory& memory);
     void rebuild_watched();
     // A run reached a breakpoint: whether it stops there, counting the hit.
     bool breakpoint_stops(uint16_t address, const MachineState& state, const Memory& memory);
@@ -191,6 +209,7 @@ private:
     std::array<bool, kMemorySize> watched_{};
     History history_;
     LogSink log_sink_;
+    bool extended_;
 };
 
 }  // namespace cosmac

@@ -4,8 +4,12 @@
 
 namespace cosmac {
 
-void restore_registers(MachineState& state, const HistoryRecord& record)
+void restore_registers(MachineState& state, const HistoryRecord& record, const WideRecord* wide)
 {
+    if (wide) {
+        state = wide->before;
+        return;
+    }
     state.P = record.P();
     state.X = record.X();
     state.N = record.i_n & 0xF;
@@ -60,7 +64,12 @@ bool History::undo_instruction(MachineState& state, Memory& memory)
 void History::undo(MachineState& state, Memory& memory)
 {
     const HistoryRecord& record = records_[index(0)];
-    restore_registers(state, record);
+    const WideRecord* wide = wide_.empty() ? nullptr : &wide_[index(0)];
+    restore_registers(state, record, wide);
+    for (unsigned store = wide ? wide->more : 0; store-- > 0;) {  // the later stores first
+        if (wide->more_stores[store].lands)
+            memory[wide->more_stores[store].address] = wide->more_stores[store].old_byte;
+    }
     if (record.has_store() && !record.dropped())
         memory[record.store_address] = record.old_byte;
     next_ = (next_ - 1) % kCapacity;
@@ -79,9 +88,10 @@ std::vector<HistoryStep> History::recent(std::size_t count, const MachineState& 
             after = after_[index(age)];
         HistoryStep& step = steps[steps.size() - 1 - age];
         step.record = &record;
+        step.wide = wide_.empty() ? nullptr : &wide_[index(age)];
         step.after = after;
         step.before = after;
-        restore_registers(step.before, record);
+        restore_registers(step.before, record, step.wide);
         after = step.before;
     }
     return steps;

@@ -9,6 +9,10 @@
 // record is an instruction's whose N is 0. Stepping back replays the records
 // in reverse; the full states before and after each one are rebuilt the same
 // way from the state that followed them.
+//
+// On the 1804/1805/1806 every record has a wide one beside it (WideRecord): the
+// counter may change with any instruction, and SCAL, RSXD and DSAV store more
+// than one byte. Only a history of those chips pays for them.
 #pragma once
 
 #include <array>
@@ -34,7 +38,7 @@ struct HistoryRecord {
     uint16_t r_2;
     uint16_t store_address;
     uint8_t opcode;
-    std::array<uint8_t, 2> operands;  // the bytes after the opcode as it ran: code may change them later
+    std::array<uint8_t, 3> operands;  // the bytes after the opcode as it ran: code may change them later
     uint8_t p_x;   // P in the high nibble, X in the low
     uint8_t i_n;   // I in the high nibble, N in the low
     uint8_t D;
@@ -52,14 +56,31 @@ struct HistoryRecord {
     bool has_after() const { return bits & kHasAfter; }  // the last of a run: its after state is kept apart
     bool is_instruction() const { return kind == RecordKind::Instruction; }
     bool on_board() const { return bits & kLines; }
-    InstructionBytes bytes() const { return {opcode, operands[0], operands[1], 0}; }
+    InstructionBytes bytes() const { return {opcode, operands[0], operands[1], operands[2]}; }
+};
+static_assert(sizeof(HistoryRecord) == 24);
+
+// The rest of a record on the extended set: the whole state before it, and the
+// stores after its first, in order.
+struct WideRecord {
+    struct Store {
+        uint16_t address;
+        uint8_t old_byte;
+        uint8_t new_byte;
+        bool lands;
+    };
+
+    MachineState before;
+    std::array<Store, 2> more_stores;
+    uint8_t more = 0;
 };
 
-// One instruction of the history as it ran.
+// One instruction of the history as it ran; wide is null off the extended set.
 struct HistoryStep {
     const HistoryRecord* record;
     MachineState before;
     MachineState after;
+    const WideRecord* wide = nullptr;
 };
 
 class History {
@@ -68,16 +89,21 @@ public:
     static constexpr std::size_t kCapacity = 65536;
     static_assert((kCapacity & (kCapacity - 1)) == 0);
 
-    History() : records_(kCapacity), after_(kCapacity) {}
+    explicit History(bool extended = false) : records_(kCapacity), after_(kCapacity), wide_(extended ? kCapacity : 0)
+    {
+    }
 
     // A run writes its records straight into the ring from the next slot on,
     // overwriting the oldest when it is full, then says how many it wrote and
-    // the state it left the machine in.
+    // the state it left the machine in; on the extended set, the wide records
+    // into their ring at the same slots.
     HistoryRecord* ring() { return records_.data(); }
+    WideRecord* wide_ring() { return wide_.empty() ? nullptr : wide_.data(); }
     uint32_t next_slot() const { return static_cast<uint32_t>(next_); }
     void recorded(uint64_t count, const MachineState& state);
 
     const HistoryRecord& newest() const { return records_[index(0)]; }
+    uint32_t newest_slot() const { return static_cast<uint32_t>(index(0)); }
     void forget() { size_ = 0; }
     std::size_t size() const { return size_; }
 
@@ -101,6 +127,7 @@ private:
 
     std::vector<HistoryRecord> records_;
     std::vector<MachineState> after_;  // written only at the end of a run
+    std::vector<WideRecord> wide_;
     std::size_t next_ = 0;
     std::size_t size_ = 0;
 };
@@ -112,7 +139,8 @@ constexpr bool changes_rare_fields(uint8_t opcode)
     return (opcode & 0xF7) == 0x37 || opcode == 0x71 || opcode == 0x79 || opcode == 0x7A || opcode == 0x7B;
 }
 
-// The state before the record's instruction, from the state after it.
-void restore_registers(MachineState& state, const HistoryRecord& record);
+// The state before the record's instruction, from the state after it; a wide
+// record holds it whole.
+void restore_registers(MachineState& state, const HistoryRecord& record, const WideRecord* wide);
 
 }  // namespace cosmac

@@ -1,6 +1,7 @@
 #include "debug/stepping.hpp"
 
 #include "cpu/disassembler.hpp"
+#include "cpu/opcode_table.hpp"
 
 namespace cosmac {
 
@@ -9,10 +10,12 @@ StepPlan plan_step_over(const MachineState& state, const Memory& seen, const Deb
 {
     const uint8_t p = state.P;
     const uint16_t pc = state.R[p];
-    const Disassembly instruction = disassemble(seen, pc);
+    const Disassembly instruction = disassemble(seen, pc, debugger.extended());
     if (const auto line = lines.at(pc); line && line->address == pc && line->size > instruction.length)
         return {RunGoal::StepLine, 0, LineRange{line->address, line->size}};
     const uint8_t opcode = seen[pc];
+    if (debugger.extended() && opcode == kExtendedPrefix && seen[static_cast<uint16_t>(pc + 1)] >> 4 == kScalRow)
+        return {RunGoal::StepOver};
     const bool sep_away = opcode >> 4 == 0xD && (opcode & 0xF) != p;
     if (sep_away && opcode == kReturn)
         return {RunGoal::StepOut};

@@ -16,7 +16,7 @@ struct StepPlan {
     LineRange line = {};  // StepLine's
 };
 
-// n over a standard call runs until the call comes back; on a return it runs out
+// n over a standard call (or the extended set's SCAL) runs until the call comes back; on a return it runs out
 // to the caller, as o does; a plain SEP to another register is a call, unless it
 // goes back to the P that called the running code, which is a return and one
 // step. At the start of a source line that is more than one instruction (a

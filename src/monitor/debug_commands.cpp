@@ -428,6 +428,11 @@ Next set_register(Session& session, const CommandLine& command)
         set_board_line(session, name, words[1]);
         return Next::Prompt;
     }
+    if (const CounterField* counter = session.extended ? counter_field(name) : nullptr) {
+        if (const auto read = value(session, words[1], Field{counter->name, counter->largest}))
+            session.state.counter.*counter->member = static_cast<uint8_t>(*read);
+        return Next::Prompt;
+    }
     const StateField* field = state_field(name);
     if (field == nullptr) {
         say(session, "Unknown register: " + std::string(words[0]));

@@ -18,8 +18,16 @@ std::string console_service_line(const HistoryStep& step)
         return hex_text(c, 2) + (c >= 0x20 && c <= 0x7E ? std::string(" '") + static_cast<char>(c) + "'" : "");
     };
     const std::string address = hex_text(step.record->pc, 4);
-    return step.record->operands[0] == 1 ? address + " PUTC " + shown(step.before.D)
-                                         : address + " GETC \u2192 " + shown(step.after.D);
+    return (step.record->operands[0] & 0xF) == 1 ? address + " PUTC " + shown(step.before.D)
+                                                 : address + " GETC \u2192 " + shown(step.after.D);
+}
+
+// 68 01 and 68 02 on the 1802, 68 D1 and 68 D2 on the extended set (step.wide).
+bool is_console_service(const HistoryStep& step)
+{
+    const HistoryRecord& record = *step.record;
+    const uint8_t function = step.wide ? static_cast<uint8_t>(record.operands[0] ^ 0xD0) : record.operands[0];
+    return record.is_instruction() && !record.on_board() && record.opcode == 0x68 && (function == 1 || function == 2);
 }
 
 // The columns a line takes on the screen: its UTF-8 bytes less continuation bytes.
@@ -70,10 +78,8 @@ std::string trace_line(const HistoryStep& step, const SymbolTable& symbols)
     const MachineState& after = step.after;
     const HistoryRecord& record = *step.record;
     const bool instruction = record.is_instruction();
-    const bool console_service =
-        instruction && !record.on_board() && record.opcode == 0x68 && (record.operands[0] == 1 || record.operands[0] == 2);
-    std::string line = console_service ? console_service_line(step) + "\n"
-                       : instruction   ? instruction_line(disassemble(record.bytes(), record.pc), symbols)
+    std::string line = is_console_service(step) ? console_service_line(step) + "\n"
+                       : instruction ? instruction_line(disassemble(record.bytes(), record.pc, step.wide != nullptr), symbols)
                        : record.kind == RecordKind::DmaIn ? "DMA in\n"
                                                           : "DMA out\n";
     line.pop_back();  // the newline
@@ -88,9 +94,20 @@ std::string trace_line(const HistoryStep& step, const SymbolTable& symbols)
         if ((n != before.P || !instruction) && before.R[n] != after.R[n])  // R(P) moves on every instruction
             changes += formatted(" R%X=%04x", n, after.R[n]);
     }
+    if (step.wide) {
+        for (const CounterField& field : kCounterFields) {
+            if (before.counter.*field.member != after.counter.*field.member)
+                changes.append(" ").append(field.name).append("=").append(
+                    hex_text(after.counter.*field.member, field.digits()));
+        }
+    }
     if (record.has_store())
         changes += formatted(" M(%04x)=%02x%s", record.store_address, record.new_byte,
                              record.dropped() ? " dropped" : "");
+    for (unsigned store = 0; step.wide && store < step.wide->more; ++store) {
+        const WideRecord::Store& more = step.wide->more_stores[store];
+        changes += formatted(" M(%04x)=%02x%s", more.address, more.new_byte, more.lands ? "" : " dropped");
+    }
     if (record.kind == RecordKind::DmaOut)
         changes += formatted(" out %02x", record.new_byte);
     if (!changes.empty()) {

@@ -26,7 +26,7 @@ std::string counter_fields(const CounterTimer& counter, std::string_view between
     std::string line;
     for (const CounterField& field : kCounterFields) {
         line += (line.empty() ? " " : std::string(separator)) + std::string(field.name) + std::string(between) +
-                hex_text(counter.*field.member, field.largest > 0xF ? 2 : 1);
+                hex_text(counter.*field.member, field.digits());
     }
     return line + std::string(separator) + std::string(counter_mode_name(counter.mode));
 }

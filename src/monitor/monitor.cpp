@@ -185,7 +185,7 @@ std::unique_ptr<Session> make_session(Console& console, const MonitorOptions& op
         reset_counter(session->state.counter);
     session->clock_mhz = options.board ? static_cast<double>(options.board->board.clock_hz) / 1e6 : options.clock_mhz;
     if (options.debugger)
-        session->debugger = std::make_unique<Debugger>(options.window);
+        session->debugger = std::make_unique<Debugger>(options.window, session->extended);
     if (options.board)
         session->board = std::make_unique<BoardMachine>(*options.board, console);
     return session;
