@@ -6,7 +6,9 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 namespace cosmac {
 
@@ -30,6 +32,19 @@ inline constexpr uint8_t kExtendedPrefix = 0x68;
 enum class CpuModel : uint8_t { Cdp1802, Cdp1804, Cdp1805, Cdp1806 };
 
 constexpr bool has_extended_set(CpuModel model) { return model != CpuModel::Cdp1802; }
+
+// The model of a name as --cpu and the assemblers' CPU directives write it:
+// 1802, 1804, 1805 or 1806.
+constexpr std::optional<CpuModel> cpu_model_named(std::string_view name)
+{
+    constexpr std::pair<std::string_view, CpuModel> kModels[] = {
+        {"1802", CpuModel::Cdp1802}, {"1804", CpuModel::Cdp1804}, {"1805", CpuModel::Cdp1805}, {"1806", CpuModel::Cdp1806}};
+    for (const auto& [model_name, model] : kModels) {
+        if (model_name == name)
+            return model;
+    }
+    return std::nullopt;
+}
 
 // The instruction at opcode (and second, for 68 on the extended set).
 inline const OpInfo& instruction_info(uint8_t opcode, uint8_t second, bool extended)
