@@ -16,6 +16,7 @@
 #include "asm/assembler.hpp"
 #include "cli/options.hpp"
 #include "cli/stamp_time.hpp"
+#include "cpu/opcode_table.hpp"
 #include "image/image_file.hpp"
 #include "image/intel_hex.hpp"
 #include "image/line_file.hpp"
@@ -26,7 +27,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin] [--syntax cosmac|rca|a18|asm02|sb]\n"
-    "                  [-I DIR]... [-D NAME[=VALUE]]... [--build N] [-W]\n";
+    "                  [--cpu 1802|1804|1805|1806] [-I DIR]... [-D NAME[=VALUE]]... [--build N] [-W]\n";
 
 constexpr const char* kDescription =
     "Assembles 1802 source into an image that cosmac's L command loads (elf), Intel HEX\n"
@@ -40,6 +41,8 @@ struct Options {
     std::string listing;
     std::string format = "elf";
     std::string syntax = "cosmac";
+    std::string cpu_name = "1802";  // as --cpu gives it
+    cosmac::CpuModel cpu{};
     std::vector<std::string> include_directories;
     std::vector<std::string> definitions;
     unsigned build = 0;
@@ -48,6 +51,16 @@ struct Options {
 
 // Where - names standard output.
 constexpr std::string_view kStandardOutput = "-";
+
+// The command line with Asm/02's -1805 as the --cpu 1805 it means: CLI11 takes
+// one character after a single dash. After -- every word is a file's name.
+std::vector<std::string> with_cpu_switch(int argc, char** argv)
+{
+    std::vector<std::string> words(argv, argv + argc);
+    const auto end = std::find(words.begin(), words.end(), "--");
+    std::replace(words.begin(), end, std::string("-1805"), std::string("--cpu=1805"));
+    return words;
+}
 
 // Parsed options, or an exit status when there is nothing more to do.
 std::optional<int> parse_options(int argc, char** argv, Options& options)
@@ -72,6 +85,11 @@ std::optional<int> parse_options(int argc, char** argv, Options& options)
                    "that of RCA's assembler, A18, Asm/02 or SB-Assembler\n"
                    "3; a first line \"; cosmac-asm: syntax=NAME\" chooses too")
         ->type_name("NAME");
+    app.add_option("--cpu", options.cpu_name,
+                   "1802 (the default), or 1804, 1805 or 1806, whose\n"
+                   "instructions after 68 are then assembled; -1805 is\n"
+                   "--cpu 1805, as Asm/02 writes it")
+        ->type_name("MODEL");
     app.add_option("-I", options.include_directories,
                    "where includes are searched after the including\nfile's own directory, in the order given")
         ->type_name("DIR")
@@ -91,7 +109,11 @@ std::optional<int> parse_options(int argc, char** argv, Options& options)
         std::fprintf(stderr, "cosmac-asm: %s\n%s", message.c_str(), kUsage);
         return 2;
     };
-    if (const auto status = cosmac::parse_command_line(app, argc, argv, kUsage, failure))
+    std::vector<std::string> words = with_cpu_switch(argc, argv);
+    std::vector<char*> word_pointers;
+    for (std::string& word : words)
+        word_pointers.push_back(word.data());
+    if (const auto status = cosmac::parse_command_line(app, argc, word_pointers.data(), kUsage, failure))
         return status;
     if (options.source.empty()) {
         std::fputs(kUsage, stderr);
@@ -101,6 +123,10 @@ std::optional<int> parse_options(int argc, char** argv, Options& options)
         return failure("unknown format " + options.format);
     if (!cosmac::known_syntax(options.syntax))
         return failure("unknown syntax " + options.syntax);
+    const auto cpu = cosmac::cpu_model_named(options.cpu_name);
+    if (!cpu)
+        return failure("unknown cpu " + options.cpu_name);
+    options.cpu = *cpu;
     options.output_given = !options.output.empty();
     if (!options.output_given)
         options.output = cosmac::with_extension(options.source, "." + options.format);
@@ -206,6 +232,7 @@ int main(int argc, char** argv)
 
     cosmac::AssemblyOptions assembly_options;
     assembly_options.syntax = options.syntax;
+    assembly_options.cpu = options.cpu;
     assembly_options.source_name = options.source;
     assembly_options.include_directories = options.include_directories;
     assembly_options.predefined = options.definitions;

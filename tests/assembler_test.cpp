@@ -58,12 +58,46 @@ TEST(Assembler, PublishedNamesAndSpellings)
         // a short branch reaches the page of its operand byte; two digits are the low byte itself
         {"here EQU 12f0\nORG 12fe\nBR here", {0x30, 0xF0}}, {"ORG 12ff\nBZ 05", {0x32, 0x05}},
         {"ORG ffff\nNOP", {0xC4}},  // the last byte of memory
+        // the 1804/1805/1806's instructions, after .cpu 1805
+        {".cpu 1805\nSTPC\nDTC\nSPM2\nSCM2\nSPM1\nSCM1\nLDC\nSTM\nGEC\nETQ\nXIE\nXID\nCIE\nCID",
+         {0x68, 0x00, 0x68, 0x01, 0x68, 0x02, 0x68, 0x03, 0x68, 0x04, 0x68, 0x05, 0x68, 0x06,
+          0x68, 0x07, 0x68, 0x08, 0x68, 0x09, 0x68, 0x0A, 0x68, 0x0B, 0x68, 0x0C, 0x68, 0x0D}},
+        {".cpu 1805\nDADC\nDSAV\nDSMB\nDADD\nDSM", {0x68, 0x74, 0x68, 0x76, 0x68, 0x77, 0x68, 0xF4, 0x68, 0xF7}},
+        {".cpu 1805\nDACI 12\nDSBI 34\nDADI 56\nDSMI 78",
+         {0x68, 0x7C, 0x12, 0x68, 0x7F, 0x34, 0x68, 0xFC, 0x56, 0x68, 0xFF, 0x78}},
+        {".cpu 1805\nRLXA R1\nSRET R6\nRSXD RA\nrnx 2", {0x68, 0x61, 0x68, 0x96, 0x68, 0xAA, 0x68, 0xB2}},
+        {".cpu 1805\nORG 12fc\nloop: DBNZ RF,loop\nSCAL R6,1234\nRLDI R0,-1",
+         {0x68, 0x2F, 0x12, 0xFC, 0x68, 0x86, 0x12, 0x34, 0x68, 0xC0, 0xFF, 0xFF}},
+        // BCI and BXI reach the page of their operand byte, the third
+        {".cpu 1805\nORG 12fd\nhere: BCI here\nBXI 05", {0x68, 0x3E, 0xFD, 0x68, 0x3F, 0x05}},
+        {".cpu 1806\nRNX R3\n.cpu 1804\nGEC", {0x68, 0xB3, 0x68, 0x08}},
+        // the console service moves to 68 d1 and 68 d2, off the 1805's DTC and SPM2
+        {".cpu 1805\nPUTC\ngetc", {0x68, 0xD1, 0x68, 0xD2}}, {".cpu 1805\n.cpu 1802\nPUTC", {0x68, 0x01}},
+        // without .cpu 1805 the 1805's names are free for labels and equates
+        {"DTC: NOP\nLDC EQU 5\nLDI LDC\nBR DTC", {0xC4, 0xF8, 0x05, 0x30, 0x00}},
     };
     for (const auto& c : cases) {
         const Assembly assembly = assemble(c.source);
         ASSERT_TRUE(assembly.errors.empty()) << c.source << ": " << assembly.errors[0].message;
         EXPECT_EQ(bytes_at(assembly.memory, assembly.lowest(), c.bytes.size()), c.bytes) << c.source;
         EXPECT_EQ(assembly.highest() - assembly.lowest() + 1u, c.bytes.size()) << c.source;
+    }
+}
+
+// Every instruction of the extended table assembles, after .cpu 1805, to 68, its
+// second byte and as many bytes as the table gives it.
+TEST(Assembler, EveryExtendedInstructionHasItsTableLength)
+{
+    for (unsigned second = 0; second < 256; ++second) {
+        const OpInfo& info = kExtendedOpcodeTable[second];
+        if (info.mnemonic == "INVALID")
+            continue;
+        const std::string operand = info.length == 4 ? ",1234" : info.length == 3 ? " 12" : "";
+        const std::string text = std::string(info.mnemonic) + operand;
+        const Assembly assembly = assemble(".cpu 1805\n" + text);
+        ASSERT_TRUE(assembly.errors.empty()) << text << ": " << assembly.errors[0].message;
+        EXPECT_EQ(bytes_at(assembly.memory, 0, 2), (std::vector<uint8_t>{kExtendedPrefix, uint8_t(second)})) << text;
+        EXPECT_EQ(assembly.highest() - assembly.lowest() + 1u, info.length) << text;
     }
 }
 
@@ -131,6 +165,11 @@ TEST(A18Notation, Features)
         {"an equate repeated with its value", "R0 EQU 0\nR0 EQU 0\n BYTE R0 + 1", {1}},
         {"an empty string", " BYTE \"\", 1", {1}},
         {"an escape last in a quoted string", " BYTE 'A\\n'", {0x41, 0x0A}},
+        {"CPU 1805, and CPU 1802 that frees the names again",
+         " CPU 1805\nLOOP DBNZ R7, LOOP\n SCAL R6, 1234H\n RLDI 15, -1\n RSXD R2\n BCI LOOP\n DSMI 10\n"
+         " CPU 1802\nDTC EQU 3\n BYTE DTC",
+         {0x68, 0x27, 0x00, 0x00, 0x68, 0x86, 0x12, 0x34, 0x68, 0xCF, 0xFF, 0xFF, 0x68, 0xA2, 0x68, 0x3E, 0x00,
+          0x68, 0xFF, 0x0A, 0x03}},
     };
     for (const auto& c : cases) {
         const Assembly assembly = assemble(c.source, c.topic == std::string("the first line names the syntax")
@@ -177,7 +216,13 @@ TEST(A18Notation, IncludesAndErrors)
         {" INCL \"none.asm\"", {}, "", 1, "none.asm: No such file or directory"},
         {" NOP\n INCL \"bad.asm\"", {{"bad.asm", "\n FOO"}}, "bad.asm", 2, "unknown mnemonic 'FOO'"},
         {" INCL \"e.asm\"", {{"e.asm", " NOP\n END"}}, "e.asm", 2, "END inside an included file"},
-        {" CPU 1805", {}, "", 1, "only the 1802 is supported (CPU 1802)"},
+        {" CPU 6502", {}, "", 1, "CPU takes 1802, 1804, 1805 or 1806"},
+        {" RLDI R7, 1234H", {}, "", 1, "RLDI is an 1805 instruction: add CPU 1805 or assemble with --cpu 1805"},
+        {" CPU 1805\n CPU 1802\n DTC", {}, "", 3, "DTC is an 1805 instruction: add CPU 1805 or assemble with --cpu 1805"},
+        {" CPU 1805\n DBNZ R7", {}, "", 2, "DBNZ takes a register and an address"},
+        {" CPU 1805\n RLDI , 5", {}, "", 2, "RLDI takes a register and a value"},
+        {" CPU 1805\n ORG 0FDH\n BCI 100H", {}, "", 3,
+         "branch target 0100 is outside the page of the branch's operand byte at 00ff (0000-00ff)"},
         {"x SET 1\nx EQU 2", {}, "", 2, "duplicate label 'x' (first defined on line 1)"},
         {"x SET 1\nx EQU 1", {}, "", 2, "duplicate label 'x' (first defined on line 1)"},
         {"x: NOP\nx EQU 1", {}, "", 2, "duplicate label 'x' (first defined on line 1)"},
@@ -456,7 +501,10 @@ TEST(Notations, WrapsAndCutsAreNoticed)
     }
 }
 
-// The same text means different bytes, or is an error, in different notations.
+// The same text means different bytes, or is an error, in different notations,
+// and with or without the 1804/1805/1806's instructions: --cpu or the source's
+// own switch, the later deciding, turns them on; without them such a statement
+// is an error that names the notation's switch.
 TEST(Notations, Conflicts)
 {
     const struct {
@@ -464,6 +512,7 @@ TEST(Notations, Conflicts)
         const char* source;
         std::vector<uint8_t> bytes;  // empty: an error, shown below
         const char* error;
+        CpuModel cpu = CpuModel::Cdp1802;  // as --cpu gives it
     } cases[] = {
         {"cosmac", " LDI 10", {0xF8, 0x10}, ""},
         {"a18", " LDI 10", {0xF8, 10}, ""},
@@ -484,9 +533,38 @@ TEST(Notations, Conflicts)
         {"sb", " .DB 1,2\n .NO 1", {}, ".NO 0001 is behind 0002"},
         {"sb", " .NO $10001", {}, ".NO 10001 is past ffff from 0000"},
         {"sb", "X .EQ 5\nX .EQ 6", {}, "duplicate label 'X' (first defined on line 1)"},
+        // The 1804/1805/1806's instructions. RCA's data list starts at the first
+        // comma: DBNZ, SCAL and RLDI take its first item as their word.
+        {"rca", "LOOP: DBNZ R7,LOOP,#12; SCAL 6,A(LOOP); RLDI 7,#1234; DSBI #12; BCI LOOP",
+         {0x68, 0x27, 0x00, 0x00, 0x12, 0x68, 0x86, 0x00, 0x00, 0x68, 0xC7, 0x12, 0x34, 0x68, 0x7F, 0x12, 0x68, 0x3E, 0x00},
+         "", CpuModel::Cdp1805},
+        {"rca", "DTC", {}, "DTC is an 1805 instruction: assemble with --cpu 1805"},
+        // .CR 1802 names SB's family and leaves --cpu 1805 as it is
+        {"sb", " .CR 1802\nLOOP DBNZ 7,LOOP\n RNX 2 the rest is comment\n DSAV comment too\n DADI $12",
+         {0x68, 0x27, 0x00, 0x00, 0x68, 0xB2, 0x68, 0x76, 0x68, 0xFC, 0x12}, "", CpuModel::Cdp1805},
+        {"sb", " DTC", {}, "DTC is an 1805 instruction: assemble with --cpu 1805"},
+        {"sb", " .CR 1805", {}, "only the 1802 family is supported (.CR 1802)", CpuModel::Cdp1805},
+        {"asm02", " rldi r7,1234h", {}, "RLDI is an 1805 instruction: add .1805 or assemble with -1805"},
+        {"asm02", " etq", {0x68, 0x09}, "", CpuModel::Cdp1804},
+        {"cosmac", "RLDI R7,1234", {}, "RLDI is an 1805 instruction: add .cpu 1805 or assemble with --cpu 1805"},
+        {"cosmac", "GEC\nPUTC", {0x68, 0x08, 0x68, 0xD1}, "", CpuModel::Cdp1805},
+        {"cosmac", ".cpu 1802\nPUTC\nGEC", {}, "GEC is an 1805 instruction: add .cpu 1805 or assemble with --cpu 1805",
+         CpuModel::Cdp1805},
+        {"a18", " CPU 1802\n ETQ", {}, "ETQ is an 1805 instruction: add CPU 1805 or assemble with --cpu 1805",
+         CpuModel::Cdp1806},
+        {"cosmac", ".cpu 1803", {}, ".CPU takes 1802, 1804, 1805 or 1806"},
+        {"cosmac", "SCAL R6", {}, "SCAL takes a register and an address", CpuModel::Cdp1805},
+        {"cosmac", "DBNZ ,12", {}, "DBNZ takes a register and an address", CpuModel::Cdp1805},
+        {"cosmac", "RLDI R7", {}, "RLDI takes a register and a value", CpuModel::Cdp1805},
+        {"cosmac", "RLDI RG,1", {}, "bad register 'RG' for RLDI", CpuModel::Cdp1805},
+        {"cosmac", "RNX", {}, "missing operand for RNX", CpuModel::Cdp1805},
+        {"cosmac", "DSAV 1", {}, "DSAV takes no operand", CpuModel::Cdp1805},
+        {"cosmac", "DACI 100", {}, "value 100 does not fit in a byte", CpuModel::Cdp1805},
     };
     for (const auto& c : cases) {
-        const Assembly assembly = assemble(c.source, options_for(c.syntax));
+        AssemblyOptions options = options_for(c.syntax);
+        options.cpu = c.cpu;
+        const Assembly assembly = assemble(c.source, options);
         if (c.bytes.empty()) {
             ASSERT_FALSE(assembly.errors.empty()) << c.syntax << c.source;
             EXPECT_EQ(assembly.errors[0].message, c.error);
@@ -494,6 +572,48 @@ TEST(Notations, Conflicts)
         }
         ASSERT_TRUE(assembly.errors.empty()) << c.syntax << c.source << ": " << assembly.errors[0].message;
         EXPECT_EQ(bytes_at(assembly.memory, assembly.lowest(), c.bytes.size()), c.bytes) << c.syntax << c.source;
+        EXPECT_EQ(assembly.highest() - assembly.lowest() + 1u, c.bytes.size()) << c.syntax << c.source;
+    }
+}
+
+// One program for the 1805, a call with SCAL and SRET in a DBNZ loop, decimal
+// arithmetic and the timer's start, written as Asm/02 (.1805) and as A18
+// (CPU 1805) sources are: the same bytes from both.
+TEST(Notations, The1805InAsm02AndA18)
+{
+    const std::vector<uint8_t> bytes = {
+        0x68, 0xC2, 0x01, 0xFF,  // 0100 RLDI R2,01FF
+        0x68, 0xC7, 0x00, 0x05,  // 0104 RLDI R7,0005
+        0xE2,                    // 0108 SEX R2
+        0x68, 0x86, 0x01, 0x1A,  // 0109 SCAL R6,011A
+        0x68, 0x27, 0x01, 0x09,  // 010d DBNZ R7,0109
+        0xF8, 0x10,              // 0111 LDI 10
+        0x68, 0x06,              // 0113 LDC
+        0x68, 0x07,              // 0115 STM
+        0x68, 0x0C,              // 0117 CIE
+        0x00,                    // 0119 IDL
+        0x68, 0xFC, 0x01,        // 011a DADI 01
+        0x52,                    // 011d STR R2
+        0x68, 0xF4,              // 011e DADD
+        0x68, 0x96,              // 0120 SRET R6
+    };
+    const struct {
+        const char* syntax;
+        const char* source;
+    } cases[] = {
+        {"asm02",
+         "stack: equ 1ffh\n .1805\n org 100h\nstart: rldi r2,stack\n rldi r7,5\n sex r2\nloop: scal r6,bump\n"
+         " dbnz r7,loop\n ldi 10h\n ldc\n stm\n cie\n idl\nbump: dadi 1\n str r2\n dadd\n sret r6\n"},
+        {"a18",
+         "STACK EQU 1FFH\n CPU 1805\n ORG 100H\nSTART RLDI R2, STACK\n RLDI R7, 5\n SEX R2\nLOOP SCAL R6, BUMP\n"
+         " DBNZ R7, LOOP\n LDI 10H\n LDC\n STM\n CIE\n IDL\nBUMP DADI 1\n STR R2\n DADD\n SRET R6\n"},
+    };
+    for (const auto& c : cases) {
+        const Assembly assembly = assemble(c.source, options_for(c.syntax));
+        ASSERT_TRUE(assembly.errors.empty()) << c.syntax << ": " << assembly.errors[0].message;
+        EXPECT_EQ(assembly.lowest(), 0x0100) << c.syntax;
+        EXPECT_EQ(bytes_at(assembly.memory, 0x0100, bytes.size()), bytes) << c.syntax;
+        EXPECT_EQ(assembly.highest() - assembly.lowest() + 1u, bytes.size()) << c.syntax;
     }
 }
 
@@ -623,6 +743,12 @@ TEST(Asm02Notation, Features)
          {0x0C, 0x1F, 0x07, 0xD0, 0x8C, 0x1F, 0x07, 0xD0, 0x01, 0x02, 0xCC, 0x1F, 0x07, 0xD0, 23, 59, 58, 0x01, 0x02}},
         {".suppress writes no bytes but moves on", " nop\n.suppress\n db 1\n ds 2", {0xC4}},
         {"an equate repeated with its value", "R0: equ 0\nr0: equ 0\n db r0", {0}},
+        {".1805 and the extended set",
+         " .1805\nloop: scal r6,sub\n dbnz r15,loop\n rldi rf,0ffffh\n rlxa r2\n dadd\n daci 99h\n bxi loop\nsub: sret r6",
+         {0x68, 0x86, 0x00, 0x16, 0x68, 0x2F, 0x00, 0x00, 0x68, 0xCF, 0xFF, 0xFF, 0x68, 0x62, 0x68, 0xF4,
+          0x68, 0x7C, 0x99, 0x68, 0x3F, 0x00, 0x68, 0x96}},
+        {"without .1805 the 1805's names are labels and .op names",
+         "dtc: nop\n.op \"SCAL\",\"W\",\"D4 H1 L1\"\n scal dtc\nldc: equ 3\n db ldc", {0xC4, 0xD4, 0x00, 0x00, 0x03}},
     };
     AssemblyOptions options = options_for("asm02");
     options.build_stamp = {2000, 12, 31, 23, 59, 58, 258};

@@ -66,7 +66,7 @@ const std::string kUsage =
     "              [--disk IMAGE[,sectors=N][,ro][,new]] [FILE...]\n";
 const std::string kAssemblerUsage =
     "usage: cosmac-asm SOURCE [-o OUTPUT] [-l LISTING] [--format elf|hex|bin] [--syntax cosmac|rca|a18|asm02|sb]\n"
-    "                  [-I DIR]... [-D NAME[=VALUE]]... [--build N] [-W]\n";
+    "                  [--cpu 1802|1804|1805|1806] [-I DIR]... [-D NAME[=VALUE]]... [--build N] [-W]\n";
 
 const std::string kBoardOnly =
     "cosmac: --ram, --rom, --serial, --baud, --quiet, --key-wait, --speed, --7bit, --lf-as-cr and --disk go with "
@@ -170,6 +170,7 @@ TEST(Programs, OptionsAndUsage)
         {true, {"x.asm", "y.asm"}, 2, "", "cosmac-asm: unexpected y.asm\n" + kAssemblerUsage},
         {true, {"x.asm", "--format", "srec"}, 2, "", "cosmac-asm: unknown format srec\n" + kAssemblerUsage},
         {true, {"x.asm", "--syntax", "z80"}, 2, "", "cosmac-asm: unknown syntax z80\n" + kAssemblerUsage},
+        {true, {"x.asm", "--cpu", "1803"}, 2, "", "cosmac-asm: unknown cpu 1803\n" + kAssemblerUsage},
         {true, {"x.asm", "--build", "65536"}, 2, "",
          "cosmac-asm: --build: Value 65536 not in range 0 to 65535\n" + kAssemblerUsage},
         {true, {"missing.asm"}, 1, "", "cosmac-asm: missing.asm: No such file or directory\n"},
@@ -190,7 +191,7 @@ TEST(Programs, OptionsAndUsage)
         EXPECT_NE(cosmac_help.find("\n  -h,--help             this text\n"), std::string::npos);
         const std::string assembler_help = run_piped("", dir.path(), {help}, kAssemblerBinary).out;
         EXPECT_TRUE(assembler_help.starts_with(kAssemblerUsage + "\n")) << help;
-        for (const char* option : {"-o OUTPUT", "-l LISTING", "--format", "--syntax", "--version", ".sym"})
+        for (const char* option : {"-o OUTPUT", "-l LISTING", "--format", "--syntax", "--cpu MODEL", "-1805", "--version", ".sym"})
             EXPECT_NE(assembler_help.find(option), std::string::npos) << option;
     }
 }

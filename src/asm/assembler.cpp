@@ -74,7 +74,8 @@ public:
           options_(options),
           sources_(notation, options),
           reader_(notation),
-          preprocessor_([this](std::string_view expression) { return evaluate(expression, symbols_, 0, notation_); })
+          preprocessor_([this](std::string_view expression) { return evaluate(expression, symbols_, 0, notation_); }),
+          extended_set_(has_extended_set(options.cpu))
     {
         for (const std::string_view line : notation.predefined_ops) {
             std::string unused;
@@ -305,6 +306,7 @@ private:
             scope_ = std::string(s.label);
         s.scope = scope_;
         s.suppressed = suppressing_;
+        s.extended_set = extended_set_;
         if (conditional(s) || !(s.active = active(s.file)))
             return;
         const uint16_t before = s.address;
@@ -352,8 +354,17 @@ private:
             ended_files_.insert(s.file);  // an included file's end returns to its includer
             break;
         case Directive::Cpu:
+            if (const auto model = cpu_model_named(s.operands))
+                extended_set_ = has_extended_set(*model);
+            else
+                error(s, upper(s.operation) + " takes 1802, 1804, 1805 or 1806");
+            break;
+        case Directive::Cpu1805:
+            extended_set_ = true;
+            break;
+        case Directive::CpuFamily:
             if (const auto v = value(s, s.operands); v && *v != 1802)
-                error(s, "only the 1802 is supported (CPU 1802)");
+                error(s, "only the 1802 family is supported (.CR 1802)");
             break;
         default:
             break;
@@ -382,8 +393,8 @@ private:
 
     EncodeRequest request(const Statement& s) const
     {
-        return {s.operation, s.directive, s.operands, s.address,  s.count,
-                user_ops_,   s.data_list, s.scope,    s.user_op, &options_.build_stamp};
+        return {s.operation, s.directive, s.operands, s.address, s.count,           user_ops_,
+                s.data_list, s.scope,     s.user_op,  &options_.build_stamp, s.extended_set};
     }
 
     // ORG, BLK (DS) and PAGE move the location counter without writing bytes.
@@ -562,6 +573,7 @@ private:
     std::set<int> ended_files_;
     std::string scope_;  // SB: the last global label
     bool suppressing_ = false;
+    bool extended_set_;  // the 1804/1805/1806's instructions assemble from here on
 };
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cpu/machine_state.hpp"
+#include "cpu/opcode_table.hpp"
 #include "cpu/source_line.hpp"
 #include "cpu/symbol.hpp"
 
@@ -72,6 +73,9 @@ struct AssemblyOptions {
     // with a preprocessor, an equate in the others.
     std::vector<std::string> predefined;
     BuildStamp build_stamp;
+    // --cpu: the instruction set the source starts with. A source's own switch
+    // (.1805, CPU 1805, .cpu 1802) changes it from its line on.
+    CpuModel cpu = CpuModel::Cdp1802;
 };
 
 // The notations, by the names --syntax takes.

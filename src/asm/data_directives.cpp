@@ -104,9 +104,9 @@ void encode_fill(Encoder& e, const std::vector<std::string_view>& operands, uint
 }
 
 
-void encode_data_list(Encoder& e, std::string_view list)
+void encode_data_list(Encoder& e, const Items& items)
 {
-    for (std::string_view item : split_operands(list)) {
+    for (std::string_view item : items) {
         const std::string folded = upper(item);
         if (folded.starts_with("T'") && item.size() >= 3 && item.back() == '\'') {
             const std::string_view body = item.substr(2, item.size() - 3);

@@ -19,7 +19,7 @@ void encode_text(Encoder& e, std::string_view text);
 void encode_fill(Encoder& e, const Items& operands, uint32_t count);
 // RCA's data list: T'..' gives its characters, A(e) two bytes, A.0(e), A.1(e) and
 // B'..' one, a constant above 255 two (high first), any other value its low byte.
-void encode_data_list(Encoder& e, std::string_view list);
+void encode_data_list(Encoder& e, const Items& items);
 // SB's .AS, .AT, .AZ: delimited text (\ escapes the next character) and #expr
 // bytes, separated by commas; a leading - sets bit 7 of every byte.
 void encode_text7(Encoder& e, std::string_view text);

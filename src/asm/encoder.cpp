@@ -8,6 +8,7 @@
 #include "asm/mnemonics.hpp"
 #include "asm/statement_encoder.hpp"
 #include "asm/text.hpp"
+#include "cpu/opcode_table.hpp"
 
 namespace cosmac::assembler {
 namespace {
@@ -28,15 +29,10 @@ void encode_load(Encoder& e, const std::vector<std::string_view>& operands)
     e.emit(static_cast<uint8_t>(0xA0 + r));
 }
 
-void encode_fixed(Encoder& e, const Fixed& fixed, std::vector<std::string_view> operands)
+// The bytes of an operand after its opcode, as many as its kind takes.
+void emit_operand(Encoder& e, OperandKind kind, std::string_view operand)
 {
-    if (fixed.operand == OperandKind::None && e.notation().sb_layout)
-        operands.clear();  // SB: what follows an instruction without operands is comment
-    e.emit(fixed.opcode);
-    const bool has_operand = fixed.operand != OperandKind::None;
-    const bool operands_ok = e.expect_operands(operands, has_operand);
-    const std::string_view operand = operands_ok && has_operand ? operands[0] : "0";
-    switch (fixed.operand) {
+    switch (kind) {
     case OperandKind::None:
         break;
     case OperandKind::Byte:
@@ -48,36 +44,69 @@ void encode_fixed(Encoder& e, const Fixed& fixed, std::vector<std::string_view> 
     case OperandKind::Word:
         e.emit_word(operand, 0, "an address");
         break;
+    case OperandKind::ImmediateWord:
+        e.emit_word(operand, kLowestWord, "a word");
+        break;
     }
 }
 
-void encode_family(Encoder& e, const Family& family, const std::vector<std::string_view>& operands)
+void encode_fixed(Encoder& e, const Fixed& fixed, std::vector<std::string_view> operands)
 {
-    if (!e.expect_operands(operands, true)) {
-        e.emit(kValueInError);
-        return;
-    }
-    std::string_view operand = operands[0];
+    if (fixed.operand == OperandKind::None && e.notation().sb_layout)
+        operands.clear();  // SB: what follows an instruction without operands is comment
+    if (fixed.extended)
+        e.emit(kExtendedPrefix);
+    e.emit(fixed.opcode);
+    const bool has_operand = fixed.operand != OperandKind::None;
+    const bool operands_ok = e.expect_operands(operands, has_operand);
+    emit_operand(e, fixed.operand, operands_ok && has_operand ? operands[0] : "0");
+}
+
+// The opcode of the family's member that the operand names, or none with the
+// error noted.
+std::optional<uint8_t> family_opcode(Encoder& e, const Family& family, std::string_view operand)
+{
     std::optional<int> number;  // the register or port that the operand names
     if (e.notation().registers_are_expressions) {
         const int64_t highest = e.notation().rca_free_form && !family.port ? 0xFFFF : 15;  // RCA takes the low four bits
         const auto value = e.number_in(operand, 0, highest, family.port ? "a port" : "a register");
-        if (!value) {
-            e.emit(kValueInError);
-            return;
-        }
+        if (!value)
+            return std::nullopt;
         number = static_cast<int>(*value & 0xF);
     } else {
-        if (operand.size() == 2 && (operand[0] == 'R' || operand[0] == 'r') && !family.port)
-            operand.remove_prefix(1);
-        if (operand.size() == 1 && is_hex_digit(operand[0]))
-            number = hex_digit_value(operand[0]);
+        std::string_view digit = operand;
+        if (digit.size() == 2 && (digit[0] == 'R' || digit[0] == 'r') && !family.port)
+            digit.remove_prefix(1);
+        if (digit.size() == 1 && is_hex_digit(digit[0]))
+            number = hex_digit_value(digit[0]);
     }
     const auto opcode = number ? family.opcodes[static_cast<std::size_t>(*number)] : std::nullopt;
     if (!opcode)
-        e.error(std::string(family.port ? "bad port '" : "bad register '") + std::string(operands[0]) + "' for " +
+        e.error(std::string(family.port ? "bad port '" : "bad register '") + std::string(operand) + "' for " +
                 e.operation() + (family.port ? " (1-7)" : ""));
-    e.emit(opcode.value_or(kValueInError));
+    return opcode;
+}
+
+// DBNZ, SCAL and RLDI: true when the register and the word are both there;
+// otherwise the error says what the instruction takes.
+bool expect_register_and_word(Encoder& e, const Family& family, const std::vector<std::string_view>& operands)
+{
+    if (operands.size() == 2 && !operands[0].empty() && !operands[1].empty())
+        return true;
+    e.error(e.operation() + " takes a register and " + (family.operand == OperandKind::Word ? "an address" : "a value"));
+    return false;
+}
+
+// A register, or DBNZ, SCAL and RLDI's register and word.
+void encode_family(Encoder& e, const Family& family, const std::vector<std::string_view>& operands)
+{
+    if (family.extended)
+        e.emit(kExtendedPrefix);
+    const bool takes_word = family.operand != OperandKind::None;
+    const bool operands_ok =
+        takes_word ? expect_register_and_word(e, family, operands) : e.expect_operands(operands, true);
+    e.emit(operands_ok ? family_opcode(e, family, operands[0]).value_or(kValueInError) : kValueInError);
+    emit_operand(e, family.operand, operands_ok && takes_word ? operands[1] : "0");
 }
 
 // The operand, 1-9, that a .op byte takes its value from; 0 for a constant byte.
@@ -201,6 +230,38 @@ void encode_alias(Encoder& e, const Alias& alias, const std::vector<std::string_
     encode_fixed(e, Fixed{alias.opcode, kinds[alias.operand_bytes]}, operands);
 }
 
+// An instruction of the processor, or of the source's own .op; false where the
+// operation names neither. The extended set's instructions need the source's
+// switch: without it a source's own .op of the name is taken, or else the
+// statement is an error that names the switch, and still makes its bytes, so
+// that the addresses after it are those the source means.
+bool encode_instruction(Encoder& e, const EncodeRequest& request, Items& operands, Items& data_list)
+{
+    const Fixed* fixed = find_fixed(request.operation);
+    const Family* family = find_family(request.operation);
+    const bool refused = ((fixed && fixed->extended) || (family && family->extended)) && !request.extended_set;
+    if ((!fixed && !family) || refused) {
+        if (encode_user_ops(e, request.user_ops, operands, request.user_op))
+            return true;
+        if (!refused)
+            return false;
+        e.error(e.operation() + " is an 1805 instruction: " + std::string(e.notation().extended_switch));
+    }
+    if (fixed) {
+        encode_fixed(e, *fixed, operands);
+        return true;
+    }
+    // RCA's reader ends an instruction's operand at its first comma, where the
+    // data list starts: DBNZ, SCAL and RLDI take the list's first item as their word.
+    if (e.notation().rca_free_form && family->operand != OperandKind::None && operands.size() == 1 &&
+        !data_list.empty()) {
+        operands.push_back(data_list.front());
+        data_list.erase(data_list.begin());
+    }
+    encode_family(e, *family, operands);
+    return true;
+}
+
 // A byte of .op: two hex digits, a hex digit and $n (the digit, then the low
 // four bits of operand n), or Hn, Ln and Wn (operand n's high byte, low byte,
 // or both), or Tn (its low byte, as a short branch's, in the page of the byte).
@@ -248,7 +309,8 @@ std::optional<UserOp> parse_user_op(std::string_view operands, std::string& prob
 std::optional<Encoded> encode(const EncodeRequest& request, const Symbols& symbols, const Notation& notation)
 {
     Encoder e(request.operation, request.address, symbols, notation, request.scope);
-    const std::vector<std::string_view> operands = split_operands(request.operands);
+    Items operands = split_operands(request.operands);
+    Items data_list = split_operands(request.data_list);
     const std::string_view operation = request.operation;
     switch (request.directive) {
     case Directive::DataList: break;  // only the data list below
@@ -273,22 +335,19 @@ std::optional<Encoded> encode(const EncodeRequest& request, const Symbols& symbo
     case Directive::None:
         if (const Alias* alias = find_alias(notation, operation))
             encode_alias(e, *alias, operands);
-        else if (const auto helper = notation.aliases.empty() ? find_console_helper(operation) : std::nullopt) {
+        else if (const auto helper =
+                     notation.aliases.empty() ? find_console_helper(operation, request.extended_set) : std::nullopt) {
             e.expect_operands(operands, false);
             e.emit((*helper)[0]);
             e.emit((*helper)[1]);
-        } else if (const Fixed* fixed = find_fixed(operation))
-            encode_fixed(e, *fixed, operands);
-        else if (const Family* family = find_family(operation))
-            encode_family(e, *family, operands);
-        else if (!encode_user_ops(e, request.user_ops, operands, request.user_op))
+        } else if (!encode_instruction(e, request, operands, data_list))
             return std::nullopt;
         break;
     default:
         return std::nullopt;
     }
-    if (!request.data_list.empty() || request.directive == Directive::DataList)
-        encode_data_list(e, request.data_list);
+    if (!data_list.empty() || request.directive == Directive::DataList)
+        encode_data_list(e, data_list);
     return std::move(e.result);
 }
 

@@ -61,6 +61,7 @@ struct EncodeRequest {
     std::string_view scope;      // SB: the global label of .NAME labels
     std::optional<std::string> user_op;  // the .op form the first pass chose, which the second keeps
     const BuildStamp* build_stamp = nullptr;
+    bool extended_set = false;  // the 1804/1805/1806's instructions assemble here
 };
 
 // Empty when the operation names no instruction or directive that makes bytes.

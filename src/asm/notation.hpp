@@ -61,7 +61,9 @@ enum class Directive {
     Else,
     EndIf,
     Include,  // INCL "file"
-    Cpu,      // CPU 1802
+    Cpu,      // CPU 1805 (A18), .cpu 1805 (cosmac): the instruction set from here on; 1802 to go back
+    Cpu1805,  // Asm/02's .1805: the 1805's instructions from here on
+    CpuFamily,  // SB's .CR 1802: the family its assembler targets, which can only be the 1802's
     Align,    // .align: the location counter up to a multiple
     UserOp,   // .op "NAME","ARGS","BYTES": an instruction of the source's own
     Ignored,  // listing and output controls
@@ -143,6 +145,9 @@ struct Notation {
     // build stamp that VER, EVER and EEVER write (Asm/02).
     bool stamp_variables = false;
     std::span<const Unsupported> unsupported{};  // named in the error for such a word
+    // What a source does to have the 1804/1805/1806's instructions, as the error
+    // for one written without it says.
+    std::string_view extended_switch = "assemble with --cpu 1805";
 };
 
 // The value of an RCA constant written KIND'body' (X hex, D decimal, B binary,

@@ -31,6 +31,7 @@ struct Statement {
     bool skipped = false;                // a preprocessor line, or one in a false #if region
     bool colon_missing = false;          // a column-1 label written without its colon
     bool suppressed = false;             // after Asm/02's .suppress: its bytes take addresses but are not written
+    bool extended_set = false;           // after the source's switch to the 1805's instructions, or with --cpu 1805
     bool continues_line = false;         // RCA: after the first statement of its line, which shows the line's text
 };
 

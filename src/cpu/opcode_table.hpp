@@ -6,9 +6,9 @@
 
 #include <array>
 #include <cstdint>
-#include <iterator>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 namespace cosmac {
 
@@ -33,13 +33,15 @@ enum class CpuModel : uint8_t { Cdp1802, Cdp1804, Cdp1805, Cdp1806 };
 
 constexpr bool has_extended_set(CpuModel model) { return model != CpuModel::Cdp1802; }
 
-// 1802, 1804, 1805 or 1806; empty for anything else.
-inline std::optional<CpuModel> cpu_model_named(std::string_view name)
+// The model of a name as --cpu and the assemblers' CPU directives write it:
+// 1802, 1804, 1805 or 1806.
+constexpr std::optional<CpuModel> cpu_model_named(std::string_view name)
 {
-    constexpr std::string_view kNames[] = {"1802", "1804", "1805", "1806"};
-    for (std::size_t i = 0; i < std::size(kNames); ++i) {
-        if (name == kNames[i])
-            return static_cast<CpuModel>(i);
+    constexpr std::pair<std::string_view, CpuModel> kModels[] = {
+        {"1802", CpuModel::Cdp1802}, {"1804", CpuModel::Cdp1804}, {"1805", CpuModel::Cdp1805}, {"1806", CpuModel::Cdp1806}};
+    for (const auto& [model_name, model] : kModels) {
+        if (model_name == name)
+            return model;
     }
     return std::nullopt;
 }

@@ -59,6 +59,7 @@ const Notation kA18Notation{
     .directives = kA18Directives,
     .aliases = kForeignAliases,
     .end_only_in_source = true,
+    .extended_switch = "add CPU 1805 or assemble with --cpu 1805",
 };
 
 }  // namespace cosmac::assembler

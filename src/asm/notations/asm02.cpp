@@ -66,6 +66,7 @@ constexpr DirectiveName kAsm02Directives[] = {
     {".SYM", Directive::Ignored},     {".INTEL", Directive::Ignored},  {".BINARY", Directive::Ignored},
     {"VER", Directive::Version},      {"EVER", Directive::Version},    {"EEVER", Directive::Version},
     {".SUPPRESS", Directive::Suppress}, {".RCS", Directive::Ignored},     {".LINK", Directive::Ignored},   {".ARCH", Directive::Ignored},
+    {".1805", Directive::Cpu1805},
 };
 
 // NBR and NLBR take no operand here, and SKP and LSKP are their other names.
@@ -89,7 +90,6 @@ constexpr Unsupported kAsm02Unsupported[] = {
     {"EXTRN", "relocatable modules need a linker"},
     {"DD", "values are 16 bits here"},
     {"DF", "values are 16 bits here"},
-    {".1805", "only the 1802's opcodes are assembled"},
 };
 
 }  // namespace
@@ -118,6 +118,7 @@ const Notation kAsm02Notation{
     .strings_run_into_numbers = true,
     .stamp_variables = true,
     .unsupported = kAsm02Unsupported,
+    .extended_switch = "add .1805 or assemble with -1805",
 };
 
 }  // namespace cosmac::assembler

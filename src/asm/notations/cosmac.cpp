@@ -38,7 +38,8 @@ constexpr Operator kCosmacOperators[] = {
 
 
 constexpr DirectiveName kCosmacDirectives[] = {
-    {"ORG", Directive::Org}, {"EQU", Directive::Equ}, {"DB", Directive::Bytes}, {"DW", Directive::Words}};
+    {"ORG", Directive::Org}, {"EQU", Directive::Equ}, {"DB", Directive::Bytes}, {"DW", Directive::Words},
+    {".CPU", Directive::Cpu}};
 
 
 }  // namespace
@@ -55,6 +56,7 @@ const Notation kCosmacNotation{
     .register_name = no_register_names,
     .low_byte_branch_literals = true,
     .directives = kCosmacDirectives,
+    .extended_switch = "add .cpu 1805 or assemble with --cpu 1805",
 };
 
 }  // namespace cosmac::assembler

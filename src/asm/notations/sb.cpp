@@ -59,7 +59,7 @@ constexpr DirectiveName kSbDirectives[] = {
     {".DB", Directive::Bytes},   {".DW", Directive::Words},     {".DA", Directive::Addresses}, {".DR", Directive::Reversed},
     {".DL", Directive::Longs},   {".AS", Directive::Text7},     {".AT", Directive::Text7},    {".AZ", Directive::Text7},
     {".HS", Directive::HexString}, {".BS", Directive::Block},   {".DO", Directive::If},       {".EL", Directive::Else},
-    {".FI", Directive::EndIf},   {".IN", Directive::Include},   {".EN", Directive::End},      {".CR", Directive::Cpu},
+    {".FI", Directive::EndIf},   {".IN", Directive::Include},   {".EN", Directive::End},      {".CR", Directive::CpuFamily},
     {".ER", Directive::UserError}, {".TF", Directive::Ignored}, {".LF", Directive::Ignored},  {".LI", Directive::Ignored},
     {".SF", Directive::Ignored}, {".EF", Directive::Ignored},    {".EB", Directive::Ignored},  {".RU", Directive::Ignored},
     {".TW", Directive::Ignored}, {".NO", Directive::NewOrigin},
