@@ -22,7 +22,8 @@ namespace cosmac::testing {
 namespace {
 
 // On a board too, where an interrupt may follow any instruction, DMA cycles
-// too, the branches read the board's EF lines, and stores into ROM are ignored.
+// too, the branches read the board's EF lines, and stores into ROM are ignored;
+// and on the extended set, every 68 xx as well, from counters in any mode.
 TEST(Debugger, SteppingBackUndoesEveryOpcodeExactly)
 {
     std::mt19937 random(1802);
@@ -32,12 +33,14 @@ TEST(Debugger, SteppingBackUndoesEveryOpcodeExactly)
         byte = static_cast<uint8_t>(random());
     BoardDescription description = *board_named("mcard");
     description.devices.push_back({.name = "test device", .make = make_test_device});
-    for (const bool on_board : {false, true}) {
-        Debugger debugger{ProtectedWindow{}};
+    for (const auto& [on_board, extended] : {std::pair{false, false}, {true, false}, {false, true}, {true, true}}) {
+        Debugger debugger{ProtectedWindow{}, extended};
         Board board(description);
         TestDevice& device = *board.device<TestDevice>();
         BoardBus bus{.devices = &board, .map = &board.map()};
-        for (unsigned opcode = 0; opcode < 256; ++opcode) {
+        // 0-ff, then on the extended set 68 00-68 ff
+        for (unsigned code = 0; code < (extended ? 512u : 256u); ++code) {
+            const unsigned opcode = code < 256 ? code : kExtendedPrefix;
             for (int trial = 0; trial < 8; ++trial) {
                 MachineState state;
                 for (uint16_t& r : state.R)
@@ -51,7 +54,20 @@ TEST(Debugger, SteppingBackUndoesEveryOpcodeExactly)
                 state.DF = random() & 1, state.IE = random() & 1, state.Q = random() & 1;
                 if (trial % 4 == 3)  // DMA's R0 as the program counter, the data pointer, or both
                     state.P = state.X = 0;
+                if (extended) {
+                    state.counter = {.CNTR = static_cast<uint8_t>(random() % 3),  // 00-02: near an underflow
+                                     .CH = static_cast<uint8_t>(random()),
+                                     .prescaler = static_cast<uint8_t>(random() % 32),
+                                     .mode = static_cast<CounterMode>(random() % 6),
+                                     .CIL = static_cast<uint8_t>(random() & 1),
+                                     .CIE = static_cast<uint8_t>(random() & 1),
+                                     .XIE = static_cast<uint8_t>(random() & 1),
+                                     .ETQ = static_cast<uint8_t>(random() & 1),
+                                     .ef_seen = static_cast<uint8_t>(random() & 1)};
+                }
                 (*memory)[state.R[state.P]] = static_cast<uint8_t>(opcode);
+                if (code >= 256)
+                    (*memory)[static_cast<uint16_t>(state.R[state.P] + 1)] = static_cast<uint8_t>(code);
                 *original = *memory;
                 const MachineState before = state;
                 std::size_t records = 1;
@@ -72,12 +88,12 @@ TEST(Debugger, SteppingBackUndoesEveryOpcodeExactly)
                 }
                 const std::vector<HistoryStep> steps = debugger.recent(records, state);
                 ASSERT_EQ(steps.size(), records);
-                EXPECT_EQ(steps.front().before, before) << std::hex << opcode << " " << on_board;
-                EXPECT_EQ(steps.back().after, state) << std::hex << opcode << " " << on_board;
+                EXPECT_EQ(steps.front().before, before) << std::hex << code << " " << on_board << extended;
+                EXPECT_EQ(steps.back().after, state) << std::hex << code << " " << on_board << extended;
                 EXPECT_TRUE(steps.front().record->is_instruction());
                 EXPECT_EQ(debugger.step_back(state, *memory, 1), 1u);
-                EXPECT_EQ(state, before) << std::hex << opcode << " " << on_board;
-                EXPECT_TRUE(*memory == *original) << std::hex << opcode << " " << on_board;
+                EXPECT_EQ(state, before) << std::hex << code << " " << on_board << extended;
+                EXPECT_TRUE(*memory == *original) << std::hex << code << " " << on_board << extended;
             }
         }
     }
@@ -278,6 +294,8 @@ TEST(Debugger, StepPlans)
         uint8_t opcode;
         RunGoal over;
         std::optional<RunGoal> into;
+        uint8_t second = 0x11;
+        bool extended = false;
     } cases[] = {
         {"a standard call", 0, 3, 0xD4, RunGoal::StepOver, RunGoal::StepIn},
         {"a standard return", 0, 3, 0xD5, RunGoal::StepOut, RunGoal::StepIn},
@@ -287,12 +305,15 @@ TEST(Debugger, StepPlans)
         {"anything else", 0, 3, 0x11, RunGoal::Count, std::nullopt},
         {"a line of several instructions", 0x0100, 3, 0x11, RunGoal::StepLine, std::nullopt},
         {"inside such a line", 0x0101, 3, 0x11, RunGoal::Count, std::nullopt},
+        {"SCAL", 0, 3, 0x68, RunGoal::StepOver, std::nullopt, 0x86, true},
+        {"SRET is one step", 0, 3, 0x68, RunGoal::Count, std::nullopt, 0x96, true},
+        {"68 86 on an 1802", 0, 3, 0x68, RunGoal::Count, std::nullopt, 0x86, false},
     };
     for (const auto& c : cases) {
-        Debugger debugger{ProtectedWindow{}};
+        Debugger debugger{ProtectedWindow{}, c.extended};
         const auto memory = std::make_unique<Memory>();
         (*memory)[c.at] = c.opcode;
-        (*memory)[c.at + 1] = 0x11;
+        (*memory)[c.at + 1] = c.second;
         MachineState state;
         state.P = c.p;
         state.R[c.p] = c.at;
@@ -567,13 +588,18 @@ TEST(Debugger, ConsoleServiceTraceLines)
         const char* bytes;
         uint8_t d;
         const char* line;
+        bool extended = false;
     } cases[] = {
         {"68 01", 0x20, "0000 PUTC 20 ' '\n"},  {"68 01", 0x7E, "0000 PUTC 7e '~'\n"},
         {"68 01", 0x7F, "0000 PUTC 7f\n"},      {"68 01", 0x1F, "0000 PUTC 1f\n"},
         {"68 02", 0x00, "0000 GETC \u2192 41 'A'  D=41\n"},  {"68 07", 0x00, "0000 INVALID\n"},
+        // the extended set's service, and what its 68 01 is instead
+        {"68 D1", 0x41, "0000 PUTC 41 'A'\n", true},
+        {"68 D2", 0x00, "0000 GETC \u2192 41 'A'  D=41\n", true},
+        {"68 01", 0x00, "0000 DTC            CNTR=ff\n", true},
     };
     for (const auto& c : cases) {
-        Debugger debugger{ProtectedWindow{}};
+        Debugger debugger{ProtectedWindow{}, c.extended};
         const auto memory = std::make_unique<Memory>();
         load_bytes(*memory, 0, c.bytes);
         MachineState state;
@@ -583,6 +609,51 @@ TEST(Debugger, ConsoleServiceTraceLines)
         debugger.step(state, *memory, io);
         EXPECT_EQ(trace_line(debugger.recent(1, state).at(0), SymbolTable{}), c.line);
     }
+}
+
+// On the extended set SCAL and SRET are a call and its return at one P: n over
+// the SCAL at 0100 comes back at 0104, after the routine at 0200 pushed and
+// popped R7; o from inside it does the same; stepping back undoes it all.
+TEST(Debugger, ScalAndSretAreCallsAndReturns)
+{
+    const auto memory = std::make_unique<Memory>();
+    load_bytes(*memory, 0x0100, "68 86 02 00 C4");  // SCAL R6,0200; NOP
+    load_bytes(*memory, 0x0200, "15 68 A7 68 67 68 96");  // INC R5; RSXD R7; RLXA R7; SRET R6
+    MachineState start;
+    start.P = 3;
+    start.R[3] = 0x0100;
+    start.X = 2;
+    start.R[2] = 0x01F0;
+    start.R[6] = 0xABCD;
+    start.R[7] = 0x1234;
+    const auto original = std::make_unique<Memory>(*memory);
+    ScriptedIo io;
+
+    Debugger debugger{ProtectedWindow{}, true};
+    MachineState state = start;
+    const StepPlan over = plan_step_over(state, *memory, debugger, SourceLines{});
+    ASSERT_EQ(over.goal, RunGoal::StepOver);
+    const DebugOutcome outcome = debugger.run(state, *memory, io, over.goal);
+    EXPECT_EQ(outcome.stop, StopKind::Goal);
+    EXPECT_EQ(outcome.result.executed, 5u);
+    EXPECT_EQ(outcome.cycles, 10u + 2 + 5 + 5 + 8);
+    EXPECT_EQ(state.R[3], 0x0104);
+    EXPECT_EQ(state.R[6], 0xABCD);
+    EXPECT_EQ(state.R[2], 0x01F0);
+    EXPECT_EQ(state.R[5], 1);
+    // The SCAL pushed R6 (cd at 01f0, ab at 01ef), and RSXD R7 below it.
+    EXPECT_EQ(trace_line(debugger.recent(5, state).at(0), SymbolTable{}),
+              "0100 SCAL R6 0200   R2=01ee R6=0104 M(01f0)=cd M(01ef)=ab\n");
+    EXPECT_EQ((*memory)[0x01EE], 0x34);
+    EXPECT_EQ((*memory)[0x01ED], 0x12);
+    EXPECT_EQ(debugger.step_back(state, *memory, 5), 5u);
+    EXPECT_EQ(state, start);
+    EXPECT_TRUE(*memory == *original);
+
+    debugger.step(state, *memory, io);  // into the routine
+    EXPECT_EQ(state.R[3], 0x0200);
+    EXPECT_EQ(debugger.run(state, *memory, io, RunGoal::StepOut).stop, StopKind::Goal);
+    EXPECT_EQ(state.R[3], 0x0104);
 }
 
 // A traced instruction longer than the changes' column keeps all of its text.
