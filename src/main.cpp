@@ -125,7 +125,7 @@ int main(int argc, char** argv)
     if (*cpu_option) {
         const auto model = cosmac::cpu_model_named(cpu);
         if (!model)
-            return usage_error("--cpu needs 1802, 1804, 1805 or 1806");
+            return usage_error(cosmac::kCpuProblem);
         options.cpu = *model;
     }
     std::optional<double> mhz;

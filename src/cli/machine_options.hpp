@@ -36,6 +36,7 @@ std::optional<std::string> read_window(std::string_view text, ProtectedWindow& w
 // all in the board's timing.
 std::optional<double> clock_mhz(const std::string& text);
 inline constexpr const char* kClockProblem = "--clock needs a frequency in MHz from 0.001 to 1000, such as 1.76";
+inline constexpr const char* kCpuProblem = "--cpu needs 1802, 1804, 1805 or 1806";
 // A decimal count, 1 or more.
 std::optional<uint64_t> count(const std::string& text);
 // The board named, with the changes; empty, or why they cannot be made.

@@ -29,6 +29,14 @@ inline constexpr unsigned kClocksPerMachineCycle = 8;
 // What the counter counts once started; Stopped until then.
 enum class CounterMode : uint8_t { Stopped, Timer, Event1, Event2, Pulse1, Pulse2 };
 
+// What the counter is counting: "stopped", "timer", "events on EF1", "pulse on EF2".
+constexpr std::string_view counter_mode_name(CounterMode mode)
+{
+    constexpr std::string_view kNames[] = {"stopped",       "timer",        "events on EF1",
+                                           "events on EF2", "pulse on EF1", "pulse on EF2"};
+    return kNames[static_cast<std::size_t>(mode)];
+}
+
 struct CounterTimer {
     uint8_t CNTR = 0;       // the down counter
     uint8_t CH = 0;         // the holding register it reloads from as it passes 01

@@ -41,6 +41,23 @@ uint16_t scope_start(int scope, const MachineState& state)
     return scope == kNearXScope ? static_cast<uint16_t>(state.R[state.X] - 8) : state.R[2];
 }
 
+// The 1805's counter, after the registers: its fields, then what it counts.
+// They are shown, not set: the program sets them.
+void add_counter_variables(const CounterTimer& counter, Json& variables)
+{
+    const Json read_only = {{"attributes", {"readOnly"}}};
+    for (const CounterField& field : kCounterFields) {
+        variables.push_back({{"name", std::string(field.name)},
+                             {"value", hex_text(counter.*field.member, field.digits())},
+                             {"variablesReference", 0},
+                             {"presentationHint", read_only}});
+    }
+    variables.push_back({{"name", "counter"},
+                         {"value", std::string(counter_mode_name(counter.mode))},
+                         {"variablesReference", 0},
+                         {"presentationHint", read_only}});
+}
+
 }  // namespace
 
 void Adapter::describe_place(uint16_t address, Json& place) const
@@ -157,6 +174,8 @@ void Adapter::variables(const Json& arguments, Json& body)
                                          {"value", hex_text(state_.*field.member, field.digits())},
                                          {"variablesReference", 0}});
         }
+        if (debugger_->extended())
+            add_counter_variables(state_.counter, body["variables"]);
     } else if (scope == kNearXScope || scope == kStackScope) {
         const uint16_t start = scope_start(scope, state_);
         for (int n = 0; n < kMemoryRows; ++n) {
@@ -311,8 +330,8 @@ void Adapter::disassemble(const Json& arguments, Json& body)
             const auto start = static_cast<uint16_t>(*base - distance);
             std::vector<uint16_t> starts;
             for (uint16_t decoded = start; static_cast<uint16_t>(decoded - start) < distance;)
-                decoded = static_cast<uint16_t>(decoded + cosmac::disassemble(*memory_, starts.emplace_back(decoded)).length);
-            const Disassembly last = cosmac::disassemble(*memory_, starts.back());
+                decoded = static_cast<uint16_t>(decoded + cosmac::disassemble(*memory_, starts.emplace_back(decoded), debugger_->extended()).length);
+            const Disassembly last = cosmac::disassemble(*memory_, starts.back(), debugger_->extended());
             if (static_cast<uint16_t>(starts.back() + last.length) == *base && starts.size() >= back) {
                 at = starts[starts.size() - back];
                 break;
@@ -320,11 +339,11 @@ void Adapter::disassemble(const Json& arguments, Json& body)
         }
     } else {
         for (int64_t n = 0; n < offset; ++n)
-            at = static_cast<uint16_t>(at + cosmac::disassemble(*memory_, at).length);
+            at = static_cast<uint16_t>(at + cosmac::disassemble(*memory_, at, debugger_->extended()).length);
     }
     body["instructions"] = Json::array();
     for (int64_t n = 0; n < count; ++n) {
-        const Disassembly d = cosmac::disassemble(*memory_, at);
+        const Disassembly d = cosmac::disassemble(*memory_, at, debugger_->extended());
         std::string bytes;
         for (uint8_t k = 0; k < d.length; ++k)
             bytes += (k ? " " : "") + hex_text((*memory_)[static_cast<uint16_t>(at + k)], 2);

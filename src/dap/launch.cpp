@@ -6,6 +6,7 @@
 #include "board/disk_card.hpp"
 #include "cli/machine_options.hpp"
 #include "cli/options.hpp"
+#include "cpu/opcode_table.hpp"
 #include "dap/adapter.hpp"
 #include "image/line_file.hpp"
 #include "image/program_file.hpp"
@@ -18,12 +19,13 @@ namespace {
 // The machine the launch's board and options ask for, or why there is none.
 struct LaunchOptions {
     ProtectedWindow window;
+    bool extended = false;  // --cpu 1804, 1805 or 1806
     std::optional<BoardOptions> board;
     std::string error;
 };
 
 // options is an array of cosmac's own options: the board's, --clock for its
-// clock, and --protect for the console machine's window.
+// clock, --protect for the console machine's window, and --cpu for either.
 LaunchOptions read_launch_options(const Json& arguments)
 {
     LaunchOptions read;
@@ -31,8 +33,9 @@ LaunchOptions read_launch_options(const Json& arguments)
     for (const Json& word : arguments.value("options", Json::array()))
         words.push_back(word.get<std::string>());
     CLI::App app;
-    std::string clock, window;
+    std::string clock, window, cpu;
     const CLI::Option* clock_option = app.add_option("--clock", clock);
+    const CLI::Option* cpu_option = app.add_option("--cpu", cpu);
     const CLI::Option* window_option = app.add_option("--protect", window);
     BoardArguments board_arguments;
     const std::vector<const CLI::Option*> board_options = add_board_options(app, board_arguments);
@@ -42,6 +45,14 @@ LaunchOptions read_launch_options(const Json& arguments)
     } catch (const CLI::ParseError& error) {
         read.error = option_error(error);
         return read;
+    }
+    if (cpu_option->count() > 0) {
+        const auto model = cpu_model_named(cpu);
+        if (!model) {
+            read.error = kCpuProblem;
+            return read;
+        }
+        read.extended = has_extended_set(*model);
     }
     if (arguments.contains("board"))
         board_arguments.board = arguments["board"].get<std::string>();
@@ -110,6 +121,8 @@ std::string Adapter::load(const Json& arguments)
         board->board.reset(state, board->bus);
     } else {
         state.R[state.P] = loaded.lowest.value_or(0);
+        if (options.extended)
+            reset_counter(state.counter);
     }
     for (const std::string& problem : problems)
         event("output", {{"category", "stderr"}, {"output", problem + "\n"}});
@@ -120,7 +133,7 @@ std::string Adapter::load(const Json& arguments)
     symbols_.add(symbols.symbols);
     lines_ = SourceLines{};
     lines_.add(lines.table);
-    debugger_ = std::make_unique<Debugger>(options.window);
+    debugger_ = std::make_unique<Debugger>(options.window, options.extended);
     debugger_->set_log_sink([this](const Breakpoint& breakpoint, const MachineState& state, const Memory&) {
         flush_output();
         event("output", {{"category", "console"}, {"output", with_values(breakpoint.log, state) + "\n"}});

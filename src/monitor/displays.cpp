@@ -33,13 +33,6 @@ std::string counter_fields(const CounterTimer& counter, std::string_view between
 
 }  // namespace
 
-std::string_view counter_mode_name(CounterMode mode)
-{
-    constexpr std::string_view kNames[] = {"stopped",      "timer",        "events on EF1",
-                                           "events on EF2", "pulse on EF1", "pulse on EF2"};
-    return kNames[static_cast<std::size_t>(mode)];
-}
-
 std::string register_line(const MachineState& s, bool with_counter)
 {
     std::string line = formatted("D=%02x DF=%x X=%x P=%x", s.D, s.DF, s.X, s.P);

@@ -20,9 +20,6 @@ std::string register_display(const MachineState& state, bool with_flags = false,
 // the counter " CNTR=05 CH=09 CIL=0 CIE=1 XIE=1 ETQ=0 timer".
 std::string register_line(const MachineState& state, bool with_counter = false);
 
-// What the counter is counting: "stopped", "timer", "events on EF1", "pulse on EF2".
-std::string_view counter_mode_name(CounterMode mode);
-
 // 256 bytes from start, sixteen to a line; addresses past FFFF wrap to 0000.
 std::string memory_dump(const Memory& memory, uint16_t start);
 
