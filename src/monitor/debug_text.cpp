@@ -100,6 +100,8 @@ std::string trace_line(const HistoryStep& step, const SymbolTable& symbols)
                 changes.append(" ").append(field.name).append("=").append(
                     hex_text(after.counter.*field.member, field.digits()));
         }
+        if (before.counter.mode != after.counter.mode)
+            changes.append(" counter=").append(counter_mode_name(after.counter.mode));
     }
     if (record.has_store())
         changes += formatted(" M(%04x)=%02x%s", record.store_address, record.new_byte,

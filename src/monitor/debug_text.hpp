@@ -24,7 +24,8 @@ std::string stop_reason(const DebugOutcome& outcome, const SymbolTable& symbols,
 std::string instruction_line(const Disassembly& instruction, const SymbolTable& symbols);
 
 // The labels at the instruction, then the instruction as it ran and what it
-// changed; a DMA cycle as "DMA in" or "DMA out" and what it changed.
+// changed; a DMA cycle as "DMA in" or "DMA out" and what it changed. On the
+// 1805 the counter's changes are among them, its mode as "counter=timer".
 std::string trace_line(const HistoryStep& step, const SymbolTable& symbols);
 
 // "1234 machine cycles, 2.468 ms at 4 MHz"; seconds once the time passes 10,000 ms.
