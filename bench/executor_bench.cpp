@@ -23,7 +23,8 @@ struct NullIo final : HostIo {
     bool interrupt_requested() override { return polls_left-- == 0; }
 };
 
-void run_program(benchmark::State& bench, std::initializer_list<uint8_t> program)
+// On the 1805 (extended), with its timer counting.
+void run_program(benchmark::State& bench, std::initializer_list<uint8_t> program, bool extended = false)
 {
     auto memory = std::make_unique<Memory>();
     uint16_t address = 0;
@@ -34,9 +35,11 @@ void run_program(benchmark::State& bench, std::initializer_list<uint8_t> program
         MachineState state;
         state.R[1] = 0x1000;
         state.R[2] = 0x2000;
+        if (extended)
+            state.counter.mode = CounterMode::Timer;
         NullIo io;
         io.polls_left = 64;
-        executed += run(state, *memory, io).executed;
+        executed += run(state, *memory, io, ProtectedWindow{}, kNoLimit, extended).executed;
     }
     bench.counters["instructions/s"] = benchmark::Counter(static_cast<double>(executed), benchmark::Counter::kIsRate);
 }
@@ -70,6 +73,19 @@ void ConsoleCharacterOut(benchmark::State& bench)
     run_program(bench, {0xF8, 0x41, 0x68, 0x01, 0x30, 0x02});  // LDI 'A'; loop: PUTC; BR loop
 }
 BENCHMARK(ConsoleCharacterOut);
+
+// The 1802's loop on the 1805, whose every instruction the timer counts.
+void RegisterAndBranchOn1805(benchmark::State& bench)
+{
+    run_program(bench, {0x27, 0x87, 0x3A, 0x00, 0x30, 0x00}, /*extended=*/true);
+}
+BENCHMARK(RegisterAndBranchOn1805);
+
+void ExtendedInstructions(benchmark::State& bench)
+{
+    run_program(bench, {0x68, 0x27, 0x00, 0x00, 0x68, 0xFC, 0x01, 0x30, 0x00}, /*extended=*/true);  // DBNZ R7, DADI, BR
+}
+BENCHMARK(ExtendedInstructions);
 
 void SingleSteps(benchmark::State& bench)
 {

@@ -1,8 +1,10 @@
-// The executor from arbitrary registers and memory for a bounded number of steps.
+// The executor from arbitrary registers and memory for a bounded number of steps,
+// on the 1802's instruction set or the 1805's with its counter in any state.
 // After every instruction: DF, Q and IE are 0 or 1, P, X, N and I fit in 4 bits,
-// and nothing inside 4000-9000 has changed except the byte an INP wrote. Then a
-// run, which works on its own copy of the registers, must end exactly where single
-// steps under the same rules end.
+// the counter's flags are 0 or 1 and its prescaler under 32, and nothing inside
+// 4000-9000 has changed except the byte an INP wrote. Then a run, which works on
+// its own copy of the registers, must end exactly where single steps under the
+// same rules end.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -37,6 +39,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     s.IE = in.byte() & 1;
     s.Q = in.byte() & 1;
     s.EF4 = in.byte();
+    const bool extended = in.byte() & 1;
+    if (extended) {
+        s.counter = {.CNTR = in.byte(),
+                     .CH = in.byte(),
+                     .prescaler = static_cast<uint8_t>(in.byte() % 32),
+                     .mode = static_cast<CounterMode>(in.byte() % 6),
+                     .CIL = static_cast<uint8_t>(in.byte() & 1),
+                     .CIE = static_cast<uint8_t>(in.byte() & 1),
+                     .XIE = static_cast<uint8_t>(in.byte() & 1),
+                     .ETQ = static_cast<uint8_t>(in.byte() & 1),
+                     .ef_seen = static_cast<uint8_t>(in.byte() & 1)};
+        s.EF1 = in.byte() & 1;
+        s.EF2 = in.byte() & 1;
+    }
 
     static const auto memory = std::make_unique<Memory>();
     static const auto window = std::make_unique<Memory>();
@@ -57,8 +73,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         const uint8_t opcode = (*memory)[s.R[s.P]];
         // INP writes at R(X) as the instruction sees it: past the opcode when X = P.
         const auto input_address = static_cast<uint16_t>(s.R[s.X] + (s.X == s.P));
-        execute_instruction(s, *memory, io);
+        execute_instruction(s, *memory, io, kWindow, extended);
         if (s.DF > 1 || s.Q > 1 || s.IE > 1 || s.P > 15 || s.X > 15 || s.N > 15 || s.I > 15)
+            std::abort();
+        const CounterTimer& c = s.counter;
+        if (c.CIL > 1 || c.CIE > 1 || c.XIE > 1 || c.ETQ > 1 || c.prescaler >= 32 || c.mode > CounterMode::Pulse2)
             std::abort();
         if (opcode >= 0x69 && opcode <= 0x6F && kWindow.contains(input_address))
             (*window)[input_address] = (*memory)[input_address];
@@ -76,14 +95,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     *step_memory = *initial_memory;
     testing::ScriptedIo run_io = initial_io, step_io = initial_io;
     run_io.interrupt = true;
-    const RunResult result = run(run_state, *run_memory, run_io);
+    const RunResult result = run(run_state, *run_memory, run_io, kWindow, kNoLimit, extended);
     bool stopped = false;
     uint64_t executed = 0;
     while (executed < result.executed && !stopped) {
         if ((*step_memory)[step_state.R[step_state.P]] == 0x00)
             std::abort();  // the run executed past an IDLE
         ++executed;
-        stopped = execute_instruction(step_state, *step_memory, step_io) == StepResult::Stop;
+        stopped = execute_instruction(step_state, *step_memory, step_io, kWindow, extended) == StepResult::Stop;
     }
     const bool at_idle = (*step_memory)[step_state.R[step_state.P]] == 0x00;
     if (executed != result.executed || !(run_state == step_state) || *run_memory != *step_memory ||

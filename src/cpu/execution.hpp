@@ -216,9 +216,10 @@ template <class Bus, class Policy>
 // The console machine then takes a counter interrupt at once, where a board's
 // look between instructions would.
 template <class Bus, class Policy>
-[[gnu::noinline]] StepResult perform_on_extended_set(Cpu& s, Memory& m, Bus& bus, uint8_t opcode, Policy& policy)
+[[gnu::always_inline]] inline StepResult perform_on_extended_set(Cpu& s, Memory& m, Bus& bus, uint8_t opcode,
+                                                                 Policy& policy)
 {
-    const uint8_t second = bus.peek(m, static_cast<uint16_t>(s.pc + 1));
+    const uint8_t second = opcode == kExtendedPrefix ? bus.peek(m, static_cast<uint16_t>(s.pc + 1)) : 0;
     const StepResult result = perform_instruction(s, m, bus, opcode, policy);
     if (result == StepResult::Cancel)
         return result;

@@ -89,13 +89,16 @@ template <class Bus>
     }
 }
 
-// The counter through machine cycles that are not an instruction's own: an
-// interrupt's, a DMA cycle's, an IDLE's wait. Nothing on an 1802.
+// The counter through machine cycles: an instruction's, an interrupt's, a DMA
+// cycle's, an IDLE's wait. Nothing on an 1802.
 template <class Bus>
 [[gnu::always_inline]] inline void counter_runs(Cpu& s, Bus& bus, uint64_t cycles)
 {
     if constexpr (Bus::kExtended) {
-        if (s.counter.mode != CounterMode::Stopped)
+        CounterTimer& c = s.counter;
+        if (c.mode == CounterMode::Timer && c.prescaler + cycles < kTimerPrescale)
+            c.prescaler = static_cast<uint8_t>(c.prescaler + cycles);  // most instructions: no count yet
+        else if (c.mode != CounterMode::Stopped)
             count_cycles(s, bus, static_cast<unsigned>(cycles));
     }
 }
