@@ -70,9 +70,11 @@ struct DebugRun {
             extra_cycles += instruction_info(opcode, second, true).cycles - kMachineCycles;
         else
             extra_cycles += opcode >> 4 == 0xC;
-        HistoryRecord& record = add_record(cpu, opcode, RecordKind::Instruction);
-        record.operands = {second, bus.peek(*memory, static_cast<uint16_t>(cpu.pc + 2)),
-                           bus.peek(*memory, static_cast<uint16_t>(cpu.pc + 3))};
+        HistoryRecord& record = add_record<Bus::kExtended>(cpu, opcode, RecordKind::Instruction);
+        record.operands[0] = second;
+        record.operands[1] = bus.peek(*memory, static_cast<uint16_t>(cpu.pc + 2));
+        if constexpr (Bus::kExtended)  // the 1802's longest instructions have two operand bytes
+            record.operands[2] = bus.peek(*memory, static_cast<uint16_t>(cpu.pc + 3));
         return false;
     }
 
@@ -119,12 +121,14 @@ struct DebugRun {
     // store, for DMA in, follows.
     void dma(const Cpu& cpu, bool in, uint16_t address, uint8_t byte)
     {
-        HistoryRecord& record = add_record(cpu, 0x00, in ? RecordKind::DmaIn : RecordKind::DmaOut);
+        HistoryRecord& record = wide ? add_record<true>(cpu, 0x00, in ? RecordKind::DmaIn : RecordKind::DmaOut)
+                                     : add_record<false>(cpu, 0x00, in ? RecordKind::DmaIn : RecordKind::DmaOut);
         record.store_address = address;
         record.new_byte = byte;
     }
 
 private:
+    template <bool kWide>
     HistoryRecord& add_record(const Cpu& cpu, uint8_t opcode, RecordKind kind)
     {
         HistoryRecord& record = ring[next];
@@ -147,7 +151,7 @@ private:
             record.ef_1_2_3 = static_cast<uint8_t>(cpu.EF1 | cpu.EF2 << 1 | cpu.EF3 << 2);
             record.bits |= HistoryRecord::kLines;
         }
-        if (wide) [[unlikely]] {
+        if constexpr (kWide) {
             wide[next].before = cpu.machine();
             wide[next].more = 0;
         }

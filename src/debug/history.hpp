@@ -38,7 +38,9 @@ struct HistoryRecord {
     uint16_t r_2;
     uint16_t store_address;
     uint8_t opcode;
-    std::array<uint8_t, 3> operands;  // the bytes after the opcode as it ran: code may change them later
+    // The bytes after the opcode as it ran, since code may change them later;
+    // the third is kept on the extended set only, the 1802 having no use for it.
+    std::array<uint8_t, 3> operands;
     uint8_t p_x;   // P in the high nibble, X in the low
     uint8_t i_n;   // I in the high nibble, N in the low
     uint8_t D;
