@@ -55,12 +55,15 @@ class DapSession : public ::testing::TestWithParam<const char*> {};
 // breakpoints, memory, disassembly, setVariable, restart, goto and pause; input:
 // keys and INP's bytes typed after > in the debug console; board: the launch's
 // board and options, the serial terminal, and stepping back on a board; empty:
-// a program of no bytes starts at 0000, as the machine does at power-on.
+// a program of no bytes starts at 0000, as the machine does at power-on;
+// cpu1805: the 1805 on a board, its counter among the registers, its
+// instructions disassembled, and n over SCAL.
 TEST_P(DapSession, AnsweredMessageForMessage)
 {
     TempDir dir;
     const fs::path sessions = fs::path(COSMAC_TRANSCRIPTS).parent_path() / "dap";
     ASSERT_EQ(run_piped("", dir.path(), {COSMAC_EXAMPLES "/printdec.asm", "-o", "printdec.elf"}, kAssemblerBinary).exit_status, 0);
+    ASSERT_EQ(run_piped("", dir.path(), {COSMAC_EXAMPLES "/timer1805.asm", "-o", "timer1805.elf"}, kAssemblerBinary).exit_status, 0);
     ASSERT_EQ(assemble_board_monitor(dir.path()).exit_status, 0);
     std::ofstream(dir.path() / "empty.hex") << ":00000001FF\n";  // a program of no bytes
     std::string input = "Content-Length: 3\r\n\r\n[1]GET / HTTP/1.0\r\n\r\n";  // answered by nothing
@@ -118,7 +121,7 @@ TEST(Dap, EndsAtADisconnectWithItsInputStillOpen)
     EXPECT_EQ(messages_in(answers).size(), 3u);  // initialize's and disconnect's answers, and terminated
 }
 
-INSTANTIATE_TEST_SUITE_P(Dap, DapSession, ::testing::Values("printdec", "features", "input", "board", "empty"));
+INSTANTIATE_TEST_SUITE_P(Dap, DapSession, ::testing::Values("printdec", "features", "input", "board", "empty", "cpu1805"));
 
 }  // namespace
 }  // namespace cosmac::testing

@@ -335,6 +335,7 @@ TEST(Debugger, StandardCallReturnsFromTheStack)
         std::vector<std::pair<uint16_t, uint8_t>> stack;  // bytes above R2
         CallStackLimits limits;
         std::vector<uint16_t> returns;
+        bool extended = false;
     };
     const std::vector<Case> cases = {
         {"R6 not after a Call: no calls", 0x0102, 0x00F0, {{0x00F1, 0x83}, {0x00F2, 0x01}}, {}, {}},
@@ -346,17 +347,30 @@ TEST(Debugger, StandardCallReturnsFromTheStack)
         {"at the gap's end it is", 0x0103, 0x00F0, {{0x00F2, 0x83}, {0x00F3, 0x01}}, {.frames = 16, .gap = 2}, {0x0103, 0x0183}},
         {"at most the frames asked for", 0x0103, 0x00F0, {{0x00F1, 0x83}, {0x00F2, 0x01}}, {.frames = 1, .gap = 32}, {0x0103}},
         {"the stack wraps past ffff", 0x0103, 0xFFFF, {{0x0000, 0x83}, {0x0001, 0x01}}, {}, {0x0103, 0x0183}},
+        // SCAL R6 at 0200 (back at 0204), which saves R6 high byte first in memory
+        {"R6 after a SCAL, which saved it", 0x0204, 0x00F0, {{0x00F1, 0x01}, {0x00F2, 0x83}}, {}, {0x0204, 0x0183}, true},
+        {"the call routine saved a SCAL's R6", 0x0103, 0x00F0, {{0x00F1, 0x04}, {0x00F2, 0x02}}, {}, {0x0103, 0x0204},
+         true},
+        {"SCALs in a row", 0x0204, 0x00F0, {{0x00F1, 0x02}, {0x00F2, 0x04}, {0x00F3, 0x01}, {0x00F4, 0x03}}, {},
+         {0x0204, 0x0204, 0x0103}, true},
+        {"no SCAL on the 1802", 0x0204, 0x00F0, {}, {}, {}},
     };
     for (const Case& c : cases) {
         Memory memory{};
         for (const uint16_t call : {0x0100, 0x0180})
             memory[call] = kCall;
+        memory[0x0200] = 0x68;
+        memory[0x0201] = 0x86;
         for (const auto& [address, byte] : c.stack)
             memory[address] = byte;
         MachineState state;
         state.R[6] = c.r6;
         state.R[2] = c.r2;
-        EXPECT_EQ(standard_call_returns(state, memory, c.limits), c.returns) << c.what;
+        const std::vector<uint16_t> returns = standard_call_returns(state, memory, c.limits, c.extended);
+        EXPECT_EQ(returns, c.returns) << c.what;
+        if (!returns.empty()) {  // where the innermost call stands
+            EXPECT_EQ(call_site(memory, returns[0], c.extended), c.r6 == 0x0204 ? 0x0200 : c.r6 - 3) << c.what;
+        }
     }
 }
 

@@ -126,14 +126,14 @@ void Adapter::threads(const Json&, Json& body)
 void Adapter::stack_trace(const Json& arguments, Json& body)
 {
     std::vector<uint16_t> addresses = {state_.R[state_.P]};
-    for (const uint16_t back : standard_call_returns(state_, *memory_))
+    for (const uint16_t back : standard_call_returns(state_, *memory_, {}, debugger_->extended()))
         addresses.push_back(back);
     const auto first = std::min<std::size_t>(arguments.value("startFrame", 0u), addresses.size());
     const std::size_t levels = arguments.value("levels", 0u);
     body["stackFrames"] = Json::array();
     for (std::size_t n = first; n < addresses.size() && (levels == 0 || n < first + levels); ++n) {
         const uint16_t address = addresses[n];
-        const uint16_t place = n == 0 ? address : static_cast<uint16_t>(address - 3);
+        const uint16_t place = n == 0 ? address : call_site(*memory_, address, debugger_->extended());
         Json frame = {{"id", n},
                       {"name", hex4(place) + symbols_.describe(place)},
                       {"line", 0},
