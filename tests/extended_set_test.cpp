@@ -152,6 +152,22 @@ TEST_F(ExtendedSet, InstructionsChangeExactlyWhatTheyShouldInTheirCycles)
     }
 }
 
+// SCAL, RSXD and DSAV store as STXD does: not into the protected window.
+TEST_F(ExtendedSet, StoresMeetTheProtectedWindow)
+{
+    for (const char* program : {"68 86 12 34", "68 A6", "68 76"}) {
+        reset();
+        s.R[1] = 0x5000;
+        s.R[6] = 0xABCD;
+        s.D = 0x77;
+        load_bytes(m, kStart, program);
+        execute_instruction(s, m, io, ProtectedWindow{}, /*extended=*/true);
+        EXPECT_TRUE(std::all_of(m.begin() + 0x4FF0, m.begin() + 0x5010, [](uint8_t byte) { return byte == 0; }))
+            << program;
+        EXPECT_LT(s.R[1], 0x5000) << program;
+    }
+}
+
 // The 1802's instructions keep their cycles on the 1805: three for the long
 // branches, skips and NOP (C0-CF), two for the rest.
 TEST_F(ExtendedSet, The1802sInstructionsKeepTheirCycles)

@@ -28,7 +28,8 @@ struct ConsoleBus {
 
     [[gnu::always_inline]] static uint8_t read(const Memory& m, uint16_t address) { return m[address]; }
     static uint8_t peek(const Memory& m, uint16_t address) { return m[address]; }
-    // Guarded stores (STR, STXD, SAV, MARK) into the protected window are dropped.
+    // Guarded stores (STR, STXD, SAV, MARK, and the 1805's SCAL, RSXD and DSAV)
+    // into the protected window are dropped.
     [[gnu::always_inline]] bool lands(uint16_t address, bool guarded) const
     {
         return !guarded || !window.contains(address);

@@ -26,6 +26,7 @@
 // console machine's (ConsoleBus), whose ports, EF4 and console service are the
 // user's, or a board's (BoardBus), with the datasheet's RET, DIS, MARK, OUT, INP
 // and IDLE, a memory map, devices timed in machine cycles, DMA and interrupts.
+// Either made Extended<> runs the 1804/1805/1806's set (extended_set.hpp).
 #pragma once
 
 #include <algorithm>
@@ -41,7 +42,6 @@
 #include "cpu/machine_state.hpp"
 
 namespace cosmac {
-
 
 // N and I hold the opcode once it has been executed; one that was cancelled
 // leaves them as they were.

@@ -142,8 +142,8 @@ inline uint8_t high_byte(uint16_t r) { return static_cast<uint8_t>(r >> 8); }
 inline uint16_t with_low_byte(uint16_t r, uint8_t value) { return static_cast<uint16_t>((r & 0xFF00) | value); }
 inline uint16_t with_high_byte(uint16_t r, uint8_t value) { return static_cast<uint16_t>((r & 0x00FF) | value << 8); }
 
-// Stores made by STR, STXD, MARK and SAV into the protected window are silently
-// dropped: this machine's "ROM", 4000-9000 (both ends included) unless the user
+// Stores made by STR, STXD, MARK and SAV (and the 1805's SCAL, RSXD and DSAV)
+// into the protected window are silently dropped: this machine's "ROM", 4000-9000 (both ends included) unless the user
 // moves or removes it. INP, the monitor and the loader write there freely.
 struct ProtectedWindow {
     uint16_t first = 0x4000;
