@@ -516,6 +516,21 @@ TEST(BoardClock1805, TheTimerInterruptsAtItsCycle)
     }
 }
 
+// A pulse-width count that an IDLE waits on: EF1 is asserted from cycle 0 to
+// 100; SPM1 starts at 3, the IDLE's two cycles count 10 to 0e, and fourteen
+// more pass 01 at cycle 19, where the interrupt wakes the IDLE.
+TEST(BoardClock1805, AnIdleWaitsOnAPulseWidthCount)
+{
+    TimedBoard timed("68 04 00");
+    timed.state.counter.CNTR = 0x10;
+    timed.state.counter.CIE = 1;
+    timed.device.pulses(0, 100, 1000);
+    timed.run(kNoLimit, /*extended=*/true);
+    EXPECT_EQ(timed.state.P, 1);
+    EXPECT_EQ(timed.state.counter.CIL, 1);
+    EXPECT_EQ(timed.bus.cycles, 19 + 1 + 2);
+}
+
 // XIE gates the external interrupt, which BXI tests whatever the enables say;
 // the counter counts EF1's pulses from the test device.
 TEST(BoardClock1805, TheLinesUnderTheExtendedSet)

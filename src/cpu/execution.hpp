@@ -378,7 +378,7 @@ StepResult step_on(MachineState& state, Memory& memory, Bus& bus, Policy& policy
 
 template <class Policy>
 StepResult step_with(MachineState& state, Memory& memory, HostIo& io, Policy& policy,
-                     const ProtectedWindow& window = {}, bool extended = false)
+                     const ProtectedWindow& window, bool extended)
 {
     ConsoleBus bus{&io, window};
     return on_instruction_set(bus, extended, [&](auto& on) { return step_on(state, memory, on, policy); });
@@ -548,8 +548,8 @@ decltype(auto) on_instruction_set(Bus& bus, bool extended, Action&& action)
 }
 
 template <class Policy>
-RunResult run_with(MachineState& state, Memory& memory, HostIo& io, Policy& policy, const ProtectedWindow& window = {},
-                   uint64_t limit = kNoLimit, bool extended = false)
+RunResult run_with(MachineState& state, Memory& memory, HostIo& io, Policy& policy, const ProtectedWindow& window,
+                   uint64_t limit, bool extended)
 {
     ConsoleBus bus{&io, window};
     return on_instruction_set(bus, extended, [&](auto& on) { return run_on(state, memory, on, policy, limit); });
