@@ -12,32 +12,16 @@
 #include <string>
 
 #include "cpu/opcode_table.hpp"
+#include "cpu_fixture.hpp"
 #include "machine_text.hpp"
 #include "scripted_io.hpp"
 
 namespace cosmac::testing {
 namespace {
 
-constexpr uint16_t kStart = 0x0100;
-
-class Cpu : public ::testing::Test {
+class Cpu : public CpuFixture {
 protected:
-    void SetUp() override
-    {
-        s = MachineState{};
-        m.fill(0);
-        s.R[0] = kStart;
-        s.X = 1;
-        s.R[1] = 0x0200;
-        io = ScriptedIo{};
-    }
     void load(uint16_t address, const std::string& hex_bytes) { load_bytes(m, address, hex_bytes); }
-    StepResult step() { return execute_instruction(s, m, io); }
-
-    MachineState s;
-    std::unique_ptr<Memory> memory = std::make_unique<Memory>();
-    Memory& m = *memory;
-    ScriptedIo io;
 };
 
 constexpr StepResult kGo = StepResult::Continue;

@@ -12,13 +12,12 @@
 
 #include "cpu/executor.hpp"
 #include "cpu/opcode_table.hpp"
+#include "cpu_fixture.hpp"
 #include "machine_text.hpp"
 #include "scripted_io.hpp"
 
 namespace cosmac::testing {
 namespace {
-
-constexpr uint16_t kStart = 0x0100;
 
 struct Case {
     const char* name;
@@ -30,23 +29,14 @@ struct Case {
     std::optional<uint8_t> key = {};
 };
 
-class ExtendedSet : public ::testing::Test {
+class ExtendedSet : public CpuFixture {
 protected:
-    void reset()
+    void SetUp() override
     {
-        s = MachineState{};
-        m.fill(0);
-        s.R[0] = kStart;
-        s.X = 1;
-        s.R[1] = 0x0200;
-        io = ScriptedIo{};
+        CpuFixture::SetUp();
+        window = kNoProtectedWindow;
+        extended = true;
     }
-    StepResult step() { return execute_instruction(s, m, io, kNoProtectedWindow, /*extended=*/true); }
-
-    MachineState s;
-    std::unique_ptr<Memory> memory = std::make_unique<Memory>();
-    Memory& m = *memory;
-    ScriptedIo io;
 };
 
 TEST_F(ExtendedSet, InstructionsChangeExactlyWhatTheyShouldInTheirCycles)
@@ -122,7 +112,7 @@ TEST_F(ExtendedSet, InstructionsChangeExactlyWhatTheyShouldInTheirCycles)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        reset();
+        SetUp();
         io.keys = {c.key};
         apply(c.before, s, m);
         load_bytes(m, kStart, c.program);
@@ -141,7 +131,7 @@ TEST_F(ExtendedSet, InstructionsChangeExactlyWhatTheyShouldInTheirCycles)
         if (c.cycles == 0)
             continue;
         // Again, with the timer counting: its prescaler gathers the cycles.
-        reset();
+        SetUp();
         io.keys = {c.key};
         apply(c.before, s, m);
         load_bytes(m, kStart, c.program);
@@ -156,12 +146,13 @@ TEST_F(ExtendedSet, InstructionsChangeExactlyWhatTheyShouldInTheirCycles)
 TEST_F(ExtendedSet, StoresMeetTheProtectedWindow)
 {
     for (const char* program : {"68 86 12 34", "68 A6", "68 76"}) {
-        reset();
+        SetUp();
         s.R[1] = 0x5000;
         s.R[6] = 0xABCD;
         s.D = 0x77;
         load_bytes(m, kStart, program);
-        execute_instruction(s, m, io, ProtectedWindow{}, /*extended=*/true);
+        window = ProtectedWindow{};
+        step();
         EXPECT_TRUE(std::all_of(m.begin() + 0x4FF0, m.begin() + 0x5010, [](uint8_t byte) { return byte == 0; }))
             << program;
         EXPECT_LT(s.R[1], 0x5000) << program;
@@ -175,7 +166,7 @@ TEST_F(ExtendedSet, The1802sInstructionsKeepTheirCycles)
     for (unsigned opcode = 0; opcode < 256; ++opcode) {
         if (opcode == kExtendedPrefix)
             continue;
-        reset();
+        SetUp();
         m[kStart] = static_cast<uint8_t>(opcode);
         s.counter.mode = CounterMode::Timer;
         step();
@@ -213,7 +204,7 @@ TEST_F(ExtendedSet, TableLengthsAndCyclesMatchTheExecutor)
         if (code >> 4 == 0x9 || code == 0xD2 || moves_the_program_counter)
             continue;
         SCOPED_TRACE(code);
-        reset();
+        SetUp();
         for (unsigned r = 1; r < 16; ++r)
             s.R[r] = 1;
         m[kStart] = 0x68;
@@ -238,7 +229,7 @@ TEST_F(ExtendedSet, TableLengthsAndCyclesMatchTheExecutor)
 // IE the interrupt is taken right after that instruction.
 TEST_F(ExtendedSet, TimerInterruptsAfterExactlySixtyFourCycles)
 {
-    reset();
+    SetUp();
     s.IE = 1;
     s.counter.CIE = 1;
     s.R[1] = 0x0300;  // the interrupt routine
@@ -275,7 +266,7 @@ TEST_F(ExtendedSet, TheCounterRunsUnderItsEnables)
     } gates[] = {{"IE and CIE", 1, 1, true}, {"IE only", 1, 0, false}, {"CIE only", 0, 1, false}};
     for (const auto& gate : gates) {
         SCOPED_TRACE(gate.name);
-        reset();
+        SetUp();
         s.IE = gate.ie;
         s.counter.CIE = gate.cie;
         s.counter.CNTR = 1;
@@ -287,7 +278,7 @@ TEST_F(ExtendedSet, TheCounterRunsUnderItsEnables)
         EXPECT_EQ(s.P, gate.taken ? 1 : 0);
     }
 
-    reset();
+    SetUp();
     s.counter.CNTR = 2;
     s.counter.CH = 3;
     s.counter.ETQ = 1;
@@ -311,7 +302,7 @@ TEST_F(ExtendedSet, TheCounterRunsUnderItsEnables)
 // is 1, and as it returns to 0 stops and requests.
 TEST_F(ExtendedSet, EventAndPulseModesFollowTheFlags)
 {
-    reset();
+    SetUp();
     s.counter.CNTR = 0x10;
     load_bytes(m, kStart, "68 05");  // SCM1
     std::fill_n(m.begin() + kStart + 2, 10, uint8_t{0xE1});
@@ -323,7 +314,7 @@ TEST_F(ExtendedSet, EventAndPulseModesFollowTheFlags)
     }
     EXPECT_EQ(s.counter.CNTR, 0x10 - 3);
 
-    reset();
+    SetUp();
     s.counter.CNTR = 0x10;
     s.EF2 = 1;
     load_bytes(m, kStart, "68 02");  // SPM2, then SEX 1, two cycles each
