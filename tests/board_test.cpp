@@ -531,6 +531,28 @@ TEST(BoardClock1805, AnIdleWaitsOnAPulseWidthCount)
     EXPECT_EQ(timed.bus.cycles, 19 + 1 + 2);
 }
 
+// An IDLE with the counter stopped sleeps, though its interrupt is enabled; with
+// the timer running and its interrupt held off, the clock goes on underflow by
+// underflow (every 256 counts) to the device's interrupt far ahead.
+TEST(BoardClock1805, AnIdleTheCounterCannotWake)
+{
+    TimedBoard stopped("00");
+    stopped.state.counter.CIE = 1;
+    EXPECT_EQ(stopped.run(kNoLimit, /*extended=*/true).executed, 1u);
+    EXPECT_TRUE(stopped.bus.idle);
+    EXPECT_EQ(stopped.bus.cycles, 2u);
+
+    TimedBoard held_off("68 07 00");  // STM; IDLE
+    held_off.state.counter.XIE = 1;
+    held_off.device.interrupt_at(1000005);
+    held_off.run(kNoLimit, /*extended=*/true);
+    EXPECT_EQ(held_off.state.P, 1);
+    EXPECT_EQ(held_off.bus.cycles, 1000005 + 1 + 2);
+    // 1000002 cycles from the STM: 31250 counts and 2 cycles, from 00 down
+    EXPECT_EQ(held_off.state.counter.CNTR, static_cast<uint8_t>(0x100 - 31250 % 256));
+    EXPECT_EQ(held_off.state.counter.prescaler, 2 + 3);  // and the interrupt's and the IDLE's at 0300
+}
+
 // XIE gates the external interrupt, which BXI tests whatever the enables say;
 // the counter counts EF1's pulses from the test device.
 TEST(BoardClock1805, TheLinesUnderTheExtendedSet)

@@ -329,17 +329,22 @@ template <class Bus, class Policy>
         } else if (!bus.idle) {
             break;
         } else {
-            uint64_t wake = devices.next_event();
+            // The clock goes on to the next event, and on the extended set no
+            // further than the counter's next underflow, which only wakes the
+            // processor where its interrupt is let in.
+            const uint64_t event = devices.next_event();
+            uint64_t underflow = kNever;
             if constexpr (Bus::kExtended) {
-                if (cpu.IE && cpu.counter.CIE)  // only an interrupt ends an IDLE
-                    wake = std::min(wake, bus.cycles + cycles_to_underflow(cpu.counter));
+                if (const uint64_t to_underflow = cycles_to_underflow(cpu.counter); to_underflow != kNever)
+                    underflow = bus.cycles + to_underflow;
             }
-            if (!waits || wake == kNever) {
+            const bool counter_wakes = underflow != kNever && cpu.IE && cpu.counter.CIE;
+            if (!waits || (event == kNever && !counter_wakes)) {
                 wait = BoardWait::Asleep;
                 break;
             }
             const uint64_t waited_from = bus.cycles;
-            bus.cycles = std::max(bus.cycles, std::min(wake, bus.pause_at));
+            bus.cycles = std::max(bus.cycles, std::min({event, underflow, bus.pause_at}));
             counter_runs(cpu, bus, bus.cycles - waited_from);
         }
     }
