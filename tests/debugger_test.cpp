@@ -670,6 +670,32 @@ TEST(Debugger, ScalAndSretAreCallsAndReturns)
     EXPECT_EQ(state.R[3], 0x0104);
 }
 
+// A run stops in front of a 68 xx that the 1805 leaves unused, and the next run
+// passes it, as at a breakpoint; on the console machine 68 D1 is its console
+// service, and on a board it is unused too.
+TEST(Debugger, StopsInFrontOfAnUnusedOpcode)
+{
+    for (const bool on_board : {false, true}) {
+        const auto memory = std::make_unique<Memory>();
+        load_bytes(*memory, 0, "C4 68 D1 68 0E 00");  // NOP; 68 D1; 68 0E; IDLE
+        Board board(*board_named("elf"));
+        BoardBus bus{.devices = &board, .map = &board.map()};
+        const BoardLink link{bus, [] { return true; }};
+        Debugger debugger{ProtectedWindow{}, true};
+        MachineState state;
+        ScriptedIo io;
+        const auto go = [&] {
+            return on_board ? debugger.run(state, *memory, link, RunGoal::Go) : debugger.run(state, *memory, io, RunGoal::Go);
+        };
+        std::string stops;
+        for (DebugOutcome outcome = go(); outcome.stop == StopKind::Unused && stops.size() < 100; outcome = go())
+            stops += stop_reason(outcome, SymbolTable{}, {}) + "\n";
+        EXPECT_EQ(stops, on_board ? "Unused 1805 opcode at 0001\nUnused 1805 opcode at 0003\n"
+                                  : "Unused 1805 opcode at 0003\n");
+        EXPECT_EQ(state.R[0], 0x0005) << on_board;
+    }
+}
+
 // A traced instruction longer than the changes' column keeps all of its text.
 TEST(Debugger, TraceLinesKeepLongInstructions)
 {

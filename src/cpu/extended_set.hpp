@@ -15,6 +15,7 @@ namespace cosmac {
 // Timer mode counts once every 32 machine cycles.
 inline constexpr unsigned kTimerPrescale = 32;
 
+
 // The flag that an event or pulse-width mode watches, 1 while asserted: a
 // board's line from its devices, or the console machine's EF1 and EF2 as the
 // user set them.
@@ -289,8 +290,8 @@ template <class Bus, class Policy>
     case 0xF7: decimal_subtract(s, operand(s, m, bus), 0); break;           // DSM
     case 0xFC: decimal_add(s, immediate(s, m, bus), 0); break;              // DADI
     case 0xFF: decimal_subtract(s, immediate(s, m, bus), 0); break;         // DSMI
-    case 0xD1:
-    case 0xD2:
+    case kConsoleWrite:
+    case kConsoleKey:
         if constexpr (!Bus::kBoard) {
             --s.pc;
             return console_service(s, *bus.io, static_cast<uint8_t>(n));

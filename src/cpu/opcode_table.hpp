@@ -27,6 +27,19 @@ extern const std::array<OpInfo, 256> kExtendedOpcodeTable;
 
 inline constexpr uint8_t kExtendedPrefix = 0x68;
 
+// The console machine's console service on the extended set: 68 D1 writes D,
+// 68 D2 reads a key.
+inline constexpr uint8_t kConsoleWrite = 0xD1;
+inline constexpr uint8_t kConsoleKey = 0xD2;
+
+// A second byte that the chip leaves unused, and that on the console machine
+// is no console service either.
+inline bool unused_second_byte(uint8_t second, bool board)
+{
+    return kExtendedOpcodeTable[second].mnemonic == "INVALID" &&
+           (board || (second != kConsoleWrite && second != kConsoleKey));
+}
+
 // The processors that --cpu chooses. The 1804, 1805 and 1806 run the same
 // instruction set; only their on-chip memory differs, which no board here uses.
 enum class CpuModel : uint8_t { Cdp1802, Cdp1804, Cdp1805, Cdp1806 };

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "cpu/opcode_table.hpp"
 #include "debug/stepping.hpp"
 #include "text/text.hpp"
 
@@ -12,7 +13,7 @@ namespace cosmac::dap {
 namespace {
 
 constexpr uint8_t kConsoleService = 0x68;
-constexpr uint8_t kKeyIn = 0x02;  // the console service's key read
+constexpr uint8_t kKeyIn = 0x02;  // the console service's key read, kConsoleKey on the extended set
 
 // The stopped event's reason for where the engine stopped a run; empty for
 // the stops a run makes by itself, which say more.
@@ -328,11 +329,15 @@ void Adapter::run(const StepPlan& plan)
     const bool console = !board_;
     if (io_.take_interrupted())
         stopped("pause");
+    else if (outcome.stop == StopKind::Unused)
+        stopped("exception", "68 " + hex_text((*memory_)[static_cast<uint16_t>(pc + 1)], 2) +
+                                 " is no instruction of the 1805: it would pass as two bytes that do nothing");
     else if (const auto reason = reason_for(outcome.stop))
         stopped(*reason);
     else if (board_ && board_->bus.idle && board_->board.next_event() == kNever)
         stopped("pause", "IDLE: nothing can wake the processor");
-    else if (console && opcode == kConsoleService && (*memory_)[static_cast<uint16_t>(pc + 1)] == kKeyIn &&
+    else if (console && opcode == kConsoleService &&
+             (*memory_)[static_cast<uint16_t>(pc + 1)] == (debugger_->extended() ? kConsoleKey : kKeyIn) &&
              !io_.keys_waiting())
         stopped("pause", "The program waits for a key: type > and the text in the debug console");
     else if (console && opcode > kConsoleService && opcode <= 0x6F && !io_.port_answered())

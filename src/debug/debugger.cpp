@@ -60,6 +60,13 @@ struct DebugRun {
             return true;
         }
         const uint8_t second = bus.peek(*memory, static_cast<uint16_t>(cpu.pc + 1));
+        if constexpr (Bus::kExtended) {  // stops as at a breakpoint, and as s, passes when it comes first
+            if (opcode == kExtendedPrefix && !first && unused_second_byte(second, Bus::kBoard)) [[unlikely]] {
+                stop = StopKind::Unused;
+                stop_address = cpu.pc;
+                return true;
+            }
+        }
         if constexpr (kGoal != RunGoal::Go && kGoal != RunGoal::Count) {
             if (!first && reached_goal(cpu))
                 return true;

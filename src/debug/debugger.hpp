@@ -57,6 +57,7 @@ enum class StopKind : uint8_t {
     Watchpoint,   // record's instruction stored into a watched range
     Interrupted,  // the user stopped a run back
     OldestReached,  // a run back went through the whole history
+    Unused,       // in front of a 68 xx that the extended set leaves unused, at address
 };
 
 struct DebugOutcome {

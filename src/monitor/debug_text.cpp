@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cinttypes>
 
+#include "cpu/opcode_table.hpp"
 #include "text/text.hpp"
 
 namespace cosmac {
@@ -26,8 +27,9 @@ std::string console_service_line(const HistoryStep& step)
 bool is_console_service(const HistoryStep& step)
 {
     const HistoryRecord& record = *step.record;
-    const uint8_t function = step.wide ? static_cast<uint8_t>(record.operands[0] ^ 0xD0) : record.operands[0];
-    return record.is_instruction() && !record.on_board() && record.opcode == 0x68 && (function == 1 || function == 2);
+    const uint8_t function = record.operands[0];
+    const bool service = step.wide ? function == kConsoleWrite || function == kConsoleKey : function == 1 || function == 2;
+    return record.is_instruction() && !record.on_board() && record.opcode == kExtendedPrefix && service;
 }
 
 // The columns a line takes on the screen: its UTF-8 bytes less continuation bytes.
@@ -56,6 +58,8 @@ std::string stop_reason(const DebugOutcome& outcome, const SymbolTable& symbols,
                (record.is_instruction() ? at(record.pc, symbols) : "DMA in") + store;
     case StopKind::Interrupted:
         return "Break";
+    case StopKind::Unused:
+        return "Unused 1805 opcode at " + at(outcome.address, symbols);
     default:
         return {};
     }
