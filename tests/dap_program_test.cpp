@@ -57,7 +57,8 @@ class DapSession : public ::testing::TestWithParam<const char*> {};
 // board and options, the serial terminal, and stepping back on a board; empty:
 // a program of no bytes starts at 0000, as the machine does at power-on;
 // cpu1805: the 1805 on a board, its counter among the registers, its
-// instructions disassembled, and n over SCAL.
+// instructions disassembled, n over SCAL and an unused opcode; then on the
+// console machine, its key read at 68 D2.
 TEST_P(DapSession, AnsweredMessageForMessage)
 {
     TempDir dir;
@@ -66,6 +67,7 @@ TEST_P(DapSession, AnsweredMessageForMessage)
     ASSERT_EQ(run_piped("", dir.path(), {COSMAC_EXAMPLES "/timer1805.asm", "-o", "timer1805.elf"}, kAssemblerBinary).exit_status, 0);
     ASSERT_EQ(assemble_board_monitor(dir.path()).exit_status, 0);
     std::ofstream(dir.path() / "empty.hex") << ":00000001FF\n";  // a program of no bytes
+    std::ofstream(dir.path() / "key1805.hex") << ":0300000068D200C3\n:00000001FF\n";  // 68 D2, IDLE
     std::string input = "Content-Length: 3\r\n\r\n[1]GET / HTTP/1.0\r\n\r\n";  // answered by nothing
     for (const std::string& request : lines_of(with_examples(read_file(sessions / (std::string(GetParam()) + ".requests"))))) {
         input += dap::framed(dap::Json::parse(request));
