@@ -668,6 +668,23 @@ TEST(Debugger, ScalAndSretAreCallsAndReturns)
     EXPECT_EQ(state.R[3], 0x0200);
     EXPECT_EQ(debugger.run(state, *memory, io, RunGoal::StepOut).stop, StopKind::Goal);
     EXPECT_EQ(state.R[3], 0x0104);
+
+    // A watched range stops at SCAL's second store, and at DSAV's third.
+    EXPECT_EQ(debugger.step_back(state, *memory, 5), 5u);
+    std::pair<uint16_t, uint32_t> range;
+    debugger.toggle_watchpoint(0x01EF, 1, range);
+    DebugOutcome watched = debugger.run(state, *memory, io, RunGoal::Go);
+    EXPECT_EQ(stop_reason(watched, SymbolTable{}, {}), "Watchpoint: 01ef written by 0100, 00 -> ab");
+    EXPECT_EQ(debugger.step_back(state, *memory, 1), 1u);
+    EXPECT_EQ(state, start);
+    load_bytes(*memory, 0x0100, "68 76");  // DSAV: T at 01ef, D at 01ee, D shifted at 01ed
+    debugger.toggle_watchpoint(0x01EF, 1, range);
+    debugger.toggle_watchpoint(0x01ED, 1, range);
+    state.D = 0x44;
+    watched = debugger.run(state, *memory, io, RunGoal::Go);
+    EXPECT_EQ(stop_reason(watched, SymbolTable{}, {}), "Watchpoint: 01ed written by 0100, 00 -> 22");
+    EXPECT_EQ(debugger.run_back(state, *memory, io).stop, StopKind::Watchpoint);
+    EXPECT_EQ((*memory)[0x01ED], 0x00);
 }
 
 // A run stops in front of a 68 xx that the 1805 leaves unused, and the next run
