@@ -508,6 +508,7 @@ TEST(BoardClock1805, TheTimerInterruptsAtItsCycle)
     } cycles[] = {
         {"68 25 01 10", 5}, {"68 86 01 10", 10}, {"68 96", 8}, {"68 76", 6}, {"68 F4", 4},
         {"68 FC 01", 4},    {"68 00", 3},        {"68 3E 10", 3}, {"68 B5", 4}, {"C4", 3}, {"15", 2},
+        {"68 02", 3},       {"68 03", 3},        {"68 04", 3},    {"68 05", 3}, {"68 07", 3},
     };
     for (const auto& c : cycles) {
         TimedBoard timed(c.program);
