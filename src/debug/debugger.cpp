@@ -60,7 +60,9 @@ struct DebugRun {
             return true;
         }
         const uint8_t second = bus.peek(*memory, static_cast<uint16_t>(cpu.pc + 1));
-        if constexpr (Bus::kExtended) {  // stops as at a breakpoint, and as s, passes when it comes first
+        // An opcode the chip leaves unused stops a run in front of it, as a
+        // breakpoint does; as the run's first instruction it passes, so that g goes on.
+        if constexpr (Bus::kExtended) {
             if (opcode == kExtendedPrefix && !first && unused_second_byte(second, Bus::kBoard)) [[unlikely]] {
                 stop = StopKind::Unused;
                 stop_address = cpu.pc;
