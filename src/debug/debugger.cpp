@@ -484,16 +484,18 @@ std::optional<uint16_t> Debugger::watched_store_of_newest(const MachineState& af
     const HistoryRecord& record = history_.newest();
     if (!record.has_store())
         return std::nullopt;
-    std::vector<uint16_t> stores = {record.store_address};
+    const auto stops = [&](uint16_t address) {
+        const WatchRule* rule = rule_for(address);
+        return watched_[address] && (!rule || !rule->condition || holds(*rule->condition, after, memory));
+    };
+    if (stops(record.store_address))
+        return record.store_address;
     if (const WideRecord* wide = history_.wide_ring()) {
         const WideRecord& more = wide[history_.newest_slot()];
-        for (unsigned store = 0; store < more.more; ++store)
-            stores.push_back(more.more_stores[store].address);
-    }
-    for (const uint16_t address : stores) {
-        const WatchRule* rule = rule_for(address);
-        if (watched_[address] && (!rule || !rule->condition || holds(*rule->condition, after, memory)))
-            return address;
+        for (unsigned store = 0; store < more.more; ++store) {
+            if (stops(more.more_stores[store].address))
+                return more.more_stores[store].address;
+        }
     }
     return std::nullopt;
 }
