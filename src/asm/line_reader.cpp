@@ -16,8 +16,6 @@ std::size_t label_length(std::string_view text, const Notation& notation)
     return end;
 }
 
-bool is_blank_char(char c) { return c == ' ' || c == '\t'; }
-
 // SB's operand is one word: it ends at the first blank outside quotes that does
 // not follow a comma (".db 0, 2, 4" is one operand), and the rest of the line is
 // comment. Delimited text (.AS) may hold blanks.
@@ -25,7 +23,7 @@ std::size_t sb_operand_length(std::string_view operand, Directive directive)
 {
     const auto skip_blanks_after_comma = [&](std::size_t& i) {
         if (i < operand.size() && operand[i] == ',') {
-            for (++i; i < operand.size() && is_blank_char(operand[i]);)
+            for (++i; i < operand.size() && is_space_or_tab(operand[i]);)
                 ++i;
         }
     };
@@ -33,10 +31,10 @@ std::size_t sb_operand_length(std::string_view operand, Directive directive)
     if (directive == Directive::Text7) {
         if (i < operand.size() && operand[i] == '-')
             ++i;
-        while (i < operand.size() && !is_blank_char(operand[i])) {
+        while (i < operand.size() && !is_space_or_tab(operand[i])) {
             const char delimiter = operand[i];
             if (delimiter == '#') {
-                while (i < operand.size() && operand[i] != ',' && !is_blank_char(operand[i]))
+                while (i < operand.size() && operand[i] != ',' && !is_space_or_tab(operand[i]))
                     ++i;
             } else {
                 for (++i; i < operand.size() && operand[i] != delimiter; ++i)
@@ -48,10 +46,10 @@ std::size_t sb_operand_length(std::string_view operand, Directive directive)
         return std::min(i, operand.size());
     }
     return find_unquoted(operand, [&](std::size_t at) {
-        if (!is_blank_char(operand[at]))
+        if (!is_space_or_tab(operand[at]))
             return false;
         std::size_t before = at;  // the operand starts with no blank, so this stops after its first character
-        while (is_blank_char(operand[before - 1]))
+        while (is_space_or_tab(operand[before - 1]))
             --before;
         return operand[before - 1] != ',';
     });

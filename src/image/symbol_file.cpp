@@ -14,25 +14,23 @@ bool is_symbol_char(char c) { return is_name_char(c) || c == '!'; }
 
 constexpr std::string_view kKindWords[] = {"label", "value"};  // in SymbolKind's order
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-
 // "xxxx name [kind]": four hex digits, blanks, a name, and the kind of the name
 // after blanks; a line without one, as older symbol files have, is a label's.
 bool parse_line(std::string_view line, SymbolEntry& entry)
 {
     while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())))
         line.remove_suffix(1);
-    if (line.size() < 6 || !std::all_of(line.begin(), line.begin() + 4, is_hex_digit) || !is_blank(line[4]))
+    if (line.size() < 6 || !std::all_of(line.begin(), line.begin() + 4, is_hex_digit) || !is_space_or_tab(line[4]))
         return false;
     std::size_t start = 4;
-    while (start < line.size() && is_blank(line[start]))
+    while (start < line.size() && is_space_or_tab(line[start]))
         ++start;
     const std::size_t end = std::min(line.find_first_of(" \t", start), line.size());
     const std::string_view name = line.substr(start, end - start);
     if (name.empty() || !is_name_start(name[0]) || !std::all_of(name.begin(), name.end(), is_symbol_char))
         return false;
     std::string_view kind = line.substr(end);
-    while (!kind.empty() && is_blank(kind.front()))
+    while (!kind.empty() && is_space_or_tab(kind.front()))
         kind.remove_prefix(1);
     const auto* known = std::find(std::begin(kKindWords), std::end(kKindWords), kind);
     if (!kind.empty() && known == std::end(kKindWords))

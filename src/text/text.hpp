@@ -22,6 +22,9 @@ constexpr int hex_digit_value(char c)
 
 constexpr bool is_hex_digit(char c) { return hex_digit_value(c) >= 0; }
 
+// What separates the fields of a source line or a symbol file's line.
+constexpr bool is_space_or_tab(char c) { return c == ' ' || c == '\t'; }
+
 // The value in lower-case hexadecimal, at least width digits.
 std::string hex_text(uint64_t value, int width);
 
