@@ -1,4 +1,4 @@
-// Random programs on each board, with keys on its serial line and a test device
+// Random programs on each board, on the 1802 or the 1805, with keys on its serial line and a test device
 // that raises the interrupt line and requests DMA at random cycles, run by the
 // debugger in single steps and counted runs. Afterwards no address without
 // memory holds anything but ff and no ROM byte has changed; then stepping back
@@ -31,7 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     using namespace cosmac;
     fuzzing::Input in{data, size};
-    BoardDescription description = *board_named(kBoards[in.byte() % 4]);
+    const uint8_t machine = in.byte();
+    BoardDescription description = *board_named(kBoards[machine % 4]);
+    const bool extended = machine & 4;  // the 1805's instruction set and counter
     description.devices.push_back({.name = "test device", .make = testing::make_test_device});
     Board board(description);
     testing::TestDevice& device = *board.device<testing::TestDevice>();
@@ -62,9 +64,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     board.clear_unmapped(*memory);
     *initial = *memory;
 
-    // One debugger for every input: its history is large, and each input steps
-    // back over exactly what it did.
-    static Debugger debugger{ProtectedWindow{}};
+    // One debugger for each instruction set: its history is large, and each input
+    // steps back over exactly what it did.
+    static Debugger debugger_1802{ProtectedWindow{}};
+    static Debugger debugger_1805{ProtectedWindow{}, /*extended=*/true};
+    Debugger& debugger = extended ? debugger_1805 : debugger_1802;
     unsigned slices = 0;
     const BoardLink link{bus, [&] {
                              bus.pause_at = bus.cycles + 300;
@@ -87,8 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
             const DebugOutcome outcome = debugger.run(state, *memory, link, RunGoal::Count, 1 + when % 32);
             done.emplace_back(outcome.result.executed, asleep ? std::nullopt : std::optional(before));
         }
-        if (state.DF > 1 || state.Q > 1 || state.IE > 1 || state.P > 15 || state.X > 15 || state.N > 15 ||
-            state.I > 15)
+        if (!fuzzing::well_formed(state))
             std::abort();
     }
 

@@ -74,10 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         // INP writes at R(X) as the instruction sees it: past the opcode when X = P.
         const auto input_address = static_cast<uint16_t>(s.R[s.X] + (s.X == s.P));
         execute_instruction(s, *memory, io, kWindow, extended);
-        if (s.DF > 1 || s.Q > 1 || s.IE > 1 || s.P > 15 || s.X > 15 || s.N > 15 || s.I > 15)
-            std::abort();
-        const CounterTimer& c = s.counter;
-        if (c.CIL > 1 || c.CIE > 1 || c.XIE > 1 || c.ETQ > 1 || c.prescaler >= 32 || c.mode > CounterMode::Pulse2)
+        if (!fuzzing::well_formed(s))
             std::abort();
         if (opcode >= 0x69 && opcode <= 0x6F && kWindow.contains(input_address))
             (*window)[input_address] = (*memory)[input_address];

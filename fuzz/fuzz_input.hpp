@@ -1,5 +1,5 @@
 // What the executor and board fuzz targets share: reading the input a byte at a
-// time, and memory filled with the rest of it.
+// time, memory filled with the rest of it, and what any state must hold to.
 #pragma once
 
 #include <algorithm>
@@ -26,5 +26,14 @@ struct Input {
             std::memcpy(&memory[i], data + next, std::min(code, memory.size() - i));
     }
 };
+
+// Every flag 0 or 1, every register number under 16, and the counter's
+// prescaler under 32 and its mode one of the modes.
+inline bool well_formed(const MachineState& s)
+{
+    const CounterTimer& c = s.counter;
+    return s.DF <= 1 && s.Q <= 1 && s.IE <= 1 && s.P <= 15 && s.X <= 15 && s.N <= 15 && s.I <= 15 && c.CIL <= 1 &&
+           c.CIE <= 1 && c.XIE <= 1 && c.ETQ <= 1 && c.prescaler < 32 && c.mode <= CounterMode::Pulse2;
+}
 
 }  // namespace cosmac::fuzzing
