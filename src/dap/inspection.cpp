@@ -41,21 +41,19 @@ uint16_t scope_start(int scope, const MachineState& state)
     return scope == kNearXScope ? static_cast<uint16_t>(state.R[state.X] - 8) : state.R[2];
 }
 
-// The 1805's counter, after the registers: its fields, then what it counts.
-// They are shown, not set: the program sets them.
+// The 1805's counter, after the registers: its fields, which can be set as x
+// sets them, then what it counts, which only the program's instructions set.
 void add_counter_variables(const CounterTimer& counter, Json& variables)
 {
-    const Json read_only = {{"attributes", {"readOnly"}}};
     for (const CounterField& field : kCounterFields) {
         variables.push_back({{"name", std::string(field.name)},
                              {"value", hex_text(counter.*field.member, field.digits())},
-                             {"variablesReference", 0},
-                             {"presentationHint", read_only}});
+                             {"variablesReference", 0}});
     }
     variables.push_back({{"name", "counter"},
                          {"value", std::string(counter_mode_name(counter.mode))},
                          {"variablesReference", 0},
-                         {"presentationHint", read_only}});
+                         {"presentationHint", {{"attributes", {"readOnly"}}}}});
 }
 
 }  // namespace
@@ -188,37 +186,45 @@ void Adapter::variables(const Json& arguments, Json& body)
     }
 }
 
-// A register, a field or a memory byte of the scopes, with a value in hex as
-// the debugger reads one; a value too large for it is refused.
+// A register, a field (the 1805's counter's too) or a memory byte of the
+// scopes, with a value in hex as the debugger reads one; a value too large for
+// it is refused.
 void Adapter::set_variable(const Json& arguments, Json& body)
 {
     using Kind = ConditionOperand::Kind;
     const bool registers = arguments.value("variablesReference", 0) == kRegistersScope;
     const std::string name = arguments.at("name").get<std::string>();
+    const CounterField* counter = registers && debugger_->extended() ? counter_field(name) : nullptr;
     std::string error;
-    const std::optional<ConditionOperand> variable = read_operand(name, symbols_, error);
+    const std::optional<ConditionOperand> variable = counter ? std::nullopt : read_operand(name, symbols_, error);
     const Kind kind = variable ? variable->kind : Kind::Number;
-    if (registers ? kind != Kind::Register && kind != Kind::Field
-                  : kind != Kind::Memory || variable->address_kind != Kind::Number) {
+    if (!counter && (registers ? kind != Kind::Register && kind != Kind::Field
+                               : kind != Kind::Memory || variable->address_kind != Kind::Number)) {
         body["error"] = "No variable " + name + " here to set";
         return;
     }
     const std::string field_name = kind == Kind::Field ? std::string(variable->field->name) : "";
-    const Field wanted = kind == Kind::Register ? kAddressField
-                         : kind == Kind::Field  ? Field{field_name, variable->field->largest}
-                                                : kByteField;
+    const Field wanted = counter                  ? Field{counter->name, counter->largest}
+                         : kind == Kind::Register ? kAddressField
+                         : kind == Kind::Field    ? Field{field_name, variable->field->largest}
+                                                  : kByteField;
     const Reading reading = read_value(arguments.at("value").get<std::string>(), symbols_, wanted);
     if (!reading.value) {
         body["error"] = reading.error;
         return;
     }
-    if (kind == Kind::Register)
-        state_.R[variable->value] = static_cast<uint16_t>(*reading.value);
-    else if (kind == Kind::Field)
-        state_.*variable->field->member = static_cast<uint8_t>(*reading.value);
-    else
-        (*memory_)[memory_address(*variable, state_)] = static_cast<uint8_t>(*reading.value);
-    body["value"] = shown(*variable, cosmac::value_of(*variable, state_, *memory_));
+    if (counter) {
+        state_.counter.*counter->member = static_cast<uint8_t>(*reading.value);
+        body["value"] = hex_text(*reading.value, counter->digits());
+    } else {
+        if (kind == Kind::Register)
+            state_.R[variable->value] = static_cast<uint16_t>(*reading.value);
+        else if (kind == Kind::Field)
+            state_.*variable->field->member = static_cast<uint8_t>(*reading.value);
+        else
+            (*memory_)[memory_address(*variable, state_)] = static_cast<uint8_t>(*reading.value);
+        body["value"] = shown(*variable, cosmac::value_of(*variable, state_, *memory_));
+    }
     then_ = [this] { event("invalidated", {{"areas", Json::array({"variables"})}}); };
 }
 
