@@ -191,7 +191,8 @@ TEST(Debugger, PlainSepCallsAndReturns)
 }
 
 // A condition's words, read against one machine state: R7 = 0010, D = 41,
-// DF = 1, R2 = 0200 with M(0200) = 0d, the symbol buffer = 0200.
+// DF = 1, R2 = 0200 with M(0200) = 0d, the symbol buffer = 0200; on the 1805
+// CNTR = 05, CH = 09 and CIL = 1, where the 1802 has a symbol CH = 0300.
 TEST(Debugger, BreakpointConditions)
 {
     MachineState state;
@@ -199,14 +200,18 @@ TEST(Debugger, BreakpointConditions)
     state.D = 0x41;
     state.DF = 1;
     state.R[2] = 0x0200;
+    state.counter.CNTR = 0x05;
+    state.counter.CH = 0x09;
+    state.counter.CIL = 1;
     const auto memory = std::make_unique<Memory>();
     (*memory)[0x0200] = 0x0D;
     SymbolTable symbols;
-    symbols.add({{0x0200, "buffer"}, {0x0010, "mark"}});
+    symbols.add({{0x0200, "buffer"}, {0x0010, "mark"}, {0x0300, "CH"}});
     const struct {
         const char* text;
         bool holds;
         const char* error;  // where the text is no condition
+        bool extended = false;
     } cases[] = {
         {"R7 = 10", true, ""},
         {"r7=10", true, ""},
@@ -237,13 +242,20 @@ TEST(Debugger, BreakpointConditions)
         {"M(R2 = 0", false, "A condition compares two values: R7 = 0, D > 40, M(R2) <> 0d"},  // M( to the end
         {"M(zz) = 0", false, "Not a number or symbol: zz"},
         {"M(10000) = 0", false, "Too large for an address: 10000 (at most ffff)"},
+        {"CNTR = 5 and cil = 1", true, "", true},
+        {"CNTR = 5", false, "Not a number or symbol: CNTR"},
+        {"CH = 300", true, ""},
+        {"CH = 300", false, "", true},
+        {"R7 > ch", true, "", true},
+        {"ETQ = 0 and CIE = 0 and XIE = 0", true, "", true},
+        {"CH = 300 or ETQ = 1", false, "Not a number or symbol: ETQ"},
     };
     for (const auto& c : cases) {
-        const ConditionReading reading = parse_condition(c.text, symbols);
+        const ConditionReading reading = parse_condition(c.text, symbols, c.extended);
         EXPECT_EQ(reading.error, c.error) << c.text;
         EXPECT_EQ(reading.condition && holds(*reading.condition, state, *memory), c.holds) << c.text;
     }
-    EXPECT_EQ(parse_condition("r7=10  and m(r2)<>0", symbols).condition->text, "r7 = 10 and m(r2) <> 0");
+    EXPECT_EQ(parse_condition("r7=10  and m(r2)<>0", symbols, false).condition->text, "r7 = 10 and m(r2) <> 0");
 }
 
 // FILE:LINE finds a file by its path or the end of it after a /; a line without
@@ -397,7 +409,7 @@ TEST(Debugger, BreakpointHitsAfterAndOnce)
         Debugger debugger{ProtectedWindow{}};
         Breakpoint breakpoint{.address = 0x0001, .after = c.after, .once = c.once};
         if (*c.condition)
-            breakpoint.condition = parse_condition(c.condition, symbols).condition;
+            breakpoint.condition = parse_condition(c.condition, symbols, false).condition;
         debugger.set_breakpoint(breakpoint);
         MachineState state;
         ScriptedIo io;
@@ -435,7 +447,7 @@ TEST(Debugger, WatchRulesConditionsAndHits)
         ASSERT_TRUE(debugger.toggle_watchpoint(0x0100, 1, range));
         WatchRule rule{.after = c.after};
         if (*c.condition)
-            rule.condition = parse_condition(c.condition, symbols).condition;
+            rule.condition = parse_condition(c.condition, symbols, false).condition;
         debugger.set_watch_rule(0x0100, rule);
         MachineState state;
         state.R[2] = 0x0100;
@@ -450,7 +462,7 @@ TEST(Debugger, WatchRulesConditionsAndHits)
     std::pair<uint16_t, uint32_t> range;
     ASSERT_TRUE(debugger.toggle_watchpoint(0x00FF, 1, range));
     ASSERT_TRUE(debugger.toggle_watchpoint(0x0100, 1, range));
-    debugger.set_watch_rule(0x00FF, {.condition = parse_condition("D = 99", symbols).condition});
+    debugger.set_watch_rule(0x00FF, {.condition = parse_condition("D = 99", symbols, false).condition});
     debugger.set_watch_rule(0x0100, {});
     MachineState state;
     state.R[2] = 0x0100;
@@ -474,7 +486,7 @@ TEST(Debugger, RunningBackKeepsToConditionsAndPassesLogPoints)
     debugger.set_breakpoint({.address = 0x0003, .log = "a log point"});
     std::pair<uint16_t, uint32_t> range;
     ASSERT_TRUE(debugger.toggle_watchpoint(0x0100, 1, range));
-    debugger.set_watch_rule(0x0100, {.condition = parse_condition("M(R2) = 2", symbols).condition});
+    debugger.set_watch_rule(0x0100, {.condition = parse_condition("M(R2) = 2", symbols, false).condition});
     EXPECT_EQ(debugger.run_back(state, *memory, io).stop, StopKind::Watchpoint);
     EXPECT_EQ(state.R[0], 0x0005);  // the second STR, undone
     EXPECT_EQ((*memory)[0x0100], 1);

@@ -43,7 +43,7 @@ bool Adapter::breakpoint_for(uint16_t address, const Json& wanted, Breakpoint& b
 {
     breakpoint = Breakpoint{.address = address};
     if (const std::string condition = text_or_empty(wanted, "condition"); !condition.empty()) {
-        const ConditionReading reading = parse_condition(condition, symbols_);
+        const ConditionReading reading = parse_condition(condition, symbols_, debugger_->extended());
         breakpoint.condition = reading.condition;
         problem = reading.error;
     }

@@ -26,6 +26,8 @@ std::string shown(const ConditionOperand& operand, uint32_t value)
     switch (operand.kind) {
     case ConditionOperand::Kind::Field:
         return hex_text(value, operand.field->digits());
+    case ConditionOperand::Kind::Counter:
+        return hex_text(value, operand.counter->digits());
     case ConditionOperand::Kind::Memory:
         return hex_text(value, 2);
     default:
@@ -73,7 +75,7 @@ void Adapter::describe_place(uint16_t address, Json& place) const
 Adapter::Value Adapter::value_of(std::string_view expression, const MachineState& state) const
 {
     std::string error;
-    const std::optional<ConditionOperand> operand = read_operand(trim(expression), symbols_, error);
+    const std::optional<ConditionOperand> operand = read_operand(trim(expression), symbols_, debugger_->extended(), error);
     if (!operand)
         return {{}, {}, error};
     Value value{shown(*operand, cosmac::value_of(*operand, state, *memory_))};
@@ -194,37 +196,32 @@ void Adapter::set_variable(const Json& arguments, Json& body)
     using Kind = ConditionOperand::Kind;
     const bool registers = arguments.value("variablesReference", 0) == kRegistersScope;
     const std::string name = arguments.at("name").get<std::string>();
-    const CounterField* counter = registers && debugger_->extended() ? counter_field(name) : nullptr;
     std::string error;
-    const std::optional<ConditionOperand> variable = counter ? std::nullopt : read_operand(name, symbols_, error);
+    const std::optional<ConditionOperand> variable = read_operand(name, symbols_, debugger_->extended(), error);
     const Kind kind = variable ? variable->kind : Kind::Number;
-    if (!counter && (registers ? kind != Kind::Register && kind != Kind::Field
-                               : kind != Kind::Memory || variable->address_kind != Kind::Number)) {
+    if (registers ? kind != Kind::Register && kind != Kind::Field && kind != Kind::Counter
+                  : kind != Kind::Memory || variable->address_kind != Kind::Number) {
         body["error"] = "No variable " + name + " here to set";
         return;
     }
-    const std::string field_name = kind == Kind::Field ? std::string(variable->field->name) : "";
-    const Field wanted = counter                  ? Field{counter->name, counter->largest}
-                         : kind == Kind::Register ? kAddressField
-                         : kind == Kind::Field    ? Field{field_name, variable->field->largest}
-                                                  : kByteField;
+    const Field wanted = kind == Kind::Register  ? kAddressField
+                         : kind == Kind::Field   ? Field{variable->field->name, variable->field->largest}
+                         : kind == Kind::Counter ? Field{variable->counter->name, variable->counter->largest}
+                                                 : kByteField;
     const Reading reading = read_value(arguments.at("value").get<std::string>(), symbols_, wanted);
     if (!reading.value) {
         body["error"] = reading.error;
         return;
     }
-    if (counter) {
-        state_.counter.*counter->member = static_cast<uint8_t>(*reading.value);
-        body["value"] = hex_text(*reading.value, counter->digits());
-    } else {
-        if (kind == Kind::Register)
-            state_.R[variable->value] = static_cast<uint16_t>(*reading.value);
-        else if (kind == Kind::Field)
-            state_.*variable->field->member = static_cast<uint8_t>(*reading.value);
-        else
-            (*memory_)[memory_address(*variable, state_)] = static_cast<uint8_t>(*reading.value);
-        body["value"] = shown(*variable, cosmac::value_of(*variable, state_, *memory_));
-    }
+    if (kind == Kind::Register)
+        state_.R[variable->value] = static_cast<uint16_t>(*reading.value);
+    else if (kind == Kind::Field)
+        state_.*variable->field->member = static_cast<uint8_t>(*reading.value);
+    else if (kind == Kind::Counter)
+        state_.counter.*variable->counter->member = static_cast<uint8_t>(*reading.value);
+    else
+        (*memory_)[memory_address(*variable, state_)] = static_cast<uint8_t>(*reading.value);
+    body["value"] = shown(*variable, cosmac::value_of(*variable, state_, *memory_));
     then_ = [this] { event("invalidated", {{"areas", Json::array({"variables"})}}); };
 }
 

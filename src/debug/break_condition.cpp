@@ -67,13 +67,16 @@ std::optional<unsigned> register_index(std::string_view word)
 
 }  // namespace
 
-std::optional<ConditionOperand> read_operand(std::string_view word, const SymbolTable& symbols, std::string& error)
+std::optional<ConditionOperand> read_operand(std::string_view word, const SymbolTable& symbols, bool extended,
+                                             std::string& error)
 {
     using Kind = ConditionOperand::Kind;
     if (const auto r = register_index(word))
         return ConditionOperand{Kind::Register, Kind::Number, *r};
     if (const StateField* field = state_field(upper(word)))
         return ConditionOperand{Kind::Field, Kind::Number, 0, field};
+    if (const CounterField* counter = extended ? counter_field(upper(word)) : nullptr)
+        return ConditionOperand{.kind = Kind::Counter, .counter = counter};
     if (word.size() > 3 && (word[0] == 'M' || word[0] == 'm') && word[1] == '(' && word.back() == ')') {
         const std::string_view inside = trim(word.substr(2, word.size() - 3));
         if (const auto r = register_index(inside))
@@ -107,6 +110,8 @@ uint32_t value_of(const ConditionOperand& operand, const MachineState& state, co
         return state.R[operand.value];
     case Kind::Field:
         return state.*operand.field->member;
+    case Kind::Counter:
+        return state.counter.*operand.counter->member;
     case Kind::Memory:
         return memory[memory_address(operand, state)];
     case Kind::Number:
@@ -115,7 +120,7 @@ uint32_t value_of(const ConditionOperand& operand, const MachineState& state, co
     return operand.value;
 }
 
-ConditionReading parse_condition(std::string_view text, const SymbolTable& symbols)
+ConditionReading parse_condition(std::string_view text, const SymbolTable& symbols, bool extended)
 {
     const std::vector<std::string_view> words = condition_words(text);
     BreakCondition condition;
@@ -125,12 +130,12 @@ ConditionReading parse_condition(std::string_view text, const SymbolTable& symbo
     for (;;) {
         if (i + 3 > words.size())
             return {std::nullopt, "A condition compares two values: R7 = 0, D > 40, M(R2) <> 0d"};
-        const auto left = read_operand(words[i], symbols, error);
+        const auto left = read_operand(words[i], symbols, extended, error);
         std::string_view sign = words[i + 1] == "==" ? "=" : words[i + 1] == "!=" ? "<>" : words[i + 1];
         const auto* known = std::find(std::begin(kComparisons), std::end(kComparisons), sign);
         if (left && known == std::end(kComparisons))
             error = "Not a comparison: " + std::string(words[i + 1]) + " (=, <>, <, >, <= or >=)";
-        const auto right = left && known != std::end(kComparisons) ? read_operand(words[i + 2], symbols, error)
+        const auto right = left && known != std::end(kComparisons) ? read_operand(words[i + 2], symbols, extended, error)
                                                                     : std::nullopt;
         if (!right)
             return {std::nullopt, error};

@@ -110,7 +110,8 @@ std::optional<Breakpoint> breakpoint_at(Session& session, uint16_t place, std::s
             breakpoint.after = *hit;
         } else if (terms[i] == "if" && i + 1 < terms.size()) {
             const ConditionReading reading =
-                parse_condition(text.substr(static_cast<std::size_t>(terms[i + 1].data() - text.data())), session.symbols);
+                parse_condition(text.substr(static_cast<std::size_t>(terms[i + 1].data() - text.data())), session.symbols,
+                                session.extended);
             if (!reading.condition)
                 say(session, reading.error);
             breakpoint.condition = reading.condition;
@@ -476,7 +477,8 @@ constexpr Command kDebuggerRows[] = {
      "b PLACE once clears itself when hit;\n"
      "b PLACE after N stops on the Nth hit (hex); b PLACE if CONDITION stops only where the condition\n"
      "holds: comparisons (=, <>, <, >, <=, >=) of registers (R0-RF), D, DF, X, P, Q, IE, T, N, I, EF1-EF4,\n"
-     "M(address or register) and numbers, joined by and and or. b alone lists them with their hits.\n"},
+     "(on the 1805 CNTR, CH, CIL, CIE, XIE, ETQ), M(address or register) and numbers, joined by and and\n"
+     "or. b alone lists them with their hits.\n"},
     {'w', watchpoint, " w [location] [length] | -\tToggle a watchpoint on stores, list them, or clear all\n", {},
      "A run stops after an instruction or DMA cycle that stores into a watched range (length hex, 1).\n"},
     {'n', step_over, " n, next\t\t\tStep over a call or a line\n", "next",
