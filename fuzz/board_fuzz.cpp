@@ -1,9 +1,9 @@
-// Random programs on each board, on the 1802 or the 1805, with keys on its serial line and a test device
-// that raises the interrupt line and requests DMA at random cycles, run by the
-// debugger in single steps and counted runs. Afterwards no address without
-// memory holds anything but ff and no ROM byte has changed; then stepping back
-// over everything must give each earlier state, and at last the first memory,
-// exactly. (A run that starts asleep in an IDLE may begin with DMA cycles,
+// Random programs on each board, on the 1802 or the 1805, with keys on its
+// serial line and a test device that raises the interrupt line and requests DMA
+// at random cycles, run by the debugger in single steps and counted runs.
+// Afterwards no address without memory holds anything but ff and no ROM byte
+// has changed; then stepping back over everything must give each earlier state,
+// and at last the first memory, exactly. (A run that starts asleep in an IDLE may begin with DMA cycles,
 // which belong to the IDLE before it: its own start is not compared.)
 #include <cstddef>
 #include <cstdint>

@@ -75,7 +75,8 @@ void Adapter::describe_place(uint16_t address, Json& place) const
 Adapter::Value Adapter::value_of(std::string_view expression, const MachineState& state) const
 {
     std::string error;
-    const std::optional<ConditionOperand> operand = read_operand(trim(expression), symbols_, debugger_->extended(), error);
+    const std::optional<ConditionOperand> operand =
+        read_operand(trim(expression), symbols_, debugger_->extended(), error);
     if (!operand)
         return {{}, {}, error};
     Value value{shown(*operand, cosmac::value_of(*operand, state, *memory_))};

@@ -135,8 +135,8 @@ ConditionReading parse_condition(std::string_view text, const SymbolTable& symbo
         const auto* known = std::find(std::begin(kComparisons), std::end(kComparisons), sign);
         if (left && known == std::end(kComparisons))
             error = "Not a comparison: " + std::string(words[i + 1]) + " (=, <>, <, >, <= or >=)";
-        const auto right = left && known != std::end(kComparisons) ? read_operand(words[i + 2], symbols, extended, error)
-                                                                    : std::nullopt;
+        const bool compares = left && known != std::end(kComparisons);
+        const auto right = compares ? read_operand(words[i + 2], symbols, extended, error) : std::nullopt;
         if (!right)
             return {std::nullopt, error};
         condition.any_of.back().push_back({*left, static_cast<Comparison>(known - std::begin(kComparisons)), *right});

@@ -109,9 +109,8 @@ std::optional<Breakpoint> breakpoint_at(Session& session, uint16_t place, std::s
             }
             breakpoint.after = *hit;
         } else if (terms[i] == "if" && i + 1 < terms.size()) {
-            const ConditionReading reading =
-                parse_condition(text.substr(static_cast<std::size_t>(terms[i + 1].data() - text.data())), session.symbols,
-                                session.extended);
+            const std::string_view condition = text.substr(static_cast<std::size_t>(terms[i + 1].data() - text.data()));
+            const ConditionReading reading = parse_condition(condition, session.symbols, session.extended);
             if (!reading.condition)
                 say(session, reading.error);
             breakpoint.condition = reading.condition;
