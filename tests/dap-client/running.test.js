@@ -121,7 +121,7 @@ sessionTest('pause stops a program that never stops by itself', async (session) 
   // The adapter must read requests while the program runs.
   await within(session.client.pauseRequest({ threadId: 1 }), 'response to pause while the program runs');
   await session.stopped('pause');
-  // The loop (lines 2 to 8) counts its turns in R8:R7, millions of them in
+  // The loop (lines 2 to 8) counts its turns in R8:R7, thousands of them in
   // 300 ms. R7 alone would not do: a pause ends a run between stretches of
   // 4096 instructions, where a 16-bit count can be back at 0000.
   const line = await session.line();
