@@ -346,8 +346,7 @@ std::optional<Encoded> encode(const EncodeRequest& request, const Symbols& symbo
     default:
         return std::nullopt;
     }
-    if (!data_list.empty() || request.directive == Directive::DataList)
-        encode_data_list(e, data_list);
+    encode_data_list(e, data_list);  // the words after an instruction's operands (RCA), or a data list's
     return std::move(e.result);
 }
 

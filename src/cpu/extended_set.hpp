@@ -196,7 +196,7 @@ template <class Bus, class Policy>
     const unsigned n = code & 0xF;
     CounterTimer& c = s.counter;
     if constexpr (Bus::kBoard)
-        bus.cycles += kExtendedOpcodeTable[code].cycles - kOpcodeTable[0x68].cycles;
+        bus.cycles += kExtendedOpcodeTable[code].cycles - kOpcodeTable[kExtendedPrefix].cycles;
 
     switch (code) {
     // 68 0x: the counter and the interrupt enables
