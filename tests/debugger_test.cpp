@@ -586,12 +586,21 @@ TEST(Debugger, DmaCyclesInTheHistoryAndAtWatchpoints)
     Debugger debugger{ProtectedWindow{}};
     const BoardLink link{bus, [] { return true; }};
     device.dma_at(2, 1, /*in=*/false);
-    debugger.run(state, *memory, link, RunGoal::Count, 2);
     const SymbolTable symbols;
+    struct Lines : TraceSink {
+        const SymbolTable& symbols;
+        std::string text;
+        explicit Lines(const SymbolTable& table) : symbols(table) {}
+        void traced(const HistoryStep& step) override { text += trace_line(step, symbols); }
+    } traced(symbols);
+    debugger.run(state, *memory, link, RunGoal::Count, 2, &traced);
+    const std::string expected =
+        "0100 INC R5         R5=0001\nDMA out             R0=0201 out 11\n0101 INC R5         R5=0002\n";
+    EXPECT_EQ(traced.text, expected);  // as the run traced them: the DMA cycle and the INC after it together
     std::string lines;
     for (const HistoryStep& step : debugger.recent(3, state))
         lines += trace_line(step, symbols);
-    EXPECT_EQ(lines, "0100 INC R5         R5=0001\nDMA out             R0=0201 out 11\n0101 INC R5         R5=0002\n");
+    EXPECT_EQ(lines, expected);  // as y shows them afterwards
 
     std::pair<uint16_t, uint32_t> watched;
     debugger.toggle_watchpoint(0x0201, 1, watched);
